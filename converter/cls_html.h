@@ -1,0 +1,74 @@
+// The converter: one worksheet (or a rectangle of it) of a workbook file becomes one HTML
+// page, plain (CreateHtmlFile) or styled (CreateStyledHtmlFile).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace gridwell {
+
+// Flags are 16-bit values: True is -1 (all bits set), False is 0.
+using VbBool = int16_t;
+inline constexpr VbBool kTrue = -1;
+inline constexpr VbBool kFalse = 0;
+
+// Why the last conversion stopped early, for the CLI and for logs. The page writers
+// themselves return nothing.
+enum class ConvertStop {
+  None,             // the page was written (or no conversion ran yet)
+  NoWorkbookPath,   // ExcelFile is blank
+  WrongExtension,   // not .xls or .xlsx
+  MissingFile,      // no ordinary file at ExcelFile
+  Unreadable,       // the reader cannot read the workbook
+  WrongPassword,    // the workbook is encrypted and the password does not open it
+  NoSuchSheet,      // the chosen sheet does not exist
+  OutputNotWritable,
+  PendingError,     // a guarded step failed before the output file was opened
+};
+
+class clsHTML {
+ public:
+  // Settings, read by a conversion, never changed by it.
+  std::string ExcelFile;
+  std::string Password;
+  std::string Worksheet;
+  int32_t Worksheetnum = 0;
+  int32_t StartRow = 0;
+  int16_t StartCol = 0;
+  int32_t EndRow = 0;
+  int16_t EndCol = 0;
+  VbBool ShowFormulas = kFalse;
+  VbBool HideRowNumbers = kFalse;
+  VbBool HideColLetters = kFalse;
+  VbBool ColLetters = kFalse;
+  VbBool RowNumbers = kFalse;
+  std::string Range;
+  VbBool NewWindow = kFalse;
+  VbBool ShowComments = kFalse;
+
+  // Results of the last conversion that got past opening the workbook.
+  std::vector<std::string> SheetNames() const { return sheetNames_; }
+  int32_t SheetTotal() const { return sheetTotal_; }
+
+  void CreateHtmlFile(const std::string& HTMLfile, const std::string& Heading,
+                      const std::string& Title, const std::string& BackgroundColor,
+                      const std::string& BackgroundImageFile, const std::string& TableColor,
+                      const std::string& TableImageFile);
+  void CreateStyledHtmlFile(const std::string& HTMLfile, const std::string& Heading,
+                            const std::string& Title, const std::string& BackgroundColor,
+                            const std::string& BackgroundImageFile, const std::string& TableColor,
+                            const std::string& TableImageFile);
+
+  // Read-only diagnostic: why the last conversion stopped, and a detail for logs.
+  ConvertStop LastStop() const { return lastStop_; }
+  const std::string& LastStopDetail() const { return lastStopDetail_; }
+
+ private:
+  std::vector<std::string> sheetNames_;
+  int32_t sheetTotal_ = 0;
+  ConvertStop lastStop_ = ConvertStop::None;
+  std::string lastStopDetail_;
+};
+
+}  // namespace gridwell

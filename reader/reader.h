@@ -1,0 +1,240 @@
+// The reader interface: the objects and operations the converter asks of a workbook
+// reader. Nothing above this header knows whether a workbook came from .xls or .xlsx.
+//
+// Objects are small handles. A handle that refers to nothing is "null" (operator bool is
+// false) and answers every operation with an empty result; no operation throws. Handles
+// below the worksheet (cells, rows, columns, comments) stay valid while the workbook they
+// came from is alive; workbooks and worksheets keep their workbook alive.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "reader/model/workbook.h"
+#include "reader/read_result.h"
+#include "reader/value.h"
+
+namespace gridwell {
+
+namespace numfmt {
+class FormatCache;
+}
+
+// The look of a cell. A null format answers with the defaults of an unformatted cell.
+class CellFormat {
+ public:
+  CellFormat() = default;
+
+  int32_t HorizontalAlignment() const { return Style().hAlign; }
+  int32_t VerticalAlignment() const { return Style().vAlign; }
+  bool WrapText() const { return Style().wrap; }
+  int32_t FillPattern() const { return Style().fillPattern; }
+  uint32_t FillColor() const { return Style().fillColor; }
+  int32_t NumberFormatIndex() const { return Style().numFmtId; }
+  std::string_view NumberFormat() const;  // the format code itself
+  bool Bold() const { return FontRef().bold; }
+  bool Italic() const { return FontRef().italic; }
+  bool Strikethrough() const { return FontRef().strike; }
+  int32_t Underline() const { return FontRef().underline; }
+  int32_t Escapement() const { return FontRef().escapement; }
+  std::string_view FontName() const { return FontRef().name; }
+  uint32_t FontColor() const { return FontRef().color; }
+  double FontSize() const { return FontRef().size; }
+  int32_t IndentLevel() const { return Style().indent; }
+  // side: 0 left, 1 right, 2 top, 3 bottom. Other sides answer 0.
+  int32_t BorderLineStyle(int side) const;
+  uint32_t BorderColor(int side) const;
+
+ protected:
+  CellFormat(const model::Workbook* book, uint32_t style) : book_(book), style_(style) {}
+  const model::CellStyle& Style() const;
+  const model::Font& FontRef() const;
+
+  const model::Workbook* book_ = nullptr;
+  uint32_t style_ = 0;
+};
+
+class ReaderCell : public CellFormat {
+ public:
+  ReaderCell() = default;
+  explicit operator bool() const { return sheet_ != nullptr; }
+
+  int32_t Row() const;
+  int32_t Column() const;
+  CellValue Value() const;
+  std::string_view Formula() const;  // "" when the cell has none
+  std::string Text() const;          // the value as its own number format shows it
+  void AppendText(std::string& out) const;
+
+ private:
+  friend class ReaderCells;
+  ReaderCell(const model::Sheet* sheet, uint32_t index);
+  const model::Sheet* sheet_ = nullptr;
+  uint32_t index_ = 0;
+};
+
+class ReaderCells {
+ public:
+  ReaderCells() = default;
+  explicit operator bool() const { return sheet_ != nullptr; }
+  int32_t Count() const;
+  ReaderCell Item(int32_t i) const;                 // 1-based, storage order
+  ReaderCell Cell(int32_t row, int32_t col) const;  // null when no cell is stored there
+
+ private:
+  friend class ReaderWorksheet;
+  explicit ReaderCells(const model::Sheet* s) : sheet_(s) {}
+  const model::Sheet* sheet_ = nullptr;
+};
+
+class ReaderColumn {
+ public:
+  explicit operator bool() const { return sheet_ != nullptr; }
+  double Width() const;  // characters of the default font
+ private:
+  friend class ReaderColumns;
+  ReaderColumn(const model::Sheet* s, int32_t c) : sheet_(s), col_(c) {}
+  const model::Sheet* sheet_ = nullptr;
+  int32_t col_ = 0;
+};
+
+class ReaderColumns {
+ public:
+  ReaderColumns() = default;
+  ReaderColumn Item(int32_t col) const;  // null outside 1..16384
+ private:
+  friend class ReaderWorksheet;
+  explicit ReaderColumns(const model::Sheet* s) : sheet_(s) {}
+  const model::Sheet* sheet_ = nullptr;
+};
+
+class ReaderRow {
+ public:
+  explicit operator bool() const { return sheet_ != nullptr; }
+  double Height() const;  // twips
+ private:
+  friend class ReaderRows;
+  ReaderRow(const model::Sheet* s, int32_t r) : sheet_(s), row_(r) {}
+  const model::Sheet* sheet_ = nullptr;
+  int32_t row_ = 0;
+};
+
+class ReaderRows {
+ public:
+  ReaderRows() = default;
+  ReaderRow Item(int32_t row) const;  // null outside 1..1048576
+ private:
+  friend class ReaderWorksheet;
+  explicit ReaderRows(const model::Sheet* s) : sheet_(s) {}
+  const model::Sheet* sheet_ = nullptr;
+};
+
+class ReaderComment {
+ public:
+  std::string_view Text() const { return text_; }  // "" when the cell has none
+ private:
+  friend class ReaderComments;
+  explicit ReaderComment(std::string_view t) : text_(t) {}
+  std::string_view text_;
+};
+
+class ReaderComments {
+ public:
+  ReaderComments() = default;
+  ReaderComment Item(int32_t row, int32_t col) const;  // one for any cell
+ private:
+  friend class ReaderWorksheet;
+  explicit ReaderComments(const model::Sheet* s) : sheet_(s) {}
+  const model::Sheet* sheet_ = nullptr;
+};
+
+class ReaderWorksheet {
+ public:
+  ReaderWorksheet() = default;
+  explicit operator bool() const { return book_ != nullptr; }
+
+  std::string_view Name() const;
+  int32_t Index() const { return book_ ? index_ + 1 : 0; }  // 1-based position
+  bool IsProtected() const;
+  void Unprotect();
+  bool IsHidden() const;
+  ReaderCells Cells() const { return ReaderCells(Sheet()); }
+  ReaderColumns Columns() const { return ReaderColumns(Sheet()); }
+  ReaderRows Rows() const { return ReaderRows(Sheet()); }
+  ReaderComments Comments() const { return ReaderComments(Sheet()); }
+
+ private:
+  friend class ReaderWorksheets;
+  friend class ReaderWorkbook;
+  ReaderWorksheet(std::shared_ptr<model::Workbook> b, int32_t i) : book_(std::move(b)), index_(i) {}
+  const model::Sheet* Sheet() const;
+  std::shared_ptr<model::Workbook> book_;
+  int32_t index_ = 0;  // 0-based
+};
+
+class ReaderWorksheets {
+ public:
+  ReaderWorksheets() = default;
+  int32_t Count() const;
+  ReaderWorksheet Item(int32_t n) const;  // 1-based; null when out of range
+
+ private:
+  friend class ReaderWorkbook;
+  explicit ReaderWorksheets(std::shared_ptr<model::Workbook> b) : book_(std::move(b)) {}
+  std::shared_ptr<model::Workbook> book_;
+};
+
+class ReaderWorkbook {
+ public:
+  ReaderWorkbook() = default;
+  explicit ReaderWorkbook(std::shared_ptr<model::Workbook> b) : book_(std::move(b)) {}
+  explicit operator bool() const { return book_ != nullptr; }
+
+  bool IsProtected() const { return book_ && book_->isProtected; }
+  void Unprotect() {
+    if (book_) book_->isProtected = false;
+  }
+  ReaderWorksheets Worksheets() const { return ReaderWorksheets(book_); }
+  // Finds a sheet by name without regard to letter case; null when there is none.
+  ReaderWorksheet WorksheetByName(std::string_view name) const;
+  bool Uses1904Dates() const { return book_ && book_->date1904; }
+  const std::shared_ptr<model::Workbook>& Model() const { return book_; }
+
+ private:
+  std::shared_ptr<model::Workbook> book_;
+};
+
+class WorkbookLoader {
+ public:
+  // -1 not a readable workbook, 0 plain, positive when it needs a password to open.
+  int IsPasswordProtected(const std::string& path);
+  // Each replaces the loader's workbook: the new one, or null when opening failed.
+  bool Open(const std::string& path);
+  bool OpenWithPassword(const std::string& path, const std::string& password);
+  ReaderWorkbook Workbook() const { return workbook_; }
+
+  // Why the last open failed (Ok after a success), and a detail for logs.
+  ReadStatus LastStatus() const { return status_; }
+  const std::string& LastError() const { return error_; }
+
+ private:
+  bool Load(const std::string& path, const std::string* password);
+  ReaderWorkbook workbook_;
+  ReadStatus status_ = ReadStatus::Ok;
+  std::string error_;
+};
+
+class ReaderApplication {
+ public:
+  WorkbookLoader& Workbooks() { return loader_; }
+
+ private:
+  WorkbookLoader loader_;
+};
+
+// Reads any supported workbook file (detected by content, not by name).
+ReadResult ReadWorkbookFile(const std::string& path, const std::string* password);
+
+}  // namespace gridwell
