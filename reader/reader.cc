@@ -42,21 +42,29 @@ bool ReadHead(const std::string& path, std::vector<uint8_t>& head) {
 
 std::string_view ErrorText(ErrorCode code) {
   switch (code) {
-    case ErrorCode::Null: return "#NULL!";
-    case ErrorCode::Div0: return "#DIV/0!";
-    case ErrorCode::Value: return "#VALUE!";
-    case ErrorCode::Ref: return "#REF!";
-    case ErrorCode::Name: return "#NAME?";
-    case ErrorCode::Num: return "#NUM!";
-    case ErrorCode::NA: return "#N/A";
-    case ErrorCode::GettingData: return "#GETTING_DATA";
+    case ErrorCode::Null:
+      return "#NULL!";
+    case ErrorCode::Div0:
+      return "#DIV/0!";
+    case ErrorCode::Value:
+      return "#VALUE!";
+    case ErrorCode::Ref:
+      return "#REF!";
+    case ErrorCode::Name:
+      return "#NAME?";
+    case ErrorCode::Num:
+      return "#NUM!";
+    case ErrorCode::NA:
+      return "#N/A";
+    case ErrorCode::GettingData:
+      return "#GETTING_DATA";
   }
   return "#N/A";
 }
 
 bool ParseErrorText(std::string_view text, ErrorCode& code) {
-  static constexpr ErrorCode all[] = {ErrorCode::Null, ErrorCode::Div0, ErrorCode::Value,
-                                      ErrorCode::Ref,  ErrorCode::Name, ErrorCode::Num,
+  static constexpr ErrorCode all[] = {ErrorCode::Null, ErrorCode::Div0,       ErrorCode::Value,
+                                      ErrorCode::Ref,  ErrorCode::Name,       ErrorCode::Num,
                                       ErrorCode::NA,   ErrorCode::GettingData};
   for (ErrorCode c : all) {
     if (ErrorText(c) == text) {
@@ -93,14 +101,17 @@ ReaderCell::ReaderCell(const model::Sheet* sheet, uint32_t index)
 int32_t ReaderCell::Row() const {
   return sheet_ ? static_cast<int32_t>(sheet_->Cells().At(index_).row) : 0;
 }
-int32_t ReaderCell::Column() const { return sheet_ ? sheet_->Cells().At(index_).col : 0; }
+int32_t ReaderCell::Column() const {
+  return sheet_ ? sheet_->Cells().At(index_).col : 0;
+}
 
 CellValue ReaderCell::Value() const {
   if (!sheet_) return {};
   const model::CellRecord& r = sheet_->Cells().At(index_);
   const model::Workbook& book = sheet_->Book();
   switch (r.kind) {
-    case model::StoredKind::Empty: return {};
+    case model::StoredKind::Empty:
+      return {};
     case model::StoredKind::Number:
       if (book.IsDateStyle(r.style)) {
         return CellValue::Date(r.Number() + (book.date1904 ? k1904Offset : 0));
@@ -108,8 +119,10 @@ CellValue ReaderCell::Value() const {
       return CellValue::Number(r.Number());
     case model::StoredKind::Date:
       return CellValue::Date(r.Number() + (book.date1904 ? k1904Offset : 0));
-    case model::StoredKind::String: return CellValue::String(book.Strings().Get(r.payload[0]));
-    case model::StoredKind::Boolean: return CellValue::Bool(r.payload[0] != 0);
+    case model::StoredKind::String:
+      return CellValue::String(book.Strings().Get(r.payload[0]));
+    case model::StoredKind::Boolean:
+      return CellValue::Bool(r.payload[0] != 0);
     case model::StoredKind::Error:
       return CellValue::Error(static_cast<ErrorCode>(r.payload[0] & 0xFF));
   }
@@ -127,7 +140,8 @@ void ReaderCell::AppendText(std::string& out) const {
   const model::CellRecord& r = sheet_->Cells().At(index_);
   const model::Workbook& book = sheet_->Book();
   switch (r.kind) {
-    case model::StoredKind::Empty: return;
+    case model::StoredKind::Empty:
+      return;
     case model::StoredKind::Number:
     case model::StoredKind::Date: {
       const numfmt::Format& f = Formats().Get(NumberFormat());
@@ -138,7 +152,9 @@ void ReaderCell::AppendText(std::string& out) const {
     case model::StoredKind::String:
       numfmt::FormatText(book.Strings().Get(r.payload[0]), Formats().Get(NumberFormat()), out);
       return;
-    case model::StoredKind::Boolean: out.append(r.payload[0] ? "TRUE" : "FALSE"); return;
+    case model::StoredKind::Boolean:
+      out.append(r.payload[0] ? "TRUE" : "FALSE");
+      return;
     case model::StoredKind::Error:
       out.append(ErrorText(static_cast<ErrorCode>(r.payload[0] & 0xFF)));
       return;
@@ -167,12 +183,16 @@ ReaderCell ReaderCells::Cell(int32_t row, int32_t col) const {
   return ReaderCell(sheet_, static_cast<uint32_t>(i));
 }
 
-double ReaderColumn::Width() const { return sheet_ ? sheet_->ColumnWidth(col_) : 0; }
+double ReaderColumn::Width() const {
+  return sheet_ ? sheet_->ColumnWidth(col_) : 0;
+}
 ReaderColumn ReaderColumns::Item(int32_t col) const {
   if (!sheet_ || col < 1 || col > model::kMaxColumns) return ReaderColumn(nullptr, 0);
   return ReaderColumn(sheet_, col);
 }
-double ReaderRow::Height() const { return sheet_ ? sheet_->RowHeight(row_) : 0; }
+double ReaderRow::Height() const {
+  return sheet_ ? sheet_->RowHeight(row_) : 0;
+}
 ReaderRow ReaderRows::Item(int32_t row) const {
   if (!sheet_ || row < 1 || row > model::kMaxRows) return ReaderRow(nullptr, 0);
   return ReaderRow(sheet_, row);
@@ -244,7 +264,9 @@ bool WorkbookLoader::Load(const std::string& path, const std::string* password) 
   return static_cast<bool>(workbook_);
 }
 
-bool WorkbookLoader::Open(const std::string& path) { return Load(path, nullptr); }
+bool WorkbookLoader::Open(const std::string& path) {
+  return Load(path, nullptr);
+}
 bool WorkbookLoader::OpenWithPassword(const std::string& path, const std::string& password) {
   return Load(path, &password);
 }

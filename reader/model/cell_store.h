@@ -22,8 +22,8 @@ struct CellRecord {
   uint32_t row;  // 1-based
   uint16_t col;  // 1-based
   StoredKind kind;
-  uint8_t flags;  // kHasFormula
-  uint32_t style;  // index into the workbook's cell formats
+  uint8_t flags;        // kHasFormula
+  uint32_t style;       // index into the workbook's cell formats
   uint32_t payload[2];  // double bits, string id, Boolean or error code
 
   static constexpr uint8_t kHasFormula = 1;
@@ -56,7 +56,9 @@ class CellStore {
 
  private:
   static uint64_t Key(uint32_t row, uint32_t col) { return (uint64_t{row} << 16) | col; }
-  static size_t Hash(uint64_t key) { return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 29); }
+  static size_t Hash(uint64_t key) {
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 29);
+  }
   void Rehash(size_t slotCount);
 
   std::vector<CellRecord> records_;

@@ -24,9 +24,7 @@ class StringPool {
   }
   size_t Count() const { return starts_.size() - 1; }
   size_t ByteSize() const { return bytes_.size(); }
-  size_t MemoryUsage() const {
-    return bytes_.capacity() + starts_.capacity() * sizeof(uint64_t);
-  }
+  size_t MemoryUsage() const { return bytes_.capacity() + starts_.capacity() * sizeof(uint64_t); }
   void Reserve(size_t strings, size_t bytes) {
     starts_.reserve(strings + 1);
     bytes_.reserve(bytes);

@@ -14,14 +14,16 @@ bool OnGrid(int32_t row, int32_t col) {
 bool EqualNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
       return false;
   }
   return true;
 }
 }  // namespace
 
-bool Sheet::Put(int32_t row, int32_t col, StoredKind kind, uint32_t style, const uint32_t payload[2]) {
+bool Sheet::Put(int32_t row, int32_t col, StoredKind kind, uint32_t style,
+                const uint32_t payload[2]) {
   if (!OnGrid(row, col)) return false;
   CellRecord rec{static_cast<uint32_t>(row), static_cast<uint16_t>(col), kind, 0, style,
                  {payload[0], payload[1]}};

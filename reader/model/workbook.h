@@ -94,7 +94,9 @@ class Sheet {
 
  private:
   bool Put(int32_t row, int32_t col, StoredKind kind, uint32_t style, const uint32_t payload[2]);
-  static uint64_t PosKey(int32_t row, int32_t col) { return (uint64_t(uint32_t(row)) << 16) | uint32_t(col); }
+  static uint64_t PosKey(int32_t row, int32_t col) {
+    return (uint64_t(uint32_t(row)) << 16) | uint32_t(col);
+  }
 
   Workbook* book_;
   std::string name_;

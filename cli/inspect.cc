@@ -1,0 +1,200 @@
+// `gridwell sheets` and `gridwell cells`: what the reader sees in a workbook, in a form
+// that scripts and tests read.
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+#include <numeric>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/workbook_args.h"
+
+namespace gridwell::cli {
+
+namespace {
+
+struct Options {
+  std::string book;
+  std::string sheet;
+  std::string range;
+  std::string password;
+  bool hasPassword = false;
+  bool help = false;
+};
+
+// Parses the common options; returns false (after one line on stderr) on a usage error.
+bool ParseOptions(const char* cmd, const std::vector<std::string>& args, bool allowSheet,
+                  Options& o) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& dst) {
+      if (i + 1 >= args.size()) {
+        std::cerr << "gridwell " << cmd << ": " << a << " needs a value\n";
+        return false;
+      }
+      dst = args[++i];
+      return true;
+    };
+    if (a == "-h" || a == "--help") {
+      o.help = true;
+    } else if (a == "--password") {
+      if (!value(o.password)) return false;
+      o.hasPassword = true;
+    } else if (allowSheet && a == "--sheet") {
+      if (!value(o.sheet)) return false;
+    } else if (allowSheet && a == "--range") {
+      if (!value(o.range)) return false;
+    } else if (!a.empty() && a[0] == '-' && a != "-") {
+      std::cerr << "gridwell " << cmd << ": unknown option " << a << "\n";
+      return false;
+    } else if (o.book.empty()) {
+      o.book = a;
+    } else {
+      std::cerr << "gridwell " << cmd << ": unexpected argument " << a << "\n";
+      return false;
+    }
+  }
+  if (!o.help && o.book.empty()) {
+    std::cerr << "gridwell " << cmd << ": no workbook given (see --help)\n";
+    return false;
+  }
+  return true;
+}
+
+// Tab, newline, carriage return and backslash inside a field would break the line format.
+void PutField(std::string& line, std::string_view s) {
+  for (char ch : s) {
+    switch (ch) {
+      case '\t':
+        line += "\\t";
+        break;
+      case '\n':
+        line += "\\n";
+        break;
+      case '\r':
+        line += "\\r";
+        break;
+      case '\\':
+        line += "\\\\";
+        break;
+      default:
+        line += ch;
+    }
+  }
+}
+
+void PutNumber(std::string& line, double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.17g", v);
+  line += buf;
+}
+
+}  // namespace
+
+int RunSheets(const std::vector<std::string>& args) {
+  Options o;
+  if (!ParseOptions("sheets", args, false, o)) return kUsage;
+  if (o.help) {
+    std::cout << "usage: gridwell sheets BOOK [--password PW]\n"
+                 "Prints the sheet names of BOOK (.xls or .xlsx), one a line, in workbook order.\n";
+    return kOk;
+  }
+  ReaderWorkbook book;
+  if (int rc = OpenWorkbook(o.book, o.hasPassword ? &o.password : nullptr, book); rc != kOk)
+    return rc;
+  ReaderWorksheets sheets = book.Worksheets();
+  std::string out;
+  for (int32_t i = 1; i <= sheets.Count(); ++i) {
+    out.append(sheets.Item(i).Name());
+    out += '\n';
+  }
+  std::cout << out << std::flush;
+  return kOk;
+}
+
+int RunCells(const std::vector<std::string>& args) {
+  Options o;
+  if (!ParseOptions("cells", args, true, o)) return kUsage;
+  if (o.help) {
+    std::cout
+        << "usage: gridwell cells BOOK [--sheet NAME|N] [--range A1:H40] [--password PW]\n"
+           "Prints the stored cells of one sheet (default: the first) as tab-separated lines:\n"
+           "ref, kind (e empty, n number, d date, s string, b Boolean, x error), raw value,\n"
+           "text as formatted, number format index, formula. Tab, newline, carriage return\n"
+           "and backslash inside a field are written \\t, \\n, \\r and \\\\.\n";
+    return kOk;
+  }
+  CellRange range;
+  if (!o.range.empty() && !ParseRange(o.range, range)) {
+    std::cerr << "gridwell cells: bad range " << o.range << " (expected like A1:H40)\n";
+    return kUsage;
+  }
+  ReaderWorkbook book;
+  if (int rc = OpenWorkbook(o.book, o.hasPassword ? &o.password : nullptr, book); rc != kOk)
+    return rc;
+  ReaderWorksheet sheet = ChooseSheet(book, o.sheet);
+  if (!sheet) {
+    std::cerr << "gridwell cells: no sheet " << o.sheet << " in " << o.book << "\n";
+    return kNoSheet;
+  }
+  ReaderCells cells = sheet.Cells();
+  // Storage order follows the file; print row-major so that output is stable.
+  std::vector<std::pair<uint64_t, int32_t>> order;
+  order.reserve(static_cast<size_t>(cells.Count()));
+  for (int32_t i = 1; i <= cells.Count(); ++i) {
+    ReaderCell c = cells.Item(i);
+    if (!range.Contains(c.Row(), c.Column())) continue;
+    order.emplace_back((uint64_t(uint32_t(c.Row())) << 16) | uint32_t(c.Column()), i);
+  }
+  std::sort(order.begin(), order.end());
+
+  std::string out = "ref\tkind\tvalue\ttext\tformat_index\tformula\n";
+  for (const auto& [key, i] : order) {
+    ReaderCell c = cells.Item(i);
+    CellValue v = c.Value();
+    out += ColumnName(c.Column());
+    out += std::to_string(c.Row());
+    out += '\t';
+    switch (v.kind) {
+      case ValueKind::Empty:
+        out += "e\t";
+        break;
+      case ValueKind::Number:
+        out += "n\t";
+        PutNumber(out, v.number);
+        break;
+      case ValueKind::Date:
+        out += "d\t";
+        PutNumber(out, v.number);
+        break;
+      case ValueKind::String:
+        out += "s\t";
+        PutField(out, v.text);
+        break;
+      case ValueKind::Boolean:
+        out += "b\t";
+        out += v.boolean ? "TRUE" : "FALSE";
+        break;
+      case ValueKind::Error:
+        out += "x\t";
+        out += ErrorText(v.error);
+        break;
+    }
+    out += '\t';
+    PutField(out, c.Text());
+    out += '\t';
+    out += std::to_string(c.NumberFormatIndex());
+    out += '\t';
+    PutField(out, c.Formula());
+    out += '\n';
+    if (out.size() > (1u << 20)) {
+      std::cout << out;
+      out.clear();
+    }
+  }
+  std::cout << out << std::flush;
+  return kOk;
+}
+
+}  // namespace gridwell::cli
