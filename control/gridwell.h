@@ -1,0 +1,217 @@
+// Gridwell: the viewer control of the Gridweller library. It opens a workbook (a local path or
+// an http/https/ftp address), has the converter write one worksheet as an HTML page in the
+// control's private temporary folder, and shows that page in an embedded browser.
+//
+// Toolkit-free: the control reaches its window, browser, downloads and dialogs only through
+// the interfaces of platform.h. A GTK host creates it with gridwell_widget_new
+// (control/gtk/gridwell_widget.h).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "control/platform.h"
+
+namespace gridwell {
+
+// Flags are 16-bit values: True is -1 (all bits set), False is 0.
+using VbBool = int16_t;
+inline constexpr VbBool kVbTrue = -1;
+inline constexpr VbBool kVbFalse = 0;
+
+// An optional variant argument: missing (std::monostate), a 16-bit integer, a 32-bit integer,
+// a floating-point number or a string. Only a 16-bit integer or a string chooses a sheet; a
+// plain `2` is a 32-bit integer and selects the first sheet.
+using Variant = std::variant<std::monostate, int16_t, int32_t, float, double, std::string>;
+
+// Arguments of OpenXL, in their order. Omitted members are "", 0 or False; varSheet missing.
+// The last four are passed by reference: the control may read them after handlers ran.
+struct OpenXLArgs {
+  std::string strPath;
+  Variant varSheet;
+  int32_t lngStartRow = 0;
+  int16_t intStartCol = 0;
+  int32_t lngEndRow = 0;
+  int16_t intEndCol = 0;
+  std::string strPassword;
+  VbBool blnShowFormulas = kVbFalse;
+  VbBool blnHideRowNumbers = kVbFalse;
+  VbBool blnHideColLetters = kVbFalse;
+  VbBool blnColLettersAtBottom = kVbFalse;
+  VbBool blnRowNumbersAtRight = kVbFalse;
+  std::string strHeading;
+  std::string strTitle;
+  std::string strBackgroundColor;
+  std::string strBackgroundImageFile;
+  std::string strTableColor;
+  std::string strTableImageFile;
+  VbBool blnOpenSynchronously = kVbFalse;
+  VbBool blnNewBrowserWindow = kVbFalse;
+  VbBool blnShowComments = kVbFalse;
+  VbBool blnNoStyle = kVbFalse;
+};
+
+// Arguments of OpenXLrange, in their order.
+struct OpenXLrangeArgs {
+  std::string strPath;
+  Variant varSheet;
+  std::string strRange;
+  std::string strPassword;
+  VbBool blnShowFormulas = kVbFalse;
+  VbBool blnHideRowNumbers = kVbFalse;
+  VbBool blnHideColLetters = kVbFalse;
+  VbBool blnColLettersAtBottom = kVbFalse;
+  VbBool blnRowNumbersAtRight = kVbFalse;
+  std::string strHeading;
+  std::string strTitle;
+  std::string strBackgroundColor;
+  std::string strBackgroundImageFile;
+  std::string strTableColor;
+  std::string strTableImageFile;
+  VbBool blnOpenSynchronously = kVbFalse;
+  VbBool blnNewBrowserWindow = kVbFalse;
+  VbBool blnShowComments = kVbFalse;
+  VbBool blnNoStyle = kVbFalse;
+};
+
+// One entry of the control's programmable surface, for hosts that list or dispatch by id.
+enum class MemberKind { Property, Method, Event };
+struct MemberInfo {
+  MemberKind kind;
+  const char* name;
+  uint32_t dispatchId;
+  const char* signature;  // parameters and result, e.g. "strURL As String (ByRef), ..."
+  const char* helpText;
+};
+
+// Time limits of the control's waits, in seconds. Generous, so that a normal download or page
+// ends a wait long before; they only keep a transfer or page that never finishes from freezing
+// the host.
+struct WaitLimits {
+  double downloadSeconds = 600;
+  double pageSeconds = 120;
+  double destroyPauseSeconds = 1;
+};
+
+class Gridwell {
+ public:
+  // Creation: hides the browser and chooses the temporary folder (created by the first open).
+  explicit Gridwell(const Platform& platform);
+  // Destruction: blank page, short pause, temporary files and folder removed.
+  ~Gridwell();
+  Gridwell(const Gridwell&) = delete;
+  Gridwell& operator=(const Gridwell&) = delete;
+
+  static constexpr const char* kClassName = "Gridweller.Gridwell";
+  // Properties, methods and events with their dispatch ids and help texts, in interface order.
+  static std::span<const MemberInfo> Members();
+
+  // ---- Properties ----
+  std::string Path() const { return path_; }
+  void SetPath(const std::string& value) { path_ = value; }
+  std::vector<std::string> SheetNames() const { return sheetNames_; }
+  int32_t SheetTotal() const { return sheetTotal_; }
+  int32_t hwnd() const;
+  std::string TempWorkbook() const { return tempWorkbook_; }
+  VbBool RegenerateHTML() const { return regenerateHTML_; }
+  void SetRegenerateHTML(VbBool value);
+  std::string TempPath() const { return tempPath_; }
+  std::string HTMLfile() const { return htmlFile_; }
+  std::string ExcelFile() const { return excelFile_; }
+
+  // ---- Methods ----
+  VbBool BeginDownload(std::string& strURL, std::string& strFile);
+  void GoHome(VbBool& blnOpenSynchronously);
+  void GoHome();
+  void SetupDocument();
+  void PrintDocument(VbBool& blnShowPrompt);
+  void PrintDocument();
+  void FindInDocument();
+  void PrintPreviewDocument();
+  void ShowDocumentProperties();
+  void SaveDocument();
+  VbBool SaveHTML(std::string strDir, std::string& strFilename);
+  VbBool SaveHTML(std::string strDir);
+  VbBool SaveCopy(std::string& strCopyTo, VbBool& blnWarnIfExists);
+  VbBool SaveCopy(std::string& strCopyTo);
+  void Refresh();
+  void Find();
+  VbBool OpenXL(OpenXLArgs& args);
+  VbBool OpenXL(OpenXLArgs&& args) { return OpenXL(args); }
+  VbBool OpenXLrange(OpenXLrangeArgs& args);
+  VbBool OpenXLrange(OpenXLrangeArgs&& args) { return OpenXLrange(args); }
+
+  // ---- Events (all arguments by reference) ----
+  std::function<void(std::string& SaveFile)> DownloadStarted;
+  std::function<void(int32_t& CurBytes, int32_t& MaxBytes, std::string& SaveFile)> DownloadProgress;
+  std::function<void(std::string& SaveFile)> DownloadError;
+  std::function<void(int32_t& MaxBytes, std::string& SaveFile)> DownloadComplete;
+  std::function<void(std::string& ExcelWorkbook, std::string& HTMLfile)> OpenStart;
+  std::function<void(std::string& ExcelWorkbook, std::string& HTMLfile)> OpenComplete;
+  std::function<void(std::string& ExcelWorkbook, std::string& HTMLfile)> OpenError;
+
+  // ---- State the waits coordinate on ----
+  bool DownloadDone() const { return downloadDone_; }
+  bool DocumentLoaded() const { return documentLoaded_; }
+  void SetWaitLimits(const WaitLimits& limits) { limits_ = limits; }
+  const WaitLimits& GetWaitLimits() const { return limits_; }
+
+  // ---- Called by the platform ----
+  // Persistence with the host's form: a new instance, a loaded one, a saved one.
+  void InitProperties();
+  void ReadProperties();
+  void WriteProperties();
+  // Sizing and painting of the control's client area.
+  void OnShow(int width, int height);
+  void OnResize(int width, int height);
+  void OnPaint();
+  // Browser navigation notifications.
+  void OnBeforeNavigate();
+  void OnNavigateComplete();
+  void OnNavigateError();
+  // Read-service notifications. `total` is 0 while the size is unknown. `failed` marks a
+  // transfer that the server refused or that broke off (an error status, a lost connection).
+  void OnReadProgress(const std::string& propertyName, int32_t current, int32_t total);
+  void OnReadComplete(const std::string& propertyName, int32_t total,
+                      const std::vector<uint8_t>& data, bool failed);
+  // Runs the destruction steps now (idempotent); the destructor calls it when still needed.
+  void Terminate();
+
+ private:
+  struct OpenCommon;
+  VbBool Open(OpenCommon& request);
+  bool EnsureTempFolder();
+  void EmptyTempFolder();
+  std::string RandomName();
+  bool WaitUntil(const bool& flag, double limitSeconds);
+  void Pause(double seconds);
+  void RaiseOpen(const std::function<void(std::string&, std::string&)>& event);
+
+  Platform platform_;
+  WaitLimits limits_;
+  std::string path_;
+  std::string tempPath_;
+  bool tempFolderOwned_ = false;
+  std::string htmlFile_;
+  std::string excelFile_;
+  std::string tempWorkbook_;
+  VbBool regenerateHTML_ = kVbFalse;
+  int32_t sheetTotal_ = 0;
+  std::vector<std::string> sheetNames_;
+  bool downloadDone_ = false;
+  bool documentLoaded_ = false;
+  bool terminated_ = false;
+};
+
+// Base folder for the controls' temporary folders, ending with "/": $GRIDWTEMP when set,
+// otherwise $XDG_RUNTIME_DIR/GRIDWTEMP/, otherwise /tmp/GRIDWTEMP-<uid>/.
+std::string DefaultTempBase();
+// Creates that folder (mode 0700) when missing, as an installer would; false when it cannot be
+// created or is not a private folder of this user.
+bool EnsureTempBase(const std::string& base);
+
+}  // namespace gridwell
