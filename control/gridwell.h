@@ -31,24 +31,24 @@ using Variant = std::variant<std::monostate, int16_t, int32_t, float, double, st
 // Arguments of OpenXL, in their order. Omitted members are "", 0 or False; varSheet missing.
 // The last four are passed by reference: the control may read them after handlers ran.
 struct OpenXLArgs {
-  std::string strPath;
-  Variant varSheet;
+  std::string strPath = {};
+  Variant varSheet = {};
   int32_t lngStartRow = 0;
   int16_t intStartCol = 0;
   int32_t lngEndRow = 0;
   int16_t intEndCol = 0;
-  std::string strPassword;
+  std::string strPassword = {};
   VbBool blnShowFormulas = kVbFalse;
   VbBool blnHideRowNumbers = kVbFalse;
   VbBool blnHideColLetters = kVbFalse;
   VbBool blnColLettersAtBottom = kVbFalse;
   VbBool blnRowNumbersAtRight = kVbFalse;
-  std::string strHeading;
-  std::string strTitle;
-  std::string strBackgroundColor;
-  std::string strBackgroundImageFile;
-  std::string strTableColor;
-  std::string strTableImageFile;
+  std::string strHeading = {};
+  std::string strTitle = {};
+  std::string strBackgroundColor = {};
+  std::string strBackgroundImageFile = {};
+  std::string strTableColor = {};
+  std::string strTableImageFile = {};
   VbBool blnOpenSynchronously = kVbFalse;
   VbBool blnNewBrowserWindow = kVbFalse;
   VbBool blnShowComments = kVbFalse;
@@ -57,21 +57,21 @@ struct OpenXLArgs {
 
 // Arguments of OpenXLrange, in their order.
 struct OpenXLrangeArgs {
-  std::string strPath;
-  Variant varSheet;
-  std::string strRange;
-  std::string strPassword;
+  std::string strPath = {};
+  Variant varSheet = {};
+  std::string strRange = {};
+  std::string strPassword = {};
   VbBool blnShowFormulas = kVbFalse;
   VbBool blnHideRowNumbers = kVbFalse;
   VbBool blnHideColLetters = kVbFalse;
   VbBool blnColLettersAtBottom = kVbFalse;
   VbBool blnRowNumbersAtRight = kVbFalse;
-  std::string strHeading;
-  std::string strTitle;
-  std::string strBackgroundColor;
-  std::string strBackgroundImageFile;
-  std::string strTableColor;
-  std::string strTableImageFile;
+  std::string strHeading = {};
+  std::string strTitle = {};
+  std::string strBackgroundColor = {};
+  std::string strBackgroundImageFile = {};
+  std::string strTableColor = {};
+  std::string strTableImageFile = {};
   VbBool blnOpenSynchronously = kVbFalse;
   VbBool blnNewBrowserWindow = kVbFalse;
   VbBool blnShowComments = kVbFalse;

@@ -55,7 +55,7 @@ class PropertyStore {
   virtual void Write(const std::string& key, const std::string& value,
                      const std::string& defaultValue) = 0;
   // Tells the host that a persisted property changed (so it can mark its form dirty).
-  virtual void Changed(const std::string& key) {}
+  virtual void Changed(const std::string& /*key*/) {}
 };
 
 // In-memory store for hosts that keep nothing and for tests.
