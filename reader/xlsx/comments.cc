@@ -1,0 +1,23 @@
+#include "reader/xlsx/comments.h"
+
+#include "reader/xlsx/worksheet.h"
+#include "reader/xlsx/xml_util.h"
+
+namespace gridwell::xlsx {
+
+void ParseComments(const std::string& text, model::Sheet& sheet) {
+  pugi::xml_document doc;
+  std::string error;
+  if (!LoadDom(text, doc, error)) return;
+  pugi::xml_node list = Child(doc.document_element(), "commentList");
+  for (pugi::xml_node c = list.first_child(); c; c = c.next_sibling()) {
+    if (c.type() != pugi::node_element || LocalName(c.name()) != "comment") continue;
+    int64_t row, col;
+    if (!ParseCellRef(Attr(c, "ref").value(), row, col)) continue;
+    if (row < 1 || row > model::kMaxRows || col < 1 || col > model::kMaxColumns) continue;
+    sheet.SetComment(static_cast<int32_t>(row), static_cast<int32_t>(col),
+                     RichText(Child(c, "text")));
+  }
+}
+
+}  // namespace gridwell::xlsx

@@ -1,0 +1,105 @@
+#include "reader/xlsx/relationships.h"
+
+#include "reader/xlsx/xml_util.h"
+
+namespace gridwell::xlsx {
+
+std::string_view PartFolder(std::string_view partName) {
+  size_t slash = partName.rfind('/');
+  return slash == std::string_view::npos ? std::string_view() : partName.substr(0, slash + 1);
+}
+
+std::string Relationships::RelsPartName(std::string_view sourcePart) {
+  size_t slash = sourcePart.rfind('/');
+  std::string_view folder = slash == std::string_view::npos ? "" : sourcePart.substr(0, slash + 1);
+  std::string_view file =
+      slash == std::string_view::npos ? sourcePart : sourcePart.substr(slash + 1);
+  return std::string(folder) + "_rels/" + std::string(file) + ".rels";
+}
+
+namespace {
+int Hex(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+// Targets are URIs: "%20" stands for a space in a part name.
+std::string PercentDecode(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '%' && i + 2 < s.size() && Hex(s[i + 1]) >= 0 && Hex(s[i + 2]) >= 0) {
+      out.push_back(static_cast<char>(Hex(s[i + 1]) * 16 + Hex(s[i + 2])));
+      i += 2;
+    } else {
+      out.push_back(s[i]);
+    }
+  }
+  return out;
+}
+}  // namespace
+
+std::string Relationships::ResolveTarget(std::string_view sourcePart, std::string_view target) {
+  std::string t = PercentDecode(target);
+  for (char& c : t) {
+    if (c == '\\') c = '/';
+  }
+  std::string path = !t.empty() && t[0] == '/' ? t : std::string(PartFolder(sourcePart)) + t;
+  // Collapse "." and ".." segments; ".." above the root stays at the root.
+  std::vector<std::string> segs;
+  size_t pos = 0;
+  while (pos <= path.size()) {
+    size_t next = path.find('/', pos);
+    if (next == std::string::npos) next = path.size();
+    std::string seg = path.substr(pos, next - pos);
+    if (seg == "..") {
+      if (!segs.empty()) segs.pop_back();
+    } else if (!seg.empty() && seg != ".") {
+      segs.push_back(std::move(seg));
+    }
+    pos = next + 1;
+  }
+  std::string out;
+  for (const auto& s : segs) {
+    if (!out.empty()) out.push_back('/');
+    out += s;
+  }
+  return out;
+}
+
+void Relationships::Load(ZipPackage& pkg, std::string_view sourcePart) {
+  rels_.clear();
+  std::string text, error;
+  if (pkg.Read(RelsPartName(sourcePart), text, error) != PartStatus::Ok) return;
+  pugi::xml_document doc;
+  if (!LoadDom(text, doc, error)) return;
+  pugi::xml_node root = doc.document_element();
+  for (pugi::xml_node r = root.first_child(); r; r = r.next_sibling()) {
+    if (r.type() != pugi::node_element || LocalName(r.name()) != "Relationship") continue;
+    Relationship rel;
+    rel.id = Attr(r, "Id").value();
+    std::string_view type = Attr(r, "Type").value();
+    size_t slash = type.rfind('/');
+    rel.type = std::string(slash == std::string_view::npos ? type : type.substr(slash + 1));
+    std::string_view mode = Attr(r, "TargetMode").value();
+    if (mode != "External") rel.target = ResolveTarget(sourcePart, Attr(r, "Target").value());
+    rels_.push_back(std::move(rel));
+  }
+}
+
+const Relationship* Relationships::ById(std::string_view id) const {
+  for (const auto& r : rels_) {
+    if (r.id == id) return &r;
+  }
+  return nullptr;
+}
+
+const Relationship* Relationships::FirstOfType(std::string_view type) const {
+  for (const auto& r : rels_) {
+    if (r.type == type && !r.target.empty()) return &r;
+  }
+  return nullptr;
+}
+
+}  // namespace gridwell::xlsx

@@ -1,0 +1,329 @@
+#include "reader/xlsx/styles.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <unordered_map>
+
+#include "reader/xlsx/xml_util.h"
+
+namespace gridwell::xlsx {
+
+namespace {
+
+constexpr uint32_t kPalette[56] = {
+    0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
+    0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080,
+    0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF, 0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF,
+    0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000, 0x008080, 0x0000FF,
+    0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
+    0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696,
+    0x003366, 0x339966, 0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333};
+
+constexpr uint32_t Bgr(uint32_t rgb) {
+  return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
+}
+
+template <typename T>
+bool ParseNum(std::string_view s, T& out) {
+  auto r = std::from_chars(s.data(), s.data() + s.size(), out);
+  return r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+uint64_t UIntAttr(const pugi::xml_node& n, std::string_view name, uint64_t absent) {
+  pugi::xml_attribute a = Attr(n, name);
+  uint64_t v;
+  return a && ParseNum(std::string_view(a.value()), v) ? v : absent;
+}
+
+double DoubleAttr(const pugi::xml_node& n, std::string_view name, double absent) {
+  pugi::xml_attribute a = Attr(n, name);
+  double v;
+  return a && ParseNum(std::string_view(a.value()), v) && std::isfinite(v) ? v : absent;
+}
+
+struct Palette {
+  std::vector<uint32_t> indexed;  // custom indexedColors, empty for the default
+  const Theme* theme;
+
+  uint32_t Indexed(uint64_t i) const {
+    if (i < indexed.size()) return indexed[i];
+    return DefaultIndexedColor(static_cast<uint32_t>(std::min<uint64_t>(i, 0xFFFF)));
+  }
+
+  // A CT_Color element: auto, rgb, indexed or theme, each with an optional tint.
+  // `automatic` is what "auto" (and an element without a colour) stands for.
+  uint32_t Resolve(const pugi::xml_node& c, uint32_t automatic) const {
+    if (!c) return automatic;
+    uint32_t bgr = automatic;
+    if (XmlBool(Attr(c, "auto"))) {
+      return automatic;
+    } else if (pugi::xml_attribute rgb = Attr(c, "rgb")) {
+      if (!ParseRgb(rgb.value(), bgr)) bgr = automatic;
+    } else if (pugi::xml_attribute th = Attr(c, "theme")) {
+      uint64_t i;
+      if (ParseNum(std::string_view(th.value()), i) && i < theme->colors.size()) {
+        bgr = theme->colors[i];
+      }
+    } else if (pugi::xml_attribute ix = Attr(c, "indexed")) {
+      uint64_t i;
+      if (ParseNum(std::string_view(ix.value()), i)) bgr = Indexed(i);
+    }
+    double tint = DoubleAttr(c, "tint", 0);
+    return tint != 0 ? ApplyTint(bgr, tint) : bgr;
+  }
+};
+
+bool ValBool(const pugi::xml_node& n) {
+  // <b/> means bold; <b val="0"/> means not.
+  return n && XmlBool(Attr(n, "val"), true);
+}
+
+model::Font ParseFont(const pugi::xml_node& f, const Palette& pal) {
+  model::Font font;
+  font.name = "Calibri";
+  font.size = 11;
+  for (pugi::xml_node c = f.first_child(); c; c = c.next_sibling()) {
+    if (c.type() != pugi::node_element) continue;
+    std::string_view n = LocalName(c.name());
+    if (n == "b")
+      font.bold = ValBool(c);
+    else if (n == "i")
+      font.italic = ValBool(c);
+    else if (n == "strike")
+      font.strike = ValBool(c);
+    else if (n == "sz")
+      font.size = DoubleAttr(c, "val", font.size);
+    else if (n == "name" || n == "rFont")
+      font.name = Attr(c, "val").value();
+    else if (n == "color")
+      font.color = pal.Resolve(c, 0);
+    else if (n == "u") {
+      pugi::xml_attribute v = Attr(c, "val");
+      std::string_view u = v ? v.value() : "single";
+      font.underline = u == "single"             ? 1
+                       : u == "double"           ? 2
+                       : u == "singleAccounting" ? 33
+                       : u == "doubleAccounting" ? 34
+                                                 : 0;
+    } else if (n == "vertAlign") {
+      std::string_view v = Attr(c, "val").value();
+      font.escapement = v == "superscript" ? 1 : v == "subscript" ? 2 : 0;
+    }
+  }
+  return font;
+}
+
+struct FillInfo {
+  uint8_t pattern = model::kFillNone;
+  uint32_t color = 0;
+};
+
+uint8_t PatternCode(std::string_view p) {
+  static constexpr std::pair<std::string_view, uint8_t> kPatterns[] = {
+      {"solid", 1},          {"mediumGray", 2},   {"darkGray", 3},         {"lightGray", 4},
+      {"darkHorizontal", 5}, {"darkVertical", 6}, {"darkDown", 7},         {"darkUp", 8},
+      {"darkGrid", 9},       {"darkTrellis", 10}, {"lightHorizontal", 11}, {"lightVertical", 12},
+      {"lightDown", 13},     {"lightUp", 14},     {"lightGrid", 15},       {"lightTrellis", 16},
+      {"gray125", 17},       {"gray0625", 18}};
+  for (const auto& [name, code] : kPatterns) {
+    if (name == p) return code;
+  }
+  return model::kFillNone;
+}
+
+FillInfo ParseFill(const pugi::xml_node& f, const Palette& pal) {
+  FillInfo fill;
+  if (pugi::xml_node p = Child(f, "patternFill")) {
+    fill.pattern = PatternCode(Attr(p, "patternType").value());
+    if (fill.pattern != model::kFillNone) fill.color = pal.Resolve(Child(p, "fgColor"), 0);
+  } else if (pugi::xml_node g = Child(f, "gradientFill")) {
+    // A gradient is shown as a solid fill in its first stop's colour.
+    if (pugi::xml_node stop = Child(g, "stop")) {
+      fill.pattern = 1;
+      fill.color = pal.Resolve(Child(stop, "color"), 0);
+    }
+  }
+  return fill;
+}
+
+uint8_t BorderCode(std::string_view s) {
+  static constexpr std::string_view kStyles[] = {"none",
+                                                 "thin",
+                                                 "medium",
+                                                 "dashed",
+                                                 "dotted",
+                                                 "thick",
+                                                 "double",
+                                                 "hair",
+                                                 "mediumDashed",
+                                                 "dashDot",
+                                                 "mediumDashDot",
+                                                 "dashDotDot",
+                                                 "mediumDashDotDot",
+                                                 "slantDashDot"};
+  for (uint8_t i = 0; i < 14; ++i) {
+    if (kStyles[i] == s) return i;
+  }
+  return 0;
+}
+
+struct BorderInfo {
+  uint8_t style[4] = {0, 0, 0, 0};
+  uint32_t color[4] = {0, 0, 0, 0};
+};
+
+BorderInfo ParseBorder(const pugi::xml_node& b, const Palette& pal) {
+  BorderInfo info;
+  for (pugi::xml_node c = b.first_child(); c; c = c.next_sibling()) {
+    if (c.type() != pugi::node_element) continue;
+    std::string_view n = LocalName(c.name());
+    int side = n == "left" || n == "start"  ? model::kLeft
+               : n == "right" || n == "end" ? model::kRight
+               : n == "top"                 ? model::kTop
+               : n == "bottom"              ? model::kBottom
+                                            : -1;
+    if (side < 0) continue;
+    info.style[side] = BorderCode(Attr(c, "style").value());
+    info.color[side] = info.style[side] ? pal.Resolve(Child(c, "color"), 0) : 0;
+  }
+  return info;
+}
+
+uint8_t HAlignCode(std::string_view h) {
+  if (h == "left") return 1;
+  if (h == "center") return 2;
+  if (h == "right") return 3;
+  if (h == "fill") return 4;
+  if (h == "justify") return 5;
+  if (h == "centerContinuous") return 6;
+  if (h == "distributed") return 7;
+  return 0;
+}
+
+uint8_t VAlignCode(std::string_view v) {
+  if (v == "top") return 0;
+  if (v == "center") return 1;
+  if (v == "justify") return 3;
+  if (v == "distributed") return 4;
+  return 2;  // bottom, the default
+}
+
+template <typename Fn>
+void ForEachChild(const pugi::xml_node& parent, std::string_view local, Fn fn) {
+  for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling()) {
+    if (c.type() == pugi::node_element && LocalName(c.name()) == local) fn(c);
+  }
+}
+
+struct StyleHash {
+  size_t operator()(const model::CellStyle& s) const {
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&h](uint64_t v) { h = (h ^ v) * 1099511628211ull; };
+    mix(s.numFmtId);
+    mix(s.hAlign | (s.vAlign << 8) | (s.indent << 16) | (uint64_t{s.wrap} << 24) |
+        (uint64_t{s.locked} << 25) | (uint64_t{s.hidden} << 26));
+    mix(s.fillPattern);
+    mix(s.fillColor);
+    mix(s.fontIndex);
+    for (int i = 0; i < 4; ++i) {
+      mix(s.borderStyle[i]);
+      mix(s.borderColor[i]);
+    }
+    return static_cast<size_t>(h);
+  }
+};
+
+}  // namespace
+
+uint32_t DefaultIndexedColor(uint32_t index) {
+  if (index < 8) return Bgr(kPalette[index]);
+  if (index < 64) return Bgr(kPalette[index - 8]);
+  if (index == 65) return 0xFFFFFF;  // system background
+  return 0;                          // system foreground and anything unknown: black
+}
+
+void ParseStyles(const std::string& text, const Theme& theme, model::Workbook& book,
+                 StyleMap& map) {
+  map.xfToStyle.assign(1, 0);
+  pugi::xml_document doc;
+  std::string error;
+  if (!LoadDom(text, doc, error)) return;
+  pugi::xml_node root = doc.document_element();
+
+  Palette pal{{}, &theme};
+  if (pugi::xml_node colors = Child(root, "colors")) {
+    ForEachChild(Child(colors, "indexedColors"), "rgbColor", [&](const pugi::xml_node& c) {
+      uint32_t bgr = 0;
+      ParseRgb(Attr(c, "rgb").value(), bgr);
+      pal.indexed.push_back(bgr);
+    });
+  }
+
+  ForEachChild(Child(root, "numFmts"), "numFmt", [&](const pugi::xml_node& n) {
+    uint64_t id = UIntAttr(n, "numFmtId", UINT64_MAX);
+    if (id <= 0xFFFF)
+      book.SetNumberFormat(static_cast<uint16_t>(id), Attr(n, "formatCode").value());
+  });
+
+  std::vector<uint32_t> fontIndex;  // file font -> model font
+  ForEachChild(Child(root, "fonts"), "font", [&](const pugi::xml_node& f) {
+    model::Font font = ParseFont(f, pal);
+    if (fontIndex.empty()) {
+      book.Fonts()[0] = font;  // the workbook's default font
+      fontIndex.push_back(0);
+    } else {
+      fontIndex.push_back(book.AddFont(font));
+    }
+  });
+
+  std::vector<FillInfo> fills;
+  ForEachChild(Child(root, "fills"), "fill",
+               [&](const pugi::xml_node& f) { fills.push_back(ParseFill(f, pal)); });
+  std::vector<BorderInfo> borders;
+  ForEachChild(Child(root, "borders"), "border",
+               [&](const pugi::xml_node& b) { borders.push_back(ParseBorder(b, pal)); });
+
+  std::unordered_map<model::CellStyle, uint32_t, StyleHash> seen;
+  std::vector<model::CellStyle>& styles = book.Styles();
+  map.xfToStyle.clear();
+  ForEachChild(Child(root, "cellXfs"), "xf", [&](const pugi::xml_node& xf) {
+    model::CellStyle s;
+    uint64_t numFmt = UIntAttr(xf, "numFmtId", 0);
+    s.numFmtId = numFmt <= 0xFFFF ? static_cast<uint16_t>(numFmt) : 0;
+    uint64_t font = UIntAttr(xf, "fontId", 0);
+    s.fontIndex = font < fontIndex.size() ? fontIndex[font] : 0;
+    uint64_t fill = UIntAttr(xf, "fillId", 0);
+    if (fill < fills.size()) {
+      s.fillPattern = fills[fill].pattern;
+      s.fillColor = fills[fill].color;
+    }
+    uint64_t border = UIntAttr(xf, "borderId", 0);
+    if (border < borders.size()) {
+      std::memcpy(s.borderStyle, borders[border].style, sizeof s.borderStyle);
+      std::memcpy(s.borderColor, borders[border].color, sizeof s.borderColor);
+    }
+    if (pugi::xml_node a = Child(xf, "alignment")) {
+      s.hAlign = HAlignCode(Attr(a, "horizontal").value());
+      s.vAlign = VAlignCode(Attr(a, "vertical").value());
+      s.wrap = XmlBool(Attr(a, "wrapText"));
+      s.indent = static_cast<uint8_t>(std::min<uint64_t>(UIntAttr(a, "indent", 0), 250));
+    }
+    if (pugi::xml_node p = Child(xf, "protection")) {
+      s.locked = XmlBool(Attr(p, "locked"), true);
+      s.hidden = XmlBool(Attr(p, "hidden"));
+    }
+    if (map.xfToStyle.empty()) {
+      styles[0] = s;  // the default format is model style 0
+      seen.emplace(s, 0);
+      map.xfToStyle.push_back(0);
+      return;
+    }
+    auto [it, added] = seen.emplace(s, static_cast<uint32_t>(styles.size()));
+    if (added) styles.push_back(s);
+    map.xfToStyle.push_back(it->second);
+  });
+  if (map.xfToStyle.empty()) map.xfToStyle.push_back(0);
+}
+
+}  // namespace gridwell::xlsx

@@ -1,0 +1,39 @@
+#include "reader/xlsx/workbook.h"
+
+#include "reader/xlsx/xml_util.h"
+
+namespace gridwell::xlsx {
+
+bool ParseWorkbookPart(const std::string& text, WorkbookInfo& out, std::string& error) {
+  pugi::xml_document doc;
+  if (!LoadDom(text, doc, error)) {
+    error = "workbook: " + error;
+    return false;
+  }
+  pugi::xml_node root = doc.document_element();
+  if (LocalName(root.name()) != "workbook") {
+    error = "workbook: root element is not <workbook>";
+    return false;
+  }
+  if (pugi::xml_node pr = Child(root, "workbookPr")) out.date1904 = XmlBool(Attr(pr, "date1904"));
+  if (pugi::xml_node prot = Child(root, "workbookProtection")) {
+    // An empty element (as some writers emit by default) locks nothing.
+    out.isProtected = XmlBool(Attr(prot, "lockStructure")) || XmlBool(Attr(prot, "lockWindows"));
+  }
+  if (pugi::xml_node sheets = Child(root, "sheets")) {
+    for (pugi::xml_node s = sheets.first_child(); s; s = s.next_sibling()) {
+      if (s.type() != pugi::node_element || LocalName(s.name()) != "sheet") continue;
+      SheetEntry e;
+      e.name = Attr(s, "name").value();
+      // The relationship id is the r:id attribute; "id" alone without a prefix would be
+      // unusual, but Attr() matches by local name either way.
+      e.relId = Attr(s, "id").value();
+      std::string_view state = Attr(s, "state").value();
+      e.hidden = state == "hidden" || state == "veryHidden";
+      out.sheets.push_back(std::move(e));
+    }
+  }
+  return true;
+}
+
+}  // namespace gridwell::xlsx

@@ -1,0 +1,166 @@
+#include "reader/xlsx/xml_util.h"
+
+#include <cstring>
+
+namespace gridwell::xlsx {
+
+const char* FindAttr(const XML_Char** attrs, std::string_view local) {
+  for (; attrs[0]; attrs += 2) {
+    if (LocalName(attrs[0]) == local) return attrs[1];
+  }
+  return nullptr;
+}
+
+bool XmlBool(const char* v, bool absent) {
+  if (!v) return absent;
+  return std::strcmp(v, "1") == 0 || std::strcmp(v, "true") == 0 || std::strcmp(v, "on") == 0;
+}
+
+bool XmlBool(const pugi::xml_attribute& a, bool absent) {
+  return a ? XmlBool(a.value(), absent) : absent;
+}
+
+pugi::xml_node Child(const pugi::xml_node& parent, std::string_view local) {
+  for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling()) {
+    if (c.type() == pugi::node_element && LocalName(c.name()) == local) return c;
+  }
+  return {};
+}
+
+pugi::xml_attribute Attr(const pugi::xml_node& node, std::string_view local) {
+  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+    if (LocalName(a.name()) == local) return a;
+  }
+  return {};
+}
+
+bool LoadDom(const std::string& text, pugi::xml_document& doc, std::string& error) {
+  pugi::xml_parse_result r = doc.load_buffer(
+      text.data(), text.size(), pugi::parse_default | pugi::parse_doctype, pugi::encoding_auto);
+  if (!r) {
+    error = std::string(r.description()) + " at offset " + std::to_string(r.offset);
+    return false;
+  }
+  for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling()) {
+    if (n.type() == pugi::node_doctype) {
+      error = "document type declarations are not accepted";
+      return false;
+    }
+  }
+  return true;
+}
+
+namespace {
+void Refuse(void* userData) {
+  auto* state = static_cast<XmlHandlerBase*>(userData);
+  state->refused = true;
+  XML_StopParser(state->parser, XML_FALSE);
+}
+void XMLCALL StopOnDoctype(void* userData, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+  Refuse(userData);
+}
+void XMLCALL StopOnEntity(void* userData, const XML_Char*, int, const XML_Char*, int,
+                          const XML_Char*, const XML_Char*, const XML_Char*, const XML_Char*) {
+  Refuse(userData);
+}
+}  // namespace
+
+XML_Parser NewHardenedParser(XmlHandlerBase* state) {
+  XML_Parser p = XML_ParserCreate(nullptr);
+  if (!p) return nullptr;
+  state->parser = p;
+  XML_SetUserData(p, state);
+  XML_SetStartDoctypeDeclHandler(p, StopOnDoctype);
+  XML_SetEntityDeclHandler(p, StopOnEntity);
+  return p;
+}
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+namespace {
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+// Reads "_xHHHH_" at text[i]; returns the code unit or -1.
+int32_t EscapeAt(std::string_view text, size_t i) {
+  if (i + 7 > text.size() || text[i] != '_' || text[i + 1] != 'x' || text[i + 6] != '_') return -1;
+  int32_t v = 0;
+  for (size_t k = 2; k < 6; ++k) {
+    int h = HexValue(text[i + k]);
+    if (h < 0) return -1;
+    v = v * 16 + h;
+  }
+  return v;
+}
+}  // namespace
+
+void DecodeEscapes(std::string& text) {
+  if (text.find("_x") == std::string::npos) return;
+  std::string out;
+  out.reserve(text.size());
+  std::string_view in(text);
+  for (size_t i = 0; i < in.size();) {
+    int32_t unit = in[i] == '_' ? EscapeAt(in, i) : -1;
+    if (unit < 0) {
+      out.push_back(in[i++]);
+      continue;
+    }
+    i += 7;
+    uint32_t cp = static_cast<uint32_t>(unit);
+    if (cp >= 0xD800 && cp <= 0xDBFF) {
+      int32_t low = EscapeAt(in, i);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<uint32_t>(low) - 0xDC00);
+        i += 7;
+      }
+    }
+    AppendUtf8(out, cp);
+  }
+  text.swap(out);
+}
+
+namespace {
+void CollectText(const pugi::xml_node& node, std::string& out) {
+  for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
+    if (c.type() != pugi::node_element) continue;
+    std::string_view name = LocalName(c.name());
+    if (name == "rPh") continue;
+    if (name == "t") {
+      for (pugi::xml_node t = c.first_child(); t; t = t.next_sibling()) {
+        if (t.type() == pugi::node_pcdata || t.type() == pugi::node_cdata) out.append(t.value());
+      }
+    } else {
+      CollectText(c, out);
+    }
+  }
+}
+}  // namespace
+
+std::string RichText(const pugi::xml_node& node) {
+  std::string out;
+  CollectText(node, out);
+  DecodeEscapes(out);
+  return out;
+}
+
+}  // namespace gridwell::xlsx

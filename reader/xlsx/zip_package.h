@@ -1,0 +1,59 @@
+// The ZIP container of an .xlsx package: part lookup by name and bounded reads.
+#pragma once
+
+#include <expat.h>
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "reader/read_result.h"
+
+typedef struct zip zip_t;
+
+namespace gridwell::xlsx {
+
+enum class PartStatus { Ok, Missing, Damaged, OverLimit };
+
+class ZipPackage {
+ public:
+  explicit ZipPackage(const ReadLimits& limits) : limits_(limits) {}
+  ~ZipPackage();
+  ZipPackage(const ZipPackage&) = delete;
+  ZipPackage& operator=(const ZipPackage&) = delete;
+
+  bool OpenFile(const std::string& path, std::string& error);
+  // The bytes must outlive the package.
+  bool OpenMemory(std::span<const uint8_t> bytes, std::string& error);
+
+  // Part names are matched without regard to case, a leading "/" or backslash separators
+  // (some writers store "xl\worksheets\sheet1.xml").
+  bool Has(std::string_view partName) const;
+  // Every entry name as normalised, for fallbacks that search the package.
+  const std::unordered_map<std::string, uint64_t>& Entries() const { return entries_; }
+
+  // Reads a whole part (small parts: workbook, styles, relationships).
+  PartStatus Read(std::string_view partName, std::string& out, std::string& error);
+  // Streams a part through an expat parser in large chunks without holding it whole.
+  // Returns Ok also when the parser stopped on its own; `xmlError` tells a parse error.
+  PartStatus Parse(std::string_view partName, XML_Parser parser, std::string& error);
+
+  // Uncompressed bytes read so far, over all parts.
+  uint64_t InflatedBytes() const { return inflated_; }
+
+  static std::string Normalize(std::string_view name);
+
+ private:
+  struct Reader;
+  bool Index(std::string& error);
+
+  ReadLimits limits_;
+  zip_t* zip_ = nullptr;
+  uint64_t fileSize_ = 0;
+  uint64_t inflated_ = 0;
+  std::unordered_map<std::string, uint64_t> entries_;  // normalised name -> entry index
+};
+
+}  // namespace gridwell::xlsx
