@@ -1,0 +1,72 @@
+// The BIFF workbook: the globals substream (strings, fonts, cell formats, number
+// formats, palette, sheets, names) and the worksheet substreams it points to.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "reader/model/workbook.h"
+#include "reader/read_result.h"
+#include "reader/xls/formula_decoder.h"
+#include "reader/xls/record_stream.h"
+
+namespace gridwell::xls {
+
+// One XF record as the file gives it, before parent styles are applied.
+struct RawXf {
+  uint16_t font = 0;
+  uint16_t numFmt = 0;
+  bool isStyle = false;
+  uint16_t parent = 0;
+  uint8_t usedAttrs = 0x3F;  // bit 0 number, 1 font, 2 alignment, 3 border, 4 fill, 5 protection
+  uint8_t hAlign = 0, vAlign = 2, indent = 0;
+  bool wrap = false, locked = true, hidden = false;
+  uint8_t fillPattern = 0;  // fls
+  uint16_t fillFore = 64;
+  uint8_t border[4] = {0, 0, 0, 0};
+  uint16_t borderColor[4] = {64, 64, 64, 64};
+};
+
+struct BoundSheet {
+  std::string name;
+  uint32_t pos = 0;
+  uint8_t state = 0;  // 0 visible, 1 hidden, 2 very hidden
+  uint8_t type = 0;   // 0 worksheet, 1 macro sheet, 2 chart, 6 VB module
+};
+
+struct Globals {
+  bool biff5 = false;
+  CodePage codePage;
+  std::vector<uint32_t> sst;  // string ids in the workbook's pool
+  std::vector<RawXf> xfs;
+  std::vector<uint32_t> xfStyle;  // XF index -> model style
+  uint32_t palette[64] = {};
+  std::vector<BoundSheet> sheets;
+  FormulaNames names;
+};
+
+// 0x00BBGGRR of a palette index: 0-63 from the palette, 64 (system foreground) and
+// 0x7FFF (automatic) black, 65 (system background) white.
+uint32_t PaletteColor(const Globals& g, uint16_t icv);
+// Fills the default palette (the EGA colours 0-7 and the 56 default colours 8-63).
+void DefaultPalette(uint32_t (&palette)[64]);
+
+// Reads the globals substream that begins at the stream's start into `g` and `book`.
+bool ReadGlobals(std::span<const uint8_t> stream, Globals& g, model::Workbook& book,
+                 std::string& error);
+// Reads one worksheet substream starting at the BOF at `pos`.
+void ReadSheet(std::span<const uint8_t> stream, uint64_t pos, Globals& g, model::Sheet& sheet);
+
+// Reads a decrypted (or never encrypted) Workbook stream.
+ReadResult ReadBiffStream(std::span<const uint8_t> stream, const ReadLimits& limits);
+
+// Encryption: finds the FILEPASS record of the globals substream. Returns its body, or an
+// empty span when the stream is not encrypted.
+std::span<const uint8_t> FindFilePass(std::span<const uint8_t> stream, bool& found);
+// Decrypts every record after FILEPASS in place. `password` null: the default password.
+ReadStatus DecryptStream(std::vector<uint8_t>& stream, const std::string* password,
+                         std::string& error);
+
+}  // namespace gridwell::xls

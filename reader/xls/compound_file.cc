@@ -1,0 +1,122 @@
+#include "reader/xls/compound_file.h"
+
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-memory.h>
+#include <gsf/gsf-input-stdio.h>
+#include <gsf/gsf-input.h>
+#include <strings.h>
+#include <algorithm>
+#include <memory>
+
+namespace gridwell::xls {
+
+namespace {
+
+struct Unref {
+  void operator()(void* p) const {
+    if (p) g_object_unref(p);
+  }
+};
+template <class T>
+using Ref = std::unique_ptr<T, Unref>;
+
+// Finds a child of the root storage by name without regard to letter case: writers
+// name the workbook stream "Workbook", "WORKBOOK", "WorkBook", "Book" or "BOOK".
+Ref<GsfInput> Child(GsfInfile* root, const char* name) {
+  int n = gsf_infile_num_children(root);
+  for (int i = 0; i < n; ++i) {
+    const char* child = gsf_infile_name_by_index(root, i);
+    if (child && strcasecmp(child, name) == 0) {
+      return Ref<GsfInput>(gsf_infile_child_by_index(root, i));
+    }
+  }
+  return nullptr;
+}
+
+// Reads a stream in pieces so that a size that lies about the sectors behind it costs
+// no more memory than the bytes really there.
+bool ReadStream(GsfInput* in, uint64_t cap, std::vector<uint8_t>& out, std::string& error,
+                const char* what) {
+  gsf_off_t size = gsf_input_size(in);
+  if (size < 0) {
+    error = std::string(what) + ": bad stream size";
+    return false;
+  }
+  uint64_t want = static_cast<uint64_t>(size);
+  if (want > cap) {
+    error = std::string(what) + ": stream of " + std::to_string(want) + " bytes is over the limit";
+    return false;
+  }
+  out.clear();
+  constexpr size_t kPiece = 64 * 1024;
+  while (out.size() < want) {
+    size_t n = static_cast<size_t>(std::min<uint64_t>(kPiece, want - out.size()));
+    size_t at = out.size();
+    out.resize(at + n);
+    if (!gsf_input_read(in, n, out.data() + at)) {
+      // A chain that ends early: keep what was read in whole sectors before it.
+      out.resize(at);
+      break;
+    }
+  }
+  return true;
+}
+
+bool ReadFromInput(GsfInput* input, const ReadLimits& limits, CompoundStreams& out,
+                   std::string& error) {
+  GError* err = nullptr;
+  Ref<GsfInfile> root(gsf_infile_msole_new(input, &err));
+  if (!root) {
+    error = "compound file: ";
+    error += err && err->message ? err->message : "not readable";
+    if (err) g_error_free(err);
+    return false;
+  }
+  if (err) g_error_free(err);
+  uint64_t cap = limits.maxInflatedBytes;
+
+  Ref<GsfInput> info = Child(root.get(), "EncryptionInfo");
+  Ref<GsfInput> package = Child(root.get(), "EncryptedPackage");
+  if (info && package) {
+    out.kind = CompoundStreams::Kind::EncryptedPackage;
+    return ReadStream(info.get(), cap, out.encryptionInfo, error, "EncryptionInfo") &&
+           ReadStream(package.get(), cap, out.encryptedPackage, error, "EncryptedPackage");
+  }
+  Ref<GsfInput> book = Child(root.get(), "Workbook");
+  if (!book) book = Child(root.get(), "Book");
+  if (!book) {
+    error = "compound file: no Workbook or Book stream";
+    return false;
+  }
+  out.kind = CompoundStreams::Kind::Workbook;
+  return ReadStream(book.get(), cap, out.workbook, error, "Workbook");
+}
+
+}  // namespace
+
+bool ReadCompoundFile(const std::string& path, const ReadLimits& limits, CompoundStreams& out,
+                      std::string& error) {
+  GError* err = nullptr;
+  Ref<GsfInput> input(gsf_input_stdio_new(path.c_str(), &err));
+  if (!input) {
+    error = "cannot open " + path;
+    if (err) g_error_free(err);
+    return false;
+  }
+  if (err) g_error_free(err);
+  return ReadFromInput(input.get(), limits, out, error);
+}
+
+bool ReadCompoundMemory(std::span<const uint8_t> bytes, const ReadLimits& limits,
+                        CompoundStreams& out, std::string& error) {
+  Ref<GsfInput> input(
+      gsf_input_memory_new(bytes.data(), static_cast<gsf_off_t>(bytes.size()), FALSE));
+  if (!input) {
+    error = "compound file: cannot wrap memory";
+    return false;
+  }
+  return ReadFromInput(input.get(), limits, out, error);
+}
+
+}  // namespace gridwell::xls

@@ -1,0 +1,31 @@
+// Access to the OLE2 compound file that holds a .xls workbook (its "Workbook" or, in
+// BIFF5 files, "Book" stream) or an encrypted .xlsx package (the "EncryptionInfo" and
+// "EncryptedPackage" streams).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "reader/read_result.h"
+
+namespace gridwell::xls {
+
+struct CompoundStreams {
+  enum class Kind { Workbook, EncryptedPackage };
+  Kind kind = Kind::Workbook;
+  std::vector<uint8_t> workbook;  // the BIFF record stream
+  std::vector<uint8_t> encryptionInfo;
+  std::vector<uint8_t> encryptedPackage;
+};
+
+// Reads the streams a reader needs, from a file or from memory. Streams are read up to
+// the bytes the container really holds and never beyond `limits.maxInflatedBytes`.
+// False with `error` set when the container is damaged or holds no workbook.
+bool ReadCompoundFile(const std::string& path, const ReadLimits& limits, CompoundStreams& out,
+                      std::string& error);
+bool ReadCompoundMemory(std::span<const uint8_t> bytes, const ReadLimits& limits,
+                        CompoundStreams& out, std::string& error);
+
+}  // namespace gridwell::xls

@@ -1,0 +1,105 @@
+// Encrypted .xls: every record body after FILEPASS is encrypted by its position in the
+// Workbook stream, except the records and fields that must stay readable without the
+// key (BOF, FILEPASS, the interface and revision records, and the stream offset of each
+// BOUNDSHEET).
+#include "reader/crypto/crypto.h"
+#include "reader/xls/biff_workbook.h"
+
+namespace gridwell::xls {
+
+namespace {
+
+inline uint16_t Le16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+bool StaysClear(uint16_t type) {
+  switch (type) {
+    case rec::kBof:
+    case rec::kFilePass:
+    case rec::kInterfaceHdr:
+    case 0x0194:  // USREXCL
+    case 0x0195:  // FILELOCK
+    case 0x0196:  // RRDINFO
+    case 0x0138:  // RRDHEAD
+      return true;
+    default:
+      return false;
+  }
+}
+
+ReadStatus StatusOf(crypto::Verdict v, bool passwordGiven) {
+  switch (v) {
+    case crypto::Verdict::Ok:
+      return ReadStatus::Ok;
+    case crypto::Verdict::WrongPassword:
+      return passwordGiven ? ReadStatus::WrongPassword : ReadStatus::NeedPassword;
+    default:
+      return ReadStatus::Unreadable;
+  }
+}
+
+}  // namespace
+
+std::span<const uint8_t> FindFilePass(std::span<const uint8_t> stream, bool& found) {
+  found = false;
+  // FILEPASS sits in the globals substream, right after BOF in files Excel writes.
+  uint64_t pos = 0;
+  bool first = true;
+  while (pos + 4 <= stream.size()) {
+    uint16_t type = Le16(&stream[pos]);
+    uint16_t len = Le16(&stream[pos + 2]);
+    if (first && type != rec::kBof) return {};
+    first = false;
+    uint64_t end = pos + 4 + len;
+    if (end > stream.size()) end = stream.size();
+    if (type == rec::kFilePass) {
+      found = true;
+      return stream.subspan(pos + 4, end - pos - 4);
+    }
+    if (type == rec::kEof) return {};
+    pos = end;
+  }
+  return {};
+}
+
+ReadStatus DecryptStream(std::vector<uint8_t>& stream, const std::string* password,
+                         std::string& error) {
+  bool found = false;
+  std::span<const uint8_t> filePass = FindFilePass(stream, found);
+  if (!found) return ReadStatus::Ok;
+  crypto::Verdict verdict = crypto::Verdict::Unsupported;
+  std::unique_ptr<crypto::BiffDecryptor> dec;
+  if (password) dec = crypto::OpenFilepass(filePass, *password, verdict);
+  // Without a password, and when the given one fails, the default password of
+  // "read-only recommended" workbooks may still open the file.
+  if (!dec && (!password || verdict == crypto::Verdict::WrongPassword)) {
+    crypto::Verdict fallback = crypto::Verdict::Unsupported;
+    dec = crypto::OpenFilepass(filePass, crypto::kDefaultPassword, fallback);
+    if (!password) verdict = fallback;
+  }
+  if (!dec) {
+    ReadStatus s = StatusOf(verdict, password != nullptr);
+    error = s == ReadStatus::Unreadable ? "FILEPASS: encryption not supported or damaged"
+                                        : "FILEPASS: the password does not open the workbook";
+    return s;
+  }
+  uint64_t filePassEnd = static_cast<uint64_t>(filePass.data() - stream.data()) + filePass.size();
+  uint64_t pos = filePassEnd;
+  while (pos + 4 <= stream.size()) {
+    uint16_t type = Le16(&stream[pos]);
+    uint16_t len = Le16(&stream[pos + 2]);
+    uint64_t body = pos + 4;
+    uint64_t end = body + len;
+    if (end > stream.size()) end = stream.size();
+    dec->BeginRecord(pos, type, len);
+    if (!StaysClear(type)) {
+      uint64_t from = type == rec::kBoundSheet ? body + 4 : body;
+      if (from < end) dec->Decrypt(stream.data() + from, static_cast<size_t>(end - from), from);
+    }
+    pos = end;
+  }
+  return ReadStatus::Ok;
+}
+
+}  // namespace gridwell::xls

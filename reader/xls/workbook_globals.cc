@@ -1,0 +1,368 @@
+// The globals substream: everything the sheets share.
+#include <algorithm>
+
+#include "reader/xls/biff_workbook.h"
+
+namespace gridwell::xls {
+
+namespace {
+
+inline uint16_t Le16(std::span<const uint8_t> b, size_t at) {
+  return at + 2 <= b.size() ? static_cast<uint16_t>(b[at] | (b[at + 1] << 8)) : 0;
+}
+inline uint32_t Le32(std::span<const uint8_t> b, size_t at) {
+  return at + 4 <= b.size() ? (Le16(b, at) | (uint32_t{Le16(b, at + 2)} << 16)) : 0;
+}
+
+constexpr uint32_t Rgb(uint32_t rgb) {
+  // 0xRRGGBB as written in documentation -> 0x00BBGGRR.
+  return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+}
+
+// The file's name from a SUPBOOK virtual path, which encodes folders with control
+// characters (1 volume, 2 same volume, 3 down a folder, 4 up a folder ...).
+std::string FileOfPath(const std::string& path) {
+  size_t cut = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (c < 0x09 || c == '/' || c == '\\' || c == ':') cut = i + 1;
+  }
+  return path.substr(cut);
+}
+
+void ReadFont(const Record& r, Globals& g, model::Font& f) {
+  Cursor c(r);
+  uint16_t height = 0, grbit = 0, icv = 0, weight = 0, sss = 0;
+  uint8_t uls = 0;
+  c.U16(height);
+  c.U16(grbit);
+  c.U16(icv);
+  c.U16(weight);
+  c.U16(sss);
+  c.U8(uls);
+  c.Skip(3);
+  f.size = height / 20.0;
+  f.italic = grbit & 0x02;
+  f.strike = grbit & 0x08;
+  f.bold = weight >= 700;
+  f.escapement = sss <= 2 ? static_cast<uint8_t>(sss) : 0;
+  f.underline = (uls == 1 || uls == 2 || uls == 0x21 || uls == 0x22) ? uls : 0;
+  f.color = PaletteColor(g, icv);
+  std::string name;
+  if (g.biff5) {
+    c.ByteString(false, g.codePage, name);
+  } else {
+    c.UnicodeString(false, name);
+  }
+  if (!name.empty()) f.name = std::move(name);
+}
+
+RawXf ReadXf(std::span<const uint8_t> b, bool biff5) {
+  RawXf x;
+  x.font = Le16(b, 0);
+  x.numFmt = Le16(b, 2);
+  uint16_t flags = Le16(b, 4);
+  x.locked = flags & 1;
+  x.hidden = flags & 2;
+  x.isStyle = flags & 4;
+  x.parent = flags >> 4;
+  uint8_t align = b.size() > 6 ? b[6] : 0;
+  x.hAlign = align & 7;
+  x.wrap = align & 8;
+  x.vAlign = (align >> 4) & 7;
+  if (biff5) {
+    uint8_t b7 = b.size() > 7 ? b[7] : 0;
+    // The used-attribute flags sit in bits 2-7 in the order number, font, alignment,
+    // border, fill, protection.
+    x.usedAttrs = static_cast<uint8_t>(b7 >> 2);
+    uint32_t fill = Le32(b, 8);
+    uint32_t lines = Le32(b, 12);
+    x.fillFore = fill & 0x7F;
+    x.fillPattern = (fill >> 16) & 0x3F;
+    x.border[model::kBottom] = (fill >> 22) & 7;
+    x.borderColor[model::kBottom] = (fill >> 25) & 0x7F;
+    x.border[model::kTop] = lines & 7;
+    x.border[model::kLeft] = (lines >> 3) & 7;
+    x.border[model::kRight] = (lines >> 6) & 7;
+    x.borderColor[model::kTop] = (lines >> 9) & 0x7F;
+    x.borderColor[model::kLeft] = (lines >> 16) & 0x7F;
+    x.borderColor[model::kRight] = (lines >> 23) & 0x7F;
+    return x;
+  }
+  uint8_t b8 = b.size() > 8 ? b[8] : 0;
+  uint8_t b9 = b.size() > 9 ? b[9] : 0;
+  x.indent = b8 & 0x0F;
+  x.usedAttrs = static_cast<uint8_t>(b9 >> 2);
+  uint32_t lines = Le32(b, 10);
+  uint32_t more = Le32(b, 14);
+  uint16_t fill = Le16(b, 18);
+  x.border[model::kLeft] = lines & 0x0F;
+  x.border[model::kRight] = (lines >> 4) & 0x0F;
+  x.border[model::kTop] = (lines >> 8) & 0x0F;
+  x.border[model::kBottom] = (lines >> 12) & 0x0F;
+  x.borderColor[model::kLeft] = (lines >> 16) & 0x7F;
+  x.borderColor[model::kRight] = (lines >> 23) & 0x7F;
+  x.borderColor[model::kTop] = more & 0x7F;
+  x.borderColor[model::kBottom] = (more >> 7) & 0x7F;
+  x.fillPattern = (more >> 26) & 0x3F;
+  x.fillFore = fill & 0x7F;
+  return x;
+}
+
+// A cell XF takes each attribute group it does not mark as its own from its parent
+// style XF.
+model::CellStyle StyleOf(const Globals& g, size_t i) {
+  RawXf x = g.xfs[i];
+  if (!x.isStyle && x.parent < g.xfs.size() && x.parent != i) {
+    const RawXf& p = g.xfs[x.parent];
+    if (!(x.usedAttrs & 0x01)) x.numFmt = p.numFmt;
+    if (!(x.usedAttrs & 0x02)) x.font = p.font;
+    if (!(x.usedAttrs & 0x04)) {
+      x.hAlign = p.hAlign;
+      x.vAlign = p.vAlign;
+      x.wrap = p.wrap;
+      x.indent = p.indent;
+    }
+    if (!(x.usedAttrs & 0x08)) {
+      std::copy(std::begin(p.border), std::end(p.border), std::begin(x.border));
+      std::copy(std::begin(p.borderColor), std::end(p.borderColor), std::begin(x.borderColor));
+    }
+    if (!(x.usedAttrs & 0x10)) {
+      x.fillPattern = p.fillPattern;
+      x.fillFore = p.fillFore;
+    }
+    if (!(x.usedAttrs & 0x20)) {
+      x.locked = p.locked;
+      x.hidden = p.hidden;
+    }
+  }
+  model::CellStyle s;
+  s.numFmtId = x.numFmt;
+  s.hAlign = x.hAlign <= 7 ? x.hAlign : 0;
+  s.vAlign = x.vAlign <= 4 ? x.vAlign : 2;
+  s.indent = x.indent;
+  s.wrap = x.wrap;
+  s.locked = x.locked;
+  s.hidden = x.hidden;
+  if (x.fillPattern == 0 || x.fillPattern > 18) {
+    s.fillPattern = model::kFillNone;
+    s.fillColor = 0;
+  } else {
+    s.fillPattern = x.fillPattern;
+    s.fillColor = PaletteColor(g, x.fillFore);
+  }
+  // FONT records skip index 4: index 5 is the fifth record.
+  s.fontIndex = x.font >= 4 ? x.font - 1u : x.font;
+  for (int side = 0; side < 4; ++side) {
+    s.borderStyle[side] = x.border[side] <= 13 ? x.border[side] : 0;
+    s.borderColor[side] = s.borderStyle[side] ? PaletteColor(g, x.borderColor[side]) : 0;
+  }
+  return s;
+}
+
+}  // namespace
+
+void DefaultPalette(uint32_t (&palette)[64]) {
+  static constexpr uint32_t kDefault[64] = {
+      0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
+      0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
+      0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080,
+      0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF, 0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF,
+      0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000, 0x008080, 0x0000FF,
+      0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
+      0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696,
+      0x003366, 0x339966, 0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333};
+  for (int i = 0; i < 64; ++i) palette[i] = Rgb(kDefault[i]);
+}
+
+uint32_t PaletteColor(const Globals& g, uint16_t icv) {
+  if (icv < 64) return g.palette[icv];
+  if (icv == 65) return 0xFFFFFF;
+  return 0;  // 64 system foreground, 0x7FFF automatic, other system colours
+}
+
+bool ReadGlobals(std::span<const uint8_t> stream, Globals& g, model::Workbook& book,
+                 std::string& error) {
+  DefaultPalette(g.palette);
+  RecordReader rr(stream);
+  Record r;
+  if (!rr.Next(r) || r.type != rec::kBof) {
+    error = "globals: the stream does not begin with a BIFF5/8 BOF record";
+    return false;
+  }
+  uint16_t vers = Le16(r.body(), 0);
+  uint16_t dt = Le16(r.body(), 2);
+  if (vers != 0x0600 && vers != 0x0500) {
+    error = "globals: BIFF version " + std::to_string(vers) + " is not supported";
+    return false;
+  }
+  if (dt != 0x0005) {
+    error = "globals: the first substream is not the workbook globals";
+    return false;
+  }
+  g.biff5 = vers == 0x0500;
+  g.names.biff5 = g.biff5;
+  if (!g.biff5) g.codePage.Set(1200);
+
+  std::vector<model::Font> fonts;
+  int supBookForNames = -1;
+  while (rr.Next(r)) {
+    std::span<const uint8_t> b = r.body();
+    switch (r.type) {
+      case rec::kEof:
+        goto done;
+      case rec::kCodePage:
+        g.codePage.Set(Le16(b, 0));
+        break;
+      case rec::kDateMode:
+        book.date1904 = Le16(b, 0) != 0;
+        break;
+      case rec::kProtect:
+        book.isProtected = Le16(b, 0) != 0;
+        break;
+      case rec::kPalette: {
+        uint16_t n = Le16(b, 0);
+        for (uint16_t i = 0; i < n && i < 56 && 2 + 4u * i + 3 < b.size(); ++i) {
+          const uint8_t* p = &b[2 + 4u * i];
+          g.palette[8 + i] = p[0] | (p[1] << 8) | (p[2] << 16);
+        }
+        break;
+      }
+      case rec::kFont: {
+        model::Font f;
+        ReadFont(r, g, f);
+        fonts.push_back(std::move(f));
+        break;
+      }
+      case rec::kXf:
+        g.xfs.push_back(ReadXf(b, g.biff5));
+        break;
+      case rec::kFormat: {
+        Cursor c(r);
+        uint16_t id;
+        if (!c.U16(id)) break;
+        std::string code;
+        if (g.biff5) {
+          c.ByteString(false, g.codePage, code);
+        } else {
+          c.UnicodeString(true, code);
+        }
+        book.SetNumberFormat(id, code);
+        break;
+      }
+      case rec::kBoundSheet: {
+        BoundSheet s;
+        s.pos = Le32(b, 0);
+        s.state = b.size() > 4 ? b[4] & 3 : 0;
+        s.type = b.size() > 5 ? b[5] : 0;
+        Cursor c(r);
+        c.Skip(6);
+        if (g.biff5) {
+          c.ByteString(false, g.codePage, s.name);
+        } else {
+          c.UnicodeString(false, s.name);
+        }
+        g.names.sheets.push_back(s.name);
+        g.sheets.push_back(std::move(s));
+        break;
+      }
+      case rec::kSst: {
+        Cursor c(r);
+        c.Skip(8);
+        // The counts in the header are not trusted: the strings are read until the
+        // data ends, and nothing is reserved for strings that are not there.
+        model::StringPool& pool = book.Strings();
+        while (!c.AtEnd()) {
+          std::string s;
+          bool ok = c.UnicodeString(true, s);
+          g.sst.push_back(pool.Add(s));
+          if (!ok) break;
+        }
+        break;
+      }
+      case rec::kSupBook: {
+        FormulaNames::SupBook sb;
+        uint16_t ctab = Le16(b, 0);
+        uint16_t cch = Le16(b, 2);
+        if (cch == 0x0401) {
+          sb.kind = FormulaNames::SupBook::Kind::Self;
+        } else if (cch == 0x3A01) {
+          sb.kind = FormulaNames::SupBook::Kind::AddIn;
+        } else {
+          sb.kind = FormulaNames::SupBook::Kind::External;
+          Cursor c(r);
+          c.Skip(2);
+          std::string path;
+          if (c.UnicodeString(true, path)) {
+            sb.file = FileOfPath(path);
+            for (uint16_t i = 0; i < ctab; ++i) {
+              std::string sheet;
+              if (!c.UnicodeString(true, sheet)) break;
+              sb.sheets.push_back(std::move(sheet));
+            }
+          }
+        }
+        g.names.supBooks.push_back(std::move(sb));
+        supBookForNames = static_cast<int>(g.names.supBooks.size()) - 1;
+        break;
+      }
+      case rec::kExternName: {
+        if (supBookForNames < 0 || g.biff5) break;
+        Cursor c(r);
+        c.Skip(6);
+        std::string name;
+        c.UnicodeString(false, name);
+        g.names.supBooks[supBookForNames].externNames.push_back(std::move(name));
+        break;
+      }
+      case rec::kExternSheet: {
+        if (g.biff5) break;
+        Cursor c(r);
+        uint16_t n = 0;
+        c.U16(n);
+        for (uint16_t i = 0; i < n; ++i) {
+          uint16_t sb, first, last;
+          if (!c.U16(sb) || !c.U16(first) || !c.U16(last)) break;
+          FormulaNames::Xti x;
+          x.supBook = sb;
+          x.first = first >= 0xFFFE ? -1 : first;
+          x.last = last >= 0xFFFE ? -1 : last;
+          g.names.xti.push_back(x);
+        }
+        break;
+      }
+      case rec::kName: {
+        uint16_t grbit = Le16(b, 0);
+        uint8_t cch = b.size() > 3 ? b[3] : 0;
+        Cursor c(r);
+        c.Skip(14);
+        std::string name;
+        if (g.biff5) {
+          std::vector<uint8_t> bytes;
+          c.Bytes(std::min<size_t>(cch, c.Remaining()), bytes);
+          g.codePage.Append8(bytes, name);
+        } else {
+          c.UnicodeStringNoCch(cch, name);
+        }
+        if ((grbit & 0x20) && !name.empty()) {
+          const char* builtin = BuiltinDefinedName(static_cast<uint8_t>(name[0]));
+          if (builtin) name = builtin;
+        }
+        g.names.names.push_back(std::move(name));
+        break;
+      }
+      default:
+        break;
+    }
+  }
+done:
+  // FONT records become the model's fonts in order (the first replaces the default).
+  if (!fonts.empty()) {
+    book.Fonts() = std::move(fonts);
+  }
+  g.xfStyle.resize(g.xfs.size());
+  for (size_t i = 0; i < g.xfs.size(); ++i) g.xfStyle[i] = book.AddStyle(StyleOf(g, i));
+  return true;
+}
+
+}  // namespace gridwell::xls
