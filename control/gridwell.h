@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <variant>
@@ -17,6 +18,8 @@
 #include "control/platform.h"
 
 namespace gridwell {
+
+class PageConverter;  // control/page_converter.h
 
 // Flags are 16-bit values: True is -1 (all bits set), False is 0.
 using VbBool = int16_t;
@@ -180,10 +183,13 @@ class Gridwell {
                       const std::vector<uint8_t>& data, bool failed);
   // Runs the destruction steps now (idempotent); the destructor calls it when still needed.
   void Terminate();
+  // Replaces the page converter (clsHTML by default); tests watch the settings through it.
+  void SetConverterFactory(std::function<std::unique_ptr<PageConverter>()> factory);
 
  private:
   struct OpenCommon;
   VbBool Open(OpenCommon& request);
+  VbBool ShowPage(const std::string& page, VbBool synchronously);
   bool EnsureTempFolder();
   void EmptyTempFolder();
   std::string RandomName();
@@ -205,6 +211,7 @@ class Gridwell {
   bool downloadDone_ = false;
   bool documentLoaded_ = false;
   bool terminated_ = false;
+  std::function<std::unique_ptr<PageConverter>()> converterFactory_;
 };
 
 // Base folder for the controls' temporary folders, ending with "/": $GRIDWTEMP when set,

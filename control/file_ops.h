@@ -1,0 +1,49 @@
+// File-system and text helpers shared by the control's operations.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace gridwell::fileops {
+
+// True when a query for the path finds an entry, and also when the query itself fails (a path
+// that cannot be asked about, e.g. one holding a NUL); false only when nothing is there.
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+
+// The part before the first NUL character.
+std::string CutAtNull(const std::string& text);
+// The part after the last "/"; the whole text when it holds none.
+std::string FileNameOf(const std::string& path);
+// Leading and trailing spaces removed (spaces only, not tabs or line breaks).
+std::string TrimSpaces(const std::string& text);
+std::string LowerAscii(std::string text);
+bool EqualsNoCase(const std::string& a, const std::string& b);
+
+// The part of the path from its last "." to the end, lower-cased, dot included; "" when the
+// path holds no ".".
+std::string ExtensionOf(const std::string& path);
+
+// A sheet tag made safe for a file name: "%" , "/" and NUL are escaped as %XX, and so is every
+// "." of a tag that holds "..". Distinct tags stay distinct; equal tags give equal names.
+std::string FileSafeTag(const std::string& tag);
+
+// The page's file name for a workbook file name: the first occurrence of `extension` (compared
+// without regard to case) replaced by "_" + tag + ".htm"; when the extension is empty or not in
+// the name, "_" + tag + ".htm" is appended, so the page never is the workbook itself.
+std::string PageFileName(const std::string& workbookFileName, const std::string& extension,
+                         const std::string& sheetTag);
+
+// Writes `data` to `path` whole or not at all: a temporary file beside the target, renamed over
+// it when complete. False when nothing was written.
+bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& data);
+
+// Copies `from` to `to` through a temporary file beside `to`, renamed over it only when the copy
+// is complete: an existing target survives a failed copy. False when the copy did not happen.
+bool CopyFileReplacing(const std::string& from, const std::string& to);
+
+// Deletes every file (not subfolders) directly in `folder`.
+void DeleteFilesIn(const std::string& folder);
+
+}  // namespace gridwell::fileops

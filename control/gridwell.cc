@@ -1,0 +1,606 @@
+#include "control/gridwell.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+#include "control/file_ops.h"
+#include "control/page_converter.h"
+
+namespace gridwell {
+
+using namespace fileops;
+
+namespace {
+
+constexpr const char* kRegenerateKey = "RegenerateHTML";
+// Cap on fresh names drawn for one folder or file; the space holds 999999999 names.
+constexpr int kMaxNameDraws = 1000;
+// Read-service option: fetch from the server even when a cached copy exists.
+constexpr int32_t kReadNoCache = 16;
+
+VbBool ToVb(bool value) {
+  return value ? kVbTrue : kVbFalse;
+}
+
+bool ParseStoredBool(const std::string& text) {
+  const std::string t = LowerAscii(TrimSpaces(text));
+  return t == "true" || t == "-1" || t == "1" || t == "yes";
+}
+
+class HtmlConverter : public PageConverter {
+ public:
+  clsHTML& Fields() override { return html_; }
+  void CreateHtmlFile(const std::string& page, const std::string& heading, const std::string& title,
+                      const std::string& backColor, const std::string& backImage,
+                      const std::string& tableColor, const std::string& tableImage) override {
+    html_.CreateHtmlFile(page, heading, title, backColor, backImage, tableColor, tableImage);
+  }
+  void CreateStyledHtmlFile(const std::string& page, const std::string& heading,
+                            const std::string& title, const std::string& backColor,
+                            const std::string& backImage, const std::string& tableColor,
+                            const std::string& tableImage) override {
+    html_.CreateStyledHtmlFile(page, heading, title, backColor, backImage, tableColor, tableImage);
+  }
+  int32_t SheetTotal() override { return html_.SheetTotal(); }
+  std::vector<std::string> SheetNames() override { return html_.SheetNames(); }
+
+ private:
+  clsHTML html_;
+};
+
+}  // namespace
+
+std::unique_ptr<PageConverter> MakeHtmlConverter() {
+  return std::make_unique<HtmlConverter>();
+}
+
+std::string DefaultTempBase() {
+  std::string base;
+  if (const char* g = std::getenv("GRIDWTEMP"); g && *g) {
+    base = g;
+  } else if (const char* x = std::getenv("XDG_RUNTIME_DIR"); x && *x) {
+    base = std::string(x) + "/GRIDWTEMP";
+  } else {
+    base = "/tmp/GRIDWTEMP-" + std::to_string(::geteuid());
+  }
+  if (base.back() != '/') base += '/';
+  return base;
+}
+
+bool EnsureTempBase(const std::string& base) {
+  std::string dir = base;
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  if (dir.empty() || dir.find('\0') != std::string::npos) return false;
+  if (::mkdir(dir.c_str(), 0700) == 0) return true;
+  if (errno != EEXIST) return false;
+  // An existing base must be this user's own folder, not a link planted by someone else.
+  struct stat st;
+  return ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+}
+
+// The arguments of OpenXL and OpenXLrange, brought to one shape.
+struct Gridwell::OpenCommon {
+  bool isRange = false;
+  std::string strPath;
+  const Variant* varSheet = nullptr;
+  int32_t lngStartRow = 0;
+  int16_t intStartCol = 0;
+  int32_t lngEndRow = 0;
+  int16_t intEndCol = 0;
+  std::string strRange;
+  std::string strPassword;
+  VbBool blnShowFormulas = 0, blnHideRowNumbers = 0, blnHideColLetters = 0,
+         blnColLettersAtBottom = 0, blnRowNumbersAtRight = 0;
+  std::string strHeading, strTitle, strBackgroundColor, strBackgroundImageFile, strTableColor,
+      strTableImageFile;
+  VbBool* blnOpenSynchronously = nullptr;
+  VbBool* blnNewBrowserWindow = nullptr;
+  VbBool* blnShowComments = nullptr;
+  VbBool* blnNoStyle = nullptr;
+};
+
+Gridwell::Gridwell(const Platform& platform)
+    : platform_(platform), converterFactory_(MakeHtmlConverter) {
+  try {
+    platform_.browser.SetVisible(false);
+  } catch (...) {
+  }
+  std::string base = platform_.tempBase.empty() ? DefaultTempBase() : platform_.tempBase;
+  if (base.back() != '/') base += '/';
+  platform_.tempBase = base;
+  for (int i = 0; i < kMaxNameDraws; ++i) {
+    try {
+      platform_.container.ProcessPendingMessages();
+    } catch (...) {
+    }
+    tempPath_ = base + RandomName() + "/";
+    if (!FileExists(tempPath_)) break;
+  }
+}
+
+Gridwell::~Gridwell() {
+  Terminate();
+}
+
+void Gridwell::SetConverterFactory(std::function<std::unique_ptr<PageConverter>()> factory) {
+  converterFactory_ = factory ? std::move(factory) : MakeHtmlConverter;
+}
+
+std::string Gridwell::RandomName() {
+  std::string name;
+  for (int i = 0; i < kMaxNameDraws; ++i) {
+    double r = static_cast<double>(platform_.random.Uniform());
+    if (!(r >= 0.0) || r >= 1.0) r = 0.0;
+    const auto n = static_cast<int64_t>(std::floor(r * 999999999.0)) + 1;
+    name = std::to_string(n);
+    if (!FileExists(name)) break;
+  }
+  return name;
+}
+
+int32_t Gridwell::hwnd() const {
+  try {
+    return platform_.container.WindowHandle();
+  } catch (...) {
+    return 0;
+  }
+}
+
+void Gridwell::SetRegenerateHTML(VbBool value) {
+  regenerateHTML_ = value;
+  try {
+    platform_.container.Properties().Changed(kRegenerateKey);
+  } catch (...) {
+  }
+}
+
+void Gridwell::InitProperties() {
+  regenerateHTML_ = kVbFalse;
+}
+
+void Gridwell::ReadProperties() {
+  try {
+    regenerateHTML_ =
+        ToVb(ParseStoredBool(platform_.container.Properties().Read(kRegenerateKey, "False")));
+  } catch (...) {
+  }
+}
+
+void Gridwell::WriteProperties() {
+  try {
+    platform_.container.Properties().Write(kRegenerateKey, regenerateHTML_ ? "True" : "False",
+                                           "False");
+  } catch (...) {
+  }
+}
+
+void Gridwell::OnShow(int width, int height) {
+  OnResize(width, height);
+}
+
+void Gridwell::OnResize(int width, int height) {
+  try {
+    platform_.browser.Move(0, 0, width, height);
+  } catch (...) {
+  }
+}
+
+void Gridwell::OnPaint() {
+  // The browser covers the whole client area; nothing of the control's own surface shows.
+}
+
+bool Gridwell::WaitUntil(const bool& flag, double limitSeconds) {
+  const double start = platform_.clock.Seconds();
+  for (;;) {
+    platform_.container.ProcessPendingMessages();
+    if (flag) return true;
+    if (platform_.clock.Seconds() - start >= limitSeconds) return false;
+  }
+}
+
+void Gridwell::Pause(double seconds) {
+  const double start = platform_.clock.Seconds();
+  while (platform_.clock.Seconds() - start < seconds) {
+    platform_.container.ProcessPendingMessages();
+  }
+}
+
+void Gridwell::Terminate() {
+  if (terminated_) return;
+  terminated_ = true;
+  try {
+    platform_.browser.NavigateBlank();
+  } catch (...) {
+  }
+  try {
+    Pause(limits_.destroyPauseSeconds);
+  } catch (...) {
+  }
+  // Only a folder this control created is ever emptied or removed.
+  if (!tempFolderOwned_) return;
+  if (!htmlFile_.empty()) DeleteFilesIn(tempPath_);
+  ::rmdir(tempPath_.c_str());
+}
+
+bool Gridwell::EnsureTempFolder() {
+  for (int i = 0; i < kMaxNameDraws; ++i) {
+    std::string dir = tempPath_.substr(0, tempPath_.size() - 1);
+    if (::mkdir(dir.c_str(), 0700) == 0) {
+      tempFolderOwned_ = true;
+      return true;
+    }
+    if (errno != EEXIST) return false;
+    if (tempFolderOwned_) return DirectoryExists(dir);
+    // Someone else holds this name (another control drew the same number): never share it.
+    tempPath_ = platform_.tempBase + RandomName() + "/";
+  }
+  return false;
+}
+
+void Gridwell::EmptyTempFolder() {
+  DeleteFilesIn(tempPath_);
+}
+
+void Gridwell::RaiseOpen(const std::function<void(std::string&, std::string&)>& event) {
+  if (terminated_ || !event) return;
+  auto handler = event;  // a handler may replace the event while it runs
+  handler(excelFile_, htmlFile_);
+}
+
+void Gridwell::OnBeforeNavigate() {
+  if (terminated_) return;
+  documentLoaded_ = false;
+  try {
+    RaiseOpen(OpenStart);
+  } catch (...) {
+  }
+}
+
+void Gridwell::OnNavigateComplete() {
+  if (terminated_) return;
+  documentLoaded_ = true;
+  try {
+    RaiseOpen(OpenComplete);
+  } catch (...) {
+  }
+}
+
+void Gridwell::OnNavigateError() {
+  if (terminated_) return;
+  documentLoaded_ = true;
+  try {
+    RaiseOpen(OpenError);
+  } catch (...) {
+  }
+}
+
+// ---- Download ----
+
+VbBool Gridwell::BeginDownload(std::string& strURL, std::string& strFile) {
+  try {
+    downloadDone_ = false;
+    if (auto handler = DownloadStarted) handler(strFile);
+    return ToVb(platform_.container.StartRead(strURL, strFile, kReadNoCache));
+  } catch (...) {
+    return kVbFalse;
+  }
+}
+
+void Gridwell::OnReadProgress(const std::string& propertyName, int32_t current, int32_t total) {
+  if (total == 0 || terminated_) return;
+  try {
+    int32_t cur = current, max = total;
+    std::string file = propertyName;
+    if (auto handler = DownloadProgress) handler(cur, max, file);
+  } catch (...) {
+  }
+}
+
+void Gridwell::OnReadComplete(const std::string& propertyName, int32_t total,
+                              const std::vector<uint8_t>& data, bool failed) {
+  // A refused or broken transfer counts as failed even when the server sent an error page.
+  const bool received = !failed && total != 0 && !data.empty();
+  try {
+    if (received) {
+      WriteFileAtomically(propertyName, data);
+    } else if (!terminated_) {
+      std::string file = propertyName;
+      if (auto handler = DownloadError) handler(file);
+    }
+  } catch (...) {
+  }
+  downloadDone_ = true;
+  if (terminated_) return;
+  try {
+    int32_t max = received ? total : 0;
+    std::string file = propertyName;
+    if (auto handler = DownloadComplete) handler(max, file);
+  } catch (...) {
+  }
+}
+
+// ---- Open workflow ----
+
+VbBool Gridwell::OpenXL(OpenXLArgs& a) {
+  try {
+    if (a.lngStartRow > 65536 || a.intStartCol > 256) return kVbFalse;
+    OpenCommon c;
+    c.strPath = a.strPath;
+    c.varSheet = &a.varSheet;
+    c.lngStartRow = a.lngStartRow;
+    c.intStartCol = a.intStartCol;
+    c.lngEndRow = a.lngEndRow;
+    c.intEndCol = a.intEndCol;
+    c.strPassword = a.strPassword;
+    c.blnShowFormulas = a.blnShowFormulas;
+    c.blnHideRowNumbers = a.blnHideRowNumbers;
+    c.blnHideColLetters = a.blnHideColLetters;
+    c.blnColLettersAtBottom = a.blnColLettersAtBottom;
+    c.blnRowNumbersAtRight = a.blnRowNumbersAtRight;
+    c.strHeading = a.strHeading;
+    c.strTitle = a.strTitle;
+    c.strBackgroundColor = a.strBackgroundColor;
+    c.strBackgroundImageFile = a.strBackgroundImageFile;
+    c.strTableColor = a.strTableColor;
+    c.strTableImageFile = a.strTableImageFile;
+    c.blnOpenSynchronously = &a.blnOpenSynchronously;
+    c.blnNewBrowserWindow = &a.blnNewBrowserWindow;
+    c.blnShowComments = &a.blnShowComments;
+    c.blnNoStyle = &a.blnNoStyle;
+    return Open(c);
+  } catch (...) {
+    return kVbFalse;
+  }
+}
+
+VbBool Gridwell::OpenXLrange(OpenXLrangeArgs& a) {
+  try {
+    OpenCommon c;
+    c.isRange = true;
+    c.strPath = a.strPath;
+    c.varSheet = &a.varSheet;
+    c.strRange = a.strRange;
+    c.strPassword = a.strPassword;
+    c.blnShowFormulas = a.blnShowFormulas;
+    c.blnHideRowNumbers = a.blnHideRowNumbers;
+    c.blnHideColLetters = a.blnHideColLetters;
+    c.blnColLettersAtBottom = a.blnColLettersAtBottom;
+    c.blnRowNumbersAtRight = a.blnRowNumbersAtRight;
+    c.strHeading = a.strHeading;
+    c.strTitle = a.strTitle;
+    c.strBackgroundColor = a.strBackgroundColor;
+    c.strBackgroundImageFile = a.strBackgroundImageFile;
+    c.strTableColor = a.strTableColor;
+    c.strTableImageFile = a.strTableImageFile;
+    c.blnOpenSynchronously = &a.blnOpenSynchronously;
+    c.blnNewBrowserWindow = &a.blnNewBrowserWindow;
+    c.blnShowComments = &a.blnShowComments;
+    c.blnNoStyle = &a.blnNoStyle;
+    return Open(c);
+  } catch (...) {
+    return kVbFalse;
+  }
+}
+
+VbBool Gridwell::Open(OpenCommon& c) {
+  // Until the workbook is settled, a failing step is skipped; the named checks are the only
+  // early exits.
+  try {
+    platform_.browser.SetVisible(false);
+  } catch (...) {
+  }
+  std::string path = TrimSpaces(c.strPath).empty() ? path_ : c.strPath;
+  path = TrimSpaces(CutAtNull(path));
+  if (path.empty()) return kVbFalse;
+
+  if (!EnsureTempFolder()) return kVbFalse;
+  if (!EqualsNoCase(path, excelFile_)) EmptyTempFolder();
+
+  const std::string extension = ExtensionOf(path);
+  const std::string scheme = LowerAscii(path.substr(0, 4));
+  if (scheme == "http" || scheme == "ftp:") {
+    // An address's "extension" may run across a "/" (http://host.name/get); such a tail does
+    // not belong in a file name.
+    std::string localExtension =
+        extension.find('/') == std::string::npos ? extension : std::string();
+    std::string local = tempPath_ + RandomName() + localExtension;
+    if (FileExists(local)) ::unlink(local.c_str());
+    std::string url = path;
+    if (!BeginDownload(url, local)) return kVbFalse;
+    WaitUntil(downloadDone_, limits_.downloadSeconds);
+    path = local;
+    tempWorkbook_ = local;
+  }
+  if (!FileExists(path)) return kVbFalse;
+  excelFile_ = path;
+
+  // From here on an error in the control's own steps ends the request with False.
+  try {
+    std::unique_ptr<PageConverter> converter = converterFactory_();
+    clsHTML& f = converter->Fields();
+    f.ColLetters = c.blnColLettersAtBottom;
+    f.ExcelFile = path;
+    f.HideColLetters = c.blnHideColLetters;
+    f.HideRowNumbers = c.blnHideRowNumbers;
+    if (!TrimSpaces(c.strPassword).empty()) f.Password = c.strPassword;
+    f.RowNumbers = c.blnRowNumbersAtRight;
+    f.ShowFormulas = c.blnShowFormulas;
+    if (c.isRange) {
+      f.Range = TrimSpaces(c.strRange);
+    } else {
+      f.StartCol = c.intStartCol < 1 ? int16_t{1} : c.intStartCol;
+      f.StartRow = c.lngStartRow < 1 ? 1 : c.lngStartRow;
+      f.EndCol = c.intEndCol;
+      f.EndRow = c.lngEndRow;
+    }
+    // Sheet rule: only a non-blank name or a positive 16-bit number chooses another sheet.
+    std::string tag = "1";
+    int32_t sheetNumber = 1;
+    bool byName = false;
+    if (const auto* name = std::get_if<std::string>(c.varSheet)) {
+      if (!TrimSpaces(*name).empty()) {
+        byName = true;
+        tag = *name;
+      }
+    } else if (const auto* number = std::get_if<int16_t>(c.varSheet)) {
+      if (*number > 0) {
+        sheetNumber = *number;
+        tag = std::to_string(*number);
+      }
+    }
+    if (byName) {
+      f.Worksheet = tag;
+    } else {
+      f.Worksheetnum = sheetNumber;
+    }
+
+    const std::string page = tempPath_ + PageFileName(FileNameOf(path), extension, tag);
+    if (FileExists(page)) {
+      if (!regenerateHTML_) {
+        converter.reset();
+        return ShowPage(page, *c.blnOpenSynchronously);
+      }
+      ::unlink(page.c_str());
+    }
+
+    f.NewWindow = *c.blnNewBrowserWindow;
+    f.ShowComments = *c.blnShowComments;
+    if (*c.blnNoStyle) {
+      converter->CreateHtmlFile(page, c.strHeading, c.strTitle, c.strBackgroundColor,
+                                c.strBackgroundImageFile, c.strTableColor, c.strTableImageFile);
+    } else {
+      converter->CreateStyledHtmlFile(page, c.strHeading, c.strTitle, c.strBackgroundColor,
+                                      c.strBackgroundImageFile, c.strTableColor,
+                                      c.strTableImageFile);
+    }
+    sheetTotal_ = converter->SheetTotal();
+    sheetNames_ = converter->SheetNames();
+    converter.reset();
+    return ShowPage(page, *c.blnOpenSynchronously);
+  } catch (...) {
+    return kVbFalse;
+  }
+}
+
+VbBool Gridwell::ShowPage(const std::string& page, VbBool synchronously) {
+  if (!platform_.browser.Navigate(page)) return kVbFalse;
+  htmlFile_ = page;
+  if (synchronously) WaitUntil(documentLoaded_, limits_.pageSeconds);
+  platform_.browser.SetVisible(true);
+  return kVbTrue;
+}
+
+void Gridwell::GoHome(VbBool& blnOpenSynchronously) {
+  try {
+    if (htmlFile_.empty()) return;
+    platform_.browser.Navigate(htmlFile_);
+    if (blnOpenSynchronously) WaitUntil(documentLoaded_, limits_.pageSeconds);
+  } catch (...) {
+  }
+}
+
+void Gridwell::GoHome() {
+  VbBool omitted = kVbFalse;
+  GoHome(omitted);
+}
+
+// ---- Document commands ----
+
+namespace {
+template <typename F>
+void Guarded(F&& f) {
+  try {
+    f();
+  } catch (...) {
+  }
+}
+}  // namespace
+
+void Gridwell::SetupDocument() {
+  Guarded([&] { platform_.browser.ExecWB(kCmdPageSetup, kExecDefault); });
+}
+
+void Gridwell::PrintDocument(VbBool& blnShowPrompt) {
+  Guarded([&] {
+    platform_.browser.ExecWB(kCmdPrint, blnShowPrompt ? kExecPromptUser : kExecDontPromptUser);
+  });
+}
+
+void Gridwell::PrintDocument() {
+  VbBool omitted = kVbFalse;
+  PrintDocument(omitted);
+}
+
+void Gridwell::FindInDocument() {
+  Guarded([&] {
+    platform_.browser.SetFocus();
+    platform_.browser.OpenFindDialog();
+  });
+}
+
+void Gridwell::PrintPreviewDocument() {
+  Guarded([&] { platform_.browser.ExecWB(kCmdPrintPreview, kExecDefault); });
+}
+
+void Gridwell::ShowDocumentProperties() {
+  Guarded([&] { platform_.browser.ExecWB(kCmdProperties, kExecDefault); });
+}
+
+void Gridwell::SaveDocument() {
+  Guarded([&] { platform_.browser.ExecWB(kCmdSaveAs, kExecPromptUser); });
+}
+
+void Gridwell::Refresh() {
+  Guarded([&] {
+    platform_.container.Redraw();
+    platform_.browser.Refresh();
+  });
+}
+
+void Gridwell::Find() {
+  Guarded([&] { platform_.browser.ExecWB(kCmdHideToolbars, kExecDontPromptUser); });
+}
+
+// ---- Saving ----
+
+VbBool Gridwell::SaveHTML(std::string strDir, std::string& strFilename) {
+  try {
+    if (strDir.empty() || strDir.back() != '/') strDir += '/';
+    if (htmlFile_.empty()) return kVbFalse;
+    const std::string name = TrimSpaces(strFilename).empty() ? FileNameOf(htmlFile_) : strFilename;
+    return ToVb(CopyFileReplacing(htmlFile_, strDir + name));
+  } catch (...) {
+    return kVbFalse;
+  }
+}
+
+VbBool Gridwell::SaveHTML(std::string strDir) {
+  std::string omitted;
+  return SaveHTML(std::move(strDir), omitted);
+}
+
+VbBool Gridwell::SaveCopy(std::string& strCopyTo, VbBool& blnWarnIfExists) {
+  try {
+    if (FileExists(strCopyTo) && blnWarnIfExists) {
+      const auto answer = platform_.messageBox.Show(
+          "File '" + strCopyTo + "' exists.\r\nDo you want to overwrite it?",
+          "Overwrite File Confirmation", 4132);
+      if (answer != MessageBoxAnswer::Yes) return kVbFalse;
+    }
+    // The existing target is replaced only by a complete copy, never deleted beforehand.
+    return ToVb(CopyFileReplacing(excelFile_, strCopyTo));
+  } catch (...) {
+    return kVbFalse;
+  }
+}
+
+VbBool Gridwell::SaveCopy(std::string& strCopyTo) {
+  VbBool omitted = kVbFalse;
+  return SaveCopy(strCopyTo, omitted);
+}
+
+}  // namespace gridwell

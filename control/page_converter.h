@@ -1,0 +1,34 @@
+// The seam between the control and the page writers: the control drives the converter through
+// this interface, so tests can watch the settings it assigns and the pages it asks for.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "converter/cls_html.h"
+
+namespace gridwell {
+
+class PageConverter {
+ public:
+  virtual ~PageConverter() = default;
+  // The converter's public settings, assigned by the control before a page writer runs.
+  virtual clsHTML& Fields() = 0;
+  virtual void CreateHtmlFile(const std::string& HTMLfile, const std::string& Heading,
+                              const std::string& Title, const std::string& BackgroundColor,
+                              const std::string& BackgroundImageFile, const std::string& TableColor,
+                              const std::string& TableImageFile) = 0;
+  virtual void CreateStyledHtmlFile(const std::string& HTMLfile, const std::string& Heading,
+                                    const std::string& Title, const std::string& BackgroundColor,
+                                    const std::string& BackgroundImageFile,
+                                    const std::string& TableColor,
+                                    const std::string& TableImageFile) = 0;
+  virtual int32_t SheetTotal() = 0;
+  virtual std::vector<std::string> SheetNames() = 0;
+};
+
+// The real converter, clsHTML.
+std::unique_ptr<PageConverter> MakeHtmlConverter();
+
+}  // namespace gridwell

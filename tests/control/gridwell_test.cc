@@ -1,0 +1,814 @@
+// The control's flows against test doubles: creation and clean-up, persistence, the open
+// workflow, downloads, browser notifications, document commands and saving.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "tests/control/fakes.h"
+
+namespace gridwell::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+std::vector<std::string> FilesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (auto& e : fs::directory_iterator(dir, ec)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class ControlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/gridwell-control-test-XXXXXX";
+    root_ = ::mkdtemp(tmpl);
+    base_ = root_ + "/GRIDWTEMP/";
+    books_ = root_ + "/books/";
+    fs::create_directories(base_);
+    fs::create_directories(books_);
+    WriteText(books_ + "Book1.XLS", "workbook one");
+    WriteText(books_ + "Other.xlsx", "workbook two");
+    Create();
+  }
+  void TearDown() override {
+    control_.reset();
+    fs::remove_all(root_);
+  }
+  void Create() {
+    control_ = MakeControl();
+    browser_.control = control_.get();
+    container_.control = control_.get();
+  }
+  std::unique_ptr<Gridwell> MakeControl() {
+    auto c = std::make_unique<Gridwell>(
+        Platform{browser_, container_, messageBox_, clock_, random_, base_});
+    c->SetConverterFactory([this] { return std::make_unique<FakeConverter>(script_); });
+    c->SetWaitLimits({.downloadSeconds = 30, .pageSeconds = 30, .destroyPauseSeconds = 1});
+    return c;
+  }
+  // Records the open events as "Start|Complete|Error <workbook> <page>".
+  void RecordOpenEvents() {
+    auto rec = [this](const char* name) {
+      return [this, name](std::string& book, std::string& page) {
+        events_.push_back(std::string(name) + " " + book + " " + page);
+      };
+    };
+    control_->OpenStart = rec("Start");
+    control_->OpenComplete = rec("Complete");
+    control_->OpenError = rec("Error");
+  }
+  void RecordDownloadEvents() {
+    control_->DownloadStarted = [this](std::string& f) { events_.push_back("Started " + f); };
+    control_->DownloadProgress = [this](int32_t& cur, int32_t& max, std::string& f) {
+      events_.push_back("Progress " + std::to_string(cur) + "/" + std::to_string(max) + " " + f);
+    };
+    control_->DownloadError = [this](std::string& f) { events_.push_back("Error " + f); };
+    control_->DownloadComplete = [this](int32_t& max, std::string& f) {
+      events_.push_back("Complete " + std::to_string(max) + " " + f);
+    };
+  }
+  std::string Book1() const { return books_ + "Book1.XLS"; }
+  std::string Temp() const { return control_->TempPath(); }
+
+  std::string root_, base_, books_;
+  FakeClock clock_;
+  FakeRandom random_;
+  FakeContainer container_{clock_};
+  FakeBrowser browser_{container_};
+  FakeMessageBox messageBox_;
+  ConverterScript script_;
+  std::unique_ptr<Gridwell> control_;
+  std::vector<std::string> events_;
+};
+
+// ---- Creation, persistence, sizing, destruction ----
+
+TEST_F(ControlTest, CreationHidesBrowserAndChoosesAnUncreatedNumberedFolder) {
+  EXPECT_FALSE(browser_.visible);
+  const std::string t = Temp();
+  ASSERT_EQ(t.substr(0, base_.size()), base_);
+  const std::string digits = t.substr(base_.size(), t.size() - base_.size() - 1);
+  EXPECT_EQ(t.back(), '/');
+  EXPECT_GE(digits.size(), 1u);
+  EXPECT_LE(digits.size(), 9u);
+  EXPECT_EQ(digits.find_first_not_of("0123456789"), std::string::npos);
+  EXPECT_NE(digits[0], '0');
+  EXPECT_FALSE(fs::exists(t));
+  EXPECT_EQ(control_->HTMLfile(), "");
+  EXPECT_EQ(control_->ExcelFile(), "");
+  EXPECT_EQ(control_->TempWorkbook(), "");
+  EXPECT_EQ(control_->SheetTotal(), 0);
+  EXPECT_TRUE(control_->SheetNames().empty());
+  EXPECT_EQ(control_->hwnd(), 4242);
+}
+
+TEST_F(ControlTest, RandomNameSpansOneToNineHundredNinetyNineMillionAndSkipsTakenFolders) {
+  // r = 0 gives 1; the largest float below 1 stays within nine digits.
+  random_.next = {0.0f, 0.99999994f};
+  auto first = MakeControl();
+  EXPECT_EQ(first->TempPath(), base_ + "1/");
+  fs::create_directory(base_ + "1");
+  random_.next = {0.0f, 0.5f};
+  auto second = MakeControl();
+  EXPECT_EQ(second->TempPath(), base_ + "500000000/");
+}
+
+TEST_F(ControlTest, RegenerateHtmlPersistsThroughTheStore) {
+  EXPECT_EQ(control_->RegenerateHTML(), kVbFalse);
+  control_->SetRegenerateHTML(kVbTrue);
+  EXPECT_EQ(container_.store.changed, std::vector<std::string>{"RegenerateHTML"});
+  control_->WriteProperties();
+  EXPECT_EQ(container_.store.values["RegenerateHTML"], "True");
+  auto reloaded = MakeControl();
+  reloaded->ReadProperties();
+  EXPECT_EQ(reloaded->RegenerateHTML(), kVbTrue);
+  container_.store.values.clear();
+  reloaded->ReadProperties();
+  EXPECT_EQ(reloaded->RegenerateHTML(), kVbFalse);
+}
+
+TEST_F(ControlTest, ShowAndResizeMoveTheBrowserOverTheClientArea) {
+  control_->OnShow(300, 200);
+  control_->OnResize(640, 480);
+  ASSERT_EQ(browser_.moves.size(), 2u);
+  EXPECT_EQ(browser_.moves[0], (std::vector<int>{0, 0, 300, 200}));
+  EXPECT_EQ(browser_.moves[1], (std::vector<int>{0, 0, 640, 480}));
+}
+
+TEST_F(ControlTest, DestructionAfterAPageEmptiesAndRemovesTheFolder) {
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
+  container_.Drain();
+  const std::string t = Temp();
+  ASSERT_TRUE(fs::exists(t + "Book1_1.htm"));
+  const double before = clock_.now;
+  control_.reset();
+  EXPECT_EQ(browser_.blanks, 1);
+  EXPECT_GE(clock_.now - before, 1.0);  // paused with the message loop running
+  EXPECT_FALSE(fs::exists(t));
+}
+
+TEST_F(ControlTest, DestructionWithoutAPageKeepsFilesAndTheirFolder) {
+  // A download into the folder, but no page shown: the folder is not empty and stays.
+  container_.server["http://h/a.xls"] = {.body = "bytes"};
+  script_.writePage = false;
+  browser_.failNavigate = true;  // the open ends before a page is stored
+  ASSERT_FALSE(control_->OpenXL({.strPath = "http://h/a.xls"}));
+  const std::string t = Temp();
+  ASSERT_EQ(FilesIn(t).size(), 1u);
+  control_.reset();
+  EXPECT_EQ(FilesIn(t).size(), 1u);
+}
+
+TEST_F(ControlTest, DestructionRemovesAnEmptyFolder) {
+  ASSERT_FALSE(control_->OpenXL({.strPath = books_ + "missing.xls"}));
+  const std::string t = Temp();
+  ASSERT_TRUE(fs::is_directory(t));
+  control_.reset();
+  EXPECT_FALSE(fs::exists(t));
+}
+
+// ---- Temporary folder ----
+
+TEST_F(ControlTest, TemporaryFolderIsCreatedPrivateOnFirstOpen) {
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
+  struct stat st;
+  ASSERT_EQ(::stat(Temp().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+TEST_F(ControlTest, TwoControlsDrawingTheSameNumberNeverShareAFolder) {
+  random_.next = {0.3f};
+  auto a = MakeControl();
+  random_.next = {0.3f};
+  auto b = MakeControl();
+  ASSERT_EQ(a->TempPath(), b->TempPath());  // both chose before either created it
+  browser_.control = a.get();
+  ASSERT_TRUE(a->OpenXL({.strPath = Book1()}));
+  container_.Drain();
+  browser_.control = b.get();
+  ASSERT_TRUE(b->OpenXL({.strPath = books_ + "Other.xlsx"}));
+  container_.Drain();
+  EXPECT_NE(a->TempPath(), b->TempPath());
+  // b's open of a different workbook did not empty a's folder.
+  EXPECT_TRUE(fs::exists(a->HTMLfile()));
+  EXPECT_TRUE(fs::exists(b->HTMLfile()));
+  browser_.control = control_.get();
+  b.reset();
+  EXPECT_TRUE(fs::exists(a->HTMLfile()));
+}
+
+TEST_F(ControlTest, MissingBaseFolderFailsTheOpenAndCreatesNothing) {
+  fs::remove_all(base_);
+  browser_.visible = true;
+  EXPECT_FALSE(control_->OpenXL({.strPath = Book1()}));
+  EXPECT_FALSE(browser_.visible);
+  EXPECT_FALSE(fs::exists(base_));
+  EXPECT_EQ(control_->ExcelFile(), "");
+}
+
+// ---- Open workflow: early exits ----
+
+TEST_F(ControlTest, StartBoundsAreCheckedBeforeAnythingElse) {
+  struct Case {
+    int32_t row;
+    int16_t col;
+    bool passes;
+  } cases[] = {{65536, 256, true}, {65537, 1, false}, {1, 257, false}, {0, 0, true}};
+  for (const auto& c : cases) {
+    browser_.visible = true;
+    browser_.log.clear();
+    VbBool r = control_->OpenXL({.strPath = Book1(), .lngStartRow = c.row, .intStartCol = c.col});
+    container_.Drain();
+    EXPECT_EQ(r != 0, c.passes) << c.row << "," << c.col;
+    if (!c.passes) {
+      EXPECT_TRUE(browser_.log.empty());
+      EXPECT_TRUE(browser_.visible);
+    }
+  }
+}
+
+TEST_F(ControlTest, BlankPathFallsBackToThePathProperty) {
+  browser_.visible = true;
+  EXPECT_FALSE(control_->OpenXL({.strPath = "   "}));
+  EXPECT_FALSE(browser_.visible);
+  EXPECT_FALSE(fs::exists(Temp()));  // returned before the folder step
+  control_->SetPath(std::string("  ") + Book1() + std::string("\0junk", 5));
+  EXPECT_TRUE(control_->OpenXL({}));
+  EXPECT_EQ(control_->ExcelFile(), Book1());
+}
+
+TEST_F(ControlTest, MissingWorkbookLeavesFolderButNoWorkbookPath) {
+  EXPECT_FALSE(control_->OpenXL({.strPath = books_ + "nope.xls"}));
+  EXPECT_TRUE(fs::is_directory(Temp()));
+  EXPECT_EQ(control_->ExcelFile(), "");
+  EXPECT_FALSE(browser_.visible);
+}
+
+TEST_F(ControlTest, ErrorAfterTheWorkbookIsSettledKeepsTheNewWorkbookPath) {
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
+  container_.Drain();
+  const std::string page = control_->HTMLfile();
+  control_->SetConverterFactory(
+      []() -> std::unique_ptr<PageConverter> { throw std::runtime_error("no converter"); });
+  EXPECT_FALSE(control_->OpenXL({.strPath = books_ + "Other.xlsx"}));
+  EXPECT_EQ(control_->ExcelFile(), books_ + "Other.xlsx");
+  EXPECT_EQ(control_->HTMLfile(), page);
+  EXPECT_FALSE(browser_.visible);
+  EXPECT_EQ(control_->SheetTotal(), 3);
+
+  control_->SetConverterFactory([this] { return std::make_unique<FakeConverter>(script_); });
+  browser_.failNavigate = true;
+  EXPECT_FALSE(control_->OpenXL({.strPath = books_ + "Other.xlsx", .varSheet = int16_t{2}}));
+  EXPECT_EQ(script_.alive, 0);  // released on every path
+  EXPECT_EQ(control_->HTMLfile(), page);
+  EXPECT_FALSE(browser_.visible);
+}
+
+// ---- Open workflow: naming, sheet rule, converter settings ----
+
+TEST_F(ControlTest, SheetRuleChoosesFieldAndPageName) {
+  struct Case {
+    const char* what;
+    Variant sheet;
+    int32_t worksheetnum;  // 0: not assigned
+    const char* worksheet;
+    const char* page;
+  } cases[] = {
+      {"missing", std::monostate{}, 1, "", "Book1_1.htm"},
+      {"blank string", std::string("   "), 1, "", "Book1_1.htm"},
+      {"name", std::string("Sales"), 0, "Sales", "Book1_Sales.htm"},
+      {"untrimmed name", std::string(" Q1 "), 0, " Q1 ", "Book1_ Q1 .htm"},
+      {"16-bit positive", int16_t{2}, 2, "", "Book1_2.htm"},
+      {"16-bit zero", int16_t{0}, 1, "", "Book1_1.htm"},
+      {"16-bit negative", int16_t{-4}, 1, "", "Book1_1.htm"},
+      {"32-bit", int32_t{2}, 1, "", "Book1_1.htm"},
+      {"double", 2.0, 1, "", "Book1_1.htm"},
+      {"float", 3.0f, 1, "", "Book1_1.htm"},
+  };
+  for (const auto& c : cases) {
+    script_.conversions.clear();
+    control_->SetRegenerateHTML(kVbTrue);
+    ASSERT_TRUE(control_->OpenXL({.strPath = Book1(), .varSheet = c.sheet})) << c.what;
+    container_.Drain();
+    ASSERT_EQ(script_.conversions.size(), 1u) << c.what;
+    const auto& f = script_.conversions[0].fields;
+    EXPECT_EQ(f.Worksheetnum, c.worksheetnum) << c.what;
+    EXPECT_EQ(f.Worksheet, c.worksheet) << c.what;
+    EXPECT_EQ(control_->HTMLfile(), Temp() + c.page) << c.what;
+  }
+}
+
+TEST_F(ControlTest, PageNameReplacesOnlyTheFirstExtensionAnyCase) {
+  struct Case {
+    const char* book;
+    const char* page;
+  } cases[] = {{"a.xls.xls", "a_1.htm.xls"},
+               {"Mixed.XlSx", "Mixed_1.htm"},
+               {"noext", "noext_1.htm"},
+               {"dot.in.name.xls", "dot.in.name_1.htm"}};
+  for (const auto& c : cases) {
+    WriteText(books_ + c.book, "x");
+    ASSERT_TRUE(control_->OpenXL({.strPath = books_ + c.book})) << c.book;
+    container_.Drain();
+    EXPECT_EQ(control_->HTMLfile(), Temp() + c.page) << c.book;
+  }
+}
+
+TEST_F(ControlTest, SheetNameCannotLeadThePageOutOfTheFolder) {
+  const std::string names[] = {"../../evil", "a/b", "a_b", "..", "%2F"};
+  std::set<std::string> pages;
+  for (const auto& name : names) {
+    ASSERT_TRUE(control_->OpenXL({.strPath = Book1(), .varSheet = name}));
+    container_.Drain();
+    const std::string page = control_->HTMLfile();
+    EXPECT_EQ(page.substr(0, Temp().size()), Temp()) << name;
+    EXPECT_EQ(page.find('/', Temp().size()), std::string::npos) << name;
+    EXPECT_EQ(fs::path(page).parent_path().string() + "/", Temp()) << name;
+    EXPECT_TRUE(fs::exists(page)) << name;
+    EXPECT_EQ(script_.conversions.back().fields.Worksheet, name);  // the sheet keeps its name
+    pages.insert(page);
+  }
+  EXPECT_EQ(pages.size(), std::size(names));  // distinct names, distinct pages
+  // The same name gives the same page, which is reused.
+  const size_t before = script_.conversions.size();
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1(), .varSheet = std::string("a/b")}));
+  EXPECT_EQ(script_.conversions.size(), before);
+}
+
+TEST_F(ControlTest, ConverterSettingsOfOpenXL) {
+  VbBool on = kVbTrue;
+  OpenXLArgs a{.strPath = Book1(),
+               .lngStartRow = -5,
+               .intStartCol = 0,
+               .lngEndRow = 40,
+               .intEndCol = 0,
+               .strPassword = " secret ",
+               .blnShowFormulas = on,
+               .blnHideRowNumbers = on,
+               .blnHideColLetters = kVbFalse,
+               .blnColLettersAtBottom = on,
+               .blnRowNumbersAtRight = kVbFalse,
+               .strHeading = "H",
+               .strTitle = "T",
+               .strBackgroundColor = "#FFFFFF",
+               .strBackgroundImageFile = "bg.png",
+               .strTableColor = "red",
+               .strTableImageFile = "t.png",
+               .blnNewBrowserWindow = on,
+               .blnShowComments = on,
+               .blnNoStyle = kVbFalse};
+  ASSERT_TRUE(control_->OpenXL(a));
+  ASSERT_EQ(script_.conversions.size(), 1u);
+  const auto& r = script_.conversions[0];
+  EXPECT_EQ(r.fields.ExcelFile, Book1());
+  EXPECT_EQ(r.fields.Password, " secret ");
+  EXPECT_EQ(r.fields.StartRow, 1);
+  EXPECT_EQ(r.fields.StartCol, 1);
+  EXPECT_EQ(r.fields.EndRow, 40);
+  EXPECT_EQ(r.fields.EndCol, 0);
+  EXPECT_EQ(r.fields.ShowFormulas, -1);
+  EXPECT_EQ(r.fields.HideRowNumbers, -1);
+  EXPECT_EQ(r.fields.HideColLetters, 0);
+  EXPECT_EQ(r.fields.ColLetters, -1);
+  EXPECT_EQ(r.fields.RowNumbers, 0);
+  EXPECT_EQ(r.fields.NewWindow, -1);
+  EXPECT_EQ(r.fields.ShowComments, -1);
+  EXPECT_EQ(r.fields.Range, "");
+  EXPECT_TRUE(r.styled);
+  EXPECT_EQ(r.page, Temp() + "Book1_1.htm");
+  EXPECT_EQ(r.strings, (std::vector<std::string>{"H", "T", "#FFFFFF", "bg.png", "red", "t.png"}));
+  EXPECT_EQ(control_->SheetTotal(), 3);
+  EXPECT_EQ(control_->SheetNames(), script_.sheetNames);
+}
+
+TEST_F(ControlTest, ConverterSettingsOfOpenXLrange) {
+  ASSERT_TRUE(control_->OpenXLrange(
+      {.strPath = Book1(), .strRange = "  A1:H40 ", .strPassword = "   ", .blnNoStyle = kVbTrue}));
+  ASSERT_EQ(script_.conversions.size(), 1u);
+  const auto& r = script_.conversions[0];
+  const clsHTML initial;
+  EXPECT_EQ(r.fields.Range, "A1:H40");
+  EXPECT_EQ(r.fields.Password, initial.Password);  // blank password: not assigned
+  EXPECT_EQ(r.fields.StartRow, initial.StartRow);  // bounds keep their initial values
+  EXPECT_EQ(r.fields.StartCol, initial.StartCol);
+  EXPECT_EQ(r.fields.EndRow, initial.EndRow);
+  EXPECT_FALSE(r.styled);
+  EXPECT_EQ(r.strings, std::vector<std::string>(6));
+}
+
+// ---- Open workflow: reuse, regeneration, emptying ----
+
+TEST_F(ControlTest, ReusesAnExistingPageUnlessRegenerating) {
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1(), .strHeading = "first"}));
+  container_.Drain();
+  ASSERT_EQ(script_.conversions.size(), 1u);
+  script_.sheetTotal = 9;
+  // Same workbook and sheet, another range and heading: the page is shown again as it is.
+  ASSERT_TRUE(control_->OpenXLrange({.strPath = Book1(), .strRange = "B2:C3"}));
+  container_.Drain();
+  EXPECT_EQ(script_.conversions.size(), 1u);
+  EXPECT_EQ(control_->SheetTotal(), 3);
+  EXPECT_TRUE(browser_.visible);
+  EXPECT_EQ(browser_.navigations.size(), 2u);
+
+  control_->SetRegenerateHTML(kVbTrue);
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
+  ASSERT_EQ(script_.conversions.size(), 2u);
+  EXPECT_FALSE(script_.conversions[1].pageExistedBefore);  // deleted before converting
+  EXPECT_EQ(control_->SheetTotal(), 9);
+}
+
+TEST_F(ControlTest, UnwrittenPageIsConvertedAgainNextTime) {
+  script_.writePage = false;
+  RecordOpenEvents();
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
+  container_.Drain();
+  EXPECT_TRUE(browser_.visible);
+  ASSERT_EQ(events_.size(), 2u);
+  EXPECT_EQ(events_[1].substr(0, 5), "Error");
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
+  EXPECT_EQ(script_.conversions.size(), 2u);
+}
+
+TEST_F(ControlTest, FolderIsEmptiedWhenTheWorkbookChangesButNotForLetterCase) {
+  WriteText(books_ + "BOOK1.xls", "same name, other case");
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
+  container_.Drain();
+  const std::string firstPage = control_->HTMLfile();
+  // Differs only in letter case: the folder is left alone, the earlier page survives.
+  ASSERT_TRUE(control_->OpenXL({.strPath = books_ + "BOOK1.xls", .varSheet = int16_t{2}}));
+  container_.Drain();
+  EXPECT_TRUE(fs::exists(firstPage));
+  EXPECT_EQ(FilesIn(Temp()).size(), 2u);
+  // A different workbook empties it.
+  ASSERT_TRUE(control_->OpenXL({.strPath = books_ + "Other.xlsx"}));
+  container_.Drain();
+  EXPECT_EQ(FilesIn(Temp()), std::vector<std::string>{"Other_1.htm"});
+}
+
+// ---- Open workflow: events, waits, re-entrancy ----
+
+TEST_F(ControlTest, EventOrderOfOneOpen) {
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
+  container_.Drain();
+  const std::string firstPage = control_->HTMLfile();
+  RecordOpenEvents();
+  browser_.log.clear();
+  const std::string other = books_ + "Other.xlsx";
+  ASSERT_TRUE(control_->OpenXL({.strPath = other}));
+  // The browser reports the start while the request is issued: the new workbook with the
+  // previous page path. The end arrives from the message queue.
+  ASSERT_EQ(events_.size(), 1u);
+  EXPECT_EQ(events_[0], "Start " + other + " " + firstPage);
+  EXPECT_FALSE(control_->DocumentLoaded());
+  container_.Drain();
+  ASSERT_EQ(events_.size(), 2u);
+  EXPECT_EQ(events_[1], "Complete " + other + " " + Temp() + "Other_1.htm");
+  EXPECT_TRUE(control_->DocumentLoaded());
+  EXPECT_EQ(browser_.log,
+            (std::vector<std::string>{"hidden", "navigate " + Temp() + "Other_1.htm", "visible"}));
+}
+
+TEST_F(ControlTest, SynchronousOpenReturnsAfterThePageLoaded) {
+  RecordOpenEvents();
+  control_->OpenStart = [this](std::string&, std::string&) {
+    events_.push_back(browser_.visible ? "Start visible" : "Start hidden");
+  };
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1(), .blnOpenSynchronously = kVbTrue}));
+  ASSERT_EQ(events_.size(), 2u);
+  EXPECT_EQ(events_[0], "Start hidden");
+  EXPECT_EQ(events_[1].substr(0, 8), "Complete");
+  EXPECT_TRUE(browser_.visible);
+}
+
+TEST_F(ControlTest, WaitForAPageThatNeverLoadsEndsAtTheLimit) {
+  browser_.neverFinishes = true;
+  control_->SetWaitLimits({.downloadSeconds = 5, .pageSeconds = 5, .destroyPauseSeconds = 0});
+  const double before = clock_.now;
+  EXPECT_TRUE(control_->OpenXL({.strPath = Book1(), .blnOpenSynchronously = kVbTrue}));
+  EXPECT_GE(clock_.now - before, 5.0);
+  EXPECT_TRUE(browser_.visible);
+}
+
+TEST_F(ControlTest, HandlersMayCallTheControlAgainInsideAWait) {
+  int nested = 0;
+  control_->OpenComplete = [&](std::string& book, std::string&) {
+    if (nested++ == 0) {
+      // Open another sheet from inside the first request's wait.
+      EXPECT_TRUE(control_->OpenXL(
+          {.strPath = book, .varSheet = int16_t{2}, .blnOpenSynchronously = kVbTrue}));
+      VbBool sync = kVbTrue;
+      control_->GoHome(sync);
+    }
+  };
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1(), .blnOpenSynchronously = kVbTrue}));
+  EXPECT_EQ(control_->HTMLfile(), Temp() + "Book1_2.htm");
+  EXPECT_EQ(browser_.navigations.size(), 3u);
+  EXPECT_GE(nested, 2);
+}
+
+TEST_F(ControlTest, HandlerThatEmptiesThePagePathDisablesGoHomeAndSaving) {
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
+  container_.Drain();
+  control_->OpenStart = [](std::string&, std::string& page) { page = ""; };
+  control_->GoHome();
+  container_.Drain();
+  EXPECT_EQ(control_->HTMLfile(), "");
+  const size_t navigations = browser_.navigations.size();
+  control_->GoHome();
+  EXPECT_EQ(browser_.navigations.size(), navigations);
+  EXPECT_FALSE(control_->SaveHTML(root_));
+  const std::string t = Temp();
+  control_.reset();
+  EXPECT_FALSE(FilesIn(t).empty());  // destruction keeps the files
+}
+
+TEST_F(ControlTest, GoHomeRenavigatesWithoutChangingVisibility) {
+  control_->GoHome();
+  EXPECT_TRUE(browser_.navigations.empty());
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
+  container_.Drain();
+  browser_.visible = false;
+  VbBool sync = kVbTrue;
+  control_->GoHome(sync);
+  EXPECT_TRUE(control_->DocumentLoaded());
+  EXPECT_EQ(browser_.navigations.back(), control_->HTMLfile());
+  EXPECT_FALSE(browser_.visible);
+}
+
+TEST_F(ControlTest, FollowedLinkRaisesEventsWithTheStoredPaths) {
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
+  container_.Drain();
+  RecordOpenEvents();
+  control_->OnBeforeNavigate();
+  control_->OnNavigateError();
+  EXPECT_EQ(events_, (std::vector<std::string>{"Start " + Book1() + " " + control_->HTMLfile(),
+                                               "Error " + Book1() + " " + control_->HTMLfile()}));
+}
+
+// ---- Open workflow: downloads ----
+
+TEST_F(ControlTest, OpenOfAnAddressDownloadsIntoTheFolder) {
+  struct Case {
+    const char* url;
+    bool downloads;
+  } cases[] = {{"http://h/Book.xls", true},
+               {"HTTPS://h/Book.xls", true},
+               {"ftp://h/Book.xls", true},
+               {"ftpx.xls", false}};
+  for (const auto& c : cases) {
+    container_.server[c.url] = {.body = "remote workbook"};
+    container_.reads.clear();
+    control_->OpenXL({.strPath = c.url});
+    container_.Drain();
+    EXPECT_EQ(container_.reads.size(), c.downloads ? 1u : 0u) << c.url;
+  }
+  // The last download: a random name with the address's extension, fetched without cache.
+  control_->OpenXL({.strPath = "http://h/Book.xls"});
+  ASSERT_FALSE(container_.reads.empty());
+  const auto& read = container_.reads.back();
+  EXPECT_EQ(read.options, 16);
+  EXPECT_EQ(read.propertyName.substr(0, Temp().size()), Temp());
+  EXPECT_EQ(fs::path(read.propertyName).extension(), ".xls");
+  EXPECT_EQ(control_->TempWorkbook(), read.propertyName);
+  EXPECT_EQ(control_->ExcelFile(), read.propertyName);
+  EXPECT_EQ(ReadText(read.propertyName), "remote workbook");
+  EXPECT_EQ(script_.conversions.back().fields.ExcelFile, read.propertyName);
+}
+
+TEST_F(ControlTest, EventOrderOfADownloadingOpen) {
+  container_.server["http://h/Book.xls"] = {.body = "0123456789", .chunks = 2};
+  RecordDownloadEvents();
+  RecordOpenEvents();
+  ASSERT_TRUE(control_->OpenXL({.strPath = "http://h/Book.xls", .blnOpenSynchronously = -1}));
+  const std::string local = control_->TempWorkbook();
+  const std::string page = control_->HTMLfile();
+  EXPECT_EQ(events_,
+            (std::vector<std::string>{"Started " + local, "Progress 5/10 " + local,
+                                      "Progress 10/10 " + local, "Complete 10 " + local,
+                                      "Start " + local + " ", "Complete " + local + " " + page}));
+}
+
+TEST_F(ControlTest, DownloadStartedHandlerRenamesTheLocalCopy) {
+  container_.server["http://h/Book.xls"] = {.body = "remote"};
+  const std::string renamed = root_ + "/renamed.xls";
+  control_->DownloadStarted = [&](std::string& f) { f = renamed; };
+  ASSERT_TRUE(control_->OpenXL({.strPath = "http://h/Book.xls"}));
+  EXPECT_EQ(container_.reads.back().propertyName, renamed);
+  EXPECT_EQ(control_->TempWorkbook(), renamed);
+  EXPECT_EQ(ReadText(renamed), "remote");
+  EXPECT_EQ(control_->HTMLfile(), Temp() + "renamed_1.htm");
+}
+
+TEST_F(ControlTest, FailedDownloadEndsTheOpenWithoutAFile) {
+  RecordDownloadEvents();
+  // No such address on the server: it answers with an error page.
+  EXPECT_FALSE(control_->OpenXL({.strPath = "http://h/missing.xls"}));
+  const std::string local = control_->TempWorkbook();
+  ASSERT_FALSE(local.empty());
+  EXPECT_FALSE(fs::exists(local));
+  EXPECT_EQ(control_->ExcelFile(), "");
+  EXPECT_FALSE(browser_.visible);
+  ASSERT_GE(events_.size(), 3u);
+  EXPECT_EQ(events_[events_.size() - 2], "Error " + local);
+  EXPECT_EQ(events_.back(), "Complete 0 " + local);
+  EXPECT_TRUE(control_->DownloadDone());
+}
+
+TEST_F(ControlTest, RefusedDownloadEndsTheOpenAtOnce) {
+  container_.refuseReads = true;
+  EXPECT_FALSE(control_->OpenXL({.strPath = "ftp://h/Book.xls"}));
+  EXPECT_FALSE(control_->DownloadDone());
+  EXPECT_EQ(control_->TempWorkbook(), "");
+}
+
+// ---- BeginDownload ----
+
+TEST_F(ControlTest, ProgressOnlyWhenTheSizeIsKnown) {
+  container_.server["http://h/chunked"] = {.body = "abc", .announcesSize = false, .chunks = 3};
+  RecordDownloadEvents();
+  std::string url = "http://h/chunked", file = root_ + "/out.bin";
+  ASSERT_TRUE(control_->BeginDownload(url, file));
+  EXPECT_FALSE(control_->DownloadDone());
+  container_.Drain();
+  EXPECT_EQ(events_, (std::vector<std::string>{"Started " + file, "Complete 3 " + file}));
+  EXPECT_EQ(ReadText(file), "abc");
+}
+
+TEST_F(ControlTest, DownloadReplacesALongerFileWhole) {
+  const std::string file = root_ + "/out.bin";
+  WriteText(file, "a much longer earlier file");
+  container_.server["http://h/x"] = {.body = "short"};
+  std::string url = "http://h/x", target = file;
+  ASSERT_TRUE(control_->BeginDownload(url, target));
+  container_.Drain();
+  EXPECT_EQ(ReadText(file), "short");
+  EXPECT_EQ(FilesIn(root_ + "/").size(), 3u);  // books, GRIDWTEMP, out.bin: no leftovers
+}
+
+TEST_F(ControlTest, ErrorStatusOrEmptyTransferIsAFailedDownload) {
+  struct Case {
+    const char* what;
+    FakeResponse response;
+  } cases[] = {{"error page", {.body = "<h1>404</h1>", .failed = true}},
+               {"no bytes", {.body = ""}}};
+  for (const auto& c : cases) {
+    events_.clear();
+    const std::string file = root_ + "/keep.bin";
+    WriteText(file, "host's earlier file");
+    container_.server["http://h/x"] = c.response;
+    RecordDownloadEvents();
+    std::string url = "http://h/x", target = file;
+    ASSERT_TRUE(control_->BeginDownload(url, target));
+    container_.Drain();
+    EXPECT_EQ(events_.back(), "Complete 0 " + file) << c.what;
+    EXPECT_EQ(events_[events_.size() - 2], "Error " + file) << c.what;
+    EXPECT_EQ(ReadText(file), "host's earlier file") << c.what;
+  }
+}
+
+TEST_F(ControlTest, ProgressArgumentsAreCopies) {
+  container_.server["http://h/x"] = {.body = "0123", .chunks = 1};
+  std::string seen;
+  control_->DownloadProgress = [](int32_t& cur, int32_t& max, std::string& f) {
+    cur = 0;
+    max = 0;
+    f = "/elsewhere";
+  };
+  control_->DownloadComplete = [&](int32_t&, std::string& f) { seen = f; };
+  std::string url = "http://h/x", file = root_ + "/p.bin";
+  ASSERT_TRUE(control_->BeginDownload(url, file));
+  container_.Drain();
+  EXPECT_EQ(seen, file);
+  EXPECT_EQ(ReadText(file), "0123");
+}
+
+// ---- Document commands ----
+
+TEST_F(ControlTest, DocumentCommandsSendTheirIdsAndOptions) {
+  VbBool prompt = kVbTrue, noPrompt = kVbFalse;
+  control_->SetupDocument();
+  control_->PrintDocument(prompt);
+  control_->PrintDocument(noPrompt);
+  control_->PrintDocument();
+  control_->PrintPreviewDocument();
+  control_->ShowDocumentProperties();
+  control_->SaveDocument();
+  control_->Find();
+  using P = std::pair<int32_t, int32_t>;
+  EXPECT_EQ(browser_.commands,
+            (std::vector<P>{{8, 0}, {6, 1}, {6, 2}, {6, 2}, {7, 0}, {10, 0}, {4, 1}, {24, 2}}));
+  control_->FindInDocument();
+  EXPECT_EQ(browser_.focus, 1);
+  EXPECT_EQ(browser_.findDialogs, 1);
+  control_->Refresh();
+  EXPECT_EQ(container_.redraws, 1);
+  EXPECT_EQ(browser_.refreshes, 1);
+}
+
+// ---- Saving ----
+
+TEST_F(ControlTest, SaveHtmlCopiesThePage) {
+  std::string name;
+  EXPECT_FALSE(control_->SaveHTML(root_, name));  // nothing shown yet
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
+  container_.Drain();
+  const std::string page = ReadText(control_->HTMLfile());
+  struct Case {
+    std::string dir, name, expected;
+    bool ok;
+  } cases[] = {{root_, "", root_ + "/Book1_1.htm", true},
+               {root_ + "/", "   ", root_ + "/Book1_1.htm", true},
+               {root_, "kept.htm ", root_ + "/kept.htm ", true},
+               {root_ + "/no/such/dir", "", "", false}};
+  for (auto& c : cases) {
+    fs::remove(c.expected);
+    EXPECT_EQ(control_->SaveHTML(c.dir, c.name) != 0, c.ok) << c.dir << "|" << c.name;
+    if (c.ok) {
+      EXPECT_EQ(ReadText(c.expected), page);
+    }
+  }
+}
+
+TEST_F(ControlTest, SaveCopyAsksBeforeOverwriting) {
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
+  std::string target = root_ + "/copy.xls";
+  WriteText(target, "old");
+  VbBool warn = kVbTrue;
+  messageBox_.answers = {MessageBoxAnswer::No};
+  EXPECT_FALSE(control_->SaveCopy(target, warn));
+  EXPECT_EQ(ReadText(target), "old");
+  ASSERT_EQ(messageBox_.shown.size(), 1u);
+  EXPECT_EQ(messageBox_.shown[0].text,
+            "File '" + target + "' exists.\r\nDo you want to overwrite it?");
+  EXPECT_EQ(messageBox_.shown[0].title, "Overwrite File Confirmation");
+  EXPECT_EQ(messageBox_.shown[0].style, 4132);
+
+  messageBox_.answers = {MessageBoxAnswer::Yes};
+  EXPECT_TRUE(control_->SaveCopy(target, warn));
+  EXPECT_EQ(ReadText(target), "workbook one");
+
+  WriteText(target, "old again");
+  EXPECT_TRUE(control_->SaveCopy(target));  // no question when not warned
+  EXPECT_EQ(messageBox_.shown.size(), 2u);
+  EXPECT_EQ(ReadText(target), "workbook one");
+
+  std::string fresh = root_ + "/fresh.xls";
+  EXPECT_TRUE(control_->SaveCopy(fresh, warn));
+  EXPECT_EQ(messageBox_.shown.size(), 2u);
+}
+
+TEST_F(ControlTest, SaveCopyNeverLosesTheTargetToAFailedCopy) {
+  // No workbook opened yet: nothing to copy.
+  std::string target = root_ + "/precious.xls";
+  EXPECT_FALSE(control_->SaveCopy(target));
+  WriteText(target, "precious");
+  EXPECT_FALSE(control_->SaveCopy(target));
+  EXPECT_EQ(ReadText(target), "precious");
+  VbBool warn = kVbTrue;
+  messageBox_.answers = {MessageBoxAnswer::Yes};
+  EXPECT_FALSE(control_->SaveCopy(target, warn));
+  EXPECT_EQ(ReadText(target), "precious");
+}
+
+TEST_F(ControlTest, SaveCopyAfterADownloadCopiesTheLocalCopy) {
+  container_.server["http://h/Book.xls"] = {.body = "downloaded"};
+  ASSERT_TRUE(control_->OpenXL({.strPath = "http://h/Book.xls"}));
+  std::string target = root_ + "/saved.xls";
+  EXPECT_TRUE(control_->SaveCopy(target));
+  EXPECT_EQ(ReadText(target), "downloaded");
+}
+
+// ---- The member table ----
+
+TEST(MemberTable, ListsTheInterfaceInOrderWithUniqueIds) {
+  auto members = Gridwell::Members();
+  ASSERT_EQ(members.size(), 30u);
+  std::set<std::pair<MemberKind, uint32_t>> ids;
+  for (const auto& m : members) {
+    EXPECT_TRUE(ids.insert({m.kind, m.dispatchId}).second) << m.name;
+    EXPECT_NE(std::string(m.helpText), "") << m.name;
+  }
+  EXPECT_STREQ(members.front().name, "Path");
+  EXPECT_EQ(members.front().dispatchId, 0x40030000u);
+  EXPECT_STREQ(members[22].name, "OpenXLrange");
+  EXPECT_EQ(members[22].dispatchId, 0x60030024u);
+  EXPECT_STREQ(members.back().name, "OpenError");
+  EXPECT_EQ(members.back().dispatchId, 7u);
+}
+
+}  // namespace
+}  // namespace gridwell::testing
