@@ -1,0 +1,219 @@
+// Dates and times: serial day numbers to calendar parts, and rendering by a date section.
+//
+// The 1900 date system counts day 1 as 1 January 1900 and keeps the fictitious
+// 29 February 1900 (serial 60) of early spreadsheet programs, so serials from 61 on are
+// days since 30 December 1899; serial 0 shows as "January 0, 1900". The 1904 system counts
+// day 0 as 1 January 1904, which is serial 1462 of the 1900 system.
+#include <cmath>
+#include <cstdint>
+
+#include "reader/numfmt/format_code.h"
+
+namespace gridwell::numfmt {
+namespace {
+
+constexpr int64_t kSecondsPerDay = 86400;
+constexpr int64_t k1904Offset = 1462;
+constexpr int64_t kLastSerial = 2958465;  // 31 December 9999
+constexpr int64_t kSerialOf1970 = 25569;
+
+struct Civil {
+  int year, month, day, weekday;
+};
+
+// Proleptic Gregorian date of a count of days since 1 January 1970 (era arithmetic over
+// 400-year cycles of 146097 days, years counted from March).
+void CivilFromUnixDays(int64_t z, int& y, int& m, int& d) {
+  z += 719468;
+  int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  int64_t doe = z - era * 146097;
+  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  int64_t mp = (5 * doy + 2) / 153;
+  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  y = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
+}
+
+Civil CivilFromSerial1900(int64_t serial) {
+  Civil c{1900, 1, 0, 0};
+  // Serial 1 was a Sunday in the 1900 system's reckoning.
+  c.weekday = static_cast<int>((serial + 6) % 7);
+  if (serial == 0) return c;
+  if (serial < 60) {
+    c.month = serial <= 31 ? 1 : 2;
+    c.day = static_cast<int>(serial <= 31 ? serial : serial - 31);
+  } else if (serial == 60) {
+    c.month = 2;
+    c.day = 29;
+  } else {
+    CivilFromUnixDays(serial - kSerialOf1970, c.year, c.month, c.day);
+  }
+  return c;
+}
+
+struct Split {
+  Civil date;
+  int64_t totalSeconds;  // whole seconds since serial 0
+  int secondOfDay;
+  int64_t sub;  // fraction of the second in units of 10^-subDigits
+};
+
+// Rounds to the finest unit shown (a second, or 10^-subDigits of one); the carry runs into
+// minutes, hours and the day.
+bool SplitSerial(double v, bool date1904, int subDigits, Split& out) {
+  int64_t last = date1904 ? kLastSerial - k1904Offset : kLastSerial;
+  if (!(v >= 0) || v >= static_cast<double>(last + 1)) return false;
+  int64_t scale = 1;
+  for (int i = 0; i < subDigits; ++i) scale *= 10;
+  int64_t units = std::llround(v * static_cast<double>(kSecondsPerDay * scale));
+  int64_t day = units / (kSecondsPerDay * scale);
+  if (day > last) return false;
+  int64_t rem = units % (kSecondsPerDay * scale);
+  out.totalSeconds = units / scale;
+  out.secondOfDay = static_cast<int>(rem / scale);
+  out.sub = rem % scale;
+  out.date = CivilFromSerial1900(date1904 ? day + k1904Offset : day);
+  return true;
+}
+
+void AppendNumber(int64_t v, int width, std::string& out) {
+  char buf[24];
+  int k = 0;
+  do {
+    buf[k++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v > 0 && k < 24);
+  while (k < width && k < 24) buf[k++] = '0';
+  while (k > 0) out.push_back(buf[--k]);
+}
+
+void AppendFirstCodePoint(std::string_view s, std::string& out) {
+  if (s.empty()) return;
+  size_t len = 1;
+  while (len < s.size() && (static_cast<unsigned char>(s[len]) & 0xC0) == 0x80) ++len;
+  out.append(s.substr(0, len));
+}
+
+}  // namespace
+
+bool SerialToDateTime(double serial, bool date1904, DateTime& out) {
+  Split sp;
+  if (!SplitSerial(serial, date1904, 3, sp)) return false;
+  out.year = sp.date.year;
+  out.month = sp.date.month;
+  out.day = sp.date.day;
+  out.weekday = sp.date.weekday;
+  out.hour = sp.secondOfDay / 3600;
+  out.minute = sp.secondOfDay / 60 % 60;
+  out.second = sp.secondOfDay % 60;
+  out.subsecond = static_cast<double>(sp.sub) / 1000.0;
+  return true;
+}
+
+bool RenderDate(double v, const Section& s, const RegionalSettings& rs, bool date1904,
+                std::string& out) {
+  Split sp;
+  if (!SplitSerial(v, date1904, s.subDigits, sp)) return false;
+  const Civil& c = sp.date;
+  int hour = sp.secondOfDay / 3600;
+  int minute = sp.secondOfDay / 60 % 60;
+  int second = sp.secondOfDay % 60;
+  for (const Token& tok : s.tokens) {
+    switch (tok.kind) {
+      case TokKind::Literal:
+        out.append(tok.text);
+        break;
+      case TokKind::DateSep:
+        out.append(rs.dateSeparator);
+        break;
+      case TokKind::TimeSep:
+        out.append(rs.timeSeparator);
+        break;
+      case TokKind::Year:
+        if (tok.n == 2) {
+          AppendNumber(c.year % 100, 2, out);
+        } else {
+          AppendNumber(c.year, 4, out);
+        }
+        break;
+      case TokKind::Month:
+        switch (tok.n) {
+          case 1:
+            AppendNumber(c.month, 1, out);
+            break;
+          case 2:
+            AppendNumber(c.month, 2, out);
+            break;
+          case 3:
+            out.append(rs.monthAbbrevs[c.month - 1]);
+            break;
+          case 5:
+            AppendFirstCodePoint(rs.monthNames[c.month - 1], out);
+            break;
+          default:
+            out.append(rs.monthNames[c.month - 1]);
+            break;
+        }
+        break;
+      case TokKind::Day:
+        switch (tok.n) {
+          case 1:
+            AppendNumber(c.day, 1, out);
+            break;
+          case 2:
+            AppendNumber(c.day, 2, out);
+            break;
+          case 3:
+            out.append(rs.dayAbbrevs[c.weekday]);
+            break;
+          default:
+            out.append(rs.dayNames[c.weekday]);
+            break;
+        }
+        break;
+      case TokKind::Hour: {
+        int h = hour;
+        if (s.hasAmPm) {
+          h %= 12;
+          if (h == 0) h = 12;
+        }
+        AppendNumber(h, tok.n, out);
+        break;
+      }
+      case TokKind::Minute:
+        AppendNumber(minute, tok.n, out);
+        break;
+      case TokKind::Second:
+        AppendNumber(second, tok.n, out);
+        break;
+      case TokKind::SubSecond: {
+        int64_t digits = sp.sub;
+        for (int i = tok.n; i < s.subDigits; ++i) digits /= 10;
+        out.append(rs.decimalSeparator);
+        AppendNumber(digits, tok.n, out);
+        break;
+      }
+      case TokKind::ElapsedHour:
+        AppendNumber(sp.totalSeconds / 3600, tok.n, out);
+        break;
+      case TokKind::ElapsedMinute:
+        AppendNumber(sp.totalSeconds / 60, tok.n, out);
+        break;
+      case TokKind::ElapsedSecond:
+        AppendNumber(sp.totalSeconds, tok.n, out);
+        break;
+      case TokKind::AmPm:
+        out.append(hour < 12 ? rs.am : rs.pm);
+        break;
+      case TokKind::AP:
+        out.push_back(tok.text[hour < 12 ? 0 : 1]);
+        break;
+      default:
+        break;
+    }
+  }
+  return true;
+}
+
+}  // namespace gridwell::numfmt

@@ -1,0 +1,298 @@
+// Rendering of numbers by a number section: digit placeholders, grouping, scaling,
+// scientific form and fractions. Works on decimal digits (15 significant, as spreadsheets
+// keep a value), so that rounding happens on the decimal form: 2.675 by "0.00" is 2.68.
+#include <cmath>
+
+#include "reader/numfmt/format_code.h"
+#include "reader/numfmt/general.h"
+
+namespace gridwell::numfmt {
+namespace {
+
+// The integer digits of a rounded decimal: len digits, the leftmost first.
+struct IntDigits {
+  const Decimal* d;
+  int len;
+  char At(int i) const { return d->At(i); }
+};
+
+void AppendSeparatorAfter(int position, const Section& s, const RegionalSettings& rs,
+                          std::string& out) {
+  if (s.grouping && position > 0 && position % 3 == 0) out.append(rs.thousandsSeparator);
+}
+
+// One integer placeholder. Digits fill the placeholders from the right; the leftmost
+// placeholder also shows every digit the others have no room for.
+void EmitInt(const Token& tok, int count, const IntDigits& digits, const Section& s,
+             const RegionalSettings& rs, std::string& out) {
+  int p = count - 1 - tok.idx;  // position from the right, 0 = units
+  if (tok.idx == 0) {
+    for (int q = digits.len - 1; q >= count; --q) {
+      out.push_back(digits.At(digits.len - 1 - q));
+      AppendSeparatorAfter(q, s, rs, out);
+    }
+  }
+  if (p < digits.len) {
+    out.push_back(digits.At(digits.len - 1 - p));
+    AppendSeparatorAfter(p, s, rs, out);
+  } else if (tok.ch == '0') {
+    out.push_back('0');
+    AppendSeparatorAfter(p, s, rs, out);
+  } else if (tok.ch == '?') {
+    out.push_back(' ');
+  }
+}
+
+// All integer digits at once, for sections without integer placeholders (".00").
+void EmitAllInt(const IntDigits& digits, const Section& s, const RegionalSettings& rs,
+                std::string& out) {
+  for (int q = digits.len - 1; q >= 0; --q) {
+    out.push_back(digits.At(digits.len - 1 - q));
+    AppendSeparatorAfter(q, s, rs, out);
+  }
+}
+
+// Fraction placeholder j shows digit j when a significant digit remains from there on;
+// otherwise '0' shows 0, '?' a space and '#' nothing.
+void EmitFrac(const Token& tok, const Decimal& d, std::string& out) {
+  int j = tok.idx;
+  if (j < d.n - d.exp) {
+    out.push_back(d.At(d.exp + j));
+  } else if (tok.ch == '0') {
+    out.push_back('0');
+  } else if (tok.ch == '?') {
+    out.push_back(' ');
+  }
+}
+
+void AppendUnsigned(uint64_t v, int minDigits, std::string& out) {
+  char buf[24];
+  int k = 0;
+  do {
+    buf[k++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v > 0 && k < 24);
+  while (k < minDigits && k < 24) buf[k++] = '0';
+  for (int i = minDigits - 24; i > 0; --i) out.push_back('0');
+  while (k > 0) out.push_back(buf[--k]);
+}
+
+void RenderPlain(double v, const Section& s, const RegionalSettings& rs, std::string& out) {
+  Decimal d;
+  ToDecimal(v, d);
+  if (d.n > 0) d.exp += s.scale10;
+  d.RoundToFraction(s.nFrac);
+  IntDigits digits{&d, d.n > 0 && d.exp > 0 ? d.exp : 0};
+  for (const Token& tok : s.tokens) {
+    switch (tok.kind) {
+      case TokKind::Literal:
+        out.append(tok.text);
+        break;
+      case TokKind::Digit:
+        if (tok.zone == Zone::Int) {
+          EmitInt(tok, s.nInt, digits, s, rs, out);
+        } else {
+          EmitFrac(tok, d, out);
+        }
+        break;
+      case TokKind::Point:
+        if (s.nInt == 0) EmitAllInt(digits, s, rs, out);
+        out.append(rs.decimalSeparator);
+        break;
+      case TokKind::At:
+        AppendGeneral(v, rs.decimalSeparator, out);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+int FloorDiv(int a, int b) {
+  return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+void RenderScientific(double v, const Section& s, const RegionalSettings& rs, std::string& out) {
+  Decimal m;
+  ToDecimal(v, m);
+  int k = s.nInt > 0 ? s.nInt : 1;
+  int e = 0;
+  if (m.n > 0) {
+    m.exp += s.scale10;
+    // The exponent is a multiple of the number of integer placeholders ("##0.0E+0" is the
+    // engineering form); the mantissa keeps 1 to k integer digits.
+    e = FloorDiv(m.exp - 1, k) * k;
+    m.exp -= e;
+    m.RoundToFraction(s.nFrac);
+    if (m.exp > k) {
+      m.exp -= k;
+      e += k;
+    }
+  }
+  IntDigits digits{&m, m.n > 0 && m.exp > 0 ? m.exp : 0};
+  for (const Token& tok : s.tokens) {
+    switch (tok.kind) {
+      case TokKind::Literal:
+        out.append(tok.text);
+        break;
+      case TokKind::Digit:
+        if (tok.zone == Zone::Int) {
+          EmitInt(tok, s.nInt, digits, s, rs, out);
+        } else if (tok.zone == Zone::Frac) {
+          EmitFrac(tok, m, out);
+        } else if (tok.idx == 0) {
+          AppendUnsigned(static_cast<uint64_t>(e < 0 ? -e : e), s.nExp, out);
+        }
+        break;
+      case TokKind::Point:
+        if (s.nInt == 0) EmitAllInt(digits, s, rs, out);
+        out.append(rs.decimalSeparator);
+        break;
+      case TokKind::Exponent:
+        out.append(tok.text);
+        if (e < 0) {
+          out.push_back('-');
+        } else if (tok.n) {
+          out.push_back('+');
+        }
+        break;
+      case TokKind::At:
+        AppendGeneral(v, rs.decimalSeparator, out);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+double RoundHalfAway(double x) {
+  return std::floor(x + 0.5);
+}
+
+// The fraction nearest to f (0 <= f) with a denominator of at most maxDen; the smallest
+// denominator wins a tie.
+void BestFraction(double f, int maxDen, uint64_t& num, uint64_t& den) {
+  num = static_cast<uint64_t>(RoundHalfAway(f));
+  den = 1;
+  double best = std::fabs(f - static_cast<double>(num));
+  for (int q = 2; q <= maxDen && best > 0; ++q) {
+    double p = RoundHalfAway(f * q);
+    double err = std::fabs(f - p / q);
+    if (err < best - 1e-12) {
+      best = err;
+      num = static_cast<uint64_t>(p);
+      den = static_cast<uint64_t>(q);
+    }
+  }
+}
+
+void RenderFraction(double v, const Section& s, const RegionalSettings& rs, std::string& out) {
+  if (s.scale10 != 0) v *= std::pow(10.0, s.scale10);
+  // Beyond 15 digits a double has no fraction left to show.
+  if (v >= 1e15) v = std::floor(v);
+  double whole = 0, f = v;
+  if (s.nInt > 0) {
+    whole = std::floor(v);
+    f = v - whole;
+  }
+  uint64_t num = 0, den = 1;
+  if (s.fixedDen > 0) {
+    den = static_cast<uint64_t>(s.fixedDen);
+    num = static_cast<uint64_t>(RoundHalfAway(f * s.fixedDen));
+  } else {
+    int maxDen = 1;
+    for (int i = 0; i < s.nDen && i < 4; ++i) maxDen *= 10;
+    BestFraction(f, maxDen - 1 > 0 ? maxDen - 1 : 1, num, den);
+  }
+  if (s.nInt > 0 && num >= den) {
+    whole += static_cast<double>(num / den);
+    num %= den;
+  }
+  // With a whole-number part, a fraction of zero shows as blanks of the same width.
+  bool blank = s.nInt > 0 && num == 0;
+  Decimal w, n, dd;
+  ToDecimal(whole, w);
+  ToDecimal(static_cast<double>(num), n);
+  ToDecimal(static_cast<double>(den), dd);
+  if (w.n == 0 && blank) {
+    // Zero itself still shows one digit.
+    w.d[0] = '0';
+    w.n = 1;
+    w.exp = 1;
+  }
+  IntDigits wholeDigits{&w, w.n > 0 ? w.exp : 0};
+  IntDigits numDigits{&n, n.n > 0 ? n.exp : 0};
+  if (numDigits.len == 0 && s.nInt == 0) {
+    n.d[0] = '0';  // "?/?" shows zero as 0/1
+    n.n = 1;
+    n.exp = 1;
+    numDigits.len = 1;
+  }
+  int denLen = dd.exp;
+  for (const Token& tok : s.tokens) {
+    switch (tok.kind) {
+      case TokKind::Literal:
+        out.append(tok.text);
+        break;
+      case TokKind::Digit:
+        if (tok.zone == Zone::Int) {
+          EmitInt(tok, s.nInt, wholeDigits, s, rs, out);
+        } else if (tok.zone == Zone::Num) {
+          if (blank) {
+            out.push_back(' ');
+          } else {
+            Section plain;  // numerators are never grouped
+            EmitInt(tok, s.nNum, numDigits, plain, rs, out);
+          }
+        } else if (blank) {
+          out.push_back(' ');
+        } else if (tok.idx == 0) {
+          // The denominator is left-aligned: its digits first, then the padding.
+          for (int i = 0; i < denLen; ++i) out.push_back(dd.At(i));
+        } else if (tok.idx >= denLen && tok.ch == '?') {
+          out.push_back(' ');
+        } else if (tok.idx >= denLen && tok.ch == '0') {
+          out.push_back('0');
+        }
+        break;
+      case TokKind::Slash:
+        out.push_back(blank ? ' ' : '/');
+        break;
+      case TokKind::FixedDen:
+        if (blank) {
+          out.append(tok.text.size(), ' ');
+        } else {
+          out.append(tok.text);
+        }
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+}  // namespace
+
+void RenderNumber(double v, const Section& s, const RegionalSettings& rs, std::string& out) {
+  if (s.kind == SectionKind::General || s.kind == SectionKind::Text) {
+    bool shown = false;
+    for (const Token& tok : s.tokens) {
+      if (tok.kind == TokKind::Literal && s.kind == SectionKind::General) {
+        out.append(tok.text);
+      } else if (tok.kind == TokKind::General || tok.kind == TokKind::At) {
+        if (!shown) AppendGeneral(v, rs.decimalSeparator, out);
+        shown = true;
+      }
+    }
+    return;
+  }
+  if (s.scientific) {
+    RenderScientific(v, s, rs, out);
+  } else if (s.fraction) {
+    RenderFraction(v, s, rs, out);
+  } else {
+    RenderPlain(v, s, rs, out);
+  }
+}
+
+}  // namespace gridwell::numfmt
