@@ -29,38 +29,182 @@ struct Issue {
 
 const std::vector<Issue>& Issues() {
   static const std::vector<Issue> issues = {
-      {1, "The Brass Lantern", "Brass Lantern", "Harbour Light Press", {1978, 3, 14, 0, 0, 0}, 0.35,
-       410.00, 8.5, 120000, true, "First appearance of the Lantern and of Captain Vey."},
-      {2, "Smoke over Quayside", "Brass Lantern", "Harbour Light Press", {1978, 4, 11, 0, 0, 0},
-       0.35, 95.50, 7.0, 98000, true, "Cover by the series' regular painter."},
-      {3, "Moonlit Couriers", "Moonlit Couriers", "Northgate Comics", {1981, 9, 2, 0, 0, 0}, 0.60,
-       62.00, 9.2, 75000, false, "Sold out; a reprint followed in 1982."},
-      {4, "Couriers in Winter", "Moonlit Couriers", "Northgate Comics", {1981, 12, 1, 0, 0, 0},
-       0.60, 18.75, 6.5, 70500, true, ""},
-      {5, "Ironbark Rangers", "Ironbark", "Tallow & Finch", {1984, 6, 20, 0, 0, 0}, 0.75, 44.00,
-       8.0, 64000, true, "Gatefold cover, poster inside."},
-      {6, "The Glass Orchard", "Ironbark", "Tallow & Finch", {1985, 2, 5, 0, 0, 0}, 0.75, 12.00,
-       5.5, 52000, true, "Water damage on the back cover."},
-      {7, "Starling Nine", "Starling", "Northgate Comics", {1988, 10, 18, 0, 0, 0}, 1.00, 150.00,
-       9.4, 41000, true, "Signed by the writer at a 1989 signing."},
-      {8, "Starling Nine Returns", "Starling", "Northgate Comics", {1990, 1, 9, 0, 0, 0}, 1.25,
-       9.99, 8.0, 88000, true, ""},
-      {9, "Quorin Tide", "Tidewater", "Harbour Light Press", {1993, 7, 27, 0, 0, 0}, 1.95, 7.50,
-       9.0, 230000, true, "Foil variant; the common cover is worth less."},
-      {10, "Paper Dragons", "Paper Dragons", "Kestrel House", {1996, 11, 12, 0, 0, 0}, 2.25,
-       31.00, 9.6, 33000, false, "Graded copy in a sealed case."},
-      {11, "Paper Dragons Annual", "Paper Dragons", "Kestrel House", {1997, 8, 1, 0, 0, 0}, 3.95,
-       3.50, 7.5, 29000, true, "Worth less than its cover price."},
-      {12, "Nightjar & Wren", "Nightjar", "Kestrel House", {2003, 5, 14, 0, 0, 0}, 2.99, 5.00,
-       9.8, 41500, true, ""},
-      {13, "The Last Ferry", "Nightjar", "Kestrel House", {2004, 3, 3, 0, 0, 0}, 2.99, 2.25, 8.5,
-       39000, true, "Newsstand edition."},
-      {14, "Copperline", "Copperline", "Tallow & Finch", {2011, 9, 7, 0, 0, 0}, 3.99, 24.00, 9.8,
-       18000, true, "Second printing sold out within a week."},
-      {15, "Copperline: Sparks", "Copperline", "Tallow & Finch", {2012, 2, 15, 0, 0, 0}, 3.99,
-       4.00, 9.4, 16500, true, ""},
-      {16, "Harbour Lights 100", "Brass Lantern", "Harbour Light Press", {2019, 6, 26, 0, 0, 0},
-       9.99, 14.00, 9.9, 12000, true, "Anniversary issue, 100 pages."},
+      {1,
+       "The Brass Lantern",
+       "Brass Lantern",
+       "Harbour Light Press",
+       {1978, 3, 14, 0, 0, 0},
+       0.35,
+       410.00,
+       8.5,
+       120000,
+       true,
+       "First appearance of the Lantern and of Captain Vey."},
+      {2,
+       "Smoke over Quayside",
+       "Brass Lantern",
+       "Harbour Light Press",
+       {1978, 4, 11, 0, 0, 0},
+       0.35,
+       95.50,
+       7.0,
+       98000,
+       true,
+       "Cover by the series' regular painter."},
+      {3,
+       "Moonlit Couriers",
+       "Moonlit Couriers",
+       "Northgate Comics",
+       {1981, 9, 2, 0, 0, 0},
+       0.60,
+       62.00,
+       9.2,
+       75000,
+       false,
+       "Sold out; a reprint followed in 1982."},
+      {4,
+       "Couriers in Winter",
+       "Moonlit Couriers",
+       "Northgate Comics",
+       {1981, 12, 1, 0, 0, 0},
+       0.60,
+       18.75,
+       6.5,
+       70500,
+       true,
+       ""},
+      {5,
+       "Ironbark Rangers",
+       "Ironbark",
+       "Tallow & Finch",
+       {1984, 6, 20, 0, 0, 0},
+       0.75,
+       44.00,
+       8.0,
+       64000,
+       true,
+       "Gatefold cover, poster inside."},
+      {6,
+       "The Glass Orchard",
+       "Ironbark",
+       "Tallow & Finch",
+       {1985, 2, 5, 0, 0, 0},
+       0.75,
+       12.00,
+       5.5,
+       52000,
+       true,
+       "Water damage on the back cover."},
+      {7,
+       "Starling Nine",
+       "Starling",
+       "Northgate Comics",
+       {1988, 10, 18, 0, 0, 0},
+       1.00,
+       150.00,
+       9.4,
+       41000,
+       true,
+       "Signed by the writer at a 1989 signing."},
+      {8,
+       "Starling Nine Returns",
+       "Starling",
+       "Northgate Comics",
+       {1990, 1, 9, 0, 0, 0},
+       1.25,
+       9.99,
+       8.0,
+       88000,
+       true,
+       ""},
+      {9,
+       "Quorin Tide",
+       "Tidewater",
+       "Harbour Light Press",
+       {1993, 7, 27, 0, 0, 0},
+       1.95,
+       7.50,
+       9.0,
+       230000,
+       true,
+       "Foil variant; the common cover is worth less."},
+      {10,
+       "Paper Dragons",
+       "Paper Dragons",
+       "Kestrel House",
+       {1996, 11, 12, 0, 0, 0},
+       2.25,
+       31.00,
+       9.6,
+       33000,
+       false,
+       "Graded copy in a sealed case."},
+      {11,
+       "Paper Dragons Annual",
+       "Paper Dragons",
+       "Kestrel House",
+       {1997, 8, 1, 0, 0, 0},
+       3.95,
+       3.50,
+       7.5,
+       29000,
+       true,
+       "Worth less than its cover price."},
+      {12,
+       "Nightjar & Wren",
+       "Nightjar",
+       "Kestrel House",
+       {2003, 5, 14, 0, 0, 0},
+       2.99,
+       5.00,
+       9.8,
+       41500,
+       true,
+       ""},
+      {13,
+       "The Last Ferry",
+       "Nightjar",
+       "Kestrel House",
+       {2004, 3, 3, 0, 0, 0},
+       2.99,
+       2.25,
+       8.5,
+       39000,
+       true,
+       "Newsstand edition."},
+      {14,
+       "Copperline",
+       "Copperline",
+       "Tallow & Finch",
+       {2011, 9, 7, 0, 0, 0},
+       3.99,
+       24.00,
+       9.8,
+       18000,
+       true,
+       "Second printing sold out within a week."},
+      {15,
+       "Copperline: Sparks",
+       "Copperline",
+       "Tallow & Finch",
+       {2012, 2, 15, 0, 0, 0},
+       3.99,
+       4.00,
+       9.4,
+       16500,
+       true,
+       ""},
+      {16,
+       "Harbour Lights 100",
+       "Brass Lantern",
+       "Harbour Light Press",
+       {2019, 6, 26, 0, 0, 0},
+       9.99,
+       14.00,
+       9.9,
+       12000,
+       true,
+       "Anniversary issue, 100 pages."},
   };
   return issues;
 }
@@ -260,10 +404,10 @@ double Serial(int year, int month, int day) {
 void WriteCatalogue(lxw_workbook* wb, const Formats& f) {
   lxw_worksheet* ws = workbook_add_worksheet(wb, "Catalogue");
   worksheet_write_string(ws, 0, 0, "Tessaly Comics Catalogue", f.title);
-  worksheet_write_string(ws, 1, 0, "Issues in the shop's collection, with cover prices and guide values",
-                         f.subtitle);
-  const char* headers[] = {"No.",   "Title", "Series",    "Publisher", "Released", "Cover price",
-                           "Guide value", "Gain",  "Grade", "Print run", "In stock", "Notes"};
+  worksheet_write_string(
+      ws, 1, 0, "Issues in the shop's collection, with cover prices and guide values", f.subtitle);
+  const char* headers[] = {"No.",         "Title", "Series", "Publisher", "Released", "Cover price",
+                           "Guide value", "Gain",  "Grade",  "Print run", "In stock", "Notes"};
   for (lxw_col_t c = 0; c < 12; ++c) worksheet_write_string(ws, 3, c, headers[c], f.header);
   worksheet_set_row(ws, 3, 30, nullptr);
 
@@ -279,10 +423,12 @@ void WriteCatalogue(lxw_workbook* wb, const Formats& f) {
     lxw_datetime released = issue.released;
     worksheet_write_datetime(ws, row, 4, &released, f.date);
     worksheet_write_number(ws, row, 5, issue.cover, f.currency);
-    worksheet_write_number(ws, row, 6, issue.guide, issue.guide >= 100 ? f.currencyBold : f.currency);
+    worksheet_write_number(ws, row, 6, issue.guide,
+                           issue.guide >= 100 ? f.currencyBold : f.currency);
     char formula[64];
     std::snprintf(formula, sizeof formula, "=G%u/F%u-1", row + 1, row + 1);
-    worksheet_write_formula_num(ws, row, 7, formula, f.percentRedNeg, issue.guide / issue.cover - 1);
+    worksheet_write_formula_num(ws, row, 7, formula, f.percentRedNeg,
+                                issue.guide / issue.cover - 1);
     worksheet_write_number(ws, row, 8, issue.grade, f.grade);
     worksheet_write_number(ws, row, 9, issue.printRun, f.thousands);
     worksheet_write_boolean(ws, row, 10, issue.inStock, f.boolean);
@@ -316,8 +462,8 @@ void WriteCatalogue(lxw_workbook* wb, const Formats& f) {
   Comment(ws, 13, 8, "Professionally graded; the case must stay sealed.");
   Comment(ws, 3, 7, "Guide value over cover price, less one.");
 
-  worksheet_write_string(ws, row + 2, 0, "Questions about an issue: ask at catalogue@tessaly-comics.example",
-                         nullptr);
+  worksheet_write_string(
+      ws, row + 2, 0, "Questions about an issue: ask at catalogue@tessaly-comics.example", nullptr);
   worksheet_write_string(ws, row + 3, 0, "http://www.tessaly-comics.example/catalogue", nullptr);
 
   worksheet_set_column(ws, 0, 0, 6, nullptr);
@@ -335,13 +481,14 @@ void WriteCatalogue(lxw_workbook* wb, const Formats& f) {
 void WriteSales(lxw_workbook* wb, const Formats& f) {
   lxw_worksheet* ws = workbook_add_worksheet(wb, "Sales 2025");
   worksheet_write_string(ws, 0, 0, "Shop sales by month, 2025", f.title);
-  const char* headers[] = {"Month", "Units sold", "Revenue", "Returns", "Net", "Share of year",
-                           "Change", "Running total"};
+  const char* headers[] = {"Month", "Units sold",    "Revenue", "Returns",
+                           "Net",   "Share of year", "Change",  "Running total"};
   for (lxw_col_t c = 0; c < 8; ++c) worksheet_write_string(ws, 2, c, headers[c], f.header);
   const double units[12] = {412, 388, 455, 501, 476, 530, 610, 598, 502, 489, 544, 720};
-  const double prices[12] = {6.10, 6.25, 5.95, 6.40, 6.55, 6.30, 6.80, 6.75, 6.20, 6.35, 6.50, 7.10};
-  const double returns[12] = {-35.5, -12.0, 0, -48.25, -20.0, -5.5, -61.0, -18.0, -9.75, 0, -22.4,
-                              -80.0};
+  const double prices[12] = {6.10, 6.25, 5.95, 6.40, 6.55, 6.30,
+                             6.80, 6.75, 6.20, 6.35, 6.50, 7.10};
+  const double returns[12] = {-35.5, -12.0, 0,     -48.25, -20.0, -5.5,
+                              -61.0, -18.0, -9.75, 0,      -22.4, -80.0};
   double revenue[12], net[12], totalNet = 0;
   for (int m = 0; m < 12; ++m) {
     revenue[m] = units[m] * prices[m];
@@ -388,8 +535,8 @@ void WriteSales(lxw_workbook* wb, const Formats& f) {
   worksheet_write_blank(ws, 15, 7, f.totalLabel);
 
   worksheet_write_string(ws, 17, 0, "Best month", f.textBold);
-  worksheet_write_formula_num(ws, 17, 1, "=INDEX(A4:A15,MATCH(MAX(E4:E15),E4:E15,0))",
-                              f.monthYear, Serial(2025, 12, 1));
+  worksheet_write_formula_num(ws, 17, 1, "=INDEX(A4:A15,MATCH(MAX(E4:E15),E4:E15,0))", f.monthYear,
+                              Serial(2025, 12, 1));
   worksheet_write_string(ws, 18, 0, "Average price", f.textBold);
   worksheet_write_formula_num(ws, 18, 1, "=C16/B16", f.currency, revenueSum / unitSum);
   Comment(ws, 14, 1, "December: the holiday sale and the Harbour Lights 100 launch.");
@@ -401,8 +548,9 @@ void WriteSales(lxw_workbook* wb, const Formats& f) {
 void WritePublishers(lxw_workbook* wb, const Formats& f) {
   lxw_worksheet* ws = workbook_add_worksheet(wb, "Publishers");
   worksheet_write_string(ws, 0, 0, "Publishers we order from", f.title);
-  const char* headers[] = {"Publisher", "Web site", "Orders by e-mail", "Founded", "Titles held",
-                           "Average guide value", "Discount", "Terms"};
+  const char* headers[] = {"Publisher", "Web site",    "Orders by e-mail",
+                           "Founded",   "Titles held", "Average guide value",
+                           "Discount",  "Terms"};
   for (lxw_col_t c = 0; c < 8; ++c) worksheet_write_string(ws, 2, c, headers[c], f.header);
   struct Publisher {
     const char* name;
@@ -415,8 +563,8 @@ void WritePublishers(lxw_workbook* wb, const Formats& f) {
   const Publisher publishers[] = {
       {"Harbour Light Press", "http://www.harbourlight.example/", "orders@harbourlight.example",
        1952, 0.40, "30 days net; returns within 60 days."},
-      {"Northgate Comics", "https://northgate-comics.example/trade", "trade@northgate-comics.example",
-       1971, 0.35, "Prepaid; no returns on variants."},
+      {"Northgate Comics", "https://northgate-comics.example/trade",
+       "trade@northgate-comics.example", 1971, 0.35, "Prepaid; no returns on variants."},
       {"Tallow & Finch", "http://tallowfinch.example/", "sales@tallowfinch.example", 1983, 0.45,
        "45 days net."},
       {"Kestrel House", "http://www.kestrelhouse.example/shops", "shops@kestrelhouse.example", 1994,
@@ -460,8 +608,9 @@ void WritePublishers(lxw_workbook* wb, const Formats& f) {
 void WriteCharacters(lxw_workbook* wb, const Formats& f) {
   lxw_worksheet* ws = workbook_add_worksheet(wb, "Characters");
   worksheet_write_string(ws, 0, 0, "Who is who", f.title);
-  const char* headers[] = {"Character", "Alias", "First appearance", "Debut issue", "Height (m)",
-                           "Fan mail per year", "Share of covers", "Powers"};
+  const char* headers[] = {"Character",       "Alias",      "First appearance",
+                           "Debut issue",     "Height (m)", "Fan mail per year",
+                           "Share of covers", "Powers"};
   for (lxw_col_t c = 0; c < 8; ++c) worksheet_write_string(ws, 2, c, headers[c], f.header);
   struct Character {
     const char* name;
@@ -474,15 +623,45 @@ void WriteCharacters(lxw_workbook* wb, const Formats& f) {
     const char* powers;
   };
   const Character characters[] = {
-      {"Captain Vey", "The Brass Lantern", {1978, 3, 14, 0, 0, 0}, 1, 1.88, 12500, 0.75,
+      {"Captain Vey",
+       "The Brass Lantern",
+       {1978, 3, 14, 0, 0, 0},
+       1,
+       1.88,
+       12500,
+       0.75,
        "Carries a lantern whose light shows the truth; no other powers."},
-      {"Ada Quill", "Courier One", {1981, 9, 2, 0, 0, 0}, 3, 1.64, 8200, 0.5,
+      {"Ada Quill",
+       "Courier One",
+       {1981, 9, 2, 0, 0, 0},
+       3,
+       1.64,
+       8200,
+       0.5,
        "Runs faster at night; reads any map at a glance."},
-      {"Bram Ironbark", "Ranger", {1984, 6, 20, 0, 0, 0}, 5, 2.05, 4300, 0.25,
+      {"Bram Ironbark",
+       "Ranger",
+       {1984, 6, 20, 0, 0, 0},
+       5,
+       2.05,
+       4300,
+       0.25,
        "Strong as an oak, slow to anger."},
-      {"Nine", "Starling Nine", {1988, 10, 18, 0, 0, 0}, 7, 1.71, 1.2e6, 0.875,
+      {"Nine",
+       "Starling Nine",
+       {1988, 10, 18, 0, 0, 0},
+       7,
+       1.71,
+       1.2e6,
+       0.875,
        "Flies; talks to birds; the fan favourite of the decade."},
-      {"Wren Ashdown", "Nightjar", {2003, 5, 14, 0, 0, 0}, 12, 1.59, 2750, 0.333333,
+      {"Wren Ashdown",
+       "Nightjar",
+       {2003, 5, 14, 0, 0, 0},
+       12,
+       1.59,
+       2750,
+       0.333333,
        "Sees in the dark and hears a whisper across a harbour."},
   };
   lxw_row_t row = 3;
@@ -512,8 +691,8 @@ void WriteCharacters(lxw_workbook* wb, const Formats& f) {
 void WriteConvention(lxw_workbook* wb, const Formats& f) {
   lxw_worksheet* ws = workbook_add_worksheet(wb, "Convention");
   worksheet_write_string(ws, 0, 0, "Quorin Comic Convention: our table", f.title);
-  const char* headers[] = {"Event", "Starts", "Doors open", "Length", "Talk", "Code", "Booked",
-                           "Cost per head"};
+  const char* headers[] = {"Event", "Starts", "Doors open", "Length",
+                           "Talk",  "Code",   "Booked",     "Cost per head"};
   for (lxw_col_t c = 0; c < 8; ++c) worksheet_write_string(ws, 2, c, headers[c], f.header);
   struct Event {
     const char* name;
@@ -525,12 +704,27 @@ void WriteConvention(lxw_workbook* wb, const Formats& f) {
     bool booked;
   };
   const Event events[] = {
-      {"Signing: Starling Nine", {2026, 5, 16, 10, 30, 0}, 10.0 / 24, 2.5 / 24, 25.5 / 1440,
-       "00417", true},
-      {"Panel: colouring by hand", {2026, 5, 16, 14, 0, 0}, 13.75 / 24, 1.0 / 24, 45.0 / 1440,
-       "00418", true},
-      {"Auction of graded copies", {2026, 5, 17, 18, 15, 0}, 18.0 / 24, 27.25 / 24, 12.0 / 1440,
-       "00502", false},
+      {"Signing: Starling Nine",
+       {2026, 5, 16, 10, 30, 0},
+       10.0 / 24,
+       2.5 / 24,
+       25.5 / 1440,
+       "00417",
+       true},
+      {"Panel: colouring by hand",
+       {2026, 5, 16, 14, 0, 0},
+       13.75 / 24,
+       1.0 / 24,
+       45.0 / 1440,
+       "00418",
+       true},
+      {"Auction of graded copies",
+       {2026, 5, 17, 18, 15, 0},
+       18.0 / 24,
+       27.25 / 24,
+       12.0 / 1440,
+       "00502",
+       false},
   };
   lxw_row_t row = 3;
   for (const Event& e : events) {
