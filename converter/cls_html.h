@@ -8,6 +8,10 @@
 
 namespace gridwell {
 
+namespace conv {
+struct PageDecoration;
+}
+
 // Flags are 16-bit values: True is -1 (all bits set), False is 0.
 using VbBool = int16_t;
 inline constexpr VbBool kTrue = -1;
@@ -16,15 +20,15 @@ inline constexpr VbBool kFalse = 0;
 // Why the last conversion stopped early, for the CLI and for logs. The page writers
 // themselves return nothing.
 enum class ConvertStop {
-  None,             // the page was written (or no conversion ran yet)
-  NoWorkbookPath,   // ExcelFile is blank
-  WrongExtension,   // not .xls or .xlsx
-  MissingFile,      // no ordinary file at ExcelFile
-  Unreadable,       // the reader cannot read the workbook
-  WrongPassword,    // the workbook is encrypted and the password does not open it
-  NoSuchSheet,      // the chosen sheet does not exist
+  None,            // the page was written (or no conversion ran yet)
+  NoWorkbookPath,  // ExcelFile is blank
+  WrongExtension,  // not .xls or .xlsx
+  MissingFile,     // no ordinary file at ExcelFile
+  Unreadable,      // the reader cannot read the workbook
+  WrongPassword,   // the workbook is encrypted and the password does not open it
+  NoSuchSheet,     // the chosen sheet does not exist
   OutputNotWritable,
-  PendingError,     // a guarded step failed before the output file was opened
+  PendingError,  // a guarded step failed before the output file was opened
 };
 
 class clsHTML {
@@ -65,6 +69,11 @@ class clsHTML {
   const std::string& LastStopDetail() const { return lastStopDetail_; }
 
  private:
+  void Convert(const std::string& HTMLfile, const conv::PageDecoration& decoration, bool styled);
+  // Runs the conversion; returns the output file's descriptor once it is open, else -1.
+  int ConvertTo(const std::string& HTMLfile, const conv::PageDecoration& decoration, bool styled);
+  void Stop(ConvertStop why, std::string detail);
+
   std::vector<std::string> sheetNames_;
   int32_t sheetTotal_ = 0;
   ConvertStop lastStop_ = ConvertStop::None;

@@ -1,0 +1,266 @@
+#include "converter/cell_markup.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace gridwell::conv {
+
+namespace {
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+bool IsAsciiLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (Lower(text[i]) != prefix[i]) return false;
+  }
+  return true;
+}
+
+// The character lists of the address test, read as plain lists: "\" is a member.
+bool InLocalList(char c) {
+  return IsAsciiLetter(c) || IsDigit(c) || c == '_' || c == '.' || c == '-' || c == '\\';
+}
+bool InLabelList(char c) {
+  return IsAsciiLetter(c) || IsDigit(c) || c == '-' || c == '\\';
+}
+
+}  // namespace
+
+void AppendHtmlColor(std::string& out, uint32_t value) {
+  // Hexadecimal without leading zeros, padded to at least six digits; the digit pairs are
+  // then taken in the order 5-6, 3-4, 1-2, which turns 0x00BBGGRR into RRGGBB.
+  char digits[8];
+  int n = 0;
+  uint32_t v = value;
+  do {
+    digits[n++] = kHex[v & 0xF];
+    v >>= 4;
+  } while (v != 0);
+  while (n < 6) digits[n++] = '0';
+  // digits[] holds the hexadecimal form backwards; position p (1-based, from the left) is
+  // digits[n - p].
+  auto at = [&](int p) { return digits[n - p]; };
+  const char text[7] = {'#', at(5), at(6), at(3), at(4), at(1), at(2)};
+  out.append(text, 7);
+}
+
+std::string HtmlColor(uint32_t value) {
+  std::string s;
+  AppendHtmlColor(s, value);
+  return s;
+}
+
+bool IsUrl(std::string_view text) {
+  if (!StartsWithNoCase(text, "http://") && !StartsWithNoCase(text, "https://") &&
+      !StartsWithNoCase(text, "ftp://")) {
+    return false;
+  }
+  const size_t dot = text.find('.');
+  return dot != std::string_view::npos && dot + 1 > 7;
+}
+
+bool IsEmailAddress(std::string_view text) {
+  if (text.empty()) return false;
+  const size_t at = text.find('@');
+  if (at == std::string_view::npos || at == 0) return false;
+  for (size_t i = 0; i < at; ++i) {
+    if (!InLocalList(text[i])) return false;
+  }
+  std::string_view domain = text.substr(at + 1);
+  size_t start = 0;
+  for (size_t dot = domain.find('.'); dot != std::string_view::npos;
+       dot = domain.find('.', start)) {
+    for (size_t i = start; i < dot; ++i) {
+      if (!InLabelList(domain[i])) return false;
+    }
+    start = dot + 1;
+  }
+  std::string_view last = domain.substr(start);
+  if (last.size() < 2 || last.size() > 4) return false;
+  for (char c : last) {
+    if (!IsAsciiLetter(c) && !IsDigit(c)) return false;
+  }
+  return true;
+}
+
+std::string RowPart(std::string_view text) {
+  std::string s;
+  for (char c : text) {
+    if (IsDigit(c)) s += c;
+  }
+  return s;
+}
+
+std::string ColumnPart(std::string_view text) {
+  std::string s;
+  for (char c : text) {
+    if (!IsDigit(c)) s += c;
+  }
+  return s;
+}
+
+int16_t ColumnNumber(std::string_view text) {
+  auto code = [](char c) { return static_cast<int32_t>(static_cast<unsigned char>(c)) - 64; };
+  int32_t n = 0;
+  switch (text.size()) {
+    case 1:
+      return static_cast<int16_t>(code(text[0]));
+    case 2:
+      n = code(text[0]) * 26 + code(text[1]);
+      break;
+    case 3:
+      // Three-letter names (AAA = 703 up to XFD = 16384) only when all three are letters.
+      for (char c : text) {
+        if (c < 'A' || c > 'Z') return 0;
+      }
+      n = (code(text[0]) * 26 + code(text[1])) * 26 + code(text[2]);
+      break;
+    default:
+      return 0;
+  }
+  return n > model::kMaxColumns ? int16_t{-1} : static_cast<int16_t>(n);
+}
+
+void AppendColumnLetters(std::string& out, int32_t column) {
+  if (column < 1 || column > model::kMaxColumns) {
+    out.append("ERR");
+    return;
+  }
+  char letters[3];
+  int n = 0;
+  int32_t c = column;
+  while (c > 0) {
+    --c;
+    letters[n++] = static_cast<char>('A' + c % 26);
+    c /= 26;
+  }
+  while (n > 0) out += letters[--n];
+}
+
+std::string ColumnLetters(int16_t column) {
+  std::string s;
+  AppendColumnLetters(s, column);
+  return s;
+}
+
+void AppendEscaped(std::string& out, std::string_view text) {
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    std::string_view entity;
+    switch (text[i]) {
+      case '&':
+        entity = "&amp;";
+        break;
+      case '<':
+        entity = "&lt;";
+        break;
+      case '>':
+        entity = "&gt;";
+        break;
+      case '\'':
+        entity = "&#39;";
+        break;
+      case '"':
+        entity = "&quot;";
+        break;
+      default:
+        continue;
+    }
+    out.append(text.substr(start, i - start));
+    out.append(entity);
+    start = i + 1;
+  }
+  out.append(text.substr(start));
+}
+
+void AppendCssFontName(std::string& out, std::string_view name) {
+  for (char c : name) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || c == '<' || c == '>' || c == '{' || c == '}' || c == ';' || c == '\'' ||
+        c == '"' || c == '\\' || c == '&') {
+      continue;
+    }
+    out += c;
+  }
+}
+
+int32_t WholePoints(double points) {
+  if (!(points == points)) return 0;
+  if (points >= static_cast<double>(std::numeric_limits<int32_t>::max())) {
+    return std::numeric_limits<int32_t>::max();
+  }
+  if (points <= static_cast<double>(std::numeric_limits<int32_t>::min())) {
+    return std::numeric_limits<int32_t>::min();
+  }
+  return static_cast<int32_t>(std::nearbyint(points));  // default rounding: halves to even
+}
+
+void AppendInt(std::string& out, int64_t value) {
+  char buf[24];
+  auto r = std::to_chars(buf, buf + sizeof buf, value);
+  out.append(buf, static_cast<size_t>(r.ptr - buf));
+}
+
+void AppendCellContent(std::string& out, std::string_view display, bool red,
+                       const CellFormat& format, bool newWindow, bool fontWrapper) {
+  const bool strike = format.Strikethrough();
+  const int32_t escapement = format.Escapement();
+  if (strike) out.append("<S>");
+  if (escapement == 1) out.append("<SUP>");
+  if (escapement == 2) out.append("<SUB>");
+
+  if (IsEmailAddress(display)) {
+    out.append("<A HREF = 'mailto:");
+    AppendEscaped(out, display);
+    out.append("'>");
+    AppendEscaped(out, display);
+    out.append("</A>");
+  } else if (IsUrl(display)) {
+    out.append("<A HREF = '");
+    AppendEscaped(out, display);
+    out.append(newWindow ? "' TARGET='_new'>" : "' TARGET='_parent'>");
+    AppendEscaped(out, display);
+    out.append("</A>");
+  } else if (fontWrapper) {
+    // The size is points times 8 as a 16-bit number: 10 points make 80 (per cent).
+    int64_t size = static_cast<int64_t>(WholePoints(format.FontSize())) * 8;
+    if (size > std::numeric_limits<int16_t>::max()) size = std::numeric_limits<int16_t>::max();
+    if (size < std::numeric_limits<int16_t>::min()) size = std::numeric_limits<int16_t>::min();
+    out.append("<P STYLE='font-family:");
+    AppendEscaped(out, format.FontName());
+    out.append(";font-size:");
+    AppendInt(out, size);
+    out.append("%;color:");
+    if (red) {
+      out.append("red");
+    } else {
+      AppendHtmlColor(out, format.FontColor());
+    }
+    out.append("'>");
+    const bool bold = format.Bold();
+    if (bold) out.append("<STRONG>");
+    AppendEscaped(out, display);
+    if (bold) out.append("</STRONG>");
+    out.append("</P>");
+  } else {
+    AppendEscaped(out, display);
+  }
+
+  if (escapement == 1) out.append("</SUP>");
+  if (escapement == 2) out.append("</SUB>");
+  if (strike) out.append("</S>");
+}
+
+}  // namespace gridwell::conv

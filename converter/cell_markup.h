@@ -1,0 +1,49 @@
+// From a cell's display text to the content of its table cell: e-mail and web links, the
+// font wrapper, strike-through and super/subscript; and the small helpers that both page
+// writers share (colours, link tests, cell references, column names, escaping).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "reader/reader.h"
+
+namespace gridwell::conv {
+
+// 0x00BBGGRR as "#RRGGBB" in upper-case hexadecimal.
+void AppendHtmlColor(std::string& out, uint32_t value);
+std::string HtmlColor(uint32_t value);
+
+bool IsUrl(std::string_view text);
+bool IsEmailAddress(std::string_view text);
+
+// The decimal digits of a cell reference, and everything else, each in their order.
+std::string RowPart(std::string_view text);
+std::string ColumnPart(std::string_view text);
+
+// Column names: A..Z, AA..ZZ, AAA..XFD (16384). ColumnNumber gives 0 for a name it cannot
+// read and -1 for a name past the last column; ColumnLetters gives "ERR" outside 1..16384.
+int16_t ColumnNumber(std::string_view text);
+void AppendColumnLetters(std::string& out, int32_t column);
+std::string ColumnLetters(int16_t column);
+
+// Workbook text made safe for element content and quoted attribute values.
+void AppendEscaped(std::string& out, std::string_view text);
+// A font name made safe inside a style sheet: characters that could end the declaration,
+// the rule or the style element are left out.
+void AppendCssFontName(std::string& out, std::string_view name);
+
+// A font size in points as a whole number, halves to the even neighbour; out-of-range
+// values are clamped.
+int32_t WholePoints(double points);
+
+// Appends a non-negative or negative integer in decimal.
+void AppendInt(std::string& out, int64_t value);
+
+// The content of a non-empty data cell. `red`: the colour override of the value formatting.
+// The styled page passes fontWrapper = false: its class carries the font.
+void AppendCellContent(std::string& out, std::string_view display, bool red,
+                       const CellFormat& format, bool newWindow, bool fontWrapper);
+
+}  // namespace gridwell::conv

@@ -1,0 +1,184 @@
+#include "converter/cls_html.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <new>
+
+#include "converter/cls_concat.h"
+#include "converter/page_writer.h"
+#include "reader/reader.h"
+
+namespace gridwell {
+
+namespace {
+
+bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
+  if (text.size() < suffix.size()) return false;
+  text = text.substr(text.size() - suffix.size());
+  for (size_t i = 0; i < suffix.size(); ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != suffix[i]) return false;
+  }
+  return true;
+}
+
+bool IsOrdinaryFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Writes all of `text`; write() may take less than asked on some files, so it is repeated
+// until everything is out.
+bool WriteAll(int fd, const std::string& text) {
+  const char* p = text.data();
+  size_t left = text.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+void clsHTML::CreateHtmlFile(const std::string& HTMLfile, const std::string& Heading,
+                             const std::string& Title, const std::string& BackgroundColor,
+                             const std::string& BackgroundImageFile, const std::string& TableColor,
+                             const std::string& TableImageFile) {
+  Convert(HTMLfile,
+          {Heading, Title, BackgroundColor, BackgroundImageFile, TableColor, TableImageFile},
+          false);
+}
+
+void clsHTML::CreateStyledHtmlFile(const std::string& HTMLfile, const std::string& Heading,
+                                   const std::string& Title, const std::string& BackgroundColor,
+                                   const std::string& BackgroundImageFile,
+                                   const std::string& TableColor,
+                                   const std::string& TableImageFile) {
+  Convert(HTMLfile,
+          {Heading, Title, BackgroundColor, BackgroundImageFile, TableColor, TableImageFile}, true);
+}
+
+void clsHTML::Stop(ConvertStop why, std::string detail) {
+  lastStop_ = why;
+  lastStopDetail_ = std::move(detail);
+}
+
+void clsHTML::Convert(const std::string& HTMLfile, const conv::PageDecoration& decoration,
+                      bool styled) {
+  lastStop_ = ConvertStop::None;
+  lastStopDetail_.clear();
+  int fd = -1;
+  try {
+    fd = ConvertTo(HTMLfile, decoration, styled);
+  } catch (const std::exception& e) {
+    // Only running out of memory gets here; the page (if its file was opened) stays empty.
+    Stop(ConvertStop::PendingError, std::string("conversion failed: ") + e.what());
+  }
+  if (fd >= 0) ::close(fd);
+}
+
+int clsHTML::ConvertTo(const std::string& HTMLfile, const conv::PageDecoration& decoration,
+                       bool styled) {
+  // 1. Checks and opening.
+  if (conv::TrimSpaces(ExcelFile).empty()) {
+    Stop(ConvertStop::NoWorkbookPath, "no workbook path");
+    return -1;
+  }
+  if (!EndsWithNoCase(ExcelFile, ".xls") && !EndsWithNoCase(ExcelFile, ".xlsx")) {
+    Stop(ConvertStop::WrongExtension, "not an .xls or .xlsx file: " + ExcelFile);
+    return -1;
+  }
+  if (!IsOrdinaryFile(ExcelFile)) {
+    Stop(ConvertStop::MissingFile, "no such file: " + ExcelFile);
+    return -1;
+  }
+
+  ReaderApplication app;
+  WorkbookLoader& loader = app.Workbooks();
+  const int protection = loader.IsPasswordProtected(ExcelFile);
+  if (protection == -1) {
+    Stop(ConvertStop::Unreadable, "not a readable workbook: " + ExcelFile);
+    return -1;
+  }
+  if (protection != 0) {
+    loader.OpenWithPassword(ExcelFile, Password);
+  } else {
+    loader.Open(ExcelFile);
+  }
+  ReaderWorkbook book = loader.Workbook();
+  if (book && book.IsProtected()) book.Unprotect();
+  if (!book) {
+    const ReadStatus st = loader.LastStatus();
+    const bool password = st == ReadStatus::WrongPassword || st == ReadStatus::NeedPassword;
+    Stop(password ? ConvertStop::WrongPassword : ConvertStop::Unreadable,
+         loader.LastError().empty() ? "cannot read " + ExcelFile : loader.LastError());
+    return -1;
+  }
+
+  // 2. Sheet list. A failure here is remembered and stops the call once the output file
+  // is open.
+  bool pending = false;
+  std::string pendingWhy;
+  try {
+    const ReaderWorksheets sheets = book.Worksheets();
+    sheetTotal_ = sheets.Count();
+    std::vector<std::string> names;
+    names.reserve(static_cast<size_t>(sheetTotal_));
+    for (int32_t i = 1; i <= sheetTotal_; ++i) names.emplace_back(sheets.Item(i).Name());
+    sheetNames_ = std::move(names);
+  } catch (const std::exception& e) {
+    pending = true;
+    pendingWhy = std::string("reading the sheet list failed: ") + e.what();
+  }
+
+  // 3. The sheet.
+  ReaderWorksheet sheet =
+      Worksheetnum >= 1 ? book.Worksheets().Item(Worksheetnum) : book.WorksheetByName(Worksheet);
+  if (sheet && sheet.IsProtected()) sheet.Unprotect();
+  if (!sheet) {
+    Stop(ConvertStop::NoSuchSheet, Worksheetnum >= 1
+                                       ? "no sheet number " + std::to_string(Worksheetnum)
+                                       : "no sheet named \"" + Worksheet + "\"");
+    return -1;
+  }
+
+  // 4. The output file, replaced by an empty one.
+  const int fd = ::open(HTMLfile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    Stop(ConvertStop::OutputNotWritable, HTMLfile + ": " + std::strerror(errno));
+    return -1;
+  }
+  if (pending) {
+    Stop(ConvertStop::PendingError, pendingWhy);
+    return fd;
+  }
+
+  // 5 to 13. The page, gathered whole and written in one piece.
+  std::string text;
+  {
+    clsConcat page;
+    if (!conv::AppendPage(page, *this, sheet, decoration, styled)) {
+      Stop(ConvertStop::OutputNotWritable, HTMLfile + ": the page would exceed 2 GiB");
+      return fd;
+    }
+    text = page.GetString();
+  }
+  if (!WriteAll(fd, text)) {
+    Stop(ConvertStop::OutputNotWritable, HTMLfile + ": " + std::strerror(errno));
+  }
+  return fd;
+}
+
+}  // namespace gridwell

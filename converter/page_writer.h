@@ -1,0 +1,50 @@
+// The page text shared by both page writers: head, table of column letters, row numbers and
+// data cells, and (styled page) the cell style sheet. Reads only the converter's settings
+// and one worksheet; writes nothing to disk.
+#pragma once
+
+#include <string_view>
+
+#include "converter/cls_concat.h"
+#include "converter/cls_html.h"
+#include "reader/reader.h"
+
+namespace gridwell::conv {
+
+// The host's decoration strings, written into the page as they are.
+struct PageDecoration {
+  std::string_view heading;
+  std::string_view title;
+  std::string_view backgroundColor;
+  std::string_view backgroundImageFile;
+  std::string_view tableColor;
+  std::string_view tableImageFile;
+};
+
+// The rectangle a conversion covers, after the range text or the four numbers.
+struct PageRange {
+  int32_t startRow = 0;
+  int32_t startCol = 0;
+  int32_t endRow = 0;
+  int32_t endCol = 0;
+};
+
+// Row and column of one cell reference such as "B12" or "$B$12"; 0 for a part that is
+// missing or not a number.
+void ParseCellReference(std::string_view reference, int32_t& row, int16_t& col);
+// The range before resolution: from the range text when it is not blank, else from the
+// four numbers.
+PageRange RequestedRange(const clsHTML& settings);
+// Fills in what is missing: start row and column below 1 become 1, a missing end row or
+// column becomes the sheet's last used one.
+PageRange ResolveRange(PageRange r, const ReaderWorksheet& sheet);
+
+// Appends the whole page. Returns false when the page text no longer fits the accumulator
+// (pieces were left out).
+bool AppendPage(clsConcat& page, const clsHTML& settings, const ReaderWorksheet& sheet,
+                const PageDecoration& decoration, bool styled);
+
+// Spaces removed from both ends.
+std::string_view TrimSpaces(std::string_view s);
+
+}  // namespace gridwell::conv

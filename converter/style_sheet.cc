@@ -1,0 +1,196 @@
+#include "converter/style_sheet.h"
+
+#include "converter/cell_markup.h"
+
+namespace gridwell::conv {
+
+namespace {
+
+// Formats whose negative section is red.
+bool IsRedTextFormat(int16_t index) {
+  switch (index) {
+    case 6:
+    case 8:
+    case 29:
+    case 31:
+    case 37:
+    case 38:
+    case 39:
+    case 41:
+    case 43:
+    case 44:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string_view HorizontalWord(int32_t code, ValueKind kind) {
+  switch (code) {
+    case 0:
+      // General alignment: texts left, numbers and dates right, Booleans and errors centred,
+      // as spreadsheets show them.
+      switch (kind) {
+        case ValueKind::String:
+          return "left";
+        case ValueKind::Number:
+        case ValueKind::Date:
+          return "right";
+        default:
+          return "center";
+      }
+    case 1:
+      return "left";
+    case 2:
+      return "center";
+    case 3:
+      return "right";
+    case 4:
+      return "fill";
+    case 5:
+      return "justify";
+    case 6:
+      return "center";
+    default:
+      return "left";
+  }
+}
+
+std::string_view VerticalWord(int32_t code) {
+  switch (code) {
+    case 0:
+      return "top";
+    case 1:
+      return "center";
+    case 2:
+      return "bottom";
+    case 3:
+      return "justify";
+    default:
+      return "bottom";
+  }
+}
+
+}  // namespace
+
+std::string_view BorderStyleCss(int16_t code) {
+  switch (code) {
+    case 0:
+      return "none";
+    case 1:
+      return ".5pt solid";
+    case 2:
+      return "1.0pt solid";
+    case 3:
+      return ".5pt dashed";
+    case 4:
+      return ".5pt dotted";
+    case 5:
+      return "1.5pt solid";
+    case 6:
+      return "2.0pt double";
+    case 7:
+      return ".5pt solid";
+    case 8:
+      return "1.0pt dashed";
+    case 9:
+      return ".5pt dot-dash";
+    case 10:
+      return "1.0pt dot-dash";
+    case 11:
+      return ".5pt dot-dot-dash";
+    case 12:
+      return "1.0pt dot-dot-dash";
+    case 13:
+      return "1.0pt dot-dash-slanted";
+    default:
+      return "none";
+  }
+}
+
+void AppendStyleSheetOpening(std::string& out) {
+  // Fixed text: a backslash and "t" (not a tab), and doubled backslashes before the
+  // separators.
+  out.append(
+      "<STYLE ID='XL_Styles'>\r\n"
+      "<!--table\r\n"
+      "\\t{mso-displayed-decimal-separator:'\\\\.';\r\n"
+      "\\tmso-displayed-thousand-separator:'\\\\,';}\r\n");
+}
+
+void AppendStyleSheetClosing(std::string& out) {
+  out.append("-->\r\n</STYLE>\r\n");
+}
+
+void AppendClassRule(std::string& out, int32_t n, const CellFormat& format,
+                     const CellValue& value) {
+  out.append(".xl");
+  AppendInt(out, n);
+  out.append("\r\n\t{padding:0px;\r\n\tmso-ignore:padding;\r\n\tcolor:");
+  const bool numeric = value.kind == ValueKind::Number || value.kind == ValueKind::Date;
+  if (IsRedTextFormat(static_cast<int16_t>(format.NumberFormatIndex())) && numeric &&
+      value.number < 0) {
+    out.append("red");
+  } else {
+    AppendHtmlColor(out, format.FontColor());
+  }
+  out.append(";\r\n\tfont-size:");
+  AppendInt(out, WholePoints(format.FontSize()));
+  out.append(".0pt;\r\n\tfont-weight:");
+  out.append(format.Bold() ? "700" : "400");
+  out.append(format.Italic() ? ";\r\n\tfont-style:italic;\r\n" : ";\r\n\tfont-style:normal;\r\n");
+  const int32_t underline = format.Underline();
+  if (underline >= 1) {
+    out.append("\ttext-decoration:underline;\r\n\ttext-underline-style:");
+    out.append(underline == 2 || underline == 34 ? "double" : "single");
+    out.append(";\r\n");
+  } else {
+    out.append("\ttext-decoration:none;\r\n");
+  }
+  out.append("\tfont-family:");
+  AppendCssFontName(out, format.FontName());
+  out.append(";\r\n\tmso-generic-font-family:auto;\r\n\tmso-font-charset:0;\r\n\ttext-align:");
+  out.append(HorizontalWord(format.HorizontalAlignment(), value.kind));
+  out.append(";\r\n\tvertical-align:");
+  out.append(VerticalWord(format.VerticalAlignment()));
+  out.append(";\r\n");
+
+  static constexpr struct {
+    int side;
+    std::string_view property;
+  } kSides[] = {{model::kTop, "\tborder-top:"},
+                {model::kRight, "\tborder-right:"},
+                {model::kBottom, "\tborder-bottom:"},
+                {model::kLeft, "\tborder-left:"}};
+  for (const auto& s : kSides) {
+    const int32_t code = format.BorderLineStyle(s.side);
+    if (code <= 0) continue;
+    out.append(s.property);
+    const std::string_view css = BorderStyleCss(static_cast<int16_t>(code));
+    out.append(css);
+    if (css != "none") {
+      out += ' ';
+      AppendHtmlColor(out, format.BorderColor(s.side));
+    }
+    out.append(";\r\n");
+  }
+
+  if (format.FillPattern() != model::kFillNone) {
+    out.append("\tbackground:");
+    AppendHtmlColor(out, format.FillColor());
+    out.append(";\r\n");
+  }
+  out.append("\tmso-pattern:auto none;\r\n");
+  out.append(format.WrapText() ? "\twhite-space:normal;" : "\twhite-space:nowrap;");
+  const int32_t indent = format.IndentLevel();
+  if (indent >= 1) {
+    out.append("\r\n\tpadding-left:");
+    AppendInt(out, static_cast<int64_t>(indent) * 12);
+    out.append("px;\r\n\tmso-char-indent-count:");
+    AppendInt(out, indent);
+    out += ';';
+  }
+  out.append("}\r\n");
+}
+
+}  // namespace gridwell::conv

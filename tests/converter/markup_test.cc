@@ -1,0 +1,163 @@
+#include "converter/cell_markup.h"
+
+#include <gtest/gtest.h>
+
+#include "test_book.h"
+
+namespace gridwell::conv {
+namespace {
+
+TEST(Markup, HtmlColor) {
+  const struct {
+    uint32_t v;
+    const char* want;
+  } cases[] = {
+      {255, "#FF0000"},        {0, "#000000"},         {0x123456, "#563412"},
+      {0xFFFFFF, "#FFFFFF"},   {0x00FF00, "#00FF00"},  {0xFF0000, "#0000FF"},
+      {0x7, "#070000"},        {0x1ABCDEF, "#DEBC1A"},  // seven digits: cut from the first six
+      {0xFFFFFFFF, "#FFFFFF"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(HtmlColor(c.v), c.want) << c.v;
+}
+
+TEST(Markup, IsUrl) {
+  const struct {
+    const char* text;
+    bool want;
+  } cases[] = {
+      {"HTTP://www.example.com", true}, {"https://a.b", true},
+      {"ftp://x.org/f", true},          {"ftp://.org", false},
+      {"http://localhost", false},      {"www.example.com", false},
+      {"http:/x.com", false},           {"", false},
+      {"mailto:a@b.com", false},        {"javascript://x.com", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsUrl(c.text), c.want) << c.text;
+}
+
+TEST(Markup, IsEmailAddress) {
+  const struct {
+    const char* text;
+    bool want;
+  } cases[] = {
+      {"john.doe@example.com", true},
+      {"a@example.c", false},
+      {"a@example.abcde", false},
+      {"a@ex", true},
+      {"@example.com", false},
+      {"a@ex_ample.com", false},
+      {"a@example..com", true},
+      {"a@example.com..", false},
+      {"a b@example.com", false},
+      {"a\\b@example.com", true},
+      {"jos\xC3\xA9@example.com", false},
+      {"a@b@c.com", false},
+      {"", false},
+      {"plain text", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsEmailAddress(c.text), c.want) << c.text;
+}
+
+TEST(Markup, ReferenceParts) {
+  EXPECT_EQ(RowPart("B12"), "12");
+  EXPECT_EQ(ColumnPart("B12"), "B");
+  EXPECT_EQ(RowPart("AB"), "");
+  EXPECT_EQ(ColumnPart("1A2B3"), "AB");
+}
+
+TEST(Markup, ColumnNumberAndLetters) {
+  const struct {
+    const char* name;
+    int16_t number;
+  } names[] = {{"A", 1},    {"Z", 26},   {"AA", 27},  {"AZ", 52},   {"BA", 53},
+               {"IV", 256}, {"IW", 257}, {"ZZ", 702}, {"AAA", 703}, {"XFD", 16384},
+               {"XFE", -1}, {"ZZZ", -1}, {"", 0},     {"ABCD", 0},  {"A1B", 0}};
+  for (const auto& c : names) EXPECT_EQ(ColumnNumber(c.name), c.number) << c.name;
+  for (const auto& c : names) {
+    if (c.number >= 1) {
+      EXPECT_EQ(ColumnLetters(c.number), c.name);
+    }
+  }
+  for (int16_t n : {0, -1, -300, 16385, 32767}) EXPECT_EQ(ColumnLetters(n), "ERR") << n;
+  // Every column name reads back to its number.
+  for (int16_t n = 1; n <= 16384; ++n) ASSERT_EQ(ColumnNumber(ColumnLetters(n)), n);
+}
+
+TEST(Markup, Escaping) {
+  std::string out;
+  AppendEscaped(out, "<a href=\"x\">Tom's & Jerry</a>");
+  EXPECT_EQ(out, "&lt;a href=&quot;x&quot;&gt;Tom&#39;s &amp; Jerry&lt;/a&gt;");
+  out.clear();
+  AppendCssFontName(out, "Arial</STYLE><script>;}{");
+  EXPECT_EQ(out, "Arial/STYLEscript");
+}
+
+TEST(Markup, WholePointsRoundsHalvesToEven) {
+  EXPECT_EQ(WholePoints(10.5), 10);
+  EXPECT_EQ(WholePoints(11.5), 12);
+  EXPECT_EQ(WholePoints(10.4), 10);
+  EXPECT_EQ(WholePoints(1e300), INT32_MAX);
+}
+
+class CellContent : public ::testing::Test {
+ protected:
+  std::string Content(std::string_view display, bool red, model::Font font, bool newWindow = false,
+                      bool wrapper = true) {
+    testing::TestBook b;
+    b.sheet->SetString(1, 1, "x", b.Style({}, &font));
+    std::string out;
+    AppendCellContent(out, display, red, b.Cell(1, 1), newWindow, wrapper);
+    return out;
+  }
+};
+
+TEST_F(CellContent, LinksCarryNoFontMarkup) {
+  model::Font bold;
+  bold.bold = true;
+  EXPECT_EQ(Content("http://www.example.com", false, bold),
+            "<A HREF = 'http://www.example.com' TARGET='_parent'>http://www.example.com</A>");
+  EXPECT_EQ(Content("http://www.example.com", false, bold, true),
+            "<A HREF = 'http://www.example.com' TARGET='_new'>http://www.example.com</A>");
+  EXPECT_EQ(Content("a@b.com", false, bold), "<A HREF = 'mailto:a@b.com'>a@b.com</A>");
+}
+
+TEST_F(CellContent, FontWrapper) {
+  model::Font f;
+  f.bold = true;
+  f.size = 10;
+  f.color = 0x123456;
+  EXPECT_EQ(Content("Total", false, f),
+            "<P STYLE='font-family:Arial;font-size:80%;color:#563412'><STRONG>Total</STRONG></P>");
+  f.bold = false;
+  EXPECT_EQ(Content("-5", true, f), "<P STYLE='font-family:Arial;font-size:80%;color:red'>-5</P>");
+  EXPECT_EQ(Content("-5", true, f, false, false), "-5") << "styled page: no wrapper";
+}
+
+TEST_F(CellContent, StrikeAndPosition) {
+  model::Font f;
+  f.strike = true;
+  f.escapement = 1;
+  EXPECT_EQ(Content("x", false, f, false, false), "<S><SUP>x</SUP></S>");
+  f.escapement = 2;
+  EXPECT_EQ(Content("x", false, f, false, false), "<S><SUB>x</SUB></S>");
+  f.escapement = 3;
+  EXPECT_EQ(Content("x", false, f, false, false), "<S>x</S>");
+  f.strike = false;
+  f.escapement = 1;
+  EXPECT_EQ(Content("x", false, f, false, false), "<SUP>x</SUP>");
+  f.escapement = 0;
+  EXPECT_EQ(Content("x", false, f, false, false), "x");
+}
+
+TEST_F(CellContent, WorkbookTextIsEscaped) {
+  model::Font f;
+  f.name = "Ari'al";
+  EXPECT_EQ(Content("<script>alert(1)</script>", false, f),
+            "<P STYLE='font-family:Ari&#39;al;font-size:80%;color:#000000'>"
+            "&lt;script&gt;alert(1)&lt;/script&gt;</P>");
+  EXPECT_EQ(Content("http://x.com/?a=1&b='2'", false, f),
+            "<A HREF = 'http://x.com/?a=1&amp;b=&#39;2&#39;' TARGET='_parent'>"
+            "http://x.com/?a=1&amp;b=&#39;2&#39;</A>");
+}
+
+}  // namespace
+}  // namespace gridwell::conv
