@@ -1,0 +1,439 @@
+// `gridwell convert`: one worksheet of a workbook file or address as an HTML page.
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/commands.h"
+#include "converter/cls_html.h"
+
+namespace gridwell::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kConvertHelp[] =
+    "usage: gridwell convert BOOK [-o PAGE|-] [options]\n"
+    "\n"
+    "Writes one worksheet of BOOK (an .xls or .xlsx file, or an http://, https:// or ftp://\n"
+    "address of one) as an HTML page: styled (one CSS class per cell) unless --plain.\n"
+    "\n"
+    "  -o PAGE                 the page to write; \"-\" writes it to standard output\n"
+    "                          (default: BOOK's file name with .htm, in the current folder)\n"
+    "  --plain                 the plain page: each cell's look in its own attributes\n"
+    "  --sheet NAME|N          the sheet, by name or by 1-based number (default: 1)\n"
+    "  --range A1:H40          a rectangle of the sheet\n"
+    "  --start-row N --start-col N --end-row N --end-col N\n"
+    "                          the rectangle as numbers; a missing end means the last used\n"
+    "  --password PW           the password of an encrypted workbook\n"
+    "  --formulas              formulas as tool-tips\n"
+    "  --comments              comments as tool-tips, with a check mark\n"
+    "  --hide-row-numbers      no row numbers at the left\n"
+    "  --hide-col-letters      no column letters above the table\n"
+    "  --col-letters-bottom    column letters below the table too\n"
+    "  --row-numbers-right     row numbers at the right too\n"
+    "  --new-window            web links open a new window\n"
+    "  --heading T, --title T  the page's heading and title\n"
+    "  --background-color C | --background-image F\n"
+    "  --table-color C | --table-image F\n"
+    "  --verbose               a one-line summary on stderr\n"
+    "\n"
+    "exit codes: 0 ok, 2 usage, 3 unreadable workbook, 4 wrong or missing password,\n"
+    "5 no such sheet, 6 cannot write, 7 download failed\n";
+
+struct Options {
+  std::string book;
+  std::string output;
+  bool plain = false;
+  bool verbose = false;
+  bool help = false;
+  std::string sheet;
+  std::string range;
+  int32_t startRow = 0, endRow = 0;
+  int16_t startCol = 0, endCol = 0;
+  bool numbers = false;
+  std::string password;
+  bool formulas = false, comments = false, hideRowNumbers = false, hideColLetters = false,
+       lettersBottom = false, numbersRight = false, newWindow = false;
+  std::string heading, title, backgroundColor, backgroundImage, tableColor, tableImage;
+};
+
+int Usage(const std::string& why) {
+  std::cerr << "gridwell convert: " << why << " (see --help)\n";
+  return kUsage;
+}
+
+template <typename Int>
+bool ParseNumber(std::string_view text, Int lo, Int hi, Int& out) {
+  int64_t v = 0;
+  auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (r.ec != std::errc() || r.ptr != text.data() + text.size() || v < lo || v > hi) return false;
+  out = static_cast<Int>(v);
+  return true;
+}
+
+// Returns kOk, or a usage error after one line on stderr.
+int ParseArgs(const std::vector<std::string>& args, Options& o) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    std::string v;
+    auto value = [&]() {
+      if (i + 1 >= args.size()) return false;
+      v = args[++i];
+      return true;
+    };
+    auto number32 = [&](int32_t& dst) {
+      if (!value()) return Usage(a + " needs a value");
+      if (!ParseNumber<int32_t>(v, 1, 1048576, dst)) return Usage(a + ": not a row number: " + v);
+      o.numbers = true;
+      return int(kOk);
+    };
+    auto number16 = [&](int16_t& dst) {
+      if (!value()) return Usage(a + " needs a value");
+      if (!ParseNumber<int16_t>(v, 1, 16384, dst)) return Usage(a + ": not a column number: " + v);
+      o.numbers = true;
+      return int(kOk);
+    };
+    struct Text {
+      const char* name;
+      std::string* dst;
+    };
+    const Text texts[] = {{"-o", &o.output},
+                          {"--output", &o.output},
+                          {"--sheet", &o.sheet},
+                          {"--range", &o.range},
+                          {"--password", &o.password},
+                          {"--heading", &o.heading},
+                          {"--title", &o.title},
+                          {"--background-color", &o.backgroundColor},
+                          {"--background-image", &o.backgroundImage},
+                          {"--table-color", &o.tableColor},
+                          {"--table-image", &o.tableImage}};
+    struct Flag {
+      const char* name;
+      bool* dst;
+    };
+    const Flag flags[] = {{"--plain", &o.plain},
+                          {"--verbose", &o.verbose},
+                          {"--formulas", &o.formulas},
+                          {"--comments", &o.comments},
+                          {"--hide-row-numbers", &o.hideRowNumbers},
+                          {"--hide-col-letters", &o.hideColLetters},
+                          {"--col-letters-bottom", &o.lettersBottom},
+                          {"--row-numbers-right", &o.numbersRight},
+                          {"--new-window", &o.newWindow}};
+    bool matched = false;
+    for (const Text& t : texts) {
+      if (a == t.name) {
+        if (!value()) return Usage(a + " needs a value");
+        *t.dst = v;
+        matched = true;
+      }
+    }
+    for (const Flag& f : flags) {
+      if (a == f.name) {
+        *f.dst = true;
+        matched = true;
+      }
+    }
+    if (matched) continue;
+    int rc = kOk;
+    if (a == "-h" || a == "--help") {
+      o.help = true;
+    } else if (a == "--start-row") {
+      rc = number32(o.startRow);
+    } else if (a == "--end-row") {
+      rc = number32(o.endRow);
+    } else if (a == "--start-col") {
+      rc = number16(o.startCol);
+    } else if (a == "--end-col") {
+      rc = number16(o.endCol);
+    } else if (a.size() > 1 && a[0] == '-') {
+      return Usage("unknown option " + a);
+    } else if (o.book.empty()) {
+      o.book = a;
+    } else {
+      return Usage("unexpected argument " + a);
+    }
+    if (rc != kOk) return rc;
+  }
+  if (o.help) return kOk;
+  if (o.book.empty()) return Usage("no workbook given");
+  if (!o.range.empty() && o.numbers)
+    return Usage("--range and the row and column numbers exclude each other");
+  if (!o.backgroundColor.empty() && !o.backgroundImage.empty()) {
+    return Usage("--background-color and --background-image exclude each other");
+  }
+  if (!o.tableColor.empty() && !o.tableImage.empty()) {
+    return Usage("--table-color and --table-image exclude each other");
+  }
+  return kOk;
+}
+
+bool IsAddress(std::string_view s) {
+  auto starts = [&](std::string_view p) {
+    if (s.size() < p.size()) return false;
+    for (size_t i = 0; i < p.size(); ++i) {
+      if (std::tolower(static_cast<unsigned char>(s[i])) != p[i]) return false;
+    }
+    return true;
+  };
+  return starts("http://") || starts("https://") || starts("ftp://");
+}
+
+// The file name an address ends in, without query or fragment; "workbook.xlsx" when the
+// address names none.
+std::string NameFromAddress(std::string_view url) {
+  const size_t scheme = url.find("://");
+  std::string_view rest = url.substr(scheme == std::string_view::npos ? 0 : scheme + 3);
+  rest = rest.substr(0, rest.find_first_of("?#"));
+  const size_t slash = rest.find('/');
+  if (slash == std::string_view::npos) return "workbook.xlsx";
+  std::string_view path = rest.substr(slash);
+  std::string_view name = path.substr(path.rfind('/') + 1);
+  std::string clean;
+  for (size_t i = 0; i < name.size(); ++i) {
+    char c = name[i];
+    if (c == '%' && i + 2 < name.size() && std::isxdigit(static_cast<unsigned char>(name[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(name[i + 2]))) {
+      c = static_cast<char>(std::stoi(std::string(name.substr(i + 1, 2)), nullptr, 16));
+      i += 2;
+    }
+    // Separators and control characters are kept out of the local name.
+    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) continue;
+    clean += c;
+  }
+  if (clean.empty() || clean[0] == '.') clean = "workbook" + clean;
+  return clean;
+}
+
+struct Progress {
+  bool shown = false;
+};
+
+int ShowProgress(void* p, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t) {
+  auto* prog = static_cast<Progress*>(p);
+  if (total > 0) {
+    const int width = 40;
+    const int filled = static_cast<int>(now * width / total);
+    std::fprintf(stderr, "\r[%.*s%*s] %3d%% %lld/%lld bytes", filled,
+                 "########################################", width - filled, "",
+                 static_cast<int>(now * 100 / total), static_cast<long long>(now),
+                 static_cast<long long>(total));
+    prog->shown = true;
+  } else if (now > 0) {
+    std::fprintf(stderr, "\r%lld bytes", static_cast<long long>(now));
+    prog->shown = true;
+  }
+  return 0;
+}
+
+size_t WriteToFile(char* data, size_t size, size_t n, void* file) {
+  return std::fwrite(data, size, n, static_cast<FILE*>(file));
+}
+
+// Downloads `url` to `path`; returns an empty string or why it failed.
+std::string Download(const std::string& url, const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return path + ": " + std::strerror(errno);
+  CURL* curl = curl_easy_init();
+  if (!curl) {
+    std::fclose(f);
+    return "cannot start a transfer";
+  }
+  char error[CURL_ERROR_SIZE] = "";
+  Progress progress;
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
+  curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);  // an HTTP error status is a failure
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
+  // A transfer that stalls (under one byte a second for a minute) is given up.
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, f);
+  curl_easy_setopt(curl, CURLOPT_USERAGENT, "gridwell");
+  if (isatty(STDERR_FILENO)) {
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, ShowProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &progress);
+  }
+  const CURLcode rc = curl_easy_perform(curl);
+  curl_easy_cleanup(curl);
+  const bool closed = std::fclose(f) == 0;
+  if (progress.shown) std::fputc('\n', stderr);
+  if (rc != CURLE_OK) return error[0] ? std::string(error) : std::string(curl_easy_strerror(rc));
+  if (!closed) return path + ": " + std::strerror(errno);
+  return {};
+}
+
+// A private temporary folder, removed with everything in it when the conversion ends.
+class TempFolder {
+ public:
+  TempFolder() {
+    const char* base = std::getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/gridwell-XXXXXX";
+    if (mkdtemp(tmpl.data())) path_ = tmpl;
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    if (!path_.empty()) fs::remove_all(path_, ec);
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Copies a file to standard output.
+bool CopyToStdout(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::vector<char> buf(1 << 20);
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = ::read(fd, buf.data(), buf.size());
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = ::write(STDOUT_FILENO, buf.data() + done, static_cast<size_t>(n - done));
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        ok = false;
+        break;
+      }
+      done += w;
+    }
+    if (!ok) break;
+  }
+  ::close(fd);
+  return ok;
+}
+
+int ExitFor(ConvertStop stop) {
+  switch (stop) {
+    case ConvertStop::None:
+      return kOk;
+    case ConvertStop::NoWorkbookPath:
+      return kUsage;
+    case ConvertStop::WrongExtension:
+    case ConvertStop::MissingFile:
+    case ConvertStop::Unreadable:
+    case ConvertStop::PendingError:
+      return kUnreadable;
+    case ConvertStop::WrongPassword:
+      return kPassword;
+    case ConvertStop::NoSuchSheet:
+      return kNoSheet;
+    case ConvertStop::OutputNotWritable:
+      return kCannotWrite;
+  }
+  return kUnreadable;
+}
+
+}  // namespace
+
+int RunConvert(const std::vector<std::string>& args) {
+  Options o;
+  if (int rc = ParseArgs(args, o); rc != kOk) return rc;
+  if (o.help) {
+    std::cout << kConvertHelp;
+    return kOk;
+  }
+  const auto started = std::chrono::steady_clock::now();
+
+  TempFolder temp;
+  const bool remote = IsAddress(o.book);
+  const bool toStdout = o.output == "-";
+  if ((remote || toStdout) && temp.Path().empty()) {
+    std::cerr << "gridwell convert: cannot make a temporary folder: " << std::strerror(errno)
+              << "\n";
+    return kCannotWrite;
+  }
+
+  std::string bookName = remote ? NameFromAddress(o.book) : fs::path(o.book).filename().string();
+  std::string bookPath = o.book;
+  if (remote) {
+    bookPath = temp.Path() + "/" + bookName;
+    const std::string why = Download(o.book, bookPath);
+    if (!why.empty()) {
+      std::cerr << "gridwell convert: download of " << o.book << " failed: " << why << "\n";
+      return kDownloadFailed;
+    }
+  }
+
+  std::string page = o.output;
+  if (page.empty()) page = fs::path(bookName).replace_extension(".htm").string();
+  if (toStdout) page = temp.Path() + "/page.htm";
+
+  clsHTML h;
+  h.ExcelFile = bookPath;
+  h.Password = o.password;
+  if (o.sheet.empty()) {
+    h.Worksheetnum = 1;
+  } else if (int32_t n = 0; ParseNumber<int32_t>(o.sheet, 1, INT32_MAX, n)) {
+    h.Worksheetnum = n;
+  } else {
+    h.Worksheet = o.sheet;
+  }
+  h.Range = o.range;
+  h.StartRow = o.startRow;
+  h.StartCol = o.startCol;
+  h.EndRow = o.endRow;
+  h.EndCol = o.endCol;
+  h.ShowFormulas = o.formulas ? kTrue : kFalse;
+  h.ShowComments = o.comments ? kTrue : kFalse;
+  h.HideRowNumbers = o.hideRowNumbers ? kTrue : kFalse;
+  h.HideColLetters = o.hideColLetters ? kTrue : kFalse;
+  h.ColLetters = o.lettersBottom ? kTrue : kFalse;
+  h.RowNumbers = o.numbersRight ? kTrue : kFalse;
+  h.NewWindow = o.newWindow ? kTrue : kFalse;
+  if (o.plain) {
+    h.CreateHtmlFile(page, o.heading, o.title, o.backgroundColor, o.backgroundImage, o.tableColor,
+                     o.tableImage);
+  } else {
+    h.CreateStyledHtmlFile(page, o.heading, o.title, o.backgroundColor, o.backgroundImage,
+                           o.tableColor, o.tableImage);
+  }
+  if (h.LastStop() != ConvertStop::None) {
+    std::cerr << "gridwell convert: " << h.LastStopDetail() << "\n";
+    return ExitFor(h.LastStop());
+  }
+  if (toStdout && !CopyToStdout(page)) {
+    std::cerr << "gridwell convert: cannot write to standard output: " << std::strerror(errno)
+              << "\n";
+    return kCannotWrite;
+  }
+  if (o.verbose) {
+    std::error_code ec;
+    const auto bytes = fs::file_size(page, ec);
+    const double secs =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::fprintf(stderr, "gridwell convert: %s: %s page of %llu bytes, %d sheet(s), %.3f s\n",
+                 toStdout ? "-" : page.c_str(), o.plain ? "plain" : "styled",
+                 static_cast<unsigned long long>(ec ? 0 : bytes), h.SheetTotal(), secs);
+  }
+  return kOk;
+}
+
+}  // namespace gridwell::cli

@@ -1,0 +1,199 @@
+// `gridwell convert`: options, default output, standard output, downloads and exit codes.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "cli/commands.h"
+
+namespace gridwell::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kBook = std::string(GRIDWELL_CORPUS_DIR) + "/xlsxwriter/comment04.xlsx";
+
+struct Result {
+  int code;
+  std::string out;
+};
+
+// Runs the CLI in `dir`; stderr is dropped.
+Result Convert(const std::string& dir, const std::string& args) {
+  const std::string cmd =
+      "cd '" + dir + "' && " + std::string(GRIDWELL_CLI) + " convert " + args + " 2>/dev/null";
+  Result r{-1, {}};
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return r;
+  std::array<char, 4096> buf;
+  size_t n;
+  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+  const int status = pclose(p);
+  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+class ConvertCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/gridwell-cli-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    // The tests need a workbook the reader can open.
+    const Result probe = Convert(dir_, "'" + kBook + "' -o /dev/null");
+    if (probe.code != kOk) GTEST_SKIP() << "the reader cannot open " << kBook;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string dir_;
+};
+
+TEST_F(ConvertCli, DefaultOutputIsTheBookNameInTheCurrentFolder) {
+  const Result r = Convert(dir_, "'" + kBook + "'");
+  EXPECT_EQ(r.code, kOk);
+  EXPECT_EQ(r.out, "") << "nothing on stdout";
+  const std::string page = ReadFile(fs::path(dir_) / "comment04.htm");
+  EXPECT_NE(page.find("<STYLE ID='XL_Styles'>"), std::string::npos);
+}
+
+TEST_F(ConvertCli, OptionsReachThePage) {
+  const Result r = Convert(dir_, "'" + kBook +
+                                     "' -o - --plain --sheet 1 --range a1:b2 --heading 'Big H'"
+                                     " --title T --background-color navy --table-image t.png"
+                                     " --col-letters-bottom --row-numbers-right");
+  ASSERT_EQ(r.code, kOk);
+  const std::string& page = r.out;
+  EXPECT_EQ(page.find("XL_Styles"), std::string::npos) << "plain page";
+  EXPECT_NE(page.find("<CENTER><STRONG>Big H</STRONG></CENTER>\r\n<TITLE>T</TITLE>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<BODY BGCOLOR='navy'>"), std::string::npos);
+  EXPECT_NE(page.find("BACKGROUND='t.png'"), std::string::npos);
+  // Two columns, letters above and below, row numbers at both ends of both rows.
+  size_t letterRows = 0;
+  for (size_t p = page.find("<TD ALIGN='CENTER'>B</TD></TR>"); p != std::string::npos;
+       p = page.find("<TD ALIGN='CENTER'>B</TD></TR>", p + 1)) {
+    ++letterRows;
+  }
+  EXPECT_EQ(letterRows, 2u);
+  EXPECT_NE(page.find("<TD ALIGN='CENTER' HEIGHT='20'>2</TD></TR>"), std::string::npos);
+}
+
+TEST_F(ConvertCli, ExitCodes) {
+  std::ofstream(fs::path(dir_) / "junk.xlsx") << "not a workbook";
+  const struct {
+    std::string args;
+    int code;
+  } cases[] = {
+      {"", kUsage},
+      {"'" + kBook + "' --no-such-option", kUsage},
+      {"'" + kBook + "' --range A1:B2 --start-row 2", kUsage},
+      {"'" + kBook + "' --background-color red --background-image x.png", kUsage},
+      {"'" + kBook + "' --start-col 0", kUsage},
+      {"'" + kBook + "' -o", kUsage},
+      {"missing.xlsx", kUnreadable},
+      {"junk.xlsx", kUnreadable},
+      {"'" + kBook + "' --sheet 9", kNoSheet},
+      {"'" + kBook + "' --sheet 'no such sheet'", kNoSheet},
+      {"'" + kBook + "' -o /nonexistent-folder/p.htm", kCannotWrite},
+      {"http://127.0.0.1:1/book.xlsx", kDownloadFailed},
+      {"--help", kOk},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Convert(dir_, c.args).code, c.code) << c.args;
+}
+
+TEST_F(ConvertCli, WrongPassword) {
+  const std::string book =
+      std::string(GRIDWELL_CORPUS_DIR) + "/exceldatareader/agile_AES128_SHA1_CBC_pwd_password.xlsx";
+  EXPECT_EQ(Convert(dir_, "'" + book + "' -o p.htm --password wrong").code, kPassword);
+  EXPECT_FALSE(fs::exists(fs::path(dir_) / "p.htm"));
+  EXPECT_EQ(Convert(dir_, "'" + book + "' -o p.htm --password password").code, kOk);
+  EXPECT_TRUE(fs::exists(fs::path(dir_) / "p.htm"));
+}
+
+// A local HTTP server over a folder, for the download tests.
+class HttpServer {
+ public:
+  explicit HttpServer(const std::string& root) {
+    // Find a free port, then hand it to Python's server.
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+      close(s);
+      return;
+    }
+    port_ = ntohs(a.sin_port);
+    close(s);
+    pid_ = fork();
+    if (pid_ == 0) {
+      const std::string port = std::to_string(port_);
+      freopen("/dev/null", "w", stderr);
+      freopen("/dev/null", "w", stdout);
+      execlp("python3", "python3", "-m", "http.server", "--bind", "127.0.0.1", "--directory",
+             root.c_str(), port.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    // Wait until it accepts connections (it needs a moment to start).
+    for (int i = 0; i < 200; ++i) {
+      const int c = socket(AF_INET, SOCK_STREAM, 0);
+      const bool up = connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+      close(c);
+      if (up) {
+        ready_ = true;
+        return;
+      }
+      usleep(50000);
+    }
+  }
+  ~HttpServer() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  bool Ready() const { return ready_; }
+  std::string Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + "/" + path;
+  }
+
+ private:
+  int port_ = 0;
+  pid_t pid_ = -1;
+  bool ready_ = false;
+};
+
+TEST_F(ConvertCli, DownloadsAnAddress) {
+  const fs::path served = fs::path(dir_) / "served";
+  fs::create_directory(served);
+  fs::copy_file(kBook, served / "remote book.xlsx");
+  const fs::path work = fs::path(dir_) / "work";
+  fs::create_directory(work);
+  HttpServer server(served.string());
+  if (!server.Ready()) GTEST_SKIP() << "no local HTTP server";
+  const Result ok = Convert(work.string(), "'" + server.Url("remote%20book.xlsx?x=1") + "'");
+  EXPECT_EQ(ok.code, kOk);
+  EXPECT_TRUE(fs::exists(work / "remote book.htm"));
+  EXPECT_EQ(Convert(work.string(), server.Url("missing.xlsx")).code, kDownloadFailed);
+}
+
+}  // namespace
+}  // namespace gridwell::cli
