@@ -12,6 +12,8 @@
 namespace gridwell::numfmt {
 namespace {
 
+constexpr int kMaxScale = 400;
+
 char Lower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }
@@ -353,17 +355,37 @@ class SectionParser {
     }
   }
 
-  // Previous / next date or time token from position i, or nullptr.
-  const Token* DateNeighbour(size_t i, int step) const {
+  // Neighbour tables, so that resolving stays linear in the length of the code.
+  void Index() {
     const auto& t = s_.tokens;
-    for (size_t k = i + step; k < t.size(); k += step) {
-      if (IsDateKind(t[k].kind)) return &t[k];
+    size_t n = t.size();
+    prevDate_.assign(n, kNone);
+    nextDate_.assign(n, kNone);
+    nextNonComma_.assign(n + 1, n);
+    firstDigit_ = lastDigit_ = kNone;
+    for (size_t i = 0, last = kNone; i < n; ++i) {
+      prevDate_[i] = last;
+      if (IsDateKind(t[i].kind)) last = i;
+      if (t[i].kind == TokKind::Digit) {
+        if (firstDigit_ == kNone) firstDigit_ = i;
+        lastDigit_ = i;
+      }
     }
-    return nullptr;
+    for (size_t i = n, next = kNone; i-- > 0;) {
+      nextDate_[i] = next;
+      if (IsDateKind(t[i].kind)) next = i;
+      nextNonComma_[i] = t[i].kind == TokKind::Comma ? nextNonComma_[i + 1] : i;
+    }
+  }
+
+  const Token* DateNeighbour(size_t i, int step) const {
+    size_t k = step < 0 ? prevDate_[i] : nextDate_[i];
+    return k == kNone ? nullptr : &s_.tokens[k];
   }
 
   void ResolveDate() {
     auto& t = s_.tokens;
+    Index();
     // "m" and "mm" are minutes after an hour or before a second.
     for (size_t i = 0; i < t.size(); ++i) {
       if (t[i].kind != TokKind::Month || t[i].n > 2) continue;
@@ -388,8 +410,8 @@ class SectionParser {
           tok.kind = TokKind::SubSecond;
           tok.n = static_cast<uint8_t>(keep);
           if (static_cast<int>(keep) > s_.subDigits) s_.subDigits = static_cast<int>(keep);
-          t.erase(t.begin() + static_cast<std::ptrdiff_t>(i + 1),
-                  t.begin() + static_cast<std::ptrdiff_t>(i + 1 + keep));
+          for (size_t z = i + 1; z < i + 1 + keep; ++z) ToLiteral(t[z], "");
+          i += keep;
           continue;
         }
       }
@@ -404,6 +426,7 @@ class SectionParser {
 
   void ResolveNumber() {
     auto& t = s_.tokens;
+    Index();
     for (Token& tok : t) {
       if (tok.kind == TokKind::TimeSep) Demote(tok);
     }
@@ -430,6 +453,9 @@ class SectionParser {
         ToLiteral(tok, "%");
       }
     }
+    // Past this a double has nothing left to show; it also bounds the digits rendered.
+    if (s_.scale10 > kMaxScale) s_.scale10 = kMaxScale;
+    if (s_.scale10 < -kMaxScale) s_.scale10 = -kMaxScale;
   }
 
   void ResolveFraction(size_t slash) {
@@ -517,20 +543,14 @@ class SectionParser {
     }
   }
 
-  bool HasDigitBefore(size_t i) const {
-    for (size_t k = 0; k < i; ++k) {
-      if (s_.tokens[k].kind == TokKind::Digit) return true;
-    }
-    return false;
-  }
+  bool HasDigitBefore(size_t i) const { return firstDigit_ != kNone && firstDigit_ < i; }
 
   // A comma between digit placeholders of the integer part asks for thousands grouping;
   // commas that end the run of digit placeholders divide the value by 1000 each.
   void ResolveComma(size_t i, Zone zone) {
     auto& t = s_.tokens;
     bool digitBefore = HasDigitBefore(i);
-    size_t k = i + 1;
-    while (k < t.size() && t[k].kind == TokKind::Comma) ++k;
+    size_t k = nextNonComma_[i + 1];
     bool digitNext = k < t.size() && t[k].kind == TokKind::Digit;
     bool pointNext = k < t.size() && t[k].kind == TokKind::Point;
     if (zone == Zone::Int && digitBefore && digitNext) {
@@ -549,15 +569,13 @@ class SectionParser {
     ToLiteral(t[i], ",");
   }
 
-  bool HasDigitAfter(size_t i) const {
-    for (size_t k = i + 1; k < s_.tokens.size(); ++k) {
-      if (s_.tokens[k].kind == TokKind::Digit) return true;
-    }
-    return false;
-  }
+  bool HasDigitAfter(size_t i) const { return lastDigit_ != kNone && lastDigit_ > i; }
 
+  static constexpr size_t kNone = static_cast<size_t>(-1);
   std::string_view src_;
   Section& s_;
+  std::vector<size_t> prevDate_, nextDate_, nextNonComma_;
+  size_t firstDigit_ = kNone, lastDigit_ = kNone;
 };
 
 // Splits at ';' outside quotes, brackets and escapes.

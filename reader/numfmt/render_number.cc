@@ -170,65 +170,67 @@ double RoundHalfAway(double x) {
 }
 
 // The fraction nearest to f (0 <= f) with a denominator of at most maxDen; the smallest
-// denominator wins a tie.
-void BestFraction(double f, int maxDen, uint64_t& num, uint64_t& den) {
-  num = static_cast<uint64_t>(RoundHalfAway(f));
+// denominator wins a tie. Numerator and denominator are whole numbers kept in doubles.
+void BestFraction(double f, int maxDen, double& num, double& den) {
+  num = RoundHalfAway(f);
   den = 1;
-  double best = std::fabs(f - static_cast<double>(num));
+  double best = std::fabs(f - num);
   for (int q = 2; q <= maxDen && best > 0; ++q) {
     double p = RoundHalfAway(f * q);
     double err = std::fabs(f - p / q);
     if (err < best - 1e-12) {
       best = err;
-      num = static_cast<uint64_t>(p);
-      den = static_cast<uint64_t>(q);
+      num = p;
+      den = q;
     }
+  }
+}
+
+void SetDigits(Decimal& d, double whole) {
+  ToDecimal(whole, d);
+  if (d.n == 0) {
+    d.d[0] = '0';
+    d.n = 1;
+    d.exp = 1;
   }
 }
 
 void RenderFraction(double v, const Section& s, const RegionalSettings& rs, std::string& out) {
   if (s.scale10 != 0) v *= std::pow(10.0, s.scale10);
-  // Beyond 15 digits a double has no fraction left to show.
+  // From 15 digits on a value has no fraction left to show.
   if (v >= 1e15) v = std::floor(v);
   double whole = 0, f = v;
   if (s.nInt > 0) {
     whole = std::floor(v);
     f = v - whole;
   }
-  uint64_t num = 0, den = 1;
+  double num = 0, den = 1;
   if (s.fixedDen > 0) {
-    den = static_cast<uint64_t>(s.fixedDen);
-    num = static_cast<uint64_t>(RoundHalfAway(f * s.fixedDen));
+    den = s.fixedDen;
+    num = RoundHalfAway(f * den);
+  } else if (f >= 1e15) {
+    num = f;
   } else {
     int maxDen = 1;
     for (int i = 0; i < s.nDen && i < 4; ++i) maxDen *= 10;
     BestFraction(f, maxDen - 1 > 0 ? maxDen - 1 : 1, num, den);
   }
   if (s.nInt > 0 && num >= den) {
-    whole += static_cast<double>(num / den);
-    num %= den;
+    whole += std::floor(num / den);
+    num = std::fmod(num, den);
   }
-  // With a whole-number part, a fraction of zero shows as blanks of the same width.
+  // With a whole-number part, a fraction of zero shows as blanks of the same width, and a
+  // whole part of zero still shows one digit then.
   bool blank = s.nInt > 0 && num == 0;
   Decimal w, n, dd;
   ToDecimal(whole, w);
-  ToDecimal(static_cast<double>(num), n);
-  ToDecimal(static_cast<double>(den), dd);
-  if (w.n == 0 && blank) {
-    // Zero itself still shows one digit.
-    w.d[0] = '0';
-    w.n = 1;
-    w.exp = 1;
-  }
+  if (blank) SetDigits(w, whole);
+  // Without a whole-number part zero shows as 0/1.
+  SetDigits(n, num);
+  SetDigits(dd, den);
   IntDigits wholeDigits{&w, w.n > 0 ? w.exp : 0};
-  IntDigits numDigits{&n, n.n > 0 ? n.exp : 0};
-  if (numDigits.len == 0 && s.nInt == 0) {
-    n.d[0] = '0';  // "?/?" shows zero as 0/1
-    n.n = 1;
-    n.exp = 1;
-    numDigits.len = 1;
-  }
-  int denLen = dd.exp;
+  IntDigits numDigits{&n, n.exp};
+  Section plain;  // numerators are never grouped
   for (const Token& tok : s.tokens) {
     switch (tok.kind) {
       case TokKind::Literal:
@@ -237,22 +239,15 @@ void RenderFraction(double v, const Section& s, const RegionalSettings& rs, std:
       case TokKind::Digit:
         if (tok.zone == Zone::Int) {
           EmitInt(tok, s.nInt, wholeDigits, s, rs, out);
-        } else if (tok.zone == Zone::Num) {
-          if (blank) {
-            out.push_back(' ');
-          } else {
-            Section plain;  // numerators are never grouped
-            EmitInt(tok, s.nNum, numDigits, plain, rs, out);
-          }
         } else if (blank) {
           out.push_back(' ');
+        } else if (tok.zone == Zone::Num) {
+          EmitInt(tok, s.nNum, numDigits, plain, rs, out);
         } else if (tok.idx == 0) {
           // The denominator is left-aligned: its digits first, then the padding.
-          for (int i = 0; i < denLen; ++i) out.push_back(dd.At(i));
-        } else if (tok.idx >= denLen && tok.ch == '?') {
-          out.push_back(' ');
-        } else if (tok.idx >= denLen && tok.ch == '0') {
-          out.push_back('0');
+          for (int i = 0; i < dd.exp; ++i) out.push_back(dd.At(i));
+        } else if (tok.idx >= dd.exp && tok.ch != '#') {
+          out.push_back(tok.ch == '?' ? ' ' : '0');
         }
         break;
       case TokKind::Slash:
