@@ -1,0 +1,343 @@
+#include "control/gtk/gridwell_widget.h"
+
+#include <gdk/gdkx.h>
+
+#include <deque>
+#include <memory>
+
+#include "control/gtk/curl_reader.h"
+#include "control/gtk/webkit_browser.h"
+#include "control/system_platform.h"
+
+namespace {
+
+using gridwell::MessageBoxAnswer;
+
+// Modal message boxes as GtkMessageDialogs; tests may queue answers instead.
+class GtkMessageBox : public gridwell::MessageBox {
+ public:
+  explicit GtkMessageBox(GtkWidget* owner) : owner_(owner) {}
+  std::deque<MessageBoxAnswer> queued;
+
+  MessageBoxAnswer Show(const std::string& text, const std::string& title, int32_t style) override {
+    if (!queued.empty()) {
+      auto answer = queued.front();
+      queued.pop_front();
+      return answer;
+    }
+    const int buttons = style & 0xF;
+    GtkButtonsType gtkButtons = buttons == 4   ? GTK_BUTTONS_YES_NO
+                                : buttons == 1 ? GTK_BUTTONS_OK_CANCEL
+                                               : GTK_BUTTONS_OK;
+    const int icon = style & 0xF0;
+    GtkMessageType type = icon == 32   ? GTK_MESSAGE_QUESTION
+                          : icon == 16 ? GTK_MESSAGE_ERROR
+                          : icon == 48 ? GTK_MESSAGE_WARNING
+                                       : GTK_MESSAGE_INFO;
+    GtkWidget* top = gtk_widget_get_toplevel(owner_);
+    GtkWindow* parent = gtk_widget_is_toplevel(top) ? GTK_WINDOW(top) : nullptr;
+    GtkWidget* dialog =
+        gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, type, gtkButtons, "%s", text.c_str());
+    gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
+    if (style & 4096) gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);  // system-modal
+    const int response = gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+    switch (response) {
+      case GTK_RESPONSE_YES:
+        return MessageBoxAnswer::Yes;
+      case GTK_RESPONSE_OK:
+        return MessageBoxAnswer::Ok;
+      case GTK_RESPONSE_CANCEL:
+        return MessageBoxAnswer::Cancel;
+      default:
+        return buttons == 4 ? MessageBoxAnswer::No : MessageBoxAnswer::Cancel;
+    }
+  }
+
+ private:
+  GtkWidget* owner_;
+};
+
+class GtkHostContainer : public gridwell::Container {
+ public:
+  GtkHostContainer(GtkWidget* widget, gridwell::PropertyStore& store, gridwell::CurlReader& reader)
+      : widget_(widget), store_(store), reader_(reader) {}
+  gridwell::PropertyStore& Properties() override { return store_; }
+  bool StartRead(const std::string& url, const std::string& name, int32_t options) override {
+    return reader_.Start(url, name, (options & 16) != 0);
+  }
+  void ProcessPendingMessages() override {
+    if (g_main_context_iteration(nullptr, FALSE)) return;
+    // Nothing was pending: sleep until something arrives, but no longer than a moment, so a
+    // waiting caller neither spins the processor nor misses its flag.
+    guint wake = g_timeout_add(
+        2, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr);
+    g_main_context_iteration(nullptr, TRUE);
+    GSource* source = g_main_context_find_source_by_id(nullptr, wake);
+    if (source && !g_source_is_destroyed(source)) g_source_remove(wake);
+  }
+  int32_t WindowHandle() const override {
+    GdkWindow* window = gtk_widget_get_window(widget_);
+    if (window && GDK_IS_X11_WINDOW(window)) {
+      return static_cast<int32_t>(GDK_WINDOW_XID(window));
+    }
+    return 0;
+  }
+  void Redraw() override { gtk_widget_queue_draw(widget_); }
+
+ private:
+  GtkWidget* widget_;
+  gridwell::PropertyStore& store_;
+  gridwell::CurlReader& reader_;
+};
+
+struct Impl {
+  std::unique_ptr<gridwell::MemoryPropertyStore> ownStore;
+  gridwell::PropertyStore* store = nullptr;
+  WebKitWebView* view = nullptr;
+  std::unique_ptr<gridwell::WebKitBrowser> browser;
+  std::unique_ptr<gridwell::CurlReader> reader;
+  std::unique_ptr<GtkHostContainer> container;
+  std::unique_ptr<GtkMessageBox> messageBox;
+  gridwell::SteadyClock clock;
+  gridwell::TimerSeededRandom random;
+  std::unique_ptr<gridwell::Gridwell> control;
+  bool destroying = false;
+};
+
+}  // namespace
+
+struct _GridwellWidget {
+  GtkBin parent;
+  Impl* impl;
+};
+
+G_DEFINE_TYPE(GridwellWidget, gridwell_widget, GTK_TYPE_BIN)
+
+static void gridwell_widget_size_allocate(GtkWidget* widget, GtkAllocation* allocation) {
+  gtk_widget_set_allocation(widget, allocation);
+  Impl* impl = GRIDWELL_WIDGET(widget)->impl;
+  if (!impl || !impl->control) return;
+  impl->browser->SetOrigin(allocation->x, allocation->y);
+  impl->control->OnResize(allocation->width, allocation->height);
+}
+
+static void gridwell_widget_map(GtkWidget* widget) {
+  GTK_WIDGET_CLASS(gridwell_widget_parent_class)->map(widget);
+  Impl* impl = GRIDWELL_WIDGET(widget)->impl;
+  if (!impl || !impl->control) return;
+  GtkAllocation a;
+  gtk_widget_get_allocation(widget, &a);
+  impl->browser->SetOrigin(a.x, a.y);
+  impl->control->OnShow(a.width, a.height);
+}
+
+static void gridwell_widget_destroy(GtkWidget* widget) {
+  auto* self = GRIDWELL_WIDGET(widget);
+  Impl* impl = self->impl;
+  if (impl && !impl->destroying) {
+    impl->destroying = true;
+    // The clean-up runs while the browser and the main loop are still there.
+    impl->control->Terminate();
+    impl->browser->SetControl(nullptr);
+    impl->control.reset();
+    impl->reader.reset();
+    impl->browser.reset();
+    self->impl = nullptr;
+    delete impl;
+  }
+  GTK_WIDGET_CLASS(gridwell_widget_parent_class)->destroy(widget);
+}
+
+static void gridwell_widget_class_init(GridwellWidgetClass* klass) {
+  auto* widget_class = GTK_WIDGET_CLASS(klass);
+  widget_class->size_allocate = gridwell_widget_size_allocate;
+  widget_class->map = gridwell_widget_map;
+  widget_class->destroy = gridwell_widget_destroy;
+}
+
+static void gridwell_widget_init(GridwellWidget* self) {
+  self->impl = nullptr;
+}
+
+GtkWidget* gridwell_widget_new_with_temp_base(gridwell::PropertyStore* store,
+                                              const std::string& tempBase) {
+  gridwell::EnsureTempBase(tempBase);
+  auto* self = GRIDWELL_WIDGET(g_object_new(GRIDWELL_TYPE_WIDGET, nullptr));
+  auto* impl = new Impl;
+  self->impl = impl;
+  if (!store) {
+    impl->ownStore = std::make_unique<gridwell::MemoryPropertyStore>();
+    store = impl->ownStore.get();
+  }
+  impl->store = store;
+
+  impl->view = WEBKIT_WEB_VIEW(webkit_web_view_new());
+  // Pages are UTF-8; without a declared charset WebKit would read them as windows-1252.
+  webkit_settings_set_default_charset(webkit_web_view_get_settings(impl->view), "UTF-8");
+  gtk_container_add(GTK_CONTAINER(self), GTK_WIDGET(impl->view));
+  gtk_widget_show(GTK_WIDGET(impl->view));
+
+  impl->browser = std::make_unique<gridwell::WebKitBrowser>(
+      impl->view, [impl] { return impl->control ? impl->control->TempPath() : std::string(); });
+  impl->reader = std::make_unique<gridwell::CurlReader>(
+      [impl](const std::string& name, int32_t cur, int32_t total) {
+        if (impl->control) impl->control->OnReadProgress(name, cur, total);
+      },
+      [impl](const std::string& name, int32_t total, const std::vector<uint8_t>& data,
+             bool failed) {
+        if (impl->control) impl->control->OnReadComplete(name, total, data, failed);
+      });
+  impl->container =
+      std::make_unique<GtkHostContainer>(GTK_WIDGET(self), *impl->store, *impl->reader);
+  impl->messageBox = std::make_unique<GtkMessageBox>(GTK_WIDGET(self));
+  impl->control = std::make_unique<gridwell::Gridwell>(gridwell::Platform{
+      *impl->browser, *impl->container, *impl->messageBox, impl->clock, impl->random, tempBase});
+  impl->browser->SetControl(impl->control.get());
+  impl->control->ReadProperties();
+  return GTK_WIDGET(self);
+}
+
+GtkWidget* gridwell_widget_new(gridwell::PropertyStore* store) {
+  return gridwell_widget_new_with_temp_base(store, gridwell::DefaultTempBase());
+}
+
+static Impl* ImplOf(GtkWidget* widget) {
+  return GRIDWELL_WIDGET(widget)->impl;
+}
+
+gridwell::Gridwell& gridwell_widget_control(GtkWidget* widget) {
+  return *ImplOf(widget)->control;
+}
+
+void gridwell_widget_save_properties(GtkWidget* widget) {
+  if (Impl* impl = ImplOf(widget)) impl->control->WriteProperties();
+}
+
+GtkWidget* gridwell_widget_web_view(GtkWidget* widget) {
+  Impl* impl = ImplOf(widget);
+  return impl ? GTK_WIDGET(impl->view) : nullptr;
+}
+
+// ---- Test hooks ----
+
+namespace {
+
+// Runs the main loop until `done` or the time limit.
+void RunUntil(const bool& done, double timeoutSeconds) {
+  const gint64 end = g_get_monotonic_time() + static_cast<gint64>(timeoutSeconds * 1e6);
+  while (!done && g_get_monotonic_time() < end) {
+    guint wake = g_timeout_add(
+        10, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr);
+    g_main_context_iteration(nullptr, TRUE);
+    GSource* source = g_main_context_find_source_by_id(nullptr, wake);
+    if (source && !g_source_is_destroyed(source)) g_source_remove(wake);
+  }
+}
+
+}  // namespace
+
+std::string gridwell_widget_run_javascript(GtkWidget* widget, const std::string& script, bool* ok,
+                                           double timeoutSeconds) {
+  struct State {
+    bool done = false, ok = false;
+    std::string result;
+  };
+  auto state = std::make_shared<State>();
+  auto* keep = new std::shared_ptr<State>(state);
+  webkit_web_view_evaluate_javascript(
+      ImplOf(widget)->view, script.c_str(), -1, nullptr, nullptr, nullptr,
+      [](GObject* view, GAsyncResult* res, gpointer p) {
+        std::unique_ptr<std::shared_ptr<State>> s(static_cast<std::shared_ptr<State>*>(p));
+        GError* error = nullptr;
+        JSCValue* value =
+            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), res, &error);
+        if (value) {
+          char* text = jsc_value_to_string(value);
+          (*s)->result = text ? text : "";
+          (*s)->ok = true;
+          g_free(text);
+          g_object_unref(value);
+        }
+        if (error) g_error_free(error);
+        (*s)->done = true;
+      },
+      keep);
+  RunUntil(state->done, timeoutSeconds);
+  if (ok) *ok = state->ok;
+  return state->result;
+}
+
+bool gridwell_widget_snapshot_png(GtkWidget* widget, const std::string& pngPath,
+                                  double timeoutSeconds) {
+  struct State {
+    bool done = false, ok = false;
+    std::string path;
+  };
+  auto state = std::make_shared<State>();
+  state->path = pngPath;
+  webkit_web_view_get_snapshot(
+      ImplOf(widget)->view, WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
+      [](GObject* view, GAsyncResult* res, gpointer p) {
+        std::unique_ptr<std::shared_ptr<State>> s(static_cast<std::shared_ptr<State>*>(p));
+        cairo_surface_t* surface =
+            webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(view), res, nullptr);
+        if (surface) {
+          (*s)->ok =
+              cairo_surface_write_to_png(surface, (*s)->path.c_str()) == CAIRO_STATUS_SUCCESS;
+          cairo_surface_destroy(surface);
+        }
+        (*s)->done = true;
+      },
+      new std::shared_ptr<State>(state));
+  RunUntil(state->done, timeoutSeconds);
+  return state->ok;
+}
+
+bool gridwell_widget_print_to_pdf(GtkWidget* widget, const std::string& pdfPath,
+                                  double timeoutSeconds) {
+  auto state = std::make_shared<std::pair<bool, bool>>(false, false);  // done, ok
+  ImplOf(widget)->browser->PrintToPdf(pdfPath, [state](bool ok) {
+    state->first = true;
+    state->second = ok;
+  });
+  RunUntil(state->first, timeoutSeconds);
+  return state->second;
+}
+
+unsigned gridwell_widget_find_text(GtkWidget* widget, const std::string& text,
+                                   double timeoutSeconds) {
+  WebKitFindController* finder = webkit_web_view_get_find_controller(ImplOf(widget)->view);
+  struct State {
+    bool done = false;
+    unsigned count = 0;
+  } state;
+  const gulong counted = g_signal_connect(
+      finder, "counted-matches", G_CALLBACK(+[](WebKitFindController*, guint n, gpointer p) {
+        auto* s = static_cast<State*>(p);
+        s->count = n;
+        s->done = true;
+      }),
+      &state);
+  webkit_find_controller_count_matches(
+      finder, text.c_str(), WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND,
+      G_MAXUINT);
+  RunUntil(state.done, timeoutSeconds);
+  g_signal_handler_disconnect(finder, counted);
+  if (state.count > 0) {
+    webkit_find_controller_search(
+        finder, text.c_str(),
+        WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND, G_MAXUINT);
+  }
+  return state.count;
+}
+
+bool gridwell_widget_find_dialog_visible(GtkWidget* widget) {
+  Impl* impl = ImplOf(widget);
+  return impl && impl->browser->FindDialogVisible();
+}
+
+void gridwell_widget_queue_message_box_answer(GtkWidget* widget,
+                                              gridwell::MessageBoxAnswer answer) {
+  ImplOf(widget)->messageBox->queued.push_back(answer);
+}

@@ -1,0 +1,378 @@
+#include "control/gtk/webkit_browser.h"
+
+#include <sys/stat.h>
+
+#include <ctime>
+#include <memory>
+
+namespace gridwell {
+
+namespace {
+
+bool IsBlank(const char* uri) {
+  return !uri || !*uri || g_str_equal(uri, "about:blank");
+}
+
+std::string FileUri(const std::string& path) {
+  std::string absolute = path;
+  if (!g_path_is_absolute(path.c_str())) {
+    char* cwd = g_get_current_dir();
+    absolute = std::string(cwd) + "/" + path;
+    g_free(cwd);
+  }
+  char* uri = g_filename_to_uri(absolute.c_str(), nullptr, nullptr);
+  if (!uri) return {};
+  std::string out = uri;
+  g_free(uri);
+  return out;
+}
+
+std::string FormatTime(time_t t) {
+  char buf[64];
+  struct tm tm;
+  localtime_r(&t, &tm);
+  strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+  return buf;
+}
+
+}  // namespace
+
+WebKitBrowser::WebKitBrowser(WebKitWebView* view, std::function<std::string()> tempFolder)
+    : view_(view), tempFolder_(std::move(tempFolder)) {
+  g_signal_connect(view_, "load-changed", G_CALLBACK(&WebKitBrowser::OnLoadChanged), this);
+  g_signal_connect(view_, "load-failed", G_CALLBACK(&WebKitBrowser::OnLoadFailed), this);
+  g_signal_connect(view_, "create", G_CALLBACK(&WebKitBrowser::OnCreate), this);
+}
+
+WebKitBrowser::~WebKitBrowser() {
+  g_signal_handlers_disconnect_by_data(view_, this);
+  if (findDialog_) gtk_widget_destroy(findDialog_);
+  if (propertiesDialog_) gtk_widget_destroy(propertiesDialog_);
+  if (pageSetup_) g_object_unref(pageSetup_);
+  if (printSettings_) g_object_unref(printSettings_);
+}
+
+void WebKitBrowser::SetVisible(bool visible) {
+  gtk_widget_set_visible(GTK_WIDGET(view_), visible);
+  if (visible && rect_.width > 0)
+    Move(rect_.x - originX_, rect_.y - originY_, rect_.width, rect_.height);
+}
+
+bool WebKitBrowser::Visible() const {
+  return gtk_widget_get_visible(GTK_WIDGET(view_));
+}
+
+void WebKitBrowser::Move(int left, int top, int width, int height) {
+  rect_ = {originX_ + left, originY_ + top, width, height};
+  if (gtk_widget_get_visible(GTK_WIDGET(view_))) {
+    // GTK insists on a size request before an allocation.
+    gtk_widget_get_preferred_size(GTK_WIDGET(view_), nullptr, nullptr);
+    gtk_widget_size_allocate(GTK_WIDGET(view_), &rect_);
+  }
+}
+
+bool WebKitBrowser::Navigate(const std::string& path) {
+  const std::string uri = FileUri(path);
+  if (uri.empty()) return false;
+  expectedUri_ = uri;
+  swallowFinish_ = false;
+  ownStartPending_ = true;
+  webkit_web_view_load_uri(view_, uri.c_str());
+  // The start is reported while the request is issued, as the control's waits expect.
+  if (control_) control_->OnBeforeNavigate();
+  return true;
+}
+
+void WebKitBrowser::NavigateBlank() {
+  expectedUri_ = "about:blank";
+  ownStartPending_ = false;
+  webkit_web_view_load_uri(view_, "about:blank");
+}
+
+void WebKitBrowser::Refresh() {
+  webkit_web_view_reload(view_);
+}
+
+void WebKitBrowser::SetFocus() {
+  gtk_widget_grab_focus(GTK_WIDGET(view_));
+}
+
+void WebKitBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer p) {
+  auto* self = static_cast<WebKitBrowser*>(p);
+  const char* uri = webkit_web_view_get_uri(view);
+  switch (event) {
+    case WEBKIT_LOAD_STARTED:
+      if (self->ownStartPending_) {
+        self->ownStartPending_ = false;
+        return;
+      }
+      self->swallowFinish_ = false;
+      self->expectedUri_ = uri ? uri : "";
+      // A navigation the user started, e.g. by following a link in the page.
+      if (!IsBlank(uri) && self->control_) self->control_->OnBeforeNavigate();
+      return;
+    case WEBKIT_LOAD_REDIRECTED:
+      self->expectedUri_ = uri ? uri : "";
+      return;
+    case WEBKIT_LOAD_COMMITTED:
+      return;
+    case WEBKIT_LOAD_FINISHED:
+      self->ownStartPending_ = false;
+      // After a failed load WebKit still closes with FINISHED, carrying the previous address.
+      if (self->swallowFinish_) {
+        self->swallowFinish_ = false;
+        return;
+      }
+      if (IsBlank(self->expectedUri_.c_str())) return;
+      if (self->control_) self->control_->OnNavigateComplete();
+      return;
+  }
+}
+
+gboolean WebKitBrowser::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
+                                     gpointer p) {
+  auto* self = static_cast<WebKitBrowser*>(p);
+  self->swallowFinish_ = true;
+  // A load cancelled because a newer one replaced it is no failure of the newer one.
+  if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) return TRUE;
+  if (IsBlank(uri)) return TRUE;
+  if (self->control_) self->control_->OnNavigateError();
+  return TRUE;  // no WebKit error page: the control reports the failure by its event
+}
+
+GtkWidget* WebKitBrowser::OnCreate(WebKitWebView* view, WebKitNavigationAction*, gpointer) {
+  // A link that asks for a new window opens in a window of its own.
+  GtkWidget* child = webkit_web_view_new_with_related_view(view);
+  GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_default_size(GTK_WINDOW(window), 800, 600);
+  gtk_container_add(GTK_CONTAINER(window), child);
+  g_signal_connect_swapped(child, "ready-to-show", G_CALLBACK(gtk_widget_show_all), window);
+  g_signal_connect_swapped(child, "close", G_CALLBACK(gtk_widget_destroy), window);
+  return child;
+}
+
+GtkWindow* WebKitBrowser::Toplevel() const {
+  GtkWidget* top = gtk_widget_get_toplevel(GTK_WIDGET(view_));
+  return gtk_widget_is_toplevel(top) && GTK_IS_WINDOW(top) ? GTK_WINDOW(top) : nullptr;
+}
+
+void WebKitBrowser::ExecWB(int32_t command, int32_t option) {
+  // Nothing to work on before a page was shown.
+  const char* uri = webkit_web_view_get_uri(view_);
+  if (IsBlank(uri) && command != kCmdPageSetup) return;
+  switch (command) {
+    case kCmdPageSetup:
+      PageSetup();
+      break;
+    case kCmdPrint:
+      Print(option != kExecDontPromptUser);
+      break;
+    case kCmdPrintPreview:
+      PrintPreview();
+      break;
+    case kCmdProperties:
+      ShowProperties();
+      break;
+    case kCmdSaveAs:
+      SaveAs();
+      break;
+    default:
+      break;  // 24 (hide toolbars): the view has none
+  }
+}
+
+void WebKitBrowser::PageSetup() {
+  if (!printSettings_) printSettings_ = gtk_print_settings_new();
+  GtkPageSetup* chosen = gtk_print_run_page_setup_dialog(Toplevel(), pageSetup_, printSettings_);
+  if (pageSetup_) g_object_unref(pageSetup_);
+  pageSetup_ = chosen;
+}
+
+void WebKitBrowser::Print(bool prompt) {
+  WebKitPrintOperation* op = webkit_print_operation_new(view_);
+  if (pageSetup_) webkit_print_operation_set_page_setup(op, pageSetup_);
+  if (printSettings_) webkit_print_operation_set_print_settings(op, printSettings_);
+  if (prompt) {
+    if (webkit_print_operation_run_dialog(op, Toplevel()) ==
+        WEBKIT_PRINT_OPERATION_RESPONSE_PRINT) {
+      if (printSettings_) g_object_unref(printSettings_);
+      printSettings_ = webkit_print_operation_get_print_settings(op);
+      g_object_ref(printSettings_);
+    }
+  } else {
+    webkit_print_operation_print(op);
+  }
+  g_object_unref(op);
+}
+
+void WebKitBrowser::PrintToPdf(const std::string& pdfPath, std::function<void(bool)> done) {
+  struct Job {
+    std::function<void(bool)> done;
+    bool failed = false;
+  };
+  WebKitPrintOperation* op = webkit_print_operation_new(view_);
+  GtkPrintSettings* settings = gtk_print_settings_new();
+  gtk_print_settings_set_printer(settings, "Print to File");
+  gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
+  char* uri = g_filename_to_uri(pdfPath.c_str(), nullptr, nullptr);
+  gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, uri ? uri : "");
+  g_free(uri);
+  webkit_print_operation_set_print_settings(op, settings);
+  if (pageSetup_) webkit_print_operation_set_page_setup(op, pageSetup_);
+  g_object_unref(settings);
+  auto* job = new Job{std::move(done)};
+  g_signal_connect(op, "failed", G_CALLBACK(+[](WebKitPrintOperation*, GError*, gpointer j) {
+                     static_cast<Job*>(j)->failed = true;
+                   }),
+                   job);
+  g_signal_connect(op, "finished", G_CALLBACK(+[](WebKitPrintOperation* o, gpointer j) {
+                     std::unique_ptr<Job> owned(static_cast<Job*>(j));
+                     g_signal_handlers_disconnect_by_data(o, j);
+                     if (owned->done) owned->done(!owned->failed);
+                     g_object_unref(o);
+                   }),
+                   job);
+  webkit_print_operation_print(op);  // the operation keeps itself alive until "finished"
+}
+
+void WebKitBrowser::PrintPreview() {
+  const std::string folder = tempFolder_ ? tempFolder_() : std::string();
+  if (folder.empty()) return;
+  const char* uri = webkit_web_view_get_uri(view_);
+  char* path = uri ? g_filename_from_uri(uri, nullptr, nullptr) : nullptr;
+  char* base = path ? g_path_get_basename(path) : g_strdup("page");
+  const std::string pdf = folder + base + ".preview.pdf";
+  g_free(base);
+  g_free(path);
+  PrintToPdf(pdf, [pdf](bool ok) {
+    if (!ok) return;
+    char* pdfUri = g_filename_to_uri(pdf.c_str(), nullptr, nullptr);
+    if (pdfUri) g_app_info_launch_default_for_uri(pdfUri, nullptr, nullptr);
+    g_free(pdfUri);
+  });
+}
+
+void WebKitBrowser::ShowProperties() {
+  if (propertiesDialog_) gtk_widget_destroy(propertiesDialog_);
+  const char* uri = webkit_web_view_get_uri(view_);
+  const char* title = webkit_web_view_get_title(view_);
+  std::string text = std::string("Title: ") + (title ? title : "") + "\nAddress: " + uri;
+  char* path = g_filename_from_uri(uri, nullptr, nullptr);
+  struct stat st;
+  if (path && stat(path, &st) == 0) {
+    text += "\nSize: " + std::to_string(st.st_size) + " bytes";
+    text += "\nModified: " + FormatTime(st.st_mtime);
+    text += "\nChanged: " + FormatTime(st.st_ctime);
+    text += "\nAccessed: " + FormatTime(st.st_atime);
+  }
+  g_free(path);
+  propertiesDialog_ =
+      gtk_message_dialog_new(Toplevel(), GTK_DIALOG_DESTROY_WITH_PARENT, GTK_MESSAGE_INFO,
+                             GTK_BUTTONS_CLOSE, "%s", text.c_str());
+  gtk_window_set_title(GTK_WINDOW(propertiesDialog_), "Properties");
+  g_signal_connect(propertiesDialog_, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
+  g_signal_connect(propertiesDialog_, "destroy", G_CALLBACK(gtk_widget_destroyed),
+                   &propertiesDialog_);
+  gtk_widget_show(propertiesDialog_);
+}
+
+void WebKitBrowser::SaveAs() {
+  const char* uri = webkit_web_view_get_uri(view_);
+  GtkFileChooserNative* chooser = gtk_file_chooser_native_new(
+      "Save As", Toplevel(), GTK_FILE_CHOOSER_ACTION_SAVE, "_Save", "_Cancel");
+  gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(chooser), TRUE);
+  char* path = g_filename_from_uri(uri, nullptr, nullptr);
+  if (path) {
+    char* name = g_path_get_basename(path);
+    gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(chooser), name);
+    g_free(name);
+  }
+  if (gtk_native_dialog_run(GTK_NATIVE_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
+    GFile* target = gtk_file_chooser_get_file(GTK_FILE_CHOOSER(chooser));
+    GFile* source = g_file_new_for_uri(uri);
+    g_file_copy(source, target, G_FILE_COPY_OVERWRITE, nullptr, nullptr, nullptr, nullptr);
+    g_object_unref(source);
+    g_object_unref(target);
+  }
+  g_free(path);
+  g_object_unref(chooser);
+}
+
+void WebKitBrowser::EnsureFindDialog() {
+  if (findDialog_) return;
+  findDialog_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_title(GTK_WINDOW(findDialog_), "Find");
+  gtk_window_set_resizable(GTK_WINDOW(findDialog_), FALSE);
+  if (GtkWindow* top = Toplevel()) gtk_window_set_transient_for(GTK_WINDOW(findDialog_), top);
+  gtk_window_set_destroy_with_parent(GTK_WINDOW(findDialog_), TRUE);
+  GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+  gtk_container_set_border_width(GTK_CONTAINER(box), 6);
+  findEntry_ = gtk_search_entry_new();
+  GtkWidget* prev = gtk_button_new_with_mnemonic("_Previous");
+  GtkWidget* next = gtk_button_new_with_mnemonic("_Next");
+  findLabel_ = gtk_label_new("");
+  gtk_box_pack_start(GTK_BOX(box), findEntry_, TRUE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(box), prev, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(box), next, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(box), findLabel_, FALSE, FALSE, 0);
+  gtk_container_add(GTK_CONTAINER(findDialog_), box);
+
+  WebKitFindController* finder = webkit_web_view_get_find_controller(view_);
+  g_signal_connect(findEntry_, "search-changed", G_CALLBACK(+[](GtkSearchEntry* e, gpointer f) {
+                     const char* text = gtk_entry_get_text(GTK_ENTRY(e));
+                     auto* fc = static_cast<WebKitFindController*>(f);
+                     if (!*text) {
+                       webkit_find_controller_search_finish(fc);
+                       return;
+                     }
+                     // Wrapping around lets the same term be found again and again.
+                     webkit_find_controller_search(
+                         fc, text,
+                         WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND,
+                         G_MAXUINT);
+                   }),
+                   finder);
+  g_signal_connect_swapped(findEntry_, "activate", G_CALLBACK(webkit_find_controller_search_next),
+                           finder);
+  g_signal_connect_swapped(next, "clicked", G_CALLBACK(webkit_find_controller_search_next), finder);
+  g_signal_connect_swapped(prev, "clicked", G_CALLBACK(webkit_find_controller_search_previous),
+                           finder);
+  g_signal_connect(finder, "found-text",
+                   G_CALLBACK(+[](WebKitFindController*, guint n, gpointer l) {
+                     std::string text = std::to_string(n) + (n == 1 ? " match" : " matches");
+                     gtk_label_set_text(GTK_LABEL(l), text.c_str());
+                   }),
+                   findLabel_);
+  g_signal_connect(finder, "failed-to-find-text",
+                   G_CALLBACK(+[](WebKitFindController*, gpointer l) {
+                     gtk_label_set_text(GTK_LABEL(l), "Not found");
+                   }),
+                   findLabel_);
+  g_signal_connect(findDialog_, "delete-event", G_CALLBACK(gtk_widget_hide_on_delete), nullptr);
+  g_signal_connect(findDialog_, "hide", G_CALLBACK(+[](GtkWidget*, gpointer f) {
+                     webkit_find_controller_search_finish(static_cast<WebKitFindController*>(f));
+                   }),
+                   finder);
+  g_signal_connect(findDialog_, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+                     auto* b = static_cast<WebKitBrowser*>(self);
+                     g_signal_handlers_disconnect_by_data(
+                         webkit_web_view_get_find_controller(b->view_), b->findLabel_);
+                     b->findDialog_ = nullptr;
+                     b->findEntry_ = nullptr;
+                     b->findLabel_ = nullptr;
+                   }),
+                   this);
+  gtk_widget_show_all(box);
+}
+
+void WebKitBrowser::OpenFindDialog() {
+  EnsureFindDialog();
+  gtk_window_present(GTK_WINDOW(findDialog_));
+  gtk_widget_grab_focus(findEntry_);
+}
+
+bool WebKitBrowser::FindDialogVisible() const {
+  return findDialog_ && gtk_widget_get_visible(findDialog_);
+}
+
+}  // namespace gridwell

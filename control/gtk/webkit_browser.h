@@ -1,0 +1,72 @@
+// The embedded browser: a WebKitWebView behind the control's Browser interface. Turns WebKit's
+// load signals into the control's navigation notifications and runs the document commands
+// (page setup, print, print preview, properties, save as, find).
+#pragma once
+
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <functional>
+#include <string>
+
+#include "control/gridwell.h"
+
+namespace gridwell {
+
+class WebKitBrowser : public Browser {
+ public:
+  // `view` is owned by the widget; `tempFolder` gives the control's folder for print previews.
+  WebKitBrowser(WebKitWebView* view, std::function<std::string()> tempFolder);
+  ~WebKitBrowser() override;
+
+  void SetControl(Gridwell* control) { control_ = control; }
+  void SetOrigin(int x, int y) {
+    originX_ = x;
+    originY_ = y;
+  }
+
+  void SetVisible(bool visible) override;
+  bool Visible() const override;
+  void Move(int left, int top, int width, int height) override;
+  bool Navigate(const std::string& path) override;
+  void NavigateBlank() override;
+  void Refresh() override;
+  void SetFocus() override;
+  void ExecWB(int32_t command, int32_t option) override;
+  void OpenFindDialog() override;
+
+  // Prints the current page into a PDF file without a dialog; `done(ok)` runs when finished.
+  void PrintToPdf(const std::string& pdfPath, std::function<void(bool)> done);
+  bool FindDialogVisible() const;
+  WebKitWebView* View() const { return view_; }
+
+ private:
+  static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
+  static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri,
+                               GError* error, gpointer self);
+  static GtkWidget* OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer self);
+  GtkWindow* Toplevel() const;
+  void PageSetup();
+  void Print(bool prompt);
+  void PrintPreview();
+  void ShowProperties();
+  void SaveAs();
+  void EnsureFindDialog();
+
+  WebKitWebView* view_;
+  std::function<std::string()> tempFolder_;
+  Gridwell* control_ = nullptr;
+  int originX_ = 0, originY_ = 0;
+  GtkAllocation rect_{0, 0, 0, 0};
+  std::string expectedUri_;
+  bool ownStartPending_ = false;  // the start of our own load was already reported
+  bool swallowFinish_ = false;    // a failed load's closing FINISHED is not a completion
+  GtkPageSetup* pageSetup_ = nullptr;
+  GtkPrintSettings* printSettings_ = nullptr;
+  GtkWidget* findDialog_ = nullptr;
+  GtkWidget* findEntry_ = nullptr;
+  GtkWidget* findLabel_ = nullptr;
+  GtkWidget* propertiesDialog_ = nullptr;
+};
+
+}  // namespace gridwell
