@@ -1,0 +1,128 @@
+// Both page writers over every workbook of the shared corpus: no crash, and a page for every
+// sheet of every workbook the reader opens. Large sheets are cut to a bounded number of cell
+// positions so that the run stays short under the sanitizers.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "converter/cls_concat.h"
+#include "converter/cls_html.h"
+#include "converter/page_writer.h"
+#include "reader/reader.h"
+
+namespace gridwell {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int64_t kMaxPositions = 20000;
+
+struct Entry {
+  std::string path, format, encrypted, password;
+};
+
+std::vector<Entry> Manifest() {
+  std::ifstream in(std::string(GRIDWELL_CORPUS_DIR) + "/MANIFEST.tsv");
+  std::vector<Entry> out;
+  std::string line;
+  std::getline(in, line);  // header
+  while (std::getline(in, line)) {
+    std::vector<std::string> f;
+    std::stringstream ss(line);
+    std::string field;
+    while (std::getline(ss, field, '\t')) f.push_back(field);
+    if (f.size() >= 5) out.push_back({f[0], f[2], f[3], f[4]});
+  }
+  return out;
+}
+
+TEST(Corpus, EveryReadableSheetGivesBothPages) {
+  const std::vector<Entry> entries = Manifest();
+  if (entries.empty()) GTEST_SKIP() << "no corpus at " << GRIDWELL_CORPUS_DIR;
+  int books = 0, sheets = 0;
+  for (const Entry& e : entries) {
+    const std::string path = std::string(GRIDWELL_CORPUS_DIR) + "/" + e.path;
+    WorkbookLoader loader;
+    const int protection = loader.IsPasswordProtected(path);
+    if (protection == -1) continue;
+    const bool known = !e.password.empty() && e.password != "(unknown)";
+    if (protection != 0 && known) {
+      loader.OpenWithPassword(path, e.password);
+    } else {
+      loader.Open(path);
+    }
+    const ReaderWorkbook book = loader.Workbook();
+    if (!book) continue;
+    ++books;
+    const int32_t count = book.Worksheets().Count();
+    for (int32_t n = 1; n <= count; ++n) {
+      const ReaderWorksheet sheet = book.Worksheets().Item(n);
+      ASSERT_TRUE(sheet) << e.path << " sheet " << n;
+      clsHTML s;
+      s.ShowComments = kTrue;
+      s.ShowFormulas = kTrue;
+      s.ColLetters = kTrue;
+      s.RowNumbers = kTrue;
+      const conv::PageRange used = conv::ResolveRange({}, sheet);
+      const int64_t cols = std::max(used.endCol, 1);
+      s.EndCol = static_cast<int16_t>(cols);
+      s.EndRow = static_cast<int32_t>(
+          std::max<int64_t>(1, std::min<int64_t>(used.endRow, kMaxPositions / cols)));
+      for (bool styled : {false, true}) {
+        clsConcat page;
+        ASSERT_TRUE(conv::AppendPage(page, s, sheet, {}, styled)) << e.path;
+        const std::string text = page.GetString();
+        ASSERT_TRUE(text.ends_with("</HTML>\r\n")) << e.path << " sheet " << n;
+        ++sheets;
+      }
+    }
+  }
+  EXPECT_GT(books, 300) << "the reader opened too few corpus workbooks";
+  RecordProperty("pages", sheets);
+}
+
+// The file path of the converter: each workbook's first sheet written to disk, with the
+// diagnostic matching what the reader says about the file.
+TEST(Corpus, FileConversionsStopOnlyForUnreadableBooks) {
+  const std::vector<Entry> entries = Manifest();
+  if (entries.empty()) GTEST_SKIP() << "no corpus at " << GRIDWELL_CORPUS_DIR;
+  char tmpl[] = "/tmp/gridwell-corpus-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string out = std::string(tmpl) + "/page.htm";
+  for (const Entry& e : entries) {
+    if (e.format != "xls" && e.format != "xlsx" && e.format != "xlsm") continue;
+    const std::string path = std::string(GRIDWELL_CORPUS_DIR) + "/" + e.path;
+    const bool known = !e.password.empty() && e.password != "(unknown)";
+    clsHTML h;
+    h.ExcelFile = path;
+    h.Password = known ? e.password : "";
+    h.Worksheetnum = 1;
+    h.EndRow = 200;  // a bounded rectangle is enough here
+    h.EndCol = 50;
+    h.CreateHtmlFile(out, "", "", "", "", "", "");
+    const ConvertStop stop = h.LastStop();
+    std::string ext = fs::path(path).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext != ".xls" && ext != ".xlsx") {
+      EXPECT_EQ(stop, ConvertStop::WrongExtension) << e.path;
+    } else if (stop == ConvertStop::None) {
+      EXPECT_GE(h.SheetTotal(), 1) << e.path;
+    } else {
+      EXPECT_TRUE(stop == ConvertStop::Unreadable || stop == ConvertStop::WrongPassword ||
+                  stop == ConvertStop::NoSuchSheet)
+          << e.path << ": " << h.LastStopDetail();
+      if (e.encrypted == "yes" && known) {
+        EXPECT_NE(stop, ConvertStop::WrongPassword) << e.path << ": " << h.LastStopDetail();
+      }
+    }
+    fs::remove(out);
+  }
+  fs::remove_all(tmpl);
+}
+
+}  // namespace
+}  // namespace gridwell
