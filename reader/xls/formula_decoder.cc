@@ -352,8 +352,8 @@ class Decoder {
     uint32_t cols = cols1 + 1u;
     uint32_t rows = rows1 + 1u;
     if (names_.biff5 && cols1 == 0) cols = 256;
-    // Each value takes at least 9 bytes; refuse counts the data cannot hold.
-    if (uint64_t{cols} * rows * 9 > c.Remaining()) return false;
+    // Each value takes at least 4 bytes; refuse counts the data cannot hold.
+    if (uint64_t{cols} * rows * 4 > c.Remaining()) return false;
     out = "{";
     for (uint32_t r = 0; r < rows; ++r) {
       if (r) out += ';';

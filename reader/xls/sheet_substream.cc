@@ -1,5 +1,6 @@
 // A worksheet substream: cells, formulas, column widths, row heights, protection and
 // comments.
+#include <cmath>
 #include <cstring>
 #include <unordered_map>
 
@@ -32,6 +33,14 @@ double RkValue(uint32_t rk) {
     std::memcpy(&d, &bits, sizeof d);
   }
   return (rk & 1) ? d / 100 : d;
+}
+
+// DEFCOLWIDTH counts characters without the cell margin: the width is that many digits
+// plus 5 pixels of margin, rounded up to a multiple of 8 pixels, at 7 pixels per digit of
+// the default font (8 gives the familiar 8.43).
+double WidthFromBase(uint16_t base) {
+  double px = std::ceil((base * 7.0 + 5) / 8) * 8;
+  return std::round((px - 5) / 7 * 100) / 100;
 }
 
 uint64_t Key(uint32_t row, uint32_t col) {
@@ -183,14 +192,13 @@ class SheetReader {
       }
       case rec::kColInfo: {
         if (b.size() < 10) break;
-        uint16_t first = Le16(b, 0), last = Le16(b, 2), width = Le16(b, 4), flags = Le16(b, 8);
-        // Hidden columns show no width.
-        double chars = (flags & 1) ? 0.0 : width / 256.0;
-        s_.SetColumnWidth(first + 1, std::min<int32_t>(last, 16383) + 1, chars);
+        // Hidden columns keep the width the file stores for them, as in .xlsx.
+        uint16_t first = Le16(b, 0), last = Le16(b, 2), width = Le16(b, 4);
+        s_.SetColumnWidth(first + 1, std::min<int32_t>(last, 16383) + 1, width / 256.0);
         break;
       }
       case rec::kDefColWidth:
-        if (b.size() >= 2 && !haveStandardWidth_) s_.defaultColumnWidth = Le16(b, 0) + 0.43;
+        if (b.size() >= 2 && !haveStandardWidth_) s_.defaultColumnWidth = WidthFromBase(Le16(b, 0));
         break;
       case rec::kStandardWidth:
         if (b.size() >= 2) {
@@ -200,15 +208,13 @@ class SheetReader {
         break;
       case rec::kRow: {
         if (b.size() < 16) break;
-        uint16_t height = Le16(b, 6) & 0x7FFF;
-        uint32_t flags = Le32(b, 12);
-        s_.SetRowHeight(Le16(b, 0) + 1, (flags & 0x20) ? 0.0 : height);
+        // Hidden rows keep their stored height, as in .xlsx.
+        s_.SetRowHeight(Le16(b, 0) + 1, Le16(b, 6) & 0x7FFF);
         break;
       }
       case rec::kDefaultRowHeight:
         if (b.size() >= 4) {
-          uint16_t flags = Le16(b, 0);
-          s_.defaultRowHeight = (flags & 2) ? 0.0 : Le16(b, 2);
+          s_.defaultRowHeight = Le16(b, 2) & 0x7FFF;
         } else if (b.size() >= 2) {
           s_.defaultRowHeight = Le16(b, 0) & 0x7FFF;
         }

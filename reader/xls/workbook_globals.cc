@@ -30,7 +30,8 @@ std::string FileOfPath(const std::string& path) {
   return path.substr(cut);
 }
 
-void ReadFont(const Record& r, Globals& g, model::Font& f) {
+// The font's colour index is returned rather than resolved: PALETTE may come later.
+uint16_t ReadFont(const Record& r, Globals& g, model::Font& f) {
   Cursor c(r);
   uint16_t height = 0, grbit = 0, icv = 0, weight = 0, sss = 0;
   uint8_t uls = 0;
@@ -47,7 +48,6 @@ void ReadFont(const Record& r, Globals& g, model::Font& f) {
   f.bold = weight >= 700;
   f.escapement = sss <= 2 ? static_cast<uint8_t>(sss) : 0;
   f.underline = (uls == 1 || uls == 2 || uls == 0x21 || uls == 0x22) ? uls : 0;
-  f.color = PaletteColor(g, icv);
   std::string name;
   if (g.biff5) {
     c.ByteString(false, g.codePage, name);
@@ -55,6 +55,7 @@ void ReadFont(const Record& r, Globals& g, model::Font& f) {
     c.UnicodeString(false, name);
   }
   if (!name.empty()) f.name = std::move(name);
+  return icv;
 }
 
 RawXf ReadXf(std::span<const uint8_t> b, bool biff5) {
@@ -205,6 +206,7 @@ bool ReadGlobals(std::span<const uint8_t> stream, Globals& g, model::Workbook& b
   if (!g.biff5) g.codePage.Set(1200);
 
   std::vector<model::Font> fonts;
+  std::vector<uint16_t> fontColors;
   int supBookForNames = -1;
   while (rr.Next(r)) {
     std::span<const uint8_t> b = r.body();
@@ -230,7 +232,7 @@ bool ReadGlobals(std::span<const uint8_t> stream, Globals& g, model::Workbook& b
       }
       case rec::kFont: {
         model::Font f;
-        ReadFont(r, g, f);
+        fontColors.push_back(ReadFont(r, g, f));
         fonts.push_back(std::move(f));
         break;
       }
@@ -357,6 +359,7 @@ bool ReadGlobals(std::span<const uint8_t> stream, Globals& g, model::Workbook& b
   }
 done:
   // FONT records become the model's fonts in order (the first replaces the default).
+  for (size_t i = 0; i < fonts.size(); ++i) fonts[i].color = PaletteColor(g, fontColors[i]);
   if (!fonts.empty()) {
     book.Fonts() = std::move(fonts);
   }
