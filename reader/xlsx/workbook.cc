@@ -18,7 +18,8 @@ bool ParseWorkbookPart(const std::string& text, WorkbookInfo& out, std::string& 
   if (pugi::xml_node pr = Child(root, "workbookPr")) out.date1904 = XmlBool(Attr(pr, "date1904"));
   if (pugi::xml_node prot = Child(root, "workbookProtection")) {
     // An empty element (as some writers emit by default) locks nothing.
-    out.isProtected = XmlBool(Attr(prot, "lockStructure")) || XmlBool(Attr(prot, "lockWindows"));
+    out.isProtected = XmlBool(Attr(prot, "lockStructure")) || XmlBool(Attr(prot, "lockWindows")) ||
+                      XmlBool(Attr(prot, "lockRevision"));
   }
   if (pugi::xml_node sheets = Child(root, "sheets")) {
     for (pugi::xml_node s = sheets.first_child(); s; s = s.next_sibling()) {

@@ -1,0 +1,120 @@
+// Every unencrypted .xlsx/.xlsm of the shared corpus of real workbooks: it opens (or is
+// refused cleanly when it is not a workbook), every cell's value, text and format can be
+// read, and the facts the manifest documents (sheets, hidden sheets, date system,
+// protection, last row) come out as documented.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "reader/reader.h"
+#include "reader/xlsx/xlsx_reader.h"
+
+namespace gridwell {
+namespace {
+
+struct Entry {
+  std::string path, notes;
+};
+
+std::vector<Entry> ManifestEntries() {
+  std::ifstream in(std::string(GRIDWELL_CORPUS_DIR) + "/MANIFEST.tsv");
+  std::vector<Entry> out;
+  std::string line;
+  std::getline(in, line);  // header
+  while (std::getline(in, line)) {
+    std::vector<std::string> f;
+    std::stringstream ss(line);
+    std::string field;
+    while (std::getline(ss, field, '\t')) f.push_back(field);
+    if (f.size() < 6) continue;
+    // Encrypted packages are compound files for the decryption path, not zip packages.
+    if ((f[2] == "xlsx" || f[2] == "xlsm") && f[3] == "no") out.push_back({f[0], f[5]});
+  }
+  return out;
+}
+
+int NoteNumber(const std::string& notes, const std::string& pattern) {
+  std::smatch m;
+  if (std::regex_search(notes, m, std::regex(pattern))) return std::stoi(m[1]);
+  return -1;
+}
+
+// Files the corpus documents as not being workbooks at all.
+const std::set<std::string> kNotWorkbooks = {
+    "openpyxl/null_file.xlsx", "openpyxl/null_archive.xlsx", "exceldatareader/EmptyZipFile.xlsx",
+    "poi/openxml4j/invalid.xlsx"};
+const std::set<std::string> kWorkbookProtected = {
+    "poi/spreadsheet/workbookProtection_workbook_structure_protected.xlsx",
+    "poi/spreadsheet/workbookProtection_workbook_revision_protected.xlsx",
+    "poi/spreadsheet/workbookProtection-workbook_password-2013.xlsx",
+    "poi/spreadsheet/workbookProtection-workbook_password_user_range-2010.xlsx"};
+const std::set<std::string> kSheetProtected = {
+    "xlsxwriter/protect02.xlsx",
+    "xlsxwriter/protect03.xlsx",
+    "xlsxwriter/protect05.xlsx",
+    "xlsxwriter/protect08.xlsx",
+    "poi/spreadsheet/sheetProtection_allLocked.xlsx",
+    "poi/spreadsheet/workbookProtection_worksheet_protected.xlsx",
+    "poi/spreadsheet/workbookProtection-sheet_password-2013.xlsx"};
+
+TEST(XlsxCorpus, EveryPackageReadsAsDocumented) {
+  std::vector<Entry> entries = ManifestEntries();
+  ASSERT_GT(entries.size(), 150u) << "corpus manifest not found under " << GRIDWELL_CORPUS_DIR;
+  int opened = 0;
+  for (const Entry& e : entries) {
+    SCOPED_TRACE(e.path);
+    ReadResult r = xlsx::ReadFile(std::string(GRIDWELL_CORPUS_DIR) + "/" + e.path);
+    if (kNotWorkbooks.count(e.path)) {
+      EXPECT_EQ(r.status, ReadStatus::Unreadable);
+      continue;
+    }
+    ASSERT_EQ(r.status, ReadStatus::Ok) << r.error;
+    ++opened;
+    ReaderWorkbook wb(r.workbook);
+    ReaderWorksheets sheets = wb.Worksheets();
+    int sheetCount = NoteNumber(e.notes, R"((?:^|; )(\d+) sheets?(?:;|$))");
+    if (sheetCount >= 0) {
+      EXPECT_EQ(sheets.Count(), sheetCount);
+    }
+    int hiddenExpected = std::max(0, NoteNumber(e.notes, R"((\d+) hidden sheet)"));
+    EXPECT_EQ(wb.Uses1904Dates(), e.notes.find("1904 date system") != std::string::npos);
+    EXPECT_EQ(wb.IsProtected(), kWorkbookProtected.count(e.path) != 0);
+
+    int hidden = 0, maxRow = 0;
+    bool anySheetProtected = false;
+    std::string text;
+    for (int i = 1; i <= sheets.Count(); ++i) {
+      ReaderWorksheet ws = sheets.Item(i);
+      hidden += ws.IsHidden();
+      anySheetProtected |= ws.IsProtected();
+      ReaderCells cells = ws.Cells();
+      for (int k = 1; k <= cells.Count(); ++k) {
+        ReaderCell c = cells.Item(k);
+        CellValue v = c.Value();
+        if (!v.IsEmpty()) maxRow = std::max(maxRow, c.Row());
+        text.clear();
+        c.AppendText(text);
+        (void)c.Formula();
+        (void)(c.FontName().size() + c.NumberFormat().size() + c.FillColor() + c.BorderColor(3));
+        EXPECT_EQ(cells.Cell(c.Row(), c.Column()).Row(), c.Row());
+      }
+    }
+    EXPECT_EQ(hidden, hiddenExpected);
+    if (kSheetProtected.count(e.path)) {
+      EXPECT_TRUE(anySheetProtected);
+    }
+    if (e.notes.find("sheetProtection element without sheet=1") != std::string::npos) {
+      EXPECT_FALSE(anySheetProtected);
+    }
+    (void)maxRow;
+  }
+  EXPECT_GT(opened, 150);
+}
+
+}  // namespace
+}  // namespace gridwell

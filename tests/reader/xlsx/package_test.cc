@@ -1,0 +1,325 @@
+// Hand-written packages for what writer libraries do not produce: shared formulas, error
+// and ISO date cells, Strict namespaces, theme colours, and damaged or hostile input.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "package_builder.h"
+#include "reader/reader.h"
+#include "reader/xlsx/xlsx_reader.h"
+
+namespace gridwell {
+namespace {
+
+using xlsx::testing::MinimalParts;
+using xlsx::testing::Parts;
+using xlsx::testing::RemovePart;
+using xlsx::testing::SetPart;
+using xlsx::testing::Sheet;
+using xlsx::testing::Zip;
+
+bool NearColor(uint32_t a, uint32_t b) {  // one step per channel of rounding
+  for (int shift = 0; shift < 24; shift += 8) {
+    int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+    if (d < -1 || d > 1) return false;
+  }
+  return true;
+}
+
+ReadResult Read(const Parts& parts, const ReadLimits& limits = {}) {
+  std::vector<uint8_t> bytes = Zip(parts);
+  return xlsx::ReadMemory(bytes, limits);
+}
+
+ReaderWorksheet FirstSheet(const ReadResult& r) {
+  EXPECT_EQ(r.status, ReadStatus::Ok) << r.error;
+  return ReaderWorkbook(r.workbook).Worksheets().Item(1);
+}
+
+TEST(XlsxPackage, SharedFormulasShiftPerDependentCell) {
+  ReadResult r = Read(MinimalParts(
+      Sheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><f t=\"shared\" ref=\"B1:C3\" "
+            "si=\"0\">A1*$A$1+SUM($A1:A$2)</f><v>2</v></c><c r=\"C1\"><f t=\"shared\" si=\"0\"/>"
+            "<v>3</v></c></row>"
+            "<row r=\"3\"><c r=\"B3\"><f t=\"shared\" si=\"0\"/><v>4</v></c>"
+            "<c r=\"C3\"><f t=\"shared\" si=\"7\"/><v>5</v></c></row>")));
+  ReaderWorksheet ws = FirstSheet(r);  // keeps the workbook alive
+  ReaderCells cells = ws.Cells();
+  EXPECT_EQ(cells.Cell(1, 2).Formula(), "=A1*$A$1+SUM($A1:A$2)");
+  EXPECT_EQ(cells.Cell(1, 3).Formula(), "=B1*$A$1+SUM($A1:B$2)");
+  EXPECT_EQ(cells.Cell(3, 2).Formula(), "=A3*$A$1+SUM($A3:A$2)");
+  EXPECT_EQ(cells.Cell(3, 2).Value().number, 4);
+  // A dependent whose group has no master keeps its value and gets no formula.
+  EXPECT_EQ(cells.Cell(3, 3).Formula(), "");
+  EXPECT_EQ(cells.Cell(3, 3).Value().number, 5);
+}
+
+TEST(XlsxPackage, CellTypes) {
+  Parts parts = MinimalParts(
+      Sheet("<row r=\"1\">"
+            "<c r=\"A1\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c>"
+            "<c r=\"B1\" t=\"e\"><v>#N/A</v></c>"
+            "<c r=\"C1\" t=\"inlineStr\"><is><r><t>in</t></r><r><t xml:space=\"preserve\">line "
+            "</t></r><rPh><t>xx</t></rPh></is></c>"
+            "<c r=\"D1\" t=\"s\"><v>0</v></c>"
+            "<c r=\"E1\" t=\"s\"><v>1</v></c>"
+            "<c r=\"F1\" t=\"s\"><v>99</v></c>"
+            "<c r=\"G1\" t=\"b\"><v>1</v></c>"
+            "<c r=\"H1\" t=\"d\"><v>2024-02-29T12:00:00Z</v></c>"
+            "<c r=\"I1\" t=\"str\"><f>\"a\"&amp;\"b\"</f><v>ab</v></c>"
+            "<c r=\"J1\"><v> 1.5e3 </v></c>"
+            "<c r=\"K1\"><v>not a number</v></c>"
+            "</row>"));
+  SetPart(parts, "xl/sharedStrings.xml",
+          "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"2\" "
+          "uniqueCount=\"999999999\"><si><t>a_x000D_b</t></si><si><r><t>東京</t></r><rPh sb=\"0\" "
+          "eb=\"2\"><t>とうきょう</t></rPh><r><t>_x005F_x0041_ &amp; "
+          "_xD83D__xDE00_</t></r></si></sst>");
+  ReaderWorksheet ws = FirstSheet(Read(parts));
+  ReaderCells cells = ws.Cells();
+  EXPECT_EQ(cells.Cell(1, 1).Value().kind, ValueKind::Error);
+  EXPECT_EQ(cells.Cell(1, 1).Value().error, ErrorCode::Div0);
+  EXPECT_EQ(cells.Cell(1, 1).Formula(), "=1/0");
+  EXPECT_EQ(cells.Cell(1, 2).Value().error, ErrorCode::NA);
+  EXPECT_EQ(cells.Cell(1, 3).Value().text, "inline ");
+  EXPECT_EQ(cells.Cell(1, 4).Value().text, "a\rb");
+  EXPECT_EQ(cells.Cell(1, 5).Value().text, "東京_x0041_ & 😀");
+  EXPECT_FALSE(cells.Cell(1, 6));  // shared string index past the table
+  EXPECT_TRUE(cells.Cell(1, 7).Value().boolean);
+  EXPECT_EQ(cells.Cell(1, 8).Value().kind, ValueKind::Date);
+  EXPECT_DOUBLE_EQ(cells.Cell(1, 8).Value().number, 45351.5);
+  EXPECT_EQ(cells.Cell(1, 9).Value().text, "ab");
+  EXPECT_EQ(cells.Cell(1, 9).Formula(), "=\"a\"&\"b\"");
+  EXPECT_EQ(cells.Cell(1, 10).Value().number, 1500);
+  EXPECT_FALSE(cells.Cell(1, 11));
+}
+
+TEST(XlsxPackage, PositionsWithoutReferencesAndPastTheGrid) {
+  ReadResult r = Read(MinimalParts(
+      Sheet("<row><c><v>1</v></c><c><v>2</v></c><c r=\"E1\"><v>5</v></c><c><v>6</v></c></row>"
+            "<row><c><v>7</v></c></row>"
+            "<row r=\"1048577\"><c r=\"A1048577\"><v>8</v></c></row>"
+            "<row r=\"9\"><c r=\"XFE9\"><v>9</v></c><c r=\"XFD9\"><v>10</v></c>"
+            "<c r=\"B9\"><v>11</v></c><c r=\"B9\"><v>12</v></c></row>",
+            "<dimension ref=\"A1:B2\"/>")));
+  ReaderWorksheet ws = FirstSheet(r);  // keeps the workbook alive
+  ReaderCells cells = ws.Cells();
+  EXPECT_EQ(cells.Cell(1, 1).Value().number, 1);
+  EXPECT_EQ(cells.Cell(1, 2).Value().number, 2);
+  EXPECT_EQ(cells.Cell(1, 5).Value().number, 5);
+  EXPECT_EQ(cells.Cell(1, 6).Value().number, 6);
+  EXPECT_EQ(cells.Cell(2, 1).Value().number, 7);
+  EXPECT_EQ(cells.Cell(9, 16384).Value().number, 10);
+  EXPECT_EQ(cells.Cell(9, 2).Value().number, 12);  // a duplicate replaces the earlier cell
+  EXPECT_EQ(cells.Count(), 7);
+}
+
+TEST(XlsxPackage, StylesThemeColoursAndDefaults) {
+  Parts parts = MinimalParts(
+      Sheet("<row r=\"1\" ht=\"12.75\" customHeight=\"1\"><c r=\"A1\" s=\"1\"><v>1</v></c>"
+            "<c r=\"B1\" s=\"2\"><v>1</v></c><c r=\"C1\" s=\"4000000000\"><v>1</v></c>"
+            "<c r=\"D1\" s=\"3\"/></row>",
+            "<sheetFormatPr baseColWidth=\"10\" defaultRowHeight=\"16\"/>",
+            "<sheetProtection sheet=\"1\"/>"));
+  SetPart(parts, "xl/styles.xml",
+          "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+          "<numFmts count=\"1\"><numFmt numFmtId=\"200\" formatCode=\"0.000\"/></numFmts>"
+          "<fonts><font><sz val=\"11\"/><name val=\"Calibri\"/></font>"
+          "<font><b/><i val=\"0\"/><u val=\"doubleAccounting\"/><color theme=\"4\" "
+          "tint=\"0.39997558519241921\"/><sz val=\"9\"/><name val=\"Arial\"/></font></fonts>"
+          "<fills><fill><patternFill patternType=\"none\"/></fill><fill><patternFill "
+          "patternType=\"gray125\"/></fill><fill><patternFill patternType=\"solid\"><fgColor "
+          "theme=\"4\" tint=\"-0.249977111117893\"/></patternFill></fill><fill><patternFill "
+          "patternType=\"darkUp\"><fgColor indexed=\"10\"/></patternFill></fill></fills>"
+          "<borders><border/><border><left style=\"slantDashDot\"><color indexed=\"8\"/></left>"
+          "<bottom style=\"mediumDashDotDot\"><color auto=\"1\"/></bottom></border></borders>"
+          "<cellXfs><xf/><xf numFmtId=\"200\" fontId=\"1\" fillId=\"2\" borderId=\"1\"><alignment "
+          "horizontal=\"centerContinuous\" vertical=\"top\" indent=\"2\" wrapText=\"true\"/></xf>"
+          "<xf fillId=\"3\" fontId=\"99\"/><xf fillId=\"2\"/></cellXfs>"
+          "<colors><indexedColors><rgbColor rgb=\"FF000000\"/><rgbColor rgb=\"FF010203\"/>"
+          "<rgbColor rgb=\"FF000000\"/><rgbColor rgb=\"FF000000\"/><rgbColor rgb=\"FF000000\"/>"
+          "<rgbColor rgb=\"FF000000\"/><rgbColor rgb=\"FF000000\"/><rgbColor rgb=\"FF000000\"/>"
+          "<rgbColor rgb=\"FFAABBCC\"/></indexedColors></colors></styleSheet>");
+  ReaderWorksheet ws = FirstSheet(Read(parts));
+  ReaderCell a = ws.Cells().Cell(1, 1);
+  EXPECT_EQ(a.NumberFormatIndex(), 200);
+  EXPECT_EQ(a.NumberFormat(), "0.000");
+  EXPECT_TRUE(a.Bold());
+  EXPECT_FALSE(a.Italic());
+  EXPECT_EQ(a.Underline(), 34);
+  EXPECT_EQ(a.FontSize(), 9);
+  EXPECT_TRUE(NearColor(a.FontColor(), 0xDBA98Eu));  // accent 1 (4472C4) lighter 40%: 8EA9DB
+  EXPECT_EQ(a.FillPattern(), 1);
+  EXPECT_TRUE(NearColor(a.FillColor(), 0x97552Fu));  // accent 1 darker 25%: 2F5597
+  EXPECT_EQ(a.HorizontalAlignment(), 6);
+  EXPECT_EQ(a.VerticalAlignment(), 0);
+  EXPECT_EQ(a.IndentLevel(), 2);
+  EXPECT_TRUE(a.WrapText());
+  EXPECT_EQ(a.BorderLineStyle(0), 13);
+  EXPECT_EQ(a.BorderColor(0), 0xCCBBAAu);  // custom palette entry 8
+  EXPECT_EQ(a.BorderLineStyle(3), 12);
+  EXPECT_EQ(a.BorderColor(3), 0u);
+  ReaderCell b = ws.Cells().Cell(1, 2);
+  EXPECT_EQ(b.FillPattern(), 8);
+  EXPECT_EQ(b.FillColor(), 0x0000FFu);   // past the custom entries: default palette 10, red
+  EXPECT_EQ(b.FontName(), "Calibri");    // font index out of range: the default font
+  ReaderCell c = ws.Cells().Cell(1, 3);  // absurd style index: the default format
+  EXPECT_EQ(c.FillPattern(), 58);
+  EXPECT_TRUE(ws.Cells().Cell(1, 4));  // a formatted blank is kept
+  EXPECT_EQ(ws.Cells().Cell(1, 4).Value().kind, ValueKind::Empty);
+  EXPECT_DOUBLE_EQ(ws.Rows().Item(1).Height(), 255);
+  EXPECT_DOUBLE_EQ(ws.Rows().Item(2).Height(), 320);
+  EXPECT_DOUBLE_EQ(ws.Columns().Item(1).Width(), 10.71);
+  EXPECT_TRUE(ws.IsProtected());
+}
+
+TEST(XlsxPackage, StrictNamespacesPrefixes1904AndProtection) {
+  const std::string main = "http://purl.oclc.org/ooxml/spreadsheetml/main";
+  const std::string rel = "http://purl.oclc.org/ooxml/officeDocument/relationships";
+  Parts parts =
+      MinimalParts("<x:worksheet xmlns:x=\"" + main +
+                   "\"><x:sheetData><x:row r=\"2\"><x:c r=\"B2\" "
+                   "t=\"d\"><x:v>1904-01-03</x:v></x:c><x:c r=\"C2\"><x:v>7</x:v></x:c></x:row>"
+                   "</x:sheetData></x:worksheet>");
+  SetPart(parts, "xl/workbook.xml",
+          "<x:workbook xmlns:x=\"" + main + "\" xmlns:r=\"" + rel +
+              "\"><x:workbookPr date1904=\"true\"/><x:workbookProtection lockStructure=\"1\"/>"
+              "<x:sheets><x:sheet name=\"Strict\" sheetId=\"1\" r:id=\"rId1\" "
+              "state=\"veryHidden\"/></x:sheets></x:workbook>");
+  SetPart(parts, "xl/_rels/workbook.xml.rels",
+          "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+          "<Relationship Id=\"rId1\" Type=\"" +
+              rel + "/worksheet\" Target=\"/xl/worksheets/sheet1.xml\"/></Relationships>");
+  ReadResult r = Read(parts);
+  ReaderWorkbook wb(r.workbook);
+  ASSERT_TRUE(wb) << r.error;
+  EXPECT_TRUE(wb.Uses1904Dates());
+  EXPECT_TRUE(wb.IsProtected());
+  ReaderWorksheet ws = wb.Worksheets().Item(1);
+  EXPECT_EQ(ws.Name(), "Strict");
+  EXPECT_TRUE(ws.IsHidden());
+  // A 1904 serial of 2 is 3 January 1904; dates are handed out in the 1900 system.
+  EXPECT_DOUBLE_EQ(ws.Cells().Cell(2, 2).Value().number, 2 + 1462);
+  EXPECT_EQ(ws.Cells().Cell(2, 3).Value().number, 7);
+}
+
+TEST(XlsxPackage, FindsPartsWhenRelationshipsAreMissingOrOdd) {
+  const std::string sheet = Sheet("<row r=\"1\"><c r=\"A1\"><v>3</v></c></row>");
+  struct Case {
+    const char* name;
+    Parts parts;
+  };
+  Parts noRels = MinimalParts(sheet);
+  RemovePart(noRels, "xl/_rels/workbook.xml.rels");
+  RemovePart(noRels, "_rels/.rels");
+  Parts backslash = MinimalParts("");
+  RemovePart(backslash, "xl/worksheets/sheet1.xml");
+  SetPart(backslash, "xl\\worksheets\\sheet1.xml", sheet);
+  Parts relative = MinimalParts("");
+  RemovePart(relative, "xl/worksheets/sheet1.xml");
+  SetPart(relative, "sheets/one.xml", sheet);
+  SetPart(relative, "xl/_rels/workbook.xml.rels",
+          "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+          "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+          "relationships/worksheet\" Target=\"../sheets/./one.xml\"/></Relationships>");
+  Parts rootWorkbook = MinimalParts(sheet);
+  RemovePart(rootWorkbook, "_rels/.rels");
+  RemovePart(rootWorkbook, "[Content_Types].xml");
+  Case cases[] = {{"no relationships", noRels},
+                  {"backslash names", backslash},
+                  {"relative target", relative},
+                  {"no package rels", rootWorkbook}};
+  for (const Case& c : cases) {
+    ReadResult r = Read(c.parts);
+    ASSERT_EQ(r.status, ReadStatus::Ok) << c.name << ": " << r.error;
+    ReaderWorksheet ws = ReaderWorkbook(r.workbook).Worksheets().Item(1);
+    ReaderCell cell = ws.Cells().Cell(1, 1);
+    ASSERT_TRUE(cell) << c.name;
+    EXPECT_EQ(cell.Value().number, 3) << c.name;
+  }
+}
+
+TEST(XlsxPackage, CommentsWithRichRuns) {
+  Parts parts = MinimalParts(Sheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"));
+  SetPart(parts, "xl/worksheets/_rels/sheet1.xml.rels",
+          "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+          "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+          "relationships/comments\" Target=\"../comments1.xml\"/></Relationships>");
+  SetPart(parts, "xl/comments1.xml",
+          "<comments xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><authors>"
+          "<author>me</author></authors><commentList><comment ref=\"B3\" authorId=\"0\"><text><r>"
+          "<rPr><b/></rPr><t>me:</t></r><r><t xml:space=\"preserve\"> look here</t></r></text>"
+          "</comment><comment ref=\"ZZZZ1\"><text><t>bad ref</t></text></comment></commentList>"
+          "</comments>");
+  ReaderWorksheet ws = FirstSheet(Read(parts));
+  ReaderComments comments = ws.Comments();
+  EXPECT_EQ(comments.Item(3, 2).Text(), "me: look here");
+  EXPECT_EQ(comments.Item(1, 1).Text(), "");
+}
+
+TEST(XlsxPackage, HostileAndDamagedInput) {
+  const std::string bomb =
+      "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\"><!ENTITY lol2 "
+      "\"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">]>";
+  struct Case {
+    const char* name;
+    Parts parts;
+    ReadLimits limits;
+    bool readable;     // the package still opens
+    int cellsOfSheet;  // cells read from the first sheet when readable
+  };
+  std::string spaces(16 << 20, ' ');
+  Parts bigSheet = MinimalParts(Sheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>" + spaces));
+  Parts entitySheet = MinimalParts(bomb + Sheet("<row><c><v>&lol2;</v></c></row>"));
+  Parts entityWorkbook = MinimalParts(Sheet(""));
+  SetPart(entityWorkbook, "xl/workbook.xml", bomb + "<workbook/>");
+  Parts truncated = MinimalParts(
+      "<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c>"
+      "<c r=\"B1\"><v>2</v></c></row><row r=\"2\"><c r=\"A2\"><v>");
+  Parts badWorkbook = MinimalParts(Sheet(""));
+  SetPart(badWorkbook, "xl/workbook.xml", "<workbook><sheets><sheet name=");
+  Parts noWorkbook = MinimalParts(Sheet(""));
+  RemovePart(noWorkbook, "xl/workbook.xml");
+  Parts missingSheet = MinimalParts(Sheet(""));
+  RemovePart(missingSheet, "xl/worksheets/sheet1.xml");
+  Parts badStyles = MinimalParts(Sheet("<row r=\"1\"><c r=\"A1\" s=\"5\"><v>1</v></c></row>"));
+  SetPart(badStyles, "xl/styles.xml", "<styleSheet><cellXfs><xf fontId=\"-3\"");
+
+  ReadLimits small;
+  small.maxInflatedBytes = 4 << 20;
+  ReadLimits ratio;
+  ratio.maxCompressionRatio = 50;
+  ReadLimits loose;  // whitespace deflates at about 1000:1, the default bound
+  loose.maxCompressionRatio = 5000;
+  Case cases[] = {
+      {"inflated size limit", bigSheet, small, false, 0},
+      {"compression ratio limit", bigSheet, ratio, false, 0},
+      {"within the limits", bigSheet, loose, true, 1},
+      {"entity declarations in a sheet", entitySheet, {}, true, 0},
+      {"entity declarations in the workbook", entityWorkbook, {}, false, 0},
+      {"truncated sheet keeps what came before", truncated, {}, true, 2},
+      {"malformed workbook part", badWorkbook, {}, false, 0},
+      {"no workbook part", noWorkbook, {}, false, 0},
+      {"missing sheet part", missingSheet, {}, true, 0},
+      {"malformed styles", badStyles, {}, true, 1},
+  };
+  for (const Case& c : cases) {
+    ReadResult r = Read(c.parts, c.limits);
+    EXPECT_EQ(r.status == ReadStatus::Ok, c.readable) << c.name << ": " << r.error;
+    if (r.status != ReadStatus::Ok) {
+      EXPECT_FALSE(r.workbook) << c.name;
+      EXPECT_FALSE(r.error.empty()) << c.name;
+      continue;
+    }
+    ReaderWorksheet ws = ReaderWorkbook(r.workbook).Worksheets().Item(1);
+    ASSERT_TRUE(ws) << c.name;
+    EXPECT_EQ(ws.Cells().Count(), c.cellsOfSheet) << c.name;
+  }
+
+  const uint8_t junk[] = {'P', 'K', 3, 4, 0, 0, 0, 0};
+  EXPECT_EQ(xlsx::ReadMemory(junk).status, ReadStatus::Unreadable);
+  EXPECT_EQ(xlsx::ReadMemory({}).status, ReadStatus::Unreadable);
+}
+
+}  // namespace
+}  // namespace gridwell
