@@ -44,7 +44,8 @@ Choice ChooseSection(const Format& f, double v) {
       return {&second, negOnly};
     }
   }
-  return {&s[n - 1], false};
+  if (n >= 3) return {&s[2], false};
+  return {nullptr, false};  // no section applies: General
 }
 
 }  // namespace
@@ -62,12 +63,25 @@ int64_t FormatNumber(double value, const Format& format, std::string& out,
     return -1;
   }
   Choice c = ChooseSection(format, value);
+  if (!c.section) {
+    AppendGeneral(value, rs.decimalSeparator, out);
+    return -1;
+  }
   const Section& s = *c.section;
   bool negative = value < 0;
   double magnitude = negative ? -value : value;
   if (s.tokens.empty()) return s.color;  // an empty section hides the value
   if (s.kind == SectionKind::Date) {
-    if ((negative && !c.dropSign) || !RenderDate(magnitude, s, rs, date1904, out)) {
+    // A negative elapsed time is a duration and shows with its sign; a negative date has
+    // no calendar day.
+    if (negative && !c.dropSign && !s.elapsed) {
+      out.append(kNoDate);
+      return s.color;
+    }
+    size_t mark = out.size();
+    if (negative && !c.dropSign) out.push_back('-');
+    if (!RenderDate(magnitude, s, rs, date1904, out)) {
+      out.resize(mark);
       out.append(kNoDate);
     }
     return s.color;

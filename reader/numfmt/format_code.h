@@ -73,6 +73,9 @@ struct Section {
 
   // Dates and times.
   bool hasAmPm = false;
+  bool elapsed = false;  // [h], [m] or [s]: a duration
+  // With [h] an "h" shows the elapsed hours as well, and so on for [m] and [s].
+  bool elapsedHours = false, elapsedMinutes = false, elapsedSeconds = false;
   int subDigits = 0;  // the most digits of a second any token shows (0..3)
 
   bool Matches(double v) const;

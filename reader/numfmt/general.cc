@@ -1,5 +1,6 @@
 // The General format: a number as a spreadsheet shows it in a column wide enough for 11
-// characters. Plain form when it fits (rounded to what fits), scientific form otherwise.
+// characters (the sign not counted). Plain form when it fits (rounded to what fits),
+// scientific form otherwise.
 #include <cmath>
 
 #include "reader/numfmt/format_code.h"
@@ -93,15 +94,16 @@ void AppendGeneral(double value, std::string_view point, std::string& out) {
     }
     return;
   }
-  // Below 1: plain down to 0.0001 (rounded to the 9 decimals that fit), scientific from
-  // 0.00001 on.
-  if (d.exp <= -4) {
-    AppendScientific(RoundScientific(d), point, out);
-    return;
-  }
+  // Below 1 the plain form has 9 decimals; it stands unless the scientific form keeps
+  // more significant digits (0.000000001 stays plain, 0.000012345678 becomes 1.23457E-05).
   Decimal p = d;
   p.RoundToFraction(kWidth - 2);
-  AppendPlain(p, point, out);
+  Decimal s = RoundScientific(d);
+  if (p.n == 0 || p.n < s.n) {
+    AppendScientific(s, point, out);
+  } else {
+    AppendPlain(p, point, out);
+  }
 }
 
 void GeneralNumber(double value, std::string& out) {

@@ -16,9 +16,9 @@ struct RegionalSettings {
   std::string thousandsSeparator = ",";
   std::string dateSeparator = "/";
   std::string timeSeparator = ":";
-  std::array<std::string, 12> monthNames{"January", "February", "March",     "April",
-                                         "May",     "June",     "July",      "August",
-                                         "September", "October", "November", "December"};
+  std::array<std::string, 12> monthNames{"January",   "February", "March",    "April",
+                                         "May",       "June",     "July",     "August",
+                                         "September", "October",  "November", "December"};
   std::array<std::string, 12> monthAbbrevs{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   std::array<std::string, 7> dayNames{"Sunday",   "Monday", "Tuesday", "Wednesday",

@@ -391,7 +391,8 @@ class SectionParser {
       if (t[i].kind != TokKind::Month || t[i].n > 2) continue;
       const Token* prev = DateNeighbour(i, -1);
       const Token* next = DateNeighbour(i, 1);
-      if ((prev && (prev->kind == TokKind::Hour || prev->kind == TokKind::ElapsedHour)) ||
+      if ((prev && (prev->kind == TokKind::Hour || prev->kind == TokKind::ElapsedHour ||
+                    prev->kind == TokKind::Second || prev->kind == TokKind::ElapsedSecond)) ||
           (next && (next->kind == TokKind::Second || next->kind == TokKind::ElapsedSecond))) {
         t[i].kind = TokKind::Minute;
       }
@@ -420,6 +421,10 @@ class SectionParser {
         continue;
       }
       if (tok.kind == TokKind::AmPm || tok.kind == TokKind::AP) s_.hasAmPm = true;
+      s_.elapsedHours = s_.elapsedHours || tok.kind == TokKind::ElapsedHour;
+      s_.elapsedMinutes = s_.elapsedMinutes || tok.kind == TokKind::ElapsedMinute;
+      s_.elapsedSeconds = s_.elapsedSeconds || tok.kind == TokKind::ElapsedSecond;
+      s_.elapsed = s_.elapsedHours || s_.elapsedMinutes || s_.elapsedSeconds;
       if (tok.kind != TokKind::TimeSep) Demote(tok);
     }
   }
@@ -430,11 +435,12 @@ class SectionParser {
     for (Token& tok : t) {
       if (tok.kind == TokKind::TimeSep) Demote(tok);
     }
-    // Fraction: digits, a slash, then digits or a written denominator.
+    // Fraction: a slash with digit placeholders before it and digit placeholders or a
+    // written denominator after it; literals may stand in between ("0 0=/=0").
     size_t slash = t.size();
-    for (size_t i = 1; i + 1 < t.size(); ++i) {
-      if (t[i].kind == TokKind::Slash && t[i - 1].kind == TokKind::Digit &&
-          (t[i + 1].kind == TokKind::Digit || t[i + 1].kind == TokKind::FixedDen)) {
+    for (size_t i = 0; i < t.size(); ++i) {
+      if (t[i].kind == TokKind::Slash && HasDigitBefore(i) &&
+          ((i + 1 < t.size() && t[i + 1].kind == TokKind::FixedDen) || HasDigitAfter(i))) {
         slash = i;
         break;
       }
@@ -461,10 +467,26 @@ class SectionParser {
   void ResolveFraction(size_t slash) {
     auto& t = s_.tokens;
     s_.fraction = true;
-    size_t numStart = slash;
+    // The numerator is the last run of placeholders before the slash; placeholders before
+    // it show the whole number.
+    size_t numEnd = slash;
+    while (numEnd > 0 && t[numEnd - 1].kind != TokKind::Digit) --numEnd;
+    size_t numStart = numEnd;
     while (numStart > 0 && t[numStart - 1].kind == TokKind::Digit) --numStart;
+    size_t denEnd = slash + 1;
+    for (size_t i = slash + 1; i < t.size(); ++i) {
+      if (t[i].kind == TokKind::Digit || (t[i].kind == TokKind::FixedDen && i == slash + 1)) {
+        denEnd = i + 1;
+      }
+    }
+    size_t wholeEnd = numStart;  // one past the last whole-number placeholder
+    while (wholeEnd > 0 && t[wholeEnd - 1].kind != TokKind::Digit) --wholeEnd;
     for (size_t i = 0; i < t.size(); ++i) {
       Token& tok = t[i];
+      if (wholeEnd > 0 && i >= wholeEnd && i < numStart && tok.kind == TokKind::Literal) {
+        tok.zone = Zone::Frac;  // text between the whole number and the fraction
+        continue;
+      }
       if (tok.kind == TokKind::Digit) {
         if (i < numStart) {
           tok.zone = Zone::Int;
@@ -483,9 +505,8 @@ class SectionParser {
         tok.zone = Zone::Den;
       } else if (tok.kind == TokKind::Comma && i < numStart) {
         ResolveComma(i, Zone::Int);
-      } else if (i == slash) {
-        tok.zone = Zone::Den;  // keeps its kind: the fraction bar
-        continue;
+      } else if (i >= numEnd && i < denEnd) {
+        tok.zone = Zone::Num;  // the bar, and text inside the fraction: blanked with it
       }
     }
     // Only the fraction's own bar and denominator keep their meaning.

@@ -173,6 +173,10 @@ bool RenderDate(double v, const Section& s, const RegionalSettings& rs, bool dat
         }
         break;
       case TokKind::Hour: {
+        if (s.elapsedHours) {
+          AppendNumber(sp.totalSeconds / 3600, tok.n, out);
+          break;
+        }
         int h = hour;
         if (s.hasAmPm) {
           h %= 12;
@@ -182,10 +186,10 @@ bool RenderDate(double v, const Section& s, const RegionalSettings& rs, bool dat
         break;
       }
       case TokKind::Minute:
-        AppendNumber(minute, tok.n, out);
+        AppendNumber(s.elapsedMinutes ? sp.totalSeconds / 60 : minute, tok.n, out);
         break;
       case TokKind::Second:
-        AppendNumber(second, tok.n, out);
+        AppendNumber(s.elapsedSeconds ? sp.totalSeconds : second, tok.n, out);
         break;
       case TokKind::SubSecond: {
         int64_t digits = sp.sub;

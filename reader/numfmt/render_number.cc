@@ -39,7 +39,9 @@ void EmitInt(const Token& tok, int count, const IntDigits& digits, const Section
     out.push_back('0');
     AppendSeparatorAfter(p, s, rs, out);
   } else if (tok.ch == '?') {
+    // A padding space stands for the digit and for the separator after it.
     out.push_back(' ');
+    if (s.grouping && p > 0 && p % 3 == 0) out.push_back(' ');
   }
 }
 
@@ -219,30 +221,60 @@ void RenderFraction(double v, const Section& s, const RegionalSettings& rs, std:
     whole += std::floor(num / den);
     num = std::fmod(num, den);
   }
-  // With a whole-number part, a fraction of zero shows as blanks of the same width, and a
-  // whole part of zero still shows one digit then.
-  bool blank = s.nInt > 0 && num == 0;
+  // With a whole-number part, a fraction of zero shows as blanks of the same width unless
+  // the numerator asks for a zero digit; the whole part then shows at least one digit.
+  bool zeroNumerator = false;
+  for (const Token& tok : s.tokens) {
+    zeroNumerator = zeroNumerator || (tok.zone == Zone::Num && tok.ch == '0');
+  }
+  bool blank = s.nInt > 0 && num == 0 && !zeroNumerator;
+  // Hidden parts leave spaces where a '?' keeps their width, and nothing otherwise.
+  bool questionWhole = false, questionNum = false, questionAny = false, zeroWhole = false;
+  for (const Token& tok : s.tokens) {
+    if (tok.kind != TokKind::Digit) continue;
+    questionWhole = questionWhole || (tok.zone == Zone::Int && tok.ch == '?');
+    questionNum = questionNum || (tok.zone == Zone::Num && tok.ch == '?');
+    questionAny = questionAny || tok.ch == '?';
+    zeroWhole = zeroWhole || (tok.zone == Zone::Int && tok.ch == '0');
+  }
+  // A whole part of zero that shows no digit takes the text after it along.
+  // A zero value written with a zero numerator still shows a '?' whole part as 0.
+  bool zeroShown = num == 0 && questionWhole;
+  bool wholeHidden = s.nInt > 0 && whole == 0 && !blank && !zeroWhole && !zeroShown;
+  if (num == 0) den = 1;
+  bool zeroDen = false;
+  for (const Token& tok : s.tokens) zeroDen = zeroDen || (tok.zone == Zone::Den && tok.ch == '0');
   Decimal w, n, dd;
   ToDecimal(whole, w);
-  if (blank) SetDigits(w, whole);
+  if (blank || zeroShown) SetDigits(w, whole);
   // Without a whole-number part zero shows as 0/1.
   SetDigits(n, num);
   SetDigits(dd, den);
   IntDigits wholeDigits{&w, w.n > 0 ? w.exp : 0};
   IntDigits numDigits{&n, n.exp};
+  IntDigits denDigits{&dd, dd.exp};
   Section plain;  // numerators are never grouped
   for (const Token& tok : s.tokens) {
     switch (tok.kind) {
       case TokKind::Literal:
-        out.append(tok.text);
+        if (blank && tok.zone != Zone::None) {
+          if (questionAny) out.append(tok.text.size(), ' ');
+        } else if (wholeHidden && tok.zone == Zone::Frac) {
+          if (questionNum || questionWhole) out.append(tok.text.size(), ' ');
+        } else {
+          out.append(tok.text);
+        }
         break;
       case TokKind::Digit:
         if (tok.zone == Zone::Int) {
           EmitInt(tok, s.nInt, wholeDigits, s, rs, out);
         } else if (blank) {
-          out.push_back(' ');
+          if (questionAny) out.push_back(' ');
         } else if (tok.zone == Zone::Num) {
           EmitInt(tok, s.nNum, numDigits, plain, rs, out);
+        } else if (zeroDen) {
+          // With '0' placeholders the denominator is zero-padded like a whole number.
+          EmitInt(tok, s.nDen, denDigits, plain, rs, out);
         } else if (tok.idx == 0) {
           // The denominator is left-aligned: its digits first, then the padding.
           for (int i = 0; i < dd.exp; ++i) out.push_back(dd.At(i));
@@ -251,13 +283,17 @@ void RenderFraction(double v, const Section& s, const RegionalSettings& rs, std:
         }
         break;
       case TokKind::Slash:
-        out.push_back(blank ? ' ' : '/');
+        if (!blank) {
+          out.push_back('/');
+        } else if (questionAny) {
+          out.push_back(' ');
+        }
         break;
       case TokKind::FixedDen:
-        if (blank) {
-          out.append(tok.text.size(), ' ');
-        } else {
+        if (!blank) {
           out.append(tok.text);
+        } else if (questionAny) {
+          out.append(tok.text.size(), ' ');
         }
         break;
       default:

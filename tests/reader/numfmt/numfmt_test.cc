@@ -411,8 +411,8 @@ TEST(NumFmt, General) {
       {9.9999999999, "10"},
       {100, "100"},
       {0.001, "0.001"},
-      {1e-5, "1E-05"},
-      {1.234e-5, "1.234E-05"},
+      {1e-5, "0.00001"},
+      {1.234e-5, "0.00001234"},
       {1e-300, "1E-300"},
   };
   for (const auto& c : cases) EXPECT_EQ(GeneralNumber(c.value), c.expected) << c.value;
