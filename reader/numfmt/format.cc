@@ -72,9 +72,10 @@ int64_t FormatNumber(double value, const Format& format, std::string& out,
   double magnitude = negative ? -value : value;
   if (s.tokens.empty()) return s.color;  // an empty section hides the value
   if (s.kind == SectionKind::Date) {
-    // A negative elapsed time is a duration and shows with its sign; a negative date has
-    // no calendar day.
-    if (negative && !c.dropSign && !s.elapsed) {
+    // A negative elapsed time is a duration and shows with its sign, and so does any
+    // negative time in the 1904 date system; in the 1900 system a negative date has no
+    // calendar day.
+    if (negative && !c.dropSign && !s.elapsed && !date1904) {
       out.append(kNoDate);
       return s.color;
     }

@@ -63,6 +63,7 @@ struct Section {
 
   // Numbers.
   int nInt = 0, nFrac = 0, nExp = 0, nNum = 0, nDen = 0;
+  int expDigits = 0;  // the '0' placeholders of the exponent: its least number of digits
   int fixedDen = 0;       // a written denominator, 0 when none
   int scale10 = 0;        // power of ten applied to the value: +2 per '%', -3 per scaling ','
   bool grouping = false;  // thousands separators in the integer part

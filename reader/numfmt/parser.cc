@@ -547,6 +547,7 @@ class SectionParser {
           tok.idx = static_cast<uint16_t>(zone == Zone::Int    ? s_.nInt++
                                           : zone == Zone::Frac ? s_.nFrac++
                                                                : s_.nExp++);
+          if (zone == Zone::Exp && tok.ch == '0') ++s_.expDigits;
           break;
         case TokKind::Comma:
           ResolveComma(i, zone);

@@ -143,7 +143,7 @@ void RenderScientific(double v, const Section& s, const RegionalSettings& rs, st
         } else if (tok.zone == Zone::Frac) {
           EmitFrac(tok, m, out);
         } else if (tok.idx == 0) {
-          AppendUnsigned(static_cast<uint64_t>(e < 0 ? -e : e), s.nExp, out);
+          AppendUnsigned(static_cast<uint64_t>(e < 0 ? -e : e), s.expDigits, out);
         }
         break;
       case TokKind::Point:

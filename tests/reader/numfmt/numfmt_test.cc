@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -166,6 +167,8 @@ TEST(NumFmt, Scientific) {
       {0.0001, "##0.0E+0", "100.0E-6"},
       {999999, "##0.0E+0", "1.0E+6"},
       {0, "##0.0E+0", "0.0E+0"},
+      {12345, "0.0E+#", "1.2E+4"},
+      {1e-300, "0.00E+00", "1.00E-300"},
   });
 }
 
@@ -337,9 +340,10 @@ TEST(NumFmt, DateSystemsAndLimits) {
           {0, "dddd", "Friday"},
           {1, "m/d/yyyy", "1/2/1904"},
           {38424, "m/d/yyyy", "3/14/2009"},
-          {-1, "m/d/yyyy", "########"},
           {2957003, "m/d/yyyy", "12/31/9999"},
-          {2957004, "m/d/yyyy", "########"},
+          // The 1904 system shows negative times and dates with a sign.
+          {-0.5, "h:mm", "-12:00"},
+          {-1, "m/d/yyyy", "-1/2/1904"},
       },
       true);
 }
@@ -527,10 +531,28 @@ TEST(NumFmt, RegionalSettings) {
   EXPECT_EQ(FormatNumber(1234.5, "#,##0.00", rs), "1.234,50");
   EXPECT_EQ(FormatNumber(39886, "d/mmm/yyyy", rs), "14.Mär.2009");
   EXPECT_EQ(FormatNumber(0.5, "General", rs), "0,5");
-  // Without a usable locale the defaults stay those of English (United States).
+}
+
+TEST(NumFmt, PlainPosixLocaleKeepsEnglishDefaults) {
+  // The C locale has no thousands separator and a two-digit-year date form; neither is a
+  // regional choice, so the English (United States) settings stay.
+  const char* old = std::getenv("LC_ALL");
+  std::string saved = old ? old : "";
+  setenv("LC_ALL", "C", 1);
   RegionalSettings posix = RegionalSettings::FromPosixLocale();
-  EXPECT_FALSE(posix.decimalSeparator.empty());
-  EXPECT_EQ(posix.monthNames.size(), 12u);
+  if (old) {
+    setenv("LC_ALL", saved.c_str(), 1);
+  } else {
+    unsetenv("LC_ALL");
+  }
+  const RegionalSettings& us = RegionalSettings::EnglishUS();
+  EXPECT_EQ(posix.decimalSeparator, us.decimalSeparator);
+  EXPECT_EQ(posix.thousandsSeparator, us.thousandsSeparator);
+  EXPECT_EQ(posix.shortDate, us.shortDate);
+  EXPECT_EQ(posix.monthNames, us.monthNames);
+  EXPECT_EQ(posix.dayAbbrevs, us.dayAbbrevs);
+  EXPECT_EQ(posix.am, us.am);
+  EXPECT_EQ(FormatNumber(1234.5, "#,##0.00", posix), "1,234.50");
 }
 
 TEST(NumFmt, CacheReturnsOneCompiledFormatPerCode) {
