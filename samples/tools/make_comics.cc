@@ -229,6 +229,7 @@ struct Formats {
   lxw_format* totalLabel;
   lxw_format* totalCurrency;
   lxw_format* totalNumber;
+  lxw_format* totalCount;
   lxw_format* totalPercent;
   lxw_format* link;
   lxw_format* monthYear;
@@ -330,12 +331,17 @@ Formats MakeFormats(lxw_workbook* wb) {
   format_set_bold(f.totalCurrency);
   format_set_bg_color(f.totalCurrency, 0xDDEBF7);
   format_set_top(f.totalCurrency, LXW_BORDER_DOUBLE);
-  format_set_num_format_index(f.totalCurrency, 7);  // $#,##0.00_);($#,##0.00)
+  format_set_num_format(f.totalCurrency, "$#,##0.00;[Red]-$#,##0.00");
   f.totalNumber = Bordered(wb);
   format_set_bold(f.totalNumber);
   format_set_bg_color(f.totalNumber, 0xDDEBF7);
   format_set_top(f.totalNumber, LXW_BORDER_DOUBLE);
   format_set_num_format_index(f.totalNumber, 4);  // #,##0.00
+  f.totalCount = Bordered(wb);
+  format_set_bold(f.totalCount);
+  format_set_bg_color(f.totalCount, 0xDDEBF7);
+  format_set_top(f.totalCount, LXW_BORDER_DOUBLE);
+  format_set_num_format_index(f.totalCount, 3);  // #,##0
   f.totalPercent = Bordered(wb);
   format_set_bold(f.totalPercent);
   format_set_bg_color(f.totalPercent, 0xDDEBF7);
@@ -526,7 +532,7 @@ void WriteSales(lxw_workbook* wb, const Formats& f) {
     returnSum += returns[m];
   }
   worksheet_write_string(ws, 15, 0, "Year", f.totalLabel);
-  worksheet_write_formula_num(ws, 15, 1, "=SUM(B4:B15)", f.totalNumber, unitSum);
+  worksheet_write_formula_num(ws, 15, 1, "=SUM(B4:B15)", f.totalCount, unitSum);
   worksheet_write_formula_num(ws, 15, 2, "=SUM(C4:C15)", f.totalCurrency, revenueSum);
   worksheet_write_formula_num(ws, 15, 3, "=SUM(D4:D15)", f.totalNumber, returnSum);
   worksheet_write_formula_num(ws, 15, 4, "=SUM(E4:E15)", f.totalCurrency, totalNet);
