@@ -1,5 +1,12 @@
 // The workbook number-format language: compile a format code once, then render numbers,
 // dates and texts with it. Used by the reader (a cell's Text) and by the page writers.
+//
+// Rendering follows what spreadsheet programs show, with these choices where a page has no
+// cell to fit: "_x" is one space; "*x" (fill the cell with x) shows nothing, as the
+// worksheet TEXT function does; a date outside the calendar (negative in the 1900 system,
+// or past 31 December 9999) shows as "########". A negative elapsed time ([h], [m], [s])
+// and any negative time in the 1904 system show with a leading "-". Rounding is half away
+// from zero on the 15-significant-digit decimal form of the value.
 #pragma once
 
 #include <array>
@@ -41,6 +48,7 @@ class Format;
 std::shared_ptr<const Format> Compile(std::string_view code);
 
 // Compiled formats cached by code text, so that formatting a cell does not re-parse.
+// References stay valid for the cache's lifetime. Not thread-safe: one cache per thread.
 class FormatCache {
  public:
   FormatCache();
@@ -54,6 +62,9 @@ class FormatCache {
 
 // Appends `value` rendered by `format` to `out`. date1904: the value is a serial number in
 // the 1904 date system. Returns the section's colour tag as 0x00BBGGRR, or -1 when none.
+// Sections: positive;negative;zero;text, or by conditions ([>100]); a one-section format
+// shows negatives with "-", a negative section shows them without it. When conditions
+// leave a number without a section it shows as General. Allocates nothing but `out`.
 int64_t FormatNumber(double value, const Format& format, std::string& out,
                      const RegionalSettings& rs = RegionalSettings::EnglishUS(),
                      bool date1904 = false);
