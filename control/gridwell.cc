@@ -193,16 +193,28 @@ void Gridwell::OnPaint() {
   // The browser covers the whole client area; nothing of the control's own surface shows.
 }
 
+namespace {
+struct DepthScope {
+  explicit DepthScope(int& d) : depth(d) { ++depth; }
+  ~DepthScope() { --depth; }
+  int& depth;
+};
+}  // namespace
+
 bool Gridwell::WaitUntil(const bool& flag, double limitSeconds) {
+  DepthScope scope(waitDepth_);
   const double start = platform_.clock.Seconds();
   for (;;) {
+    // A handler may have destroyed the control meanwhile: stop touching the platform.
+    if (terminated_) return false;
     platform_.container.ProcessPendingMessages();
     if (flag) return true;
-    if (platform_.clock.Seconds() - start >= limitSeconds) return false;
+    if (terminated_ || platform_.clock.Seconds() - start >= limitSeconds) return false;
   }
 }
 
 void Gridwell::Pause(double seconds) {
+  DepthScope scope(waitDepth_);
   const double start = platform_.clock.Seconds();
   while (platform_.clock.Seconds() - start < seconds) {
     platform_.container.ProcessPendingMessages();
@@ -281,6 +293,7 @@ void Gridwell::OnNavigateError() {
 // ---- Download ----
 
 VbBool Gridwell::BeginDownload(std::string& strURL, std::string& strFile) {
+  if (terminated_) return kVbFalse;
   try {
     downloadDone_ = false;
     if (auto handler = DownloadStarted) handler(strFile);
@@ -387,6 +400,7 @@ VbBool Gridwell::OpenXLrange(OpenXLrangeArgs& a) {
 }
 
 VbBool Gridwell::Open(OpenCommon& c) {
+  if (terminated_) return kVbFalse;
   // Until the workbook is settled, a failing step is skipped; the named checks are the only
   // early exits.
   try {
@@ -412,6 +426,7 @@ VbBool Gridwell::Open(OpenCommon& c) {
     std::string url = path;
     if (!BeginDownload(url, local)) return kVbFalse;
     WaitUntil(downloadDone_, limits_.downloadSeconds);
+    if (terminated_) return kVbFalse;
     path = local;
     tempWorkbook_ = local;
   }
@@ -487,16 +502,17 @@ VbBool Gridwell::Open(OpenCommon& c) {
 }
 
 VbBool Gridwell::ShowPage(const std::string& page, VbBool synchronously) {
-  if (!platform_.browser.Navigate(page)) return kVbFalse;
+  if (terminated_ || !platform_.browser.Navigate(page)) return kVbFalse;
   htmlFile_ = page;
   if (synchronously) WaitUntil(documentLoaded_, limits_.pageSeconds);
+  if (terminated_) return kVbFalse;
   platform_.browser.SetVisible(true);
   return kVbTrue;
 }
 
 void Gridwell::GoHome(VbBool& blnOpenSynchronously) {
   try {
-    if (htmlFile_.empty()) return;
+    if (terminated_ || htmlFile_.empty()) return;
     platform_.browser.Navigate(htmlFile_);
     if (blnOpenSynchronously) WaitUntil(documentLoaded_, limits_.pageSeconds);
   } catch (...) {
@@ -512,7 +528,8 @@ void Gridwell::GoHome() {
 
 namespace {
 template <typename F>
-void Guarded(F&& f) {
+void Guarded(bool terminated, F&& f) {
+  if (terminated) return;
   try {
     f();
   } catch (...) {
@@ -521,11 +538,11 @@ void Guarded(F&& f) {
 }  // namespace
 
 void Gridwell::SetupDocument() {
-  Guarded([&] { platform_.browser.ExecWB(kCmdPageSetup, kExecDefault); });
+  Guarded(terminated_, [&] { platform_.browser.ExecWB(kCmdPageSetup, kExecDefault); });
 }
 
 void Gridwell::PrintDocument(VbBool& blnShowPrompt) {
-  Guarded([&] {
+  Guarded(terminated_, [&] {
     platform_.browser.ExecWB(kCmdPrint, blnShowPrompt ? kExecPromptUser : kExecDontPromptUser);
   });
 }
@@ -536,33 +553,33 @@ void Gridwell::PrintDocument() {
 }
 
 void Gridwell::FindInDocument() {
-  Guarded([&] {
+  Guarded(terminated_, [&] {
     platform_.browser.SetFocus();
     platform_.browser.OpenFindDialog();
   });
 }
 
 void Gridwell::PrintPreviewDocument() {
-  Guarded([&] { platform_.browser.ExecWB(kCmdPrintPreview, kExecDefault); });
+  Guarded(terminated_, [&] { platform_.browser.ExecWB(kCmdPrintPreview, kExecDefault); });
 }
 
 void Gridwell::ShowDocumentProperties() {
-  Guarded([&] { platform_.browser.ExecWB(kCmdProperties, kExecDefault); });
+  Guarded(terminated_, [&] { platform_.browser.ExecWB(kCmdProperties, kExecDefault); });
 }
 
 void Gridwell::SaveDocument() {
-  Guarded([&] { platform_.browser.ExecWB(kCmdSaveAs, kExecPromptUser); });
+  Guarded(terminated_, [&] { platform_.browser.ExecWB(kCmdSaveAs, kExecPromptUser); });
 }
 
 void Gridwell::Refresh() {
-  Guarded([&] {
+  Guarded(terminated_, [&] {
     platform_.container.Redraw();
     platform_.browser.Refresh();
   });
 }
 
 void Gridwell::Find() {
-  Guarded([&] { platform_.browser.ExecWB(kCmdHideToolbars, kExecDontPromptUser); });
+  Guarded(terminated_, [&] { platform_.browser.ExecWB(kCmdHideToolbars, kExecDontPromptUser); });
 }
 
 // ---- Saving ----

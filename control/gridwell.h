@@ -182,7 +182,11 @@ class Gridwell {
   void OnReadComplete(const std::string& propertyName, int32_t total,
                       const std::vector<uint8_t>& data, bool failed);
   // Runs the destruction steps now (idempotent); the destructor calls it when still needed.
+  // A wait in progress ends at once, and the interrupted method touches the platform no more.
   void Terminate();
+  // True while a method waits (processing pending messages) further up the stack: the object
+  // must outlive those frames.
+  bool Waiting() const { return waitDepth_ > 0; }
   // Replaces the page converter (clsHTML by default); tests watch the settings through it.
   void SetConverterFactory(std::function<std::unique_ptr<PageConverter>()> factory);
 
@@ -211,6 +215,7 @@ class Gridwell {
   bool downloadDone_ = false;
   bool documentLoaded_ = false;
   bool terminated_ = false;
+  int waitDepth_ = 0;
   std::function<std::unique_ptr<PageConverter>()> converterFactory_;
 };
 

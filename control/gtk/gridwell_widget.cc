@@ -140,11 +140,23 @@ static void gridwell_widget_destroy(GtkWidget* widget) {
     // The clean-up runs while the browser and the main loop are still there.
     impl->control->Terminate();
     impl->browser->SetControl(nullptr);
-    impl->control.reset();
+    impl->browser.reset();  // disconnects from the view before GTK destroys it
     impl->reader.reset();
-    impl->browser.reset();
     self->impl = nullptr;
-    delete impl;
+    if (impl->control->Waiting()) {
+      // Destroyed by a handler inside one of the control's waits: those frames still use the
+      // control. They end at once now; the control goes when they are gone.
+      g_idle_add(
+          [](gpointer p) -> gboolean {
+            auto* zombie = static_cast<Impl*>(p);
+            if (zombie->control->Waiting()) return G_SOURCE_CONTINUE;
+            delete zombie;
+            return G_SOURCE_REMOVE;
+          },
+          impl);
+    } else {
+      delete impl;
+    }
   }
   GTK_WIDGET_CLASS(gridwell_widget_parent_class)->destroy(widget);
 }

@@ -520,6 +520,26 @@ TEST_F(ControlTest, HandlersMayCallTheControlAgainInsideAWait) {
   EXPECT_GE(nested, 2);
 }
 
+TEST_F(ControlTest, ControlTerminatedInsideAWaitStopsTouchingThePlatform) {
+  struct Case {
+    const char* what;
+    std::string path;
+  } cases[] = {{"page wait", Book1()}, {"download wait", "http://h/Book.xls"}};
+  container_.server["http://h/Book.xls"] = {.body = "remote", .chunks = 3};
+  for (const auto& c : cases) {
+    Create();
+    browser_.log.clear();
+    control_->OpenStart = [&](std::string&, std::string&) { control_->Terminate(); };
+    control_->DownloadStarted = [&](std::string&) {
+      container_.pending.push_front([&] { control_->Terminate(); });
+    };
+    EXPECT_FALSE(control_->OpenXL({.strPath = c.path, .blnOpenSynchronously = kVbTrue})) << c.what;
+    EXPECT_FALSE(control_->Waiting());
+    EXPECT_EQ(std::count(browser_.log.begin(), browser_.log.end(), "visible"), 0) << c.what;
+    EXPECT_FALSE(control_->OpenXL({.strPath = Book1()}));
+  }
+}
+
 TEST_F(ControlTest, HandlerThatEmptiesThePagePathDisablesGoHomeAndSaving) {
   ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
   container_.Drain();

@@ -1,6 +1,9 @@
 // The control on its real platform, under Xvfb: WebKit shows the pages, libcurl fetches from
 // HTTP and FTP servers that the test starts on 127.0.0.1.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <filesystem>
@@ -343,6 +346,17 @@ TEST_F(DownloadTest, MalformedAddressIsRefused) {
   EXPECT_FALSE(Control().BeginDownload(url, file));
   std::string other = "file:///etc/passwd";
   EXPECT_FALSE(Control().BeginDownload(other, file));
+}
+
+TEST_F(DownloadTest, HostClosingTheWindowDuringAWaitEndsTheOpen) {
+  Control().DownloadProgress = [this](int32_t&, int32_t&, std::string&) {
+    if (window_) gtk_widget_destroy(window_);
+    window_ = nullptr;
+  };
+  std::string folder = Control().TempPath();
+  EXPECT_FALSE(Control().OpenXL({.strPath = Http("/slow/book.xlsx"), .blnOpenSynchronously = -1}));
+  Settle(0.3);  // the control is released once the wait has unwound
+  EXPECT_FALSE(fs::exists(folder));
 }
 
 TEST_F(DownloadTest, FtpDownloadWritesTheFile) {
