@@ -1,5 +1,6 @@
 #include "reader/xlsx/worksheet.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -400,6 +401,9 @@ void XMLCALL Chars(void* ud, const XML_Char* text, int len) {
 // Cells of an array formula's range other than the master show the same formula.
 void SpreadArrayFormulas(SheetState& s) {
   model::Sheet& sh = *s.sheet;
+  // A hostile sheet may declare many huge ranges; the work stays bounded, and what is
+  // left over keeps the formula on its master cell only.
+  uint64_t budget = 4 * static_cast<uint64_t>(sh.Cells().Count()) + (uint64_t{1} << 20);
   for (const ArrayRange& a : s.arrays) {
     std::string formula(sh.Formula(a.formulaCell));
     if (formula.empty()) continue;
@@ -414,6 +418,9 @@ void SpreadArrayFormulas(SheetState& s) {
       sh.SetFormula(static_cast<int32_t>(cells.At(i).row), cells.At(i).col, formula);
     };
     uint64_t area = static_cast<uint64_t>(r2 - r1 + 1) * static_cast<uint64_t>(c2 - c1 + 1);
+    uint64_t cost = std::min<uint64_t>(area, cells.Count());
+    if (cost > budget) break;
+    budget -= cost;
     if (area <= cells.Count()) {
       for (int64_t r = r1; r <= r2; ++r) {
         for (int64_t c = c1; c <= c2; ++c) {
