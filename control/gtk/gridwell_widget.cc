@@ -349,6 +349,11 @@ bool gridwell_widget_find_dialog_visible(GtkWidget* widget) {
   return impl && impl->browser->FindDialogVisible();
 }
 
+void gridwell_widget_set_preview_handler(GtkWidget* widget,
+                                         std::function<void(const std::string&)> handler) {
+  ImplOf(widget)->browser->SetPreviewHandler(std::move(handler));
+}
+
 void gridwell_widget_queue_message_box_answer(GtkWidget* widget,
                                               gridwell::MessageBoxAnswer answer) {
   ImplOf(widget)->messageBox->queued.push_back(answer);

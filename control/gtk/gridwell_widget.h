@@ -15,6 +15,7 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <string>
 
 #include "control/gridwell.h"
@@ -67,6 +68,11 @@ unsigned gridwell_widget_find_text(GtkWidget* widget, const std::string& text,
 
 // Whether the find dialog opened by FindInDocument is showing, and its search text.
 bool gridwell_widget_find_dialog_visible(GtkWidget* widget);
+
+// Receives the PDF of the next print previews instead of the desktop's PDF viewer; an empty
+// function restores the viewer.
+void gridwell_widget_set_preview_handler(GtkWidget* widget,
+                                         std::function<void(const std::string& pdfPath)> handler);
 
 // Answers the next message boxes without showing them (for tests): each call to the message
 // box pops the front answer; with the queue empty, real dialogs are shown again.

@@ -244,8 +244,12 @@ void WebKitBrowser::PrintPreview() {
   const std::string pdf = folder + base + ".preview.pdf";
   g_free(base);
   g_free(path);
-  PrintToPdf(pdf, [pdf](bool ok) {
+  PrintToPdf(pdf, [pdf, handler = previewHandler_](bool ok) {
     if (!ok) return;
+    if (handler) {
+      handler(pdf);
+      return;
+    }
     char* pdfUri = g_filename_to_uri(pdf.c_str(), nullptr, nullptr);
     if (pdfUri) g_app_info_launch_default_for_uri(pdfUri, nullptr, nullptr);
     g_free(pdfUri);

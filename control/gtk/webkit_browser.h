@@ -38,6 +38,10 @@ class WebKitBrowser : public Browser {
   // Prints the current page into a PDF file without a dialog; `done(ok)` runs when finished.
   void PrintToPdf(const std::string& pdfPath, std::function<void(bool)> done);
   bool FindDialogVisible() const;
+  // Where a print preview's PDF goes; by default it opens in the desktop's PDF viewer.
+  void SetPreviewHandler(std::function<void(const std::string& pdfPath)> handler) {
+    previewHandler_ = std::move(handler);
+  }
   WebKitWebView* View() const { return view_; }
 
  private:
@@ -55,6 +59,7 @@ class WebKitBrowser : public Browser {
 
   WebKitWebView* view_;
   std::function<std::string()> tempFolder_;
+  std::function<void(const std::string&)> previewHandler_;
   Gridwell* control_ = nullptr;
   int originX_ = 0, originY_ = 0;
   GtkAllocation rect_{0, 0, 0, 0};
