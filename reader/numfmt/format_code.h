@@ -39,6 +39,9 @@ enum class TokKind : uint8_t {
   Percent,  // '%': scales a number by 100
 };
 
+// Where a token stands in a number: integer part, decimals, exponent, or a fraction's
+// numerator and denominator. In a fraction, literals between the whole number and the
+// numerator are marked Frac and those inside the fraction Num, so they can hide with it.
 enum class Zone : uint8_t { None, Int, Frac, Exp, Num, Den };
 
 struct Token {
@@ -46,7 +49,7 @@ struct Token {
   Zone zone = Zone::None;
   char ch = 0;       // placeholder character of a Digit
   uint8_t n = 0;     // count for date and time tokens; exponent: 1 when '+' is written
-  uint16_t idx = 0;  // Digit: index of the placeholder in its zone, from the left
+  uint32_t idx = 0;  // Digit: index of the placeholder in its zone, from the left
   std::string text;  // Literal, FixedDen, AP, Exponent ('E' or 'e')
 };
 
@@ -63,7 +66,7 @@ struct Section {
 
   // Numbers.
   int nInt = 0, nFrac = 0, nExp = 0, nNum = 0, nDen = 0;
-  int expDigits = 0;  // the '0' placeholders of the exponent: its least number of digits
+  int expDigits = 0;      // the '0' placeholders of the exponent: its least number of digits
   int fixedDen = 0;       // a written denominator, 0 when none
   int scale10 = 0;        // power of ten applied to the value: +2 per '%', -3 per scaling ','
   bool grouping = false;  // thousands separators in the integer part

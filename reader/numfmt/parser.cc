@@ -490,13 +490,13 @@ class SectionParser {
       if (tok.kind == TokKind::Digit) {
         if (i < numStart) {
           tok.zone = Zone::Int;
-          tok.idx = static_cast<uint16_t>(s_.nInt++);
+          tok.idx = static_cast<uint32_t>(s_.nInt++);
         } else if (i < slash) {
           tok.zone = Zone::Num;
-          tok.idx = static_cast<uint16_t>(s_.nNum++);
+          tok.idx = static_cast<uint32_t>(s_.nNum++);
         } else {
           tok.zone = Zone::Den;
-          tok.idx = static_cast<uint16_t>(s_.nDen++);
+          tok.idx = static_cast<uint32_t>(s_.nDen++);
         }
       } else if (tok.kind == TokKind::FixedDen && i == slash + 1) {
         int v = 0;
@@ -544,7 +544,7 @@ class SectionParser {
           break;
         case TokKind::Digit:
           tok.zone = zone;
-          tok.idx = static_cast<uint16_t>(zone == Zone::Int    ? s_.nInt++
+          tok.idx = static_cast<uint32_t>(zone == Zone::Int    ? s_.nInt++
                                           : zone == Zone::Frac ? s_.nFrac++
                                                                : s_.nExp++);
           if (zone == Zone::Exp && tok.ch == '0') ++s_.expDigits;

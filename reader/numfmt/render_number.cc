@@ -25,7 +25,7 @@ void AppendSeparatorAfter(int position, const Section& s, const RegionalSettings
 // placeholder also shows every digit the others have no room for.
 void EmitInt(const Token& tok, int count, const IntDigits& digits, const Section& s,
              const RegionalSettings& rs, std::string& out) {
-  int p = count - 1 - tok.idx;  // position from the right, 0 = units
+  int p = count - 1 - static_cast<int>(tok.idx);  // position from the right, 0 = units
   if (tok.idx == 0) {
     for (int q = digits.len - 1; q >= count; --q) {
       out.push_back(digits.At(digits.len - 1 - q));
@@ -57,7 +57,7 @@ void EmitAllInt(const IntDigits& digits, const Section& s, const RegionalSetting
 // Fraction placeholder j shows digit j when a significant digit remains from there on;
 // otherwise '0' shows 0, '?' a space and '#' nothing.
 void EmitFrac(const Token& tok, const Decimal& d, std::string& out) {
-  int j = tok.idx;
+  int j = static_cast<int>(tok.idx);
   if (j < d.n - d.exp) {
     out.push_back(d.At(d.exp + j));
   } else if (tok.ch == '0') {
@@ -278,7 +278,7 @@ void RenderFraction(double v, const Section& s, const RegionalSettings& rs, std:
         } else if (tok.idx == 0) {
           // The denominator is left-aligned: its digits first, then the padding.
           for (int i = 0; i < dd.exp; ++i) out.push_back(dd.At(i));
-        } else if (tok.idx >= dd.exp && tok.ch != '#') {
+        } else if (static_cast<int>(tok.idx) >= dd.exp && tok.ch != '#') {
           out.push_back(tok.ch == '?' ? ' ' : '0');
         }
         break;
