@@ -171,21 +171,34 @@ double RoundHalfAway(double x) {
   return std::floor(x + 0.5);
 }
 
-// The fraction nearest to f (0 <= f) with a denominator of at most maxDen; the smallest
-// denominator wins a tie. Numerator and denominator are whole numbers kept in doubles.
-void BestFraction(double f, int maxDen, double& num, double& den) {
-  num = RoundHalfAway(f);
-  den = 1;
-  double best = std::fabs(f - num);
-  for (int q = 2; q <= maxDen && best > 0; ++q) {
-    double p = RoundHalfAway(f * q);
-    double err = std::fabs(f - p / q);
-    if (err < best - 1e-12) {
-      best = err;
-      num = p;
-      den = q;
+// The fraction nearest to x (0 <= x) with a denominator of at most maxDen; the smaller
+// denominator wins a tie. It is the last continued-fraction convergent within the bound,
+// or the semiconvergent past it with the largest denominator allowed, whichever is closer.
+// Numerator and denominator are whole numbers kept in doubles.
+void BestFraction(double x, double maxDen, double& num, double& den) {
+  double p0 = 0, q0 = 1, p1 = 1, q1 = 0, y = x;
+  for (int i = 0; i < 64; ++i) {
+    double a = std::floor(y);
+    double p2 = a * p1 + p0, q2 = a * q1 + q0;
+    if (q2 > maxDen) {
+      double t = std::floor((maxDen - q0) / q1);
+      double ps = t * p1 + p0, qs = t * q1 + q0;
+      if (std::fabs(x - ps / qs) < std::fabs(x - p1 / q1) - 1e-12) {
+        p1 = ps;
+        q1 = qs;
+      }
+      break;
     }
+    p0 = p1;
+    q0 = q1;
+    p1 = p2;
+    q1 = q2;
+    double rest = y - a;
+    if (rest < 1e-9) break;
+    y = 1 / rest;
   }
+  num = p1;
+  den = q1;
 }
 
 void SetDigits(Decimal& d, double whole) {
@@ -213,9 +226,9 @@ void RenderFraction(double v, const Section& s, const RegionalSettings& rs, std:
   } else if (f >= 1e15) {
     num = f;
   } else {
-    int maxDen = 1;
-    for (int i = 0; i < s.nDen && i < 4; ++i) maxDen *= 10;
-    BestFraction(f, maxDen - 1 > 0 ? maxDen - 1 : 1, num, den);
+    double maxDen = 1;
+    for (int i = 0; i < s.nDen && i < 9; ++i) maxDen *= 10;
+    BestFraction(f, maxDen > 1 ? maxDen - 1 : 1, num, den);
   }
   if (s.nInt > 0 && num >= den) {
     whole += std::floor(num / den);
