@@ -37,8 +37,12 @@ struct CellValue {
 
   bool IsEmpty() const { return kind == ValueKind::Empty; }
   static CellValue Number(double v) { return {ValueKind::Number, v, {}, false, ErrorCode::NA}; }
-  static CellValue Date(double serial) { return {ValueKind::Date, serial, {}, false, ErrorCode::NA}; }
-  static CellValue String(std::string_view s) { return {ValueKind::String, 0, s, false, ErrorCode::NA}; }
+  static CellValue Date(double serial) {
+    return {ValueKind::Date, serial, {}, false, ErrorCode::NA};
+  }
+  static CellValue String(std::string_view s) {
+    return {ValueKind::String, 0, s, false, ErrorCode::NA};
+  }
   static CellValue Bool(bool b) { return {ValueKind::Boolean, 0, {}, b, ErrorCode::NA}; }
   static CellValue Error(ErrorCode e) { return {ValueKind::Error, 0, {}, false, e}; }
 };
