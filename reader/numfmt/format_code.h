@@ -37,6 +37,8 @@ enum class TokKind : uint8_t {
   // Only while parsing: resolved by the section's kind.
   Comma,    // grouping, scaling or a literal ','
   Percent,  // '%': scales a number by 100
+  EraYear,  // 'e': a year in a date, else the letter; text holds the letters
+  EraName,  // 'g': an era name in a date, else the letter
 };
 
 // Where a token stands in a number: integer part, decimals, exponent, or a fraction's

@@ -247,12 +247,20 @@ class SectionParser {
             i += 2;
             continue;
           }
+          if (c == 'e') {
+            Era(TokKind::EraYear, i);
+            continue;
+          }
           break;
         case 'G':
         case 'g':
           if (StartsWithNoCase(s, i, "general")) {
             Add(TokKind::General);
             i += 7;
+            continue;
+          }
+          if (c == 'g') {
+            Era(TokKind::EraName, i);
             continue;
           }
           break;
@@ -297,6 +305,17 @@ class SectionParser {
       AddLiteral(s.substr(i, len));
       i += len;
     }
+  }
+
+  // A run of 'e' or 'g': the year and the era name of East Asian calendars.
+  void Era(TokKind kind, size_t& i) {
+    size_t k = i;
+    while (k < src_.size() && src_[k] == src_[i]) ++k;
+    Token tok;
+    tok.kind = kind;
+    tok.text = std::string(src_.substr(i, k - i));
+    s_.tokens.push_back(std::move(tok));
+    i = k;
   }
 
   void Classify() {
@@ -348,6 +367,8 @@ class SectionParser {
         ToLiteral(t, t.text + (t.n ? "+" : "-"));
         break;
       case TokKind::FixedDen:
+      case TokKind::EraName:
+      case TokKind::EraYear:
         t.kind = TokKind::Literal;
         break;
       default:
@@ -420,6 +441,17 @@ class SectionParser {
         tok.kind = TokKind::DateSep;
         continue;
       }
+      // Without an East Asian calendar the era year is the Gregorian year and the era
+      // name is empty.
+      if (tok.kind == TokKind::EraYear) {
+        tok.kind = TokKind::Year;
+        tok.n = 4;
+        continue;
+      }
+      if (tok.kind == TokKind::EraName) {
+        ToLiteral(tok, "");
+        continue;
+      }
       if (tok.kind == TokKind::AmPm || tok.kind == TokKind::AP) s_.hasAmPm = true;
       s_.elapsedHours = s_.elapsedHours || tok.kind == TokKind::ElapsedHour;
       s_.elapsedMinutes = s_.elapsedMinutes || tok.kind == TokKind::ElapsedMinute;
@@ -433,7 +465,10 @@ class SectionParser {
     auto& t = s_.tokens;
     Index();
     for (Token& tok : t) {
-      if (tok.kind == TokKind::TimeSep) Demote(tok);
+      if (tok.kind == TokKind::TimeSep || tok.kind == TokKind::EraName ||
+          tok.kind == TokKind::EraYear) {
+        Demote(tok);
+      }
     }
     // Fraction: a slash with digit placeholders before it and digit placeholders or a
     // written denominator after it; literals may stand in between ("0 0=/=0").
