@@ -333,6 +333,11 @@ TEST(NumFmt, DateSystemsAndLimits) {
       {2958466, "m/d/yyyy", "########"},
       {1e300, "m/d/yyyy", "########"},
       {-0.5, "h:mm", "########"},
+      // TEXT(serial, "YYYY-MM-DD") as a spreadsheet program computed it.
+      {11, "YYYY-MM-DD", "1900-01-11"},
+      {111, "YYYY-MM-DD", "1900-04-20"},
+      {1111, "YYYY-MM-DD", "1903-01-15"},
+      {11111, "YYYY-MM-DD", "1930-06-02"},
       // A negative section takes the magnitude.
       {-0.5, "h:mm;-h:mm", "-12:00"},
   });
@@ -341,6 +346,10 @@ TEST(NumFmt, DateSystemsAndLimits) {
           {0, "m/d/yyyy", "1/1/1904"},
           {0, "dddd", "Friday"},
           {1, "m/d/yyyy", "1/2/1904"},
+          {11, "YYYY-MM-DD", "1904-01-12"},
+          {111, "YYYY-MM-DD", "1904-04-21"},
+          {1111, "YYYY-MM-DD", "1907-01-16"},
+          {11111, "YYYY-MM-DD", "1934-06-03"},
           {38424, "m/d/yyyy", "3/14/2009"},
           {2957003, "m/d/yyyy", "12/31/9999"},
           // The 1904 system shows negative times and dates with a sign.
