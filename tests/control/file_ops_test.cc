@@ -11,19 +11,6 @@
 namespace gridwell::fileops {
 namespace {
 
-TEST(FileOps, TextHelpers) {
-  EXPECT_EQ(CutAtNull(std::string("ab\0cd", 5)), "ab");
-  EXPECT_EQ(CutAtNull("abc"), "abc");
-  EXPECT_EQ(FileNameOf("/a/b/Book1.xls"), "Book1.xls");
-  EXPECT_EQ(FileNameOf("Book1.xls"), "Book1.xls");
-  EXPECT_EQ(TrimSpaces("  a b \t "), "a b \t");
-  EXPECT_EQ(ExtensionOf("/d/Book1.XLS"), ".xls");
-  EXPECT_EQ(ExtensionOf("/d.x/Book"), ".x/book");
-  EXPECT_EQ(ExtensionOf("noext"), "");
-  EXPECT_TRUE(EqualsNoCase("/A/b.XLS", "/a/B.xls"));
-  EXPECT_FALSE(EqualsNoCase("/a/b.xls", "/a/b.xlsx"));
-}
-
 TEST(FileOps, FileExistsIsTrueWhenTheQueryFails) {
   EXPECT_TRUE(FileExists("/"));
   EXPECT_FALSE(FileExists("/no/such/file/anywhere"));

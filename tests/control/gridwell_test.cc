@@ -140,14 +140,6 @@ TEST_F(ControlTest, RegenerateHtmlPersistsThroughTheStore) {
   EXPECT_EQ(reloaded->RegenerateHTML(), kVbFalse);
 }
 
-TEST_F(ControlTest, ShowAndResizeMoveTheBrowserOverTheClientArea) {
-  control_->OnShow(300, 200);
-  control_->OnResize(640, 480);
-  ASSERT_EQ(browser_.moves.size(), 2u);
-  EXPECT_EQ(browser_.moves[0], (std::vector<int>{0, 0, 300, 200}));
-  EXPECT_EQ(browser_.moves[1], (std::vector<int>{0, 0, 640, 480}));
-}
-
 TEST_F(ControlTest, DestructionAfterAPageEmptiesAndRemovesTheFolder) {
   ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
   container_.Drain();
@@ -170,14 +162,6 @@ TEST_F(ControlTest, DestructionWithoutAPageKeepsFilesAndTheirFolder) {
   ASSERT_EQ(FilesIn(t).size(), 1u);
   control_.reset();
   EXPECT_EQ(FilesIn(t).size(), 1u);
-}
-
-TEST_F(ControlTest, DestructionRemovesAnEmptyFolder) {
-  ASSERT_FALSE(control_->OpenXL({.strPath = books_ + "missing.xls"}));
-  const std::string t = Temp();
-  ASSERT_TRUE(fs::is_directory(t));
-  control_.reset();
-  EXPECT_FALSE(fs::exists(t));
 }
 
 // ---- Temporary folder ----
@@ -569,16 +553,6 @@ TEST_F(ControlTest, GoHomeRenavigatesWithoutChangingVisibility) {
   EXPECT_FALSE(browser_.visible);
 }
 
-TEST_F(ControlTest, FollowedLinkRaisesEventsWithTheStoredPaths) {
-  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
-  container_.Drain();
-  RecordOpenEvents();
-  control_->OnBeforeNavigate();
-  control_->OnNavigateError();
-  EXPECT_EQ(events_, (std::vector<std::string>{"Start " + Book1() + " " + control_->HTMLfile(),
-                                               "Error " + Book1() + " " + control_->HTMLfile()}));
-}
-
 // ---- Open workflow: downloads ----
 
 TEST_F(ControlTest, OpenOfAnAddressDownloadsIntoTheFolder) {
@@ -700,22 +674,6 @@ TEST_F(ControlTest, ErrorStatusOrEmptyTransferIsAFailedDownload) {
   }
 }
 
-TEST_F(ControlTest, ProgressArgumentsAreCopies) {
-  container_.server["http://h/x"] = {.body = "0123", .chunks = 1};
-  std::string seen;
-  control_->DownloadProgress = [](int32_t& cur, int32_t& max, std::string& f) {
-    cur = 0;
-    max = 0;
-    f = "/elsewhere";
-  };
-  control_->DownloadComplete = [&](int32_t&, std::string& f) { seen = f; };
-  std::string url = "http://h/x", file = root_ + "/p.bin";
-  ASSERT_TRUE(control_->BeginDownload(url, file));
-  container_.Drain();
-  EXPECT_EQ(seen, file);
-  EXPECT_EQ(ReadText(file), "0123");
-}
-
 // ---- Document commands ----
 
 TEST_F(ControlTest, DocumentCommandsSendTheirIdsAndOptions) {
@@ -810,24 +768,6 @@ TEST_F(ControlTest, SaveCopyAfterADownloadCopiesTheLocalCopy) {
   std::string target = root_ + "/saved.xls";
   EXPECT_TRUE(control_->SaveCopy(target));
   EXPECT_EQ(ReadText(target), "downloaded");
-}
-
-// ---- The member table ----
-
-TEST(MemberTable, ListsTheInterfaceInOrderWithUniqueIds) {
-  auto members = Gridwell::Members();
-  ASSERT_EQ(members.size(), 30u);
-  std::set<std::pair<MemberKind, uint32_t>> ids;
-  for (const auto& m : members) {
-    EXPECT_TRUE(ids.insert({m.kind, m.dispatchId}).second) << m.name;
-    EXPECT_NE(std::string(m.helpText), "") << m.name;
-  }
-  EXPECT_STREQ(members.front().name, "Path");
-  EXPECT_EQ(members.front().dispatchId, 0x40030000u);
-  EXPECT_STREQ(members[22].name, "OpenXLrange");
-  EXPECT_EQ(members[22].dispatchId, 0x60030024u);
-  EXPECT_STREQ(members.back().name, "OpenError");
-  EXPECT_EQ(members.back().dispatchId, 7u);
 }
 
 }  // namespace

@@ -139,7 +139,7 @@ class WidgetTest : public ::testing::Test {
   }
   void TearDown() override {
     if (window_) gtk_widget_destroy(window_);
-    fs::remove_all(fs::path(base_).parent_path().parent_path());
+    if (!base_.empty()) fs::remove_all(fs::path(base_).parent_path().parent_path());
   }
   Gridwell& Control() { return gridwell_widget_control(widget_); }
   void RecordEvents() {
@@ -213,6 +213,17 @@ TEST_F(WidgetTest, AsynchronousOpenCompletesFromTheMainLoop) {
   ExpectBookShown();
 }
 
+TEST_F(WidgetTest, ANavigationReplacingAnUnfinishedOneStillCompletes) {
+  ASSERT_TRUE(Control().OpenXL({.strPath = shared->book}));
+  ASSERT_TRUE(Control().OpenXL(
+      {.strPath = shared->book, .varSheet = int16_t{2}, .blnOpenSynchronously = kVbTrue}));
+  EXPECT_TRUE(Control().DocumentLoaded());
+  Settle(0.3);
+  EXPECT_EQ(events_.back(), "OpenComplete");
+  EXPECT_EQ(std::count(events_.begin(), events_.end(), "OpenError"), 0);
+  EXPECT_NE(Js("document.body.innerText").find("Second sheet"), std::string::npos);
+}
+
 TEST_F(WidgetTest, MissingPageRaisesOpenErrorOnly) {
   // The converter cannot read this file, so no page is written; the open still navigates.
   ASSERT_TRUE(Control().OpenXL({.strPath = shared->bad, .blnOpenSynchronously = kVbTrue}));
@@ -268,19 +279,6 @@ TEST_F(WidgetTest, DestructionRemovesTheTemporaryFolder) {
   gtk_widget_destroy(window_);
   window_ = nullptr;
   EXPECT_FALSE(fs::exists(folder));
-}
-
-TEST_F(WidgetTest, SaveCopyAsksThroughTheMessageBox) {
-  ASSERT_TRUE(Control().OpenXL({.strPath = shared->book}));
-  std::string target = base_ + "../copy.xlsx";
-  std::ofstream(target) << "old";
-  gridwell::VbBool warn = kVbTrue;
-  gridwell_widget_queue_message_box_answer(widget_, gridwell::MessageBoxAnswer::No);
-  EXPECT_FALSE(Control().SaveCopy(target, warn));
-  EXPECT_EQ(ReadFile(target), "old");
-  gridwell_widget_queue_message_box_answer(widget_, gridwell::MessageBoxAnswer::Yes);
-  EXPECT_TRUE(Control().SaveCopy(target, warn));
-  EXPECT_EQ(ReadFile(target), ReadFile(shared->book));
 }
 
 // ---- Downloads from local servers ----
