@@ -56,8 +56,10 @@ void DefaultPalette(uint32_t (&palette)[64]);
 // Reads the globals substream that begins at the stream's start into `g` and `book`.
 bool ReadGlobals(std::span<const uint8_t> stream, Globals& g, model::Workbook& book,
                  std::string& error);
-// Reads one worksheet substream starting at the BOF at `pos`.
-void ReadSheet(std::span<const uint8_t> stream, uint64_t pos, Globals& g, model::Sheet& sheet);
+// Reads one worksheet substream starting at the BOF at `pos`. `budget` is the number of
+// stream bytes all sheets together may still walk; it shrinks as records are read.
+void ReadSheet(std::span<const uint8_t> stream, uint64_t pos, Globals& g, model::Sheet& sheet,
+               uint64_t& budget);
 
 // Reads a decrypted (or never encrypted) Workbook stream.
 ReadResult ReadBiffStream(std::span<const uint8_t> stream, const ReadLimits& limits);

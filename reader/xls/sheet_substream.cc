@@ -63,13 +63,19 @@ class SheetReader {
  public:
   SheetReader(Globals& g, model::Sheet& s) : g_(g), s_(s) {}
 
-  void Run(std::span<const uint8_t> stream, uint64_t pos) {
+  void Run(std::span<const uint8_t> stream, uint64_t pos, uint64_t& budget) {
     RecordReader rr(stream);
     rr.Seek(pos);
     Record r;
     if (!rr.Next(r) || r.type != rec::kBof) return;
+    // Only worksheets and macro sheets hold cells (BIFF5 and BIFF8 agree on these types).
+    uint16_t dt = Le16(r.body(), 2);
+    if (dt != 0x0010 && dt != 0x0040) return;
     int depth = 1;
-    while (depth > 0 && rr.Next(r)) {
+    while (depth > 0 && budget > 0 && rr.Next(r)) {
+      // Sheets whose substreams overlap must not make the walk quadratic.
+      uint64_t walked = rr.Position() - r.pos;
+      budget = walked < budget ? budget - walked : 0;
       if (r.type == rec::kBof) {
         // An embedded chart brings its own substream; its records are not cells.
         ++depth;
@@ -349,8 +355,9 @@ class SheetReader {
 
 }  // namespace
 
-void ReadSheet(std::span<const uint8_t> stream, uint64_t pos, Globals& g, model::Sheet& sheet) {
-  SheetReader(g, sheet).Run(stream, pos);
+void ReadSheet(std::span<const uint8_t> stream, uint64_t pos, Globals& g, model::Sheet& sheet,
+               uint64_t& budget) {
+  SheetReader(g, sheet).Run(stream, pos, budget);
 }
 
 }  // namespace gridwell::xls

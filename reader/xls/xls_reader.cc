@@ -61,12 +61,15 @@ ReadResult ReadBiffStream(std::span<const uint8_t> stream, const ReadLimits& lim
   // Each substream is read once even when several BOUNDSHEET records point at it, so a
   // hostile file cannot make the reader walk the same records again and again.
   std::unordered_set<uint32_t> seen;
+  // Substreams may overlap in a hostile file; all sheets together walk at most a few
+  // times the stream.
+  uint64_t budget = 4 * uint64_t{stream.size()} + (1u << 20);
   for (const BoundSheet& bs : g.sheets) {
     if (bs.type != 0 && bs.type != 1) continue;  // charts and VB modules are not worksheets
     model::Sheet& sheet = book->AddSheet(bs.name);
     sheet.hidden = bs.state != 0;
     if (!seen.insert(bs.pos).second) continue;
-    ReadSheet(stream, bs.pos, g, sheet);
+    ReadSheet(stream, bs.pos, g, sheet, budget);
   }
   if (book->Strings().ByteSize() > limits.maxStringBytes) {
     return ReadResult::Fail(ReadStatus::Unreadable, "strings over the limit");

@@ -2,6 +2,7 @@
 // broken streams that must fail cleanly.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -401,6 +402,35 @@ TEST(XlsHostile, LyingLengthsAndPointers) {
   ReadResult r = ReadStream(hostile);
   ASSERT_EQ(r.status, ReadStatus::Ok) << r.error;
   EXPECT_EQ(ReaderWorkbook(r.workbook).Worksheets().Count(), 3001);
+}
+
+TEST(XlsHostile, OverlappingSubstreamsStayLinear) {
+  // 500 sheets whose substreams begin at consecutive BOF records and share one long
+  // tail of cells without an EOF: read one after another, each would walk the whole tail.
+  constexpr int kSheets = 500;
+  Bytes out = Record(0x0809, Body().u16(0x0600).u16(0x0005).u16(0).u16(0).u32(0).u32(0).b);
+  for (const Bytes& r : DefaultFormats()) out.insert(out.end(), r.begin(), r.end());
+  std::vector<size_t> patch;
+  for (int i = 0; i < kSheets; ++i) {
+    patch.push_back(out.size() + 4);
+    Bytes r = Record(0x0085, Body().u32(0).u8(0).u8(0).str8("s" + std::to_string(i)));
+    out.insert(out.end(), r.begin(), r.end());
+  }
+  Bytes eof = Record(0x000A, Bytes{});
+  out.insert(out.end(), eof.begin(), eof.end());
+  for (int i = 0; i < kSheets; ++i) {
+    uint32_t pos = static_cast<uint32_t>(out.size());
+    std::memcpy(&out[patch[i]], &pos, 4);
+    Bytes bof = Record(0x0809, Body().u16(0x0600).u16(0x0010).u16(0).u16(0).u32(0).u32(0).b);
+    out.insert(out.end(), bof.begin(), bof.end());
+  }
+  for (int i = 0; i < 20000; ++i) {
+    Bytes r = Cell(0x0201, static_cast<uint16_t>(i), 0, 15, Body());
+    out.insert(out.end(), r.begin(), r.end());
+  }
+  ReadResult r = ReadStream(out);
+  ASSERT_EQ(r.status, ReadStatus::Ok) << r.error;
+  EXPECT_EQ(ReaderWorkbook(r.workbook).Worksheets().Count(), kSheets);
 }
 
 TEST(XlsHostile, NotAWorkbook) {
