@@ -230,7 +230,8 @@ void AppendCellContent(std::string& out, std::string_view display, bool red,
   } else if (IsUrl(display)) {
     out.append("<A HREF = '");
     AppendEscaped(out, display);
-    out.append(newWindow ? "' TARGET='_new'>" : "' TARGET='_parent'>");
+    out.append(newWindow ? std::string_view("' TARGET='_new'>")
+                         : std::string_view("' TARGET='_parent'>"));
     AppendEscaped(out, display);
     out.append("</A>");
   } else if (fontWrapper) {

@@ -38,6 +38,45 @@ std::string Upper(std::string_view s) {
   return u;
 }
 
+// Finds the cells of the range in the order the page visits them. When the sheet stores its
+// cells in row-major order (as every file reader delivers them), one cursor walks the
+// storage alongside the page; otherwise each position is looked up on its own.
+class CellCursor {
+ public:
+  explicit CellCursor(const ReaderCells& cells) : cells_(cells), count_(cells.Count()) {
+    int64_t last = -1;
+    for (int32_t i = 1; i <= count_ && sorted_; ++i) {
+      const ReaderCell c = cells_.Item(i);
+      const int64_t key = Key(c.Row(), c.Column());
+      sorted_ = key > last;
+      last = key;
+    }
+  }
+  void Rewind() { next_ = 1; }
+  // The cell at (row, col), or a null cell. Positions must come in row-major order between
+  // two calls of Rewind.
+  ReaderCell At(int32_t row, int32_t col) {
+    if (!sorted_) return cells_.Cell(row, col);
+    const int64_t want = Key(row, col);
+    while (next_ <= count_) {
+      const ReaderCell c = cells_.Item(next_);
+      const int64_t key = Key(c.Row(), c.Column());
+      if (key > want) return {};
+      ++next_;
+      if (key == want) return c;
+    }
+    return {};
+  }
+  int32_t Count() const { return count_; }
+
+ private:
+  static int64_t Key(int32_t row, int32_t col) { return (int64_t{row} << 16) | col; }
+  ReaderCells cells_;
+  int32_t count_;
+  int32_t next_ = 1;
+  bool sorted_ = true;
+};
+
 // Writes one page. Each table row is gathered in `line_` and handed to the accumulator in
 // one piece; every buffer is reused from row to row and from cell to cell.
 class PageWriter {
@@ -46,6 +85,7 @@ class PageWriter {
       : page_(page),
         sheet_(sheet),
         cells_(sheet.Cells()),
+        cursor_(cells_),
         comments_(sheet.Comments()),
         styled_(styled),
         showFormulas_(s.ShowFormulas != kFalse),
@@ -74,6 +114,7 @@ class PageWriter {
   clsConcat& page_;
   const ReaderWorksheet& sheet_;
   ReaderCells cells_;
+  CellCursor cursor_;
   ReaderComments comments_;
   const bool styled_;
   const bool showFormulas_, hideRowNumbers_, hideColLetters_, lettersBelow_, numbersRight_,
@@ -114,6 +155,17 @@ bool PageWriter::Write(const PageRange& requested, const PageDecoration& d) {
     widths_.push_back(RoundToInt16(columns.Item(c).Width() * 7.136 + 10));
   }
 
+  // Room for the whole page up front, so that the gathered text is never moved while it
+  // grows: an empty position takes about 40 characters, a stored cell a few hundred.
+  if (r_.endRow >= r_.startRow && r_.endCol >= r_.startCol) {
+    const double positions =
+        double(r_.endRow - r_.startRow + 1) * double(r_.endCol - r_.startCol + 1);
+    const double estimate =
+        positions * 48 + double(cursor_.Count()) * (styled_ ? 420 : 140) + 65536;
+    page_.Reserve(
+        static_cast<size_t>(std::min(estimate, double(std::numeric_limits<int32_t>::max()))));
+  }
+
   if (styled_) {
     AppendStylePass();
     AppendStyleSheetClosing(line_);
@@ -146,6 +198,7 @@ bool PageWriter::Write(const PageRange& requested, const PageDecoration& d) {
   if (!hideColLetters_) AppendLetterRow();
 
   classNumber_ = 1;
+  cursor_.Rewind();
   const ReaderRows rows = sheet_.Rows();
   for (int32_t row = r_.startRow; row <= r_.endRow && ok_; ++row) {
     const int16_t height = RoundToInt16(rows.Item(row).Height() / 15);
@@ -194,7 +247,7 @@ void PageWriter::AppendDataCell(int32_t row, int32_t col, int16_t height, int16_
     AppendInt(line_, width);
     line_ += '\'';
   }
-  const ReaderCell cell = cells_.Cell(row, col);
+  const ReaderCell cell = cursor_.At(row, col);
   const CellValue value = cell.Value();
   if (!cell || value.IsEmpty()) {
     line_.append("></TD>");
@@ -270,7 +323,7 @@ void PageWriter::AppendDataCell(int32_t row, int32_t col, int16_t height, int16_
         line_ += '\'';
       }
     }
-    line_.append(cell.WrapText() ? ">" : " NOWRAP>");
+    line_.append(cell.WrapText() ? std::string_view(">") : std::string_view(" NOWRAP>"));
   }
 
   const bool red = formatter_.Format(cell, value, display_);
@@ -280,9 +333,10 @@ void PageWriter::AppendDataCell(int32_t row, int32_t col, int16_t height, int16_
 
 void PageWriter::AppendStylePass() {
   int32_t n = 1;
+  cursor_.Rewind();
   for (int32_t row = r_.startRow; row <= r_.endRow && ok_; ++row) {
     for (int32_t col = r_.startCol; col <= r_.endCol; ++col) {
-      const ReaderCell cell = cells_.Cell(row, col);
+      const ReaderCell cell = cursor_.At(row, col);
       if (!cell) continue;
       const CellValue value = cell.Value();
       if (value.IsEmpty()) continue;

@@ -137,12 +137,14 @@ void AppendClassRule(std::string& out, int32_t n, const CellFormat& format,
   out.append(";\r\n\tfont-size:");
   AppendInt(out, WholePoints(format.FontSize()));
   out.append(".0pt;\r\n\tfont-weight:");
-  out.append(format.Bold() ? "700" : "400");
-  out.append(format.Italic() ? ";\r\n\tfont-style:italic;\r\n" : ";\r\n\tfont-style:normal;\r\n");
+  out.append(format.Bold() ? std::string_view("700") : std::string_view("400"));
+  out.append(format.Italic() ? std::string_view(";\r\n\tfont-style:italic;\r\n")
+                             : std::string_view(";\r\n\tfont-style:normal;\r\n"));
   const int32_t underline = format.Underline();
   if (underline >= 1) {
     out.append("\ttext-decoration:underline;\r\n\ttext-underline-style:");
-    out.append(underline == 2 || underline == 34 ? "double" : "single");
+    out.append(underline == 2 || underline == 34 ? std::string_view("double")
+                                                 : std::string_view("single"));
     out.append(";\r\n");
   } else {
     out.append("\ttext-decoration:none;\r\n");
@@ -181,7 +183,8 @@ void AppendClassRule(std::string& out, int32_t n, const CellFormat& format,
     out.append(";\r\n");
   }
   out.append("\tmso-pattern:auto none;\r\n");
-  out.append(format.WrapText() ? "\twhite-space:normal;" : "\twhite-space:nowrap;");
+  out.append(format.WrapText() ? std::string_view("\twhite-space:normal;")
+                               : std::string_view("\twhite-space:nowrap;"));
   const int32_t indent = format.IndentLevel();
   if (indent >= 1) {
     out.append("\r\n\tpadding-left:");

@@ -384,3 +384,33 @@ TEST(Page, EveryLineEndsWithCrLf) {
 
 }  // namespace
 }  // namespace gridwell::conv
+
+namespace gridwell::conv {
+namespace {
+
+// Cells stored out of row-major order (as a file may list them) give the same page.
+TEST(Page, StorageOrderDoesNotMatter) {
+  TestBook sorted, shuffled;
+  const struct {
+    int32_t r, c;
+    double v;
+  } cells[] = {{1, 1, 1}, {1, 3, 2}, {2, 2, 3}, {4, 1, 4}, {4, 4, 5}};
+  for (const auto& c : cells) sorted.sheet->SetNumber(c.r, c.c, c.v);
+  for (int i = 4; i >= 0; --i) shuffled.sheet->SetNumber(cells[i].r, cells[i].c, cells[i].v);
+  clsHTML s;
+  s.HideRowNumbers = kTrue;
+  s.HideColLetters = kTrue;
+  s.Range = "B1:D4";  // stored cells outside the columns of the range are passed over
+  for (bool styled : {false, true}) {
+    const std::string page = sorted.Page(s, styled);
+    EXPECT_EQ(page, shuffled.Page(s, styled));
+    EXPECT_NE(page.find(">2<"), std::string::npos);
+    EXPECT_NE(page.find(">3<"), std::string::npos);
+    EXPECT_NE(page.find(">5<"), std::string::npos);
+    EXPECT_EQ(page.find(">1<"), std::string::npos);
+    EXPECT_EQ(page.find(">4<"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace gridwell::conv
