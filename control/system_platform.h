@@ -16,10 +16,6 @@ class SteadyClock : public Clock {
 class TimerSeededRandom : public Random {
  public:
   float Uniform() override;
-
- private:
-  // Mixed into each seed so that two draws within one clock tick still differ.
-  uint64_t draws_ = 0;
 };
 
 }  // namespace gridwell

@@ -159,7 +159,7 @@ GtkWindow* WebKitBrowser::Toplevel() const {
 void WebKitBrowser::ExecWB(int32_t command, int32_t option) {
   // Nothing to work on before a page was shown.
   const char* uri = webkit_web_view_get_uri(view_);
-  if (IsBlank(uri) && command != kCmdPageSetup) return;
+  if (IsBlank(uri)) return;
   switch (command) {
     case kCmdPageSetup:
       PageSetup();
