@@ -1,5 +1,9 @@
 #include "demo/form1.h"
 
+#include <glib/gstdio.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 
 #include "control/gtk/gridwell_widget.h"
@@ -20,9 +24,12 @@ constexpr const char* kOpenQuestion =
 
 // Buttons, box and label are drawn at their design sizes (a 25-pixel row): the theme's
 // padding is trimmed so that a 16 x 16 picture fits a 25 x 25 button.
+// The classic dialog font is small; at the theme's size the captions would not fit their widths.
 constexpr const char* kCss =
-    ".gridwell-demo-button { padding: 1px 4px; min-height: 0; min-width: 0; }"
+    ".gridwell-demo-button { padding: 1px 2px; min-height: 0; min-width: 0; font-size: 8pt; }"
     ".gridwell-demo-picture { padding: 3px; }"
+    ".gridwell-demo-label { font-size: 8pt; }"
+    ".gridwell-demo-combo { font-size: 8pt; }"
     ".gridwell-demo-combo button { padding-top: 0; padding-bottom: 0; min-height: 0; }";
 
 struct Action {
@@ -158,6 +165,7 @@ void Form1::Build() {
 
   Label1 = gtk_label_new("");
   gtk_label_set_xalign(GTK_LABEL(Label1), 0);
+  Style(Label1, css, "gridwell-demo-label");
   PanelPut(Panel, Label1, Item::Label1);
   gtk_widget_show(Label1);
 
@@ -416,14 +424,39 @@ std::string ProgramFolder() {
   return result;
 }
 
-bool SaveWindowPng(GtkWindow* window, const std::string& path) {
-  GdkWindow* w = gtk_widget_get_window(GTK_WIDGET(window));
+bool Form1::SavePicture(const std::string& path) {
+  if (window_ == nullptr) return false;
+  GdkWindow* w = gtk_widget_get_window(window_);
   if (w == nullptr) return false;
-  GdkPixbuf* pixbuf =
+  GdkPixbuf* picture =
       gdk_pixbuf_get_from_window(w, 0, 0, gdk_window_get_width(w), gdk_window_get_height(w));
-  if (pixbuf == nullptr) return false;
-  const bool ok = gdk_pixbuf_save(pixbuf, path.c_str(), "png", nullptr, nullptr);
-  g_object_unref(pixbuf);
+  if (picture == nullptr) return false;
+  // The browser paints through its own compositor, which a copy of the window's pixels does not
+  // see: lay the browser's snapshot of the page over its place in the window.
+  GtkWidget* view = gridwell_widget_web_view(Gridwell1);
+  gchar* pageFile = g_build_filename(g_get_tmp_dir(), "gridwell-demo-page-XXXXXX.png", nullptr);
+  const int fd = g_mkstemp(pageFile);
+  if (fd >= 0) {
+    close(fd);
+    if (view != nullptr && gtk_widget_get_visible(view) &&
+        gridwell_widget_snapshot_png(Gridwell1, pageFile)) {
+      if (GdkPixbuf* page = gdk_pixbuf_new_from_file(pageFile, nullptr)) {
+        int x = 0, y = 0;
+        gtk_widget_translate_coordinates(view, window_, 0, 0, &x, &y);
+        const int width = std::min(gdk_pixbuf_get_width(page), gdk_pixbuf_get_width(picture) - x);
+        const int height =
+            std::min(gdk_pixbuf_get_height(page), gdk_pixbuf_get_height(picture) - y);
+        if (x >= 0 && y >= 0 && width > 0 && height > 0) {
+          gdk_pixbuf_copy_area(page, 0, 0, width, height, picture, x, y);
+        }
+        g_object_unref(page);
+      }
+    }
+    g_unlink(pageFile);
+  }
+  g_free(pageFile);
+  const bool ok = gdk_pixbuf_save(picture, path.c_str(), "png", nullptr, nullptr);
+  g_object_unref(picture);
   return ok;
 }
 

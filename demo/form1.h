@@ -46,6 +46,8 @@ class Form1 {
   // False once the window was closed (and so destroyed).
   bool Alive() const { return window_ != nullptr; }
   GtkWindow* Window() const { return GTK_WINDOW(window_); }
+  // Writes a PNG of the window as it looks now, page included; false on failure.
+  bool SavePicture(const std::string& path);
 
   // Window-level variables.
   std::string OpenFolder;
@@ -100,8 +102,5 @@ class Form1 {
 
 // The program's folder, from /proc/self/exe, without a trailing "/".
 std::string ProgramFolder();
-
-// Writes what the window shows now as a PNG; false on failure.
-bool SaveWindowPng(GtkWindow* window, const std::string& path);
 
 }  // namespace demo

@@ -32,7 +32,7 @@ gboolean ScreenshotTick(gpointer data) {
   if (shot->settled < 0 && (loaded || shot->ticks > 600)) shot->settled = shot->ticks;
   // Half a second after the load for the page to be painted.
   if (shot->settled < 0 || shot->ticks - shot->settled < 10) return G_SOURCE_CONTINUE;
-  shot->ok = demo::SaveWindowPng(shot->form->Window(), shot->path);
+  shot->ok = shot->form->SavePicture(shot->path);
   std::printf("%s %s\n", shot->ok ? "wrote" : "could not write", shot->path.c_str());
   shot->form->Command5_Click();
   return G_SOURCE_REMOVE;

@@ -263,7 +263,7 @@ Formats MakeFormats(lxw_workbook* wb) {
   Formats f{};
   f.title = workbook_add_format(wb);
   format_set_bold(f.title);
-  format_set_font_size(f.title, 16);
+  format_set_font_size(f.title, 13);
   format_set_font_color(f.title, 0x1F3864);
   format_set_font_name(f.title, "Georgia");
 
@@ -409,9 +409,9 @@ double Serial(int year, int month, int day) {
 
 void WriteCatalogue(lxw_workbook* wb, const Formats& f) {
   lxw_worksheet* ws = workbook_add_worksheet(wb, "Catalogue");
-  worksheet_write_string(ws, 0, 0, "Tessaly Comics Catalogue", f.title);
-  worksheet_write_string(
-      ws, 1, 0, "Issues in the shop's collection, with cover prices and guide values", f.subtitle);
+  // Titles and notes sit in wide columns: a page table widens a column to its longest text.
+  worksheet_write_string(ws, 0, 1, "Tessaly Comics Catalogue", f.title);
+  worksheet_write_string(ws, 1, 1, "Cover prices, guide values", f.subtitle);
   const char* headers[] = {"No.",         "Title", "Series", "Publisher", "Released", "Cover price",
                            "Guide value", "Gain",  "Grade",  "Print run", "In stock", "Notes"};
   for (lxw_col_t c = 0; c < 12; ++c) worksheet_write_string(ws, 3, c, headers[c], f.header);
@@ -468,9 +468,10 @@ void WriteCatalogue(lxw_workbook* wb, const Formats& f) {
   Comment(ws, 13, 8, "Professionally graded; the case must stay sealed.");
   Comment(ws, 3, 7, "Guide value over cover price, less one.");
 
-  worksheet_write_string(
-      ws, row + 2, 0, "Questions about an issue: ask at catalogue@tessaly-comics.example", nullptr);
-  worksheet_write_string(ws, row + 3, 0, "http://www.tessaly-comics.example/catalogue", nullptr);
+  worksheet_write_string(ws, row + 2, 10, "Questions", f.subtitle);
+  worksheet_write_string(ws, row + 2, 11, "catalogue@tessaly-comics.example", nullptr);
+  worksheet_write_string(ws, row + 3, 10, "On the web", f.subtitle);
+  worksheet_write_string(ws, row + 3, 11, "http://tessaly-comics.example/", nullptr);
 
   worksheet_set_column(ws, 0, 0, 6, nullptr);
   worksheet_set_column(ws, 1, 1, 24, nullptr);
@@ -486,7 +487,7 @@ void WriteCatalogue(lxw_workbook* wb, const Formats& f) {
 
 void WriteSales(lxw_workbook* wb, const Formats& f) {
   lxw_worksheet* ws = workbook_add_worksheet(wb, "Sales 2025");
-  worksheet_write_string(ws, 0, 0, "Shop sales by month, 2025", f.title);
+  worksheet_write_string(ws, 0, 0, "Sales 2025", f.title);
   const char* headers[] = {"Month", "Units sold",    "Revenue", "Returns",
                            "Net",   "Share of year", "Change",  "Running total"};
   for (lxw_col_t c = 0; c < 8; ++c) worksheet_write_string(ws, 2, c, headers[c], f.header);
@@ -553,7 +554,7 @@ void WriteSales(lxw_workbook* wb, const Formats& f) {
 
 void WritePublishers(lxw_workbook* wb, const Formats& f) {
   lxw_worksheet* ws = workbook_add_worksheet(wb, "Publishers");
-  worksheet_write_string(ws, 0, 0, "Publishers we order from", f.title);
+  worksheet_write_string(ws, 0, 0, "Publishers", f.title);
   const char* headers[] = {"Publisher", "Web site",    "Orders by e-mail",
                            "Founded",   "Titles held", "Average guide value",
                            "Discount",  "Terms"};
@@ -602,9 +603,9 @@ void WritePublishers(lxw_workbook* wb, const Formats& f) {
     ++row;
   }
   Comment(ws, 4, 6, "Discount rises to 40% for standing orders over 50 copies.");
-  worksheet_write_string(ws, row + 1, 0, "Distributor help line: help@comicsdistribution.example",
-                         nullptr);
-  worksheet_write_url(ws, row + 2, 0, "http://www.comicsdistribution.example/", nullptr);
+  worksheet_write_string(ws, row + 1, 0, "Distributor help line", f.subtitle);
+  worksheet_write_string(ws, row + 1, 1, "help@comicsdistribution.example", nullptr);
+  worksheet_write_url(ws, row + 2, 1, "http://www.comicsdistribution.example/", nullptr);
   worksheet_set_column(ws, 0, 0, 22, nullptr);
   worksheet_set_column(ws, 1, 2, 34, nullptr);
   worksheet_set_column(ws, 3, 6, 12, nullptr);
@@ -696,7 +697,7 @@ void WriteCharacters(lxw_workbook* wb, const Formats& f) {
 
 void WriteConvention(lxw_workbook* wb, const Formats& f) {
   lxw_worksheet* ws = workbook_add_worksheet(wb, "Convention");
-  worksheet_write_string(ws, 0, 0, "Quorin Comic Convention: our table", f.title);
+  worksheet_write_string(ws, 0, 0, "Quorin Comic Convention", f.title);
   const char* headers[] = {"Event", "Starts", "Doors open", "Length",
                            "Talk",  "Code",   "Booked",     "Cost per head"};
   for (lxw_col_t c = 0; c < 8; ++c) worksheet_write_string(ws, 2, c, headers[c], f.header);
