@@ -106,6 +106,9 @@ Verdict ParseParams(const pugi::xml_node& n, CipherParams& p) {
   if (!cipher || !hash || chaining != "ChainingModeCBC") return Verdict::Unsupported;
   p.cipher = *cipher;
   p.hash = *hash;
+  // DES and RC2 exist only in OpenSSL's legacy provider.
+  if ((p.cipher == CipherAlg::Des || p.cipher == CipherAlg::Rc2) && !LegacyProviderAvailable())
+    return Verdict::Unsupported;
   p.keyBits = n.attribute("keyBits").as_uint(0);
   if (!CipherKeyBitsValid(p.cipher, p.keyBits)) return Verdict::Unsupported;
   p.blockSize = n.attribute("blockSize").as_uint(0);

@@ -128,9 +128,8 @@ Bytes CryptoApiBlockKey(const Bytes& baseHash, uint32_t block, uint32_t keyBits)
 }
 
 Bytes StandardKey(std::string_view password, ByteView salt, uint32_t keyBits) {
-  Bytes h = Hash(HashAlg::Sha1, {salt, Utf16Le(password)});
-  for (uint32_t i = 0; i < kStandardSpinCount && !h.empty(); ++i)
-    h = Hash(HashAlg::Sha1, {ToBytes(i), h});
+  Bytes h =
+      SpinHash(HashAlg::Sha1, Hash(HashAlg::Sha1, {salt, Utf16Le(password)}), kStandardSpinCount);
   if (h.empty()) return {};
   Bytes final = Hash(HashAlg::Sha1, {h, ToBytes(0)});
   if (final.empty()) return {};
@@ -149,9 +148,7 @@ Bytes StandardKey(std::string_view password, ByteView salt, uint32_t keyBits) {
 }
 
 Bytes AgilePasswordHash(HashAlg alg, ByteView salt, std::string_view password, uint32_t spinCount) {
-  Bytes h = Hash(alg, {salt, Utf16Le(password)});
-  for (uint32_t i = 0; i < spinCount && !h.empty(); ++i) h = Hash(alg, {ToBytes(i), h});
-  return h;
+  return SpinHash(alg, Hash(alg, {salt, Utf16Le(password)}), spinCount);
 }
 
 Bytes AgileKey(HashAlg alg, const Bytes& passwordHash, ByteView blockKey, size_t keyBytes) {

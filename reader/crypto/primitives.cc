@@ -132,6 +132,24 @@ Bytes Hash(HashAlg alg, std::initializer_list<ByteView> parts) {
   return out;
 }
 
+Bytes SpinHash(HashAlg alg, Bytes h, uint32_t rounds) {
+  if (h.size() != HashSize(alg)) return {};
+  EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+  if (!ctx) return {};
+  const EVP_MD* md = DigestOf(alg);
+  bool ok = true;
+  unsigned len = 0;
+  for (uint32_t i = 0; i < rounds && ok; ++i) {
+    uint8_t iter[4] = {uint8_t(i), uint8_t(i >> 8), uint8_t(i >> 16), uint8_t(i >> 24)};
+    ok = EVP_DigestInit_ex(ctx, md, nullptr) == 1 && EVP_DigestUpdate(ctx, iter, 4) == 1 &&
+         EVP_DigestUpdate(ctx, h.data(), h.size()) == 1 &&
+         EVP_DigestFinal_ex(ctx, h.data(), &len) == 1 && len == h.size();
+  }
+  EVP_MD_CTX_free(ctx);
+  if (!ok) h.clear();
+  return h;
+}
+
 Bytes Hmac(HashAlg alg, ByteView key, ByteView data) {
   LegacyProviderAvailable();
   Bytes out(HashSize(alg));

@@ -30,6 +30,8 @@ size_t HashSize(HashAlg alg);
 // Hash of the concatenation of `parts`; empty on failure.
 Bytes Hash(HashAlg alg, std::initializer_list<ByteView> parts);
 Bytes Hmac(HashAlg alg, ByteView key, ByteView data);
+// `rounds` times h = H(LE32(i) + h), the spin of Office password hashing; empty on failure.
+Bytes SpinHash(HashAlg alg, Bytes h, uint32_t rounds);
 
 enum class CipherAlg { Aes, Des, TripleDes, Rc2 };
 std::optional<CipherAlg> CipherAlgFromName(std::string_view name);
