@@ -293,9 +293,16 @@ void WebKitBrowser::SaveAs() {
   }
   if (gtk_native_dialog_run(GTK_NATIVE_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
     GFile* target = gtk_file_chooser_get_file(GTK_FILE_CHOOSER(chooser));
-    GFile* source = g_file_new_for_uri(uri);
-    g_file_copy(source, target, G_FILE_COPY_OVERWRITE, nullptr, nullptr, nullptr, nullptr);
-    g_object_unref(source);
+    if (path) {
+      // A local page is saved as the file it is.
+      GFile* source = g_file_new_for_path(path);
+      g_file_copy(source, target, G_FILE_COPY_OVERWRITE, nullptr, nullptr, nullptr, nullptr);
+      g_object_unref(source);
+    } else {
+      // A page reached by a link to the web: WebKit saves it as a web archive.
+      webkit_web_view_save_to_file(view_, target, WEBKIT_SAVE_MODE_MHTML, nullptr, nullptr,
+                                   nullptr);
+    }
     g_object_unref(target);
   }
   g_free(path);
