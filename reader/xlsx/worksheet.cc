@@ -78,9 +78,45 @@ struct SheetState : XmlHandlerBase {
   std::string fref;
   std::string value, formula, inlineText, scratch;
 
+  uint64_t partSizeHint = 0;
   std::unordered_map<uint64_t, SharedFormula> shared;
   std::vector<ArrayRange> arrays;
 };
+
+// The per-cell attribute parsers work on the NUL-terminated values expat hands over,
+// without measuring them first.
+bool ParseUIntZ(const char* p, uint64_t& v) {
+  if (*p < '0' || *p > '9') return false;
+  uint64_t x = 0;
+  int digits = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    if (++digits > 19) return false;
+    x = x * 10 + static_cast<uint64_t>(*p - '0');
+  }
+  v = x;
+  return *p == '\0';
+}
+
+bool ParseCellRefZ(const char* p, int64_t& row, int64_t& col) {
+  int64_t c = 0;
+  int letters = 0;
+  for (;; ++p) {
+    char ch = *p;
+    if (ch >= 'A' && ch <= 'Z') {
+      c = c * 26 + (ch - 'A' + 1);
+    } else if (ch >= 'a' && ch <= 'z') {
+      c = c * 26 + (ch - 'a' + 1);
+    } else {
+      break;
+    }
+    if (++letters > 4) return false;
+  }
+  uint64_t r;
+  if (letters == 0 || *p == '+' || !ParseUIntZ(p, r) || r > 9999999999ull) return false;
+  row = static_cast<int64_t>(r);
+  col = c;
+  return true;
+}
 
 void BeginCell(SheetState& s, const XML_Char** attrs) {
   s.inCell = true;
@@ -100,31 +136,31 @@ void BeginCell(SheetState& s, const XML_Char** attrs) {
     if (n.size() != 1) continue;
     if (n[0] == 'r') {
       int64_t r, c;
-      if (ParseCellRef(v, r, c)) {
+      if (ParseCellRefZ(v, r, c)) {
         s.cellRow = r;
         s.cellCol = c;
         haveRef = true;
       }
     } else if (n[0] == 's') {
       uint64_t xf;
-      if (ParseUInt(v, xf)) {
+      if (ParseUIntZ(v, xf)) {
         s.style = s.ctx->styles->Style(xf);
         s.hasStyle = xf != 0;
       }
     } else if (n[0] == 't') {
-      std::string_view t(v);
-      if (t == "s")
+      if (std::strcmp(v, "s") == 0) {
         s.type = CellType::Shared;
-      else if (t == "str")
+      } else if (std::strcmp(v, "str") == 0) {
         s.type = CellType::Str;
-      else if (t == "inlineStr")
+      } else if (std::strcmp(v, "inlineStr") == 0) {
         s.type = CellType::Inline;
-      else if (t == "b")
+      } else if (std::strcmp(v, "b") == 0) {
         s.type = CellType::Bool;
-      else if (t == "e")
+      } else if (std::strcmp(v, "e") == 0) {
         s.type = CellType::Error;
-      else if (t == "d")
+      } else if (std::strcmp(v, "d") == 0) {
         s.type = CellType::Date;
+      }
     }
   }
   if (!haveRef) {
@@ -162,6 +198,27 @@ bool OnGrid(int64_t row, int64_t col) {
   return row >= 1 && row <= model::kMaxRows && col >= 1 && col <= model::kMaxColumns;
 }
 
+// Stores a cell with a single probe of the cell index. A cell that replaces an earlier
+// one at its position starts without the formula flag, as with the model's setters.
+bool Store(SheetState& s, int32_t r, int32_t c, model::StoredKind kind, uint32_t p0,
+           uint32_t p1 = 0) {
+  model::CellRecord rec{
+      static_cast<uint32_t>(r), static_cast<uint16_t>(c), kind, 0, s.style, {p0, p1}};
+  s.sheet->MutableCells().Put(rec);
+  return true;
+}
+
+bool StoreNumber(SheetState& s, int32_t r, int32_t c, model::StoredKind kind, double d) {
+  uint32_t p[2];
+  std::memcpy(p, &d, sizeof d);
+  return Store(s, r, c, kind, p[0], p[1]);
+}
+
+bool StoreText(SheetState& s, int32_t r, int32_t c, std::string& text) {
+  DecodeEscapes(text);
+  return Store(s, r, c, model::StoredKind::String, s.book->Strings().Add(text));
+}
+
 // Stores the cell just closed.
 void EndCell(SheetState& s) {
   s.inCell = false;
@@ -173,50 +230,52 @@ void EndCell(SheetState& s) {
   switch (s.type) {
     case CellType::Number: {
       double d;
-      if (s.hasValue && ParseDouble(s.value, d)) stored = sh.SetNumber(r, c, d, s.style);
+      if (s.hasValue && ParseDouble(s.value, d)) {
+        stored = StoreNumber(s, r, c, model::StoredKind::Number, d);
+      }
       break;
     }
     case CellType::Shared: {
       uint64_t i;
       if (s.hasValue && ParseUInt(s.value, i) && s.ctx->strings->Valid(i)) {
-        stored = sh.SetSharedString(r, c, s.ctx->strings->Id(i), s.style);
+        stored = Store(s, r, c, model::StoredKind::String, s.ctx->strings->Id(i));
       }
       break;
     }
     case CellType::Str:
-      if (s.hasValue) {
-        DecodeEscapes(s.value);
-        stored = sh.SetString(r, c, s.value, s.style);
-      }
+      if (s.hasValue) stored = StoreText(s, r, c, s.value);
       break;
     case CellType::Inline:
       if (s.hasInline) {
-        DecodeEscapes(s.inlineText);
-        stored = sh.SetString(r, c, s.inlineText, s.style);
+        stored = StoreText(s, r, c, s.inlineText);
       } else if (s.hasValue) {
-        stored = sh.SetString(r, c, s.value, s.style);
+        stored = StoreText(s, r, c, s.value);
       }
       break;
     case CellType::Bool:
-      if (s.hasValue) stored = sh.SetBool(r, c, s.value == "1" || s.value == "true", s.style);
+      if (s.hasValue) {
+        stored = Store(s, r, c, model::StoredKind::Boolean, s.value == "1" || s.value == "true");
+      }
       break;
     case CellType::Error:
       if (s.hasValue) {
         ErrorCode e = ErrorCode::NA;
         ParseErrorText(s.value, e);
-        stored = sh.SetError(r, c, e, s.style);
+        stored = Store(s, r, c, model::StoredKind::Error, static_cast<uint32_t>(e));
       }
       break;
     case CellType::Date: {
       double serial;
       if (s.hasValue && ParseIsoDate(s.value, s.ctx->date1904, serial)) {
-        stored = sh.SetDate(r, c, serial, s.style);
+        stored = StoreNumber(s, r, c, model::StoredKind::Date, serial);
       }
       break;
     }
   }
   // A formatted cell without a value is kept as a blank: it carries a look.
-  if (!stored && (s.hasStyle || s.fkind != FormulaKind::None)) sh.SetBlank(r, c, s.style);
+  if (!stored && (s.hasStyle || s.fkind != FormulaKind::None)) {
+    Store(s, r, c, model::StoredKind::Empty, 0);
+  }
 
   const std::string* text = nullptr;
   switch (s.fkind) {
@@ -327,6 +386,24 @@ void ReadFormatPr(SheetState& s, const XML_Char** attrs) {
   if (h >= 0 && h <= 409.5 * 4) s.sheet->defaultRowHeight = h * 20;
 }
 
+// The dimension is only a hint: it sizes the cell store ahead (avoiding regrowth of a big
+// sheet), capped by what the part's size could hold; cells are never taken from it.
+void ReserveForDimension(SheetState& s, const char* ref) {
+  if (!ref || s.sheet->Cells().Count() != 0) return;
+  std::string_view r(ref);
+  size_t colon = r.find(':');
+  int64_t r1, c1, r2, c2;
+  if (colon == std::string_view::npos || !ParseCellRef(r.substr(0, colon), r1, c1) ||
+      !ParseCellRef(r.substr(colon + 1), r2, c2) || r2 < r1 || c2 < c1) {
+    return;
+  }
+  constexpr uint64_t kMinBytesPerCell = 16;  // <c r="A1"><v>1</v></c> and up
+  constexpr uint64_t kMaxReserve = uint64_t{16} << 20;
+  uint64_t area = static_cast<uint64_t>(r2 - r1 + 1) * static_cast<uint64_t>(c2 - c1 + 1);
+  uint64_t cells = std::min({area, s.partSizeHint / kMinBytesPerCell, kMaxReserve});
+  if (cells > 1024) s.sheet->MutableCells().Reserve(static_cast<size_t>(cells));
+}
+
 void XMLCALL Start(void* ud, const XML_Char* name, const XML_Char** attrs) {
   auto& s = *static_cast<SheetState*>(ud);
   ++s.depth;
@@ -361,14 +438,17 @@ void XMLCALL Start(void* ud, const XML_Char* name, const XML_Char** attrs) {
       BeginRow(s, attrs);
     return;
   }
-  if (n == "sheetData")
+  if (n == "sheetData") {
     s.sheetDataDepth = s.depth;
-  else if (n == "col")
+  } else if (n == "col") {
     ReadColumn(s, attrs);
-  else if (n == "sheetFormatPr")
+  } else if (n == "sheetFormatPr") {
     ReadFormatPr(s, attrs);
-  else if (n == "sheetProtection")
+  } else if (n == "dimension") {
+    ReserveForDimension(s, FindAttr(attrs, "ref"));
+  } else if (n == "sheetProtection") {
     s.sheet->isProtected = XmlBool(FindAttr(attrs, "sheet"));
+  }
 }
 
 void XMLCALL End(void* ud, const XML_Char* name) {
@@ -405,6 +485,7 @@ void SpreadArrayFormulas(SheetState& s) {
   // left over keeps the formula on its master cell only.
   uint64_t budget = 4 * static_cast<uint64_t>(sh.Cells().Count()) + (uint64_t{1} << 20);
   for (const ArrayRange& a : s.arrays) {
+    if (!(sh.Cells().At(a.formulaCell).flags & model::CellRecord::kHasFormula)) continue;
     std::string formula(sh.Formula(a.formulaCell));
     if (formula.empty()) continue;
     int64_t r1 = std::max<int64_t>(a.firstRow, 1),
@@ -542,6 +623,7 @@ PartStatus ReadWorksheet(ZipPackage& pkg, const std::string& partName, const She
   st.ctx = &ctx;
   st.sheet = &sheet;
   st.book = &sheet.Book();
+  st.partSizeHint = pkg.SizeHint(partName);
   st.value.reserve(64);
   st.formula.reserve(64);
   XML_Parser p = NewHardenedParser(&st);

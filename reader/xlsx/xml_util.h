@@ -16,9 +16,12 @@ namespace gridwell::xlsx {
 // documents use different namespaces for the same local names, so parts are matched by
 // local name only.
 inline std::string_view LocalName(const char* qname) {
-  std::string_view n(qname);
-  size_t colon = n.rfind(':');
-  return colon == std::string_view::npos ? n : n.substr(colon + 1);
+  const char* start = qname;
+  const char* p = qname;
+  for (; *p; ++p) {
+    if (*p == ':') start = p + 1;
+  }
+  return std::string_view(start, static_cast<size_t>(p - start));
 }
 
 // Value of an expat attribute by local name, or nullptr.

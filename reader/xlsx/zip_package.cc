@@ -43,8 +43,6 @@ bool ZipPackage::OpenFile(const std::string& path, std::string& error) {
     error = "zip: " + ZipErrorText(code);
     return false;
   }
-  zip_stat_t st;
-  zip_stat_init(&st);
   // The archive's own size bounds what a member can honestly claim as compressed size.
   FILE* f = std::fopen(path.c_str(), "rb");
   if (f) {
@@ -90,6 +88,17 @@ bool ZipPackage::Index(std::string& error) {
     entries_.emplace(Normalize(name), static_cast<uint64_t>(i));
   }
   return true;
+}
+
+uint64_t ZipPackage::SizeHint(std::string_view partName) const {
+  auto it = entries_.find(Normalize(partName));
+  if (it == entries_.end()) return 0;
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (zip_stat_index(zip_, it->second, 0, &st) != 0) return 0;
+  if (!(st.valid & ZIP_STAT_SIZE) || !(st.valid & ZIP_STAT_COMP_SIZE)) return 0;
+  constexpr uint64_t kTypicalRatio = 64;  // sheet XML deflates at about 5:1 to 20:1
+  return std::min({st.size, st.comp_size * kTypicalRatio, limits_.maxInflatedBytes});
 }
 
 bool ZipPackage::Has(std::string_view partName) const {

@@ -40,6 +40,11 @@ class ZipPackage {
   // Returns Ok also when the parser stopped on its own; `xmlError` tells a parse error.
   PartStatus Parse(std::string_view partName, XML_Parser parser, std::string& error);
 
+  // A plausible upper bound of a part's uncompressed size, for sizing buffers ahead: the
+  // size its header declares, capped by a realistic ratio over its compressed size and
+  // by the package limit. 0 for a missing part.
+  uint64_t SizeHint(std::string_view partName) const;
+
   // Uncompressed bytes read so far, over all parts.
   uint64_t InflatedBytes() const { return inflated_; }
 

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Reads a generated 1,000,000-cell workbook with Gridwell's reader and with SheetJS (the
+# npm package `xlsx`, installed here under bench/node_modules on first use, never by the
+# build), and prints the times, the ratio and the peak memory of each.
+#   bench/xlsx/run.sh [build-dir]        (default: ./build)
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+BUILD=$(cd "${1:-$ROOT/build}" && pwd)
+OUT=$ROOT/bench/out
+mkdir -p "$OUT"
+BOOK=$OUT/bench_1m.xlsx
+
+cmake --build "$BUILD" --target make_bench_xlsx xlsx_read_bench -j2 >/dev/null
+if [ ! -s "$BOOK" ]; then
+  echo "writing $BOOK ..."
+  "$BUILD/bench/xlsx/make_bench_xlsx" "$BOOK"
+fi
+ls -l "$BOOK"
+
+if [ ! -d "$ROOT/bench/node_modules/xlsx" ]; then
+  echo "installing SheetJS (npm package xlsx) under bench/node_modules ..."
+  npm install --prefix "$ROOT/bench" --no-save --no-package-lock --no-audit --no-fund xlsx >/dev/null
+fi
+
+peak_kb() { grep 'Maximum resident set size' "$1" | awk '{print $NF}'; }
+
+/usr/bin/time -v "$BUILD/bench/xlsx/xlsx_read_bench" "$BOOK" >"$OUT/gridwell_xlsx.txt" 2>"$OUT/gridwell_xlsx.time"
+cat "$OUT/gridwell_xlsx.txt"
+/usr/bin/time -v node --max-old-space-size=8192 "$ROOT/bench/xlsx/sheetjs_read.js" "$BOOK" \
+  >"$OUT/sheetjs_xlsx.txt" 2>"$OUT/sheetjs_xlsx.time"
+cat "$OUT/sheetjs_xlsx.txt"
+
+g=$(awk '/^gridwell_seconds/ {print $2}' "$OUT/gridwell_xlsx.txt")
+s=$(awk '/^sheetjs_seconds/ {print $2}' "$OUT/sheetjs_xlsx.txt")
+gc=$(awk '/^gridwell_cpu_seconds/ {print $2}' "$OUT/gridwell_xlsx.txt")
+sc=$(awk '/^sheetjs_cpu_seconds/ {print $2}' "$OUT/sheetjs_xlsx.txt")
+xml=$(awk '/^sheet_xml_bytes/ {print $2}' "$OUT/gridwell_xlsx.txt")
+gk=$(peak_kb "$OUT/gridwell_xlsx.time")
+sk=$(peak_kb "$OUT/sheetjs_xlsx.time")
+awk -v g="$g" -v s="$s" -v gc="$gc" -v sc="$sc" -v gk="$gk" -v sk="$sk" -v xml="$xml" 'BEGIN {
+  printf "\nread + visit, wall:      gridwell %.3f s, SheetJS %.3f s, ratio %.1fx (target >= 10x)\n", g, s, s / g;
+  printf "read + visit, processor: gridwell %.3f s, SheetJS %.3f s, ratio %.1fx\n", gc, sc, sc / gc;
+  printf "peak memory:  gridwell %.1f MB (%.2fx the %.1f MB of sheet XML, target <= 1.5x), SheetJS %.1f MB (%.1fx)\n",
+         gk / 1024, gk * 1024 / xml, xml / 1e6, sk / 1024, sk * 1024 / xml;
+}'
