@@ -90,6 +90,29 @@ TEST(HostileFilepass, EveryTruncationFailsCleanly) {
   }
 }
 
+TEST(HostileFilepass, RandomDamage) {
+  std::mt19937 gen(5);
+  for (const auto& [good, password] :
+       {std::pair{CryptoApiFilepass(), "quorin"},
+        std::pair{CorpusFilepass("poi/spreadsheet/password.xls"), "password"}}) {
+    Verdict v;
+    auto reference = crypto::OpenFilepass(good, password, v);
+    ASSERT_TRUE(reference);
+    Bytes expected(3000, 0);
+    reference->Decrypt(expected.data(), expected.size(), 0);
+    for (int i = 0; i < 300; ++i) {
+      Bytes body = good;
+      body[gen() % body.size()] ^= uint8_t(1 + gen() % 255);
+      auto d = crypto::OpenFilepass(body, password, v);
+      if (!d) continue;
+      // Only fields that do not take part in the key (the provider name) may change.
+      Bytes got(3000, 0);
+      d->Decrypt(got.data(), got.size(), 0);
+      EXPECT_TRUE(got == expected);
+    }
+  }
+}
+
 // Readers decrypt record bodies in whatever order they reach them (a sheet is read after
 // the globals, a reader may seek back); the key stream must depend on the position only.
 TEST(BiffDecryption, PositionAloneDecidesTheKeyStream) {
@@ -240,6 +263,35 @@ TEST(HostilePackage, StandardHeadersAndStreams) {
   Bytes out;
   ASSERT_EQ(crypto::DecryptPackage(p.info, size(100), "quorin", out), Verdict::Ok);
   EXPECT_EQ(out.size(), 100u);
+}
+
+// Random single-byte damage to the encryption header never crashes, and whatever still
+// decrypts is the original package, never partial garbage.
+TEST(HostilePackage, RandomHeaderDamage) {
+  Bytes zip = SampleZip();
+  EncryptedPackage agile = EncryptAgile(zip, "quorin", 100);
+  EncryptedPackage standard = EncryptStandard(zip, "quorin");
+  std::mt19937 gen(11);
+  struct Case {
+    const EncryptedPackage* p;
+    int rounds;
+  };
+  // Standard encryption always spins 50,000 times, so it gets fewer rounds.
+  for (const Case& c : {Case{&agile, 300}, Case{&standard, 12}}) {
+    int opened = 0;
+    for (int i = 0; i < c.rounds; ++i) {
+      Bytes info = c.p->info;
+      info[gen() % info.size()] ^= uint8_t(1 + gen() % 255);
+      Bytes out;
+      if (crypto::DecryptPackage(info, c.p->package, "quorin", out) == Verdict::Ok) {
+        EXPECT_TRUE(out == zip);
+        ++opened;
+      } else {
+        EXPECT_TRUE(out.empty());
+      }
+    }
+    EXPECT_LT(opened, c.rounds);
+  }
 }
 
 }  // namespace
