@@ -224,6 +224,25 @@ TEST_F(WidgetTest, ANavigationReplacingAnUnfinishedOneStillCompletes) {
   EXPECT_NE(Js("document.body.innerText").find("Second sheet"), std::string::npos);
 }
 
+TEST_F(WidgetTest, NavigationsInsideThePageRaiseTheOpenEvents) {
+  ASSERT_TRUE(Control().OpenXL({.strPath = shared->book, .blnOpenSynchronously = kVbTrue}));
+  const std::string page = Control().HTMLfile();
+  std::ofstream(shared->dir + "/linked.htm") << "<html><body>linked page</body></html>";
+  struct Case {
+    std::string target;
+    const char* outcome;
+  } cases[] = {{"file://" + shared->dir + "/linked.htm", "OpenComplete"},
+               {"file://" + shared->dir + "/absent.htm", "OpenError"}};
+  for (const auto& c : cases) {
+    events_.clear();
+    Js("window.location.href = '" + c.target + "'; 1");
+    ASSERT_TRUE(RunUntil([&] { return events_.size() >= 2; })) << c.target;
+    Settle(0.3);
+    EXPECT_EQ(events_, (std::vector<std::string>{"OpenStart", c.outcome})) << c.target;
+    EXPECT_EQ(Control().HTMLfile(), page);
+  }
+}
+
 TEST_F(WidgetTest, MissingPageRaisesOpenErrorOnly) {
   // The converter cannot read this file, so no page is written; the open still navigates.
   ASSERT_TRUE(Control().OpenXL({.strPath = shared->bad, .blnOpenSynchronously = kVbTrue}));
