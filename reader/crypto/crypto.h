@@ -43,4 +43,9 @@ Verdict DecryptPackage(std::span<const uint8_t> encryptionInfo,
                        std::span<const uint8_t> encryptedPackage, std::string_view password,
                        std::vector<uint8_t>& package);
 
+// Checks `password` against the EncryptionInfo stream alone (its verifier), without
+// decrypting the package: Ok, WrongPassword, or why the header cannot be used. Costs one
+// password hashing, so a caller can ask whether the default password opens a package.
+Verdict CheckPackagePassword(std::span<const uint8_t> encryptionInfo, std::string_view password);
+
 }  // namespace gridwell::crypto

@@ -26,7 +26,9 @@ uint64_t RoundUp(uint64_t n, size_t block) {
   return (n + block - 1) / block * block;
 }
 
-Verdict DecryptStandard(ByteView info, ByteView pkg, std::string_view password, Bytes& out) {
+// With `verifyOnly`, stops once the password is known to be right.
+Verdict DecryptStandard(ByteView info, ByteView pkg, std::string_view password, Bytes& out,
+                        bool verifyOnly) {
   // Flags (4), HeaderSize (4), EncryptionHeader, EncryptionVerifier.
   if (info.size() < 8) return Verdict::Damaged;
   uint32_t flags = ReadLe32(info.data());
@@ -64,6 +66,7 @@ Verdict DecryptStandard(ByteView info, ByteView pkg, std::string_view password, 
   Bytes expected = Hash(HashAlg::Sha1, {ByteView(plainVerifier, 16)});
   if (expected.size() != 20 || !SameBytes(expected, ByteView(plainHash, 20)))
     return Verdict::WrongPassword;
+  if (verifyOnly) return Verdict::Ok;
 
   uint64_t size = 0;
   if (!PackageSize(pkg, size)) return Verdict::Damaged;
@@ -131,7 +134,8 @@ Bytes DecryptAttribute(const pugi::xml_node& n, const char* attr, const CipherPa
   return plain;
 }
 
-Verdict DecryptAgile(ByteView xml, ByteView pkg, std::string_view password, Bytes& out) {
+Verdict DecryptAgile(ByteView xml, ByteView pkg, std::string_view password, Bytes& out,
+                     bool verifyOnly) {
   pugi::xml_document doc;
   // pugixml never expands DTD entities, so an entity bomb stays inert.
   if (!doc.load_buffer(xml.data(), xml.size(), pugi::parse_default & ~pugi::parse_doctype))
@@ -174,6 +178,7 @@ Verdict DecryptAgile(ByteView xml, ByteView pkg, std::string_view password, Byte
   if (verifierInput.empty() || verifierValue.empty()) return Verdict::Damaged;
   Bytes expected = Hash(keyEnc.hash, {verifierInput});
   if (expected.empty() || !SameBytes(expected, verifierValue)) return Verdict::WrongPassword;
+  if (verifyOnly) return Verdict::Ok;
   Bytes secret =
       DecryptAttribute(encryptedKey, "encryptedKeyValue", keyEnc, keyKey, iv, data.keyBits / 8);
   if (secret.empty()) return Verdict::Damaged;
@@ -210,19 +215,30 @@ Verdict DecryptAgile(ByteView xml, ByteView pkg, std::string_view password, Byte
   return Verdict::Ok;
 }
 
+Verdict Dispatch(ByteView info, ByteView pkg, std::string_view password, Bytes& package,
+                 bool verifyOnly) {
+  if (info.size() < 8) return Verdict::Damaged;
+  uint16_t major = ReadLe16(info.data());
+  uint16_t minor = ReadLe16(info.data() + 2);
+  if ((major == 3 || major == 4) && minor == 2)
+    return DecryptStandard(info.subspan(4), pkg, password, package, verifyOnly);
+  // Agile: the version is followed by 4 reserved bytes (0x40) and the XML descriptor.
+  if (major == 4 && minor == 4)
+    return DecryptAgile(info.subspan(8), pkg, password, package, verifyOnly);
+  return Verdict::Unsupported;
+}
+
 }  // namespace
 
 Verdict DecryptPackage(std::span<const uint8_t> info, std::span<const uint8_t> pkg,
                        std::string_view password, std::vector<uint8_t>& package) {
   package.clear();
-  if (info.size() < 8) return Verdict::Damaged;
-  uint16_t major = ReadLe16(info.data());
-  uint16_t minor = ReadLe16(info.data() + 2);
-  if ((major == 3 || major == 4) && minor == 2)
-    return DecryptStandard(info.subspan(4), pkg, password, package);
-  // Agile: the version is followed by 4 reserved bytes (0x40) and the XML descriptor.
-  if (major == 4 && minor == 4) return DecryptAgile(info.subspan(8), pkg, password, package);
-  return Verdict::Unsupported;
+  return Dispatch(info, pkg, password, package, false);
+}
+
+Verdict CheckPackagePassword(std::span<const uint8_t> info, std::string_view password) {
+  Bytes unused;
+  return Dispatch(info, {}, password, unused, true);
 }
 
 }  // namespace gridwell::crypto

@@ -67,7 +67,10 @@ TEST(CorpusCrypto, PackagesOpenWithTheirPasswordOnly) {
     EXPECT_EQ(crypto::DecryptPackage(info->data, pkg->data, "not the password", plain),
               Verdict::WrongPassword);
     EXPECT_TRUE(plain.empty());
+    EXPECT_EQ(crypto::CheckPackagePassword(info->data, "not the password"),
+              Verdict::WrongPassword);
     if (f.password.empty()) continue;
+    EXPECT_EQ(crypto::CheckPackagePassword(info->data, f.password), Verdict::Ok);
     ASSERT_EQ(crypto::DecryptPackage(info->data, pkg->data, f.password, plain), Verdict::Ok);
     ASSERT_GE(plain.size(), 4u);
     EXPECT_EQ(plain[0], 'P');
