@@ -6,24 +6,26 @@
 namespace gridwell {
 
 void clsConcat::ReInit() {
-  buffer_.clear();
+  buffer_ = std::string();
+  length_ = 0;
   used_ = 0;
 }
 
 std::string clsConcat::GetString() {
   std::string out = std::move(buffer_);
-  if (out.size() > static_cast<size_t>(used_)) out.resize(static_cast<size_t>(used_));
   buffer_ = std::string();
+  length_ = 0;
   return out;
 }
 
 void clsConcat::SetString(std::string_view text) {
+  const size_t n = std::min<size_t>(text.size(), std::numeric_limits<int32_t>::max());
   std::string b;
-  b.reserve(text.size() + kGrowStep);
-  b.append(text);
-  b.append(kGrowStep, '\0');
+  b.reserve(n + kGrowStep);
+  b.append(text.substr(0, n));
   buffer_ = std::move(b);
-  used_ = static_cast<int32_t>(std::min<size_t>(text.size(), std::numeric_limits<int32_t>::max()));
+  length_ = static_cast<int64_t>(n) + kGrowStep;
+  used_ = static_cast<int32_t>(n);
 }
 
 bool clsConcat::Grow(std::string_view text) {
@@ -31,10 +33,13 @@ bool clsConcat::Grow(std::string_view text) {
   const int64_t u = used_;
   if (u + n > std::numeric_limits<int32_t>::max()) return false;
   int64_t grow = n > u ? n : kGrowStep;
-  const int64_t have = static_cast<int64_t>(buffer_.size());
-  if (have + grow < u + n) grow = u + n - have;
-  buffer_.resize(static_cast<size_t>(have + grow), '\0');
-  if (n != 0) text.copy(buffer_.data() + u, text.size());
+  if (length_ + grow < u + n) grow = u + n - length_;
+  length_ += grow;
+  if (static_cast<size_t>(length_) > buffer_.capacity()) {
+    // At least double, so that a page of many steps is copied only a few times.
+    buffer_.reserve(std::max(static_cast<size_t>(length_), buffer_.capacity() * 2));
+  }
+  buffer_.append(text);
   used_ = static_cast<int32_t>(u + n);
   return true;
 }

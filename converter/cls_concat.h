@@ -26,8 +26,8 @@ class clsConcat {
   // would be longer than the largest 32-bit signed count.
   bool Append(std::string_view text) {
     const int64_t n = static_cast<int64_t>(text.size());
-    if (static_cast<int64_t>(used_) + n >= static_cast<int64_t>(buffer_.size())) return Grow(text);
-    if (n != 0) text.copy(buffer_.data() + used_, text.size());
+    if (static_cast<int64_t>(used_) + n >= length_) return Grow(text);
+    buffer_.append(text);
     used_ += static_cast<int32_t>(n);
     return true;
   }
@@ -41,15 +41,18 @@ class clsConcat {
 
   int32_t UsedLength() const { return used_; }
   // Length of the buffer, gathered text plus reserve.
-  size_t BufferLength() const { return buffer_.size(); }
+  size_t BufferLength() const { return static_cast<size_t>(length_); }
 
  private:
   bool Grow(std::string_view text);
 
-  // The first used_ characters are the text; the rest is reserve ('\0'). The buffer's
-  // logical length grows by the fixed steps; std::string's own capacity doubling keeps the
-  // physical copies amortised.
+  // The buffer is length_ characters long: the used_ characters of gathered text, held in
+  // buffer_, then reserve. The reserve exists as capacity of buffer_ only, so it is never
+  // filled with zeros that would be overwritten anyway, and no reserve character can reach
+  // a caller. std::string's capacity doubling keeps the physical copies amortised while the
+  // buffer's length grows by the fixed steps.
   std::string buffer_;
+  int64_t length_ = 0;
   int32_t used_ = 0;
 };
 
