@@ -67,8 +67,7 @@ TEST(CorpusCrypto, PackagesOpenWithTheirPasswordOnly) {
     EXPECT_EQ(crypto::DecryptPackage(info->data, pkg->data, "not the password", plain),
               Verdict::WrongPassword);
     EXPECT_TRUE(plain.empty());
-    EXPECT_EQ(crypto::CheckPackagePassword(info->data, "not the password"),
-              Verdict::WrongPassword);
+    EXPECT_EQ(crypto::CheckPackagePassword(info->data, "not the password"), Verdict::WrongPassword);
     if (f.password.empty()) continue;
     EXPECT_EQ(crypto::CheckPackagePassword(info->data, f.password), Verdict::Ok);
     ASSERT_EQ(crypto::DecryptPackage(info->data, pkg->data, f.password, plain), Verdict::Ok);
