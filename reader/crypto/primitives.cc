@@ -10,15 +10,39 @@
 
 namespace gridwell::crypto {
 
-bool LegacyProviderAvailable() {
-  static bool available = [] {
+namespace {
+
+// The providers this process loaded, unloaded again when the process ends so that OpenSSL's
+// own clean-up can release the algorithm tables it built for them. The RC4 cipher is fetched
+// once and shared by every key schedule.
+struct Providers {
+  OSSL_PROVIDER* legacy = nullptr;
+  OSSL_PROVIDER* deflt = nullptr;
+  EVP_CIPHER* rc4 = nullptr;
+  Providers() {
     // Loading any provider explicitly stops OpenSSL from loading "default" on its own,
-    // so both are loaded. The providers stay loaded for the life of the process.
-    OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
-    OSSL_PROVIDER* deflt = OSSL_PROVIDER_load(nullptr, "default");
-    return legacy != nullptr && deflt != nullptr;
-  }();
-  return available;
+    // so both are loaded.
+    legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+    deflt = OSSL_PROVIDER_load(nullptr, "default");
+    if (legacy != nullptr) rc4 = EVP_CIPHER_fetch(nullptr, "RC4", nullptr);
+  }
+  ~Providers() {
+    EVP_CIPHER_free(rc4);
+    if (legacy != nullptr) OSSL_PROVIDER_unload(legacy);
+    if (deflt != nullptr) OSSL_PROVIDER_unload(deflt);
+  }
+};
+
+Providers& LoadedProviders() {
+  static Providers providers;
+  return providers;
+}
+
+}  // namespace
+
+bool LegacyProviderAvailable() {
+  const Providers& p = LoadedProviders();
+  return p.legacy != nullptr && p.deflt != nullptr;
 }
 
 namespace {
@@ -230,7 +254,7 @@ Rc4::~Rc4() {
 bool Rc4::SetKey(ByteView key) {
   ok_ = false;
   if (!ctx_ || key.empty() || key.size() > 256) return false;
-  static EVP_CIPHER* rc4 = EVP_CIPHER_fetch(nullptr, "RC4", nullptr);
+  EVP_CIPHER* rc4 = LoadedProviders().rc4;
   if (!rc4) return false;
   size_t keyLen = key.size();
   OSSL_PARAM params[] = {OSSL_PARAM_construct_size_t(OSSL_CIPHER_PARAM_KEYLEN, &keyLen),
