@@ -202,10 +202,19 @@ void Form1::SetCaption(const std::string& caption) {
   if (window_ != nullptr) gtk_window_set_title(GTK_WINDOW(window_), CutAtNull(caption).c_str());
 }
 
-void Form1::Hourglass(bool repaint) {
+void Form1::SetPointer(GdkCursor* cursor) {
   if (window_ == nullptr) return;
-  if (GdkWindow* w = gtk_widget_get_window(window_)) gdk_window_set_cursor(w, waitCursor_);
-  if (repaint) {
+  // The window and the page: the browser keeps a pointer of its own over the page.
+  if (GdkWindow* w = gtk_widget_get_window(window_)) gdk_window_set_cursor(w, cursor);
+  GtkWidget* view = gridwell_widget_web_view(Gridwell1);
+  if (view != nullptr && gtk_widget_get_has_window(view)) {
+    if (GdkWindow* w = gtk_widget_get_window(view)) gdk_window_set_cursor(w, cursor);
+  }
+}
+
+void Form1::Hourglass(bool repaint) {
+  SetPointer(waitCursor_);
+  if (repaint && window_ != nullptr) {
     gtk_widget_queue_draw(window_);
     gdk_display_flush(gtk_widget_get_display(window_));
     for (int i = 0; i < 100 && window_ != nullptr && gtk_events_pending(); ++i) {
@@ -215,8 +224,7 @@ void Form1::Hourglass(bool repaint) {
 }
 
 void Form1::DefaultPointer() {
-  if (window_ == nullptr) return;
-  if (GdkWindow* w = gtk_widget_get_window(window_)) gdk_window_set_cursor(w, nullptr);
+  SetPointer(nullptr);
 }
 
 void Form1::RefillSheetList() {

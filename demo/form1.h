@@ -87,6 +87,7 @@ class Form1 {
  private:
   void Build();
   void SetCaption(const std::string& caption);
+  void SetPointer(GdkCursor* cursor);
   void Hourglass(bool repaint);
   void DefaultPointer();
   void RefillSheetList();

@@ -435,7 +435,16 @@ TEST_F(DemoWindow, OpenFromInternetDownloadsAndPicksFromTheCopy) {
   const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/shop.xls";
   prompts_.answers = {MsgBoxResult::No};
   prompts_.inputAnswer = url;
+  // The pointer is the wait cursor while the open runs (the download happens inside it), and
+  // the default one afterwards.
+  bool waitPointerDuringOpen = false;
+  GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(form_->Window()));
+  form_->Control().DownloadStarted = [&](std::string&) {
+    waitPointerDuringOpen = gdk_window_get_cursor(window) != nullptr;
+  };
   ASSERT_TRUE(ClickAndWait(form_->Command1));
+  EXPECT_TRUE(waitPointerDuringOpen);
+  EXPECT_EQ(gdk_window_get_cursor(window), nullptr);
   EXPECT_EQ(Caption(), "Tessaly Demo - " + url);
   const std::string copy = form_->Control().TempWorkbook();
   ASSERT_FALSE(copy.empty());
