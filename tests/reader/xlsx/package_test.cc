@@ -100,7 +100,8 @@ TEST(XlsxPackage, PositionsWithoutReferencesAndPastTheGrid) {
             "<row><c><v>7</v></c></row>"
             "<row r=\"1048577\"><c r=\"A1048577\"><v>8</v></c></row>"
             "<row r=\"9\"><c r=\"XFE9\"><v>9</v></c><c r=\"XFD9\"><v>10</v></c>"
-            "<c r=\"B9\"><v>11</v></c><c r=\"B9\"><v>12</v></c></row>",
+            "<c r=\"B9\"><v>11</v></c><c r=\"B9\"><v>12</v></c><c r=\"c9\"><v>13</v></c>"
+            "<c r=\"A+9\"><v>14</v></c></row>",
             "<dimension ref=\"A1:B2\"/>")));
   ReaderWorksheet ws = FirstSheet(r);  // keeps the workbook alive
   ReaderCells cells = ws.Cells();
@@ -111,7 +112,9 @@ TEST(XlsxPackage, PositionsWithoutReferencesAndPastTheGrid) {
   EXPECT_EQ(cells.Cell(2, 1).Value().number, 7);
   EXPECT_EQ(cells.Cell(9, 16384).Value().number, 10);
   EXPECT_EQ(cells.Cell(9, 2).Value().number, 12);  // a duplicate replaces the earlier cell
-  EXPECT_EQ(cells.Count(), 7);
+  EXPECT_EQ(cells.Cell(9, 3).Value().number, 13);  // lower-case letters
+  EXPECT_EQ(cells.Cell(9, 4).Value().number, 14);  // a malformed reference: the next position
+  EXPECT_EQ(cells.Count(), 9);
 }
 
 TEST(XlsxPackage, StylesThemeColoursAndDefaults) {
