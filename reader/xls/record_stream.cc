@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "reader/utf8.h"
+
 namespace gridwell::xls {
 
 namespace {
@@ -12,23 +14,6 @@ inline uint16_t Le16(const uint8_t* p) {
   return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }
 
-void AppendCodePoint(uint32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
 }  // namespace
 
 // ---- records ----
@@ -90,7 +75,7 @@ void AppendUtf16(std::span<const uint8_t> bytes, std::string& out) {
       if (i + 1 < n) {
         uint32_t lo = Le16(&bytes[2 * i + 2]);
         if (lo >= 0xDC00 && lo < 0xE000) {
-          AppendCodePoint(0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00), out);
+          AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
           ++i;
           continue;
         }
@@ -99,7 +84,7 @@ void AppendUtf16(std::span<const uint8_t> bytes, std::string& out) {
     } else if (u >= 0xDC00 && u < 0xE000) {
       u = 0xFFFD;
     }
-    AppendCodePoint(u, out);
+    AppendUtf8(out, u);
   }
 }
 

@@ -10,6 +10,8 @@
 
 #include <pugixml.hpp>
 
+#include "reader/utf8.h"
+
 namespace gridwell::xlsx {
 
 // The name without its namespace prefix ("x:c" -> "c"). Transitional and Strict
@@ -55,9 +57,6 @@ XML_Parser NewHardenedParser(XmlHandlerBase* state);
 // (control characters, lone surrogates): "_x000D_" is a carriage return, "_x005F_" a
 // literal underscore. Surrogate pairs written as two escapes become one code point.
 void DecodeEscapes(std::string& text);
-
-// Appends a code point as UTF-8.
-void AppendUtf8(std::string& out, uint32_t cp);
 
 // Concatenated text of the <t> elements under `node`, leaving out phonetic runs (rPh),
 // with escapes decoded: the text of a rich or plain string item.
