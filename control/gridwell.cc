@@ -338,6 +338,28 @@ void Gridwell::OnReadComplete(const std::string& propertyName, int32_t total,
 
 // ---- Open workflow ----
 
+// The arguments OpenXL and OpenXLrange have in common; the by-reference ones stay linked
+// to the caller's structure so that handlers and the open itself see one value.
+template <typename Args>
+void Gridwell::CopySharedArguments(Args& a, OpenCommon& c) {
+  c.strPassword = a.strPassword;
+  c.blnShowFormulas = a.blnShowFormulas;
+  c.blnHideRowNumbers = a.blnHideRowNumbers;
+  c.blnHideColLetters = a.blnHideColLetters;
+  c.blnColLettersAtBottom = a.blnColLettersAtBottom;
+  c.blnRowNumbersAtRight = a.blnRowNumbersAtRight;
+  c.strHeading = a.strHeading;
+  c.strTitle = a.strTitle;
+  c.strBackgroundColor = a.strBackgroundColor;
+  c.strBackgroundImageFile = a.strBackgroundImageFile;
+  c.strTableColor = a.strTableColor;
+  c.strTableImageFile = a.strTableImageFile;
+  c.blnOpenSynchronously = &a.blnOpenSynchronously;
+  c.blnNewBrowserWindow = &a.blnNewBrowserWindow;
+  c.blnShowComments = &a.blnShowComments;
+  c.blnNoStyle = &a.blnNoStyle;
+}
+
 VbBool Gridwell::OpenXL(OpenXLArgs& a) {
   try {
     if (a.lngStartRow > 65536 || a.intStartCol > 256) return kVbFalse;
@@ -348,22 +370,7 @@ VbBool Gridwell::OpenXL(OpenXLArgs& a) {
     c.intStartCol = a.intStartCol;
     c.lngEndRow = a.lngEndRow;
     c.intEndCol = a.intEndCol;
-    c.strPassword = a.strPassword;
-    c.blnShowFormulas = a.blnShowFormulas;
-    c.blnHideRowNumbers = a.blnHideRowNumbers;
-    c.blnHideColLetters = a.blnHideColLetters;
-    c.blnColLettersAtBottom = a.blnColLettersAtBottom;
-    c.blnRowNumbersAtRight = a.blnRowNumbersAtRight;
-    c.strHeading = a.strHeading;
-    c.strTitle = a.strTitle;
-    c.strBackgroundColor = a.strBackgroundColor;
-    c.strBackgroundImageFile = a.strBackgroundImageFile;
-    c.strTableColor = a.strTableColor;
-    c.strTableImageFile = a.strTableImageFile;
-    c.blnOpenSynchronously = &a.blnOpenSynchronously;
-    c.blnNewBrowserWindow = &a.blnNewBrowserWindow;
-    c.blnShowComments = &a.blnShowComments;
-    c.blnNoStyle = &a.blnNoStyle;
+    CopySharedArguments(a, c);
     return Open(c);
   } catch (...) {
     return kVbFalse;
@@ -377,22 +384,7 @@ VbBool Gridwell::OpenXLrange(OpenXLrangeArgs& a) {
     c.strPath = a.strPath;
     c.varSheet = &a.varSheet;
     c.strRange = a.strRange;
-    c.strPassword = a.strPassword;
-    c.blnShowFormulas = a.blnShowFormulas;
-    c.blnHideRowNumbers = a.blnHideRowNumbers;
-    c.blnHideColLetters = a.blnHideColLetters;
-    c.blnColLettersAtBottom = a.blnColLettersAtBottom;
-    c.blnRowNumbersAtRight = a.blnRowNumbersAtRight;
-    c.strHeading = a.strHeading;
-    c.strTitle = a.strTitle;
-    c.strBackgroundColor = a.strBackgroundColor;
-    c.strBackgroundImageFile = a.strBackgroundImageFile;
-    c.strTableColor = a.strTableColor;
-    c.strTableImageFile = a.strTableImageFile;
-    c.blnOpenSynchronously = &a.blnOpenSynchronously;
-    c.blnNewBrowserWindow = &a.blnNewBrowserWindow;
-    c.blnShowComments = &a.blnShowComments;
-    c.blnNoStyle = &a.blnNoStyle;
+    CopySharedArguments(a, c);
     return Open(c);
   } catch (...) {
     return kVbFalse;

@@ -192,6 +192,8 @@ class Gridwell {
 
  private:
   struct OpenCommon;
+  template <typename Args>
+  static void CopySharedArguments(Args& a, OpenCommon& c);
   VbBool Open(OpenCommon& request);
   VbBool ShowPage(const std::string& page, VbBool synchronously);
   bool EnsureTempFolder();
