@@ -1,5 +1,6 @@
 #include "converter/page_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -38,20 +39,38 @@ std::string Upper(std::string_view s) {
   return u;
 }
 
+// Fills in a missing end from the last used row and column.
+PageRange ResolveRangeWithin(PageRange r, int32_t maxRow, int32_t maxCol) {
+  if (r.startRow < 1) r.startRow = 1;
+  if (r.startCol < 1) r.startCol = 1;
+  if (r.endRow < 1) r.endRow = maxRow;
+  if (r.endCol < 1) r.endCol = maxCol;
+  // No worksheet has cells past the grid; a larger request would only repeat empty cells.
+  r.endRow = std::min(r.endRow, model::kMaxRows);
+  r.endCol = std::min(r.endCol, model::kMaxColumns);
+  return r;
+}
+
 // Finds the cells of the range in the order the page visits them. When the sheet stores its
 // cells in row-major order (as every file reader delivers them), one cursor walks the
-// storage alongside the page; otherwise each position is looked up on its own.
+// storage alongside the page; otherwise each position is looked up on its own. Its one
+// look at every stored cell also finds the last used row and column.
 class CellCursor {
  public:
   explicit CellCursor(const ReaderCells& cells) : cells_(cells), count_(cells.Count()) {
     int64_t last = -1;
-    for (int32_t i = 1; i <= count_ && sorted_; ++i) {
+    for (int32_t i = 1; i <= count_; ++i) {
       const ReaderCell c = cells_.Item(i);
-      const int64_t key = Key(c.Row(), c.Column());
-      sorted_ = key > last;
+      const int32_t row = c.Row(), col = c.Column();
+      maxRow_ = std::max(maxRow_, row);
+      maxCol_ = std::max(maxCol_, col);
+      const int64_t key = Key(row, col);
+      sorted_ = sorted_ && key > last;
       last = key;
     }
   }
+  int32_t MaxRow() const { return maxRow_; }
+  int32_t MaxColumn() const { return maxCol_; }
   void Rewind() { next_ = 1; }
   // The cell at (row, col), or a null cell. Positions must come in row-major order between
   // two calls of Rewind.
@@ -75,6 +94,7 @@ class CellCursor {
   int32_t count_;
   int32_t next_ = 1;
   bool sorted_ = true;
+  int32_t maxRow_ = 0, maxCol_ = 0;
 };
 
 // Writes one page. The text is gathered in `line_` and handed to the sink in pieces of
@@ -153,7 +173,7 @@ bool PageWriter::Write(const PageRange& requested, const PageDecoration& d) {
     PutLine();
   }
 
-  r_ = ResolveRange(requested, sheet_);
+  r_ = ResolveRangeWithin(requested, cursor_.MaxRow(), cursor_.MaxColumn());
   const ReaderColumns columns = sheet_.Columns();
   for (int32_t c = r_.startCol; c <= r_.endCol; ++c) {
     widths_.push_back(RoundToInt16(columns.Item(c).Width() * 7.136 + 10));
@@ -404,10 +424,8 @@ PageRange RequestedRange(const clsHTML& s) {
 }
 
 PageRange ResolveRange(PageRange r, const ReaderWorksheet& sheet) {
-  if (r.startRow < 1) r.startRow = 1;
-  if (r.startCol < 1) r.startCol = 1;
+  int32_t maxRow = 0, maxCol = 0;
   if (r.endRow < 1 || r.endCol < 1) {
-    int32_t maxRow = 0, maxCol = 0;
     const ReaderCells cells = sheet.Cells();
     const int32_t count = cells.Count();
     for (int32_t i = 1; i <= count; ++i) {
@@ -415,13 +433,8 @@ PageRange ResolveRange(PageRange r, const ReaderWorksheet& sheet) {
       maxRow = std::max(maxRow, c.Row());
       maxCol = std::max(maxCol, c.Column());
     }
-    if (r.endRow < 1) r.endRow = maxRow;
-    if (r.endCol < 1) r.endCol = maxCol;
   }
-  // No worksheet has cells past the grid; a larger request would only repeat empty cells.
-  r.endRow = std::min(r.endRow, model::kMaxRows);
-  r.endCol = std::min(r.endCol, model::kMaxColumns);
-  return r;
+  return ResolveRangeWithin(r, maxRow, maxCol);
 }
 
 bool WritePage(PageSink& sink, const clsHTML& settings, const ReaderWorksheet& sheet,
