@@ -36,6 +36,26 @@ bool InLabelList(char c) {
   return IsAsciiLetter(c) || IsDigit(c) || c == '-' || c == '\\';
 }
 
+// "<P STYLE='font-family:...;font-size:...%;color:...'>"; `color` is not used when `red`.
+void AppendFontOpening(std::string& out, std::string_view name, double points, uint32_t color,
+                       bool red) {
+  // The size is points times 8 as a 16-bit number: 10 points make 80 (per cent).
+  int64_t size = static_cast<int64_t>(WholePoints(points)) * 8;
+  if (size > std::numeric_limits<int16_t>::max()) size = std::numeric_limits<int16_t>::max();
+  if (size < std::numeric_limits<int16_t>::min()) size = std::numeric_limits<int16_t>::min();
+  out.append("<P STYLE='font-family:");
+  AppendEscaped(out, name);
+  out.append(";font-size:");
+  AppendInt(out, size);
+  out.append("%;color:");
+  if (red) {
+    out.append("red");
+  } else {
+    AppendHtmlColor(out, color);
+  }
+  out.append("'>");
+}
+
 }  // namespace
 
 void AppendHtmlColor(std::string& out, uint32_t value) {
@@ -213,8 +233,25 @@ void AppendInt(std::string& out, int64_t value) {
   out.append(buf, static_cast<size_t>(r.ptr - buf));
 }
 
+void FontOpening::Append(std::string& out, const CellFormat& format, bool red) {
+  const std::string_view name = format.FontName();
+  const double size = format.FontSize();
+  const uint32_t color = red ? 0 : format.FontColor();
+  if (!valid_ || name != name_ || size != size_ || color != color_ || red != red_) {
+    text_.clear();
+    AppendFontOpening(text_, name, size, color, red);
+    valid_ = true;
+    name_ = name;
+    size_ = size;
+    color_ = color;
+    red_ = red;
+  }
+  out.append(text_);
+}
+
 void AppendCellContent(std::string& out, std::string_view display, bool red,
-                       const CellFormat& format, bool newWindow, bool fontWrapper) {
+                       const CellFormat& format, bool newWindow, bool fontWrapper,
+                       FontOpening* opening) {
   const bool strike = format.Strikethrough();
   const int32_t escapement = format.Escapement();
   if (strike) out.append("<S>");
@@ -235,21 +272,12 @@ void AppendCellContent(std::string& out, std::string_view display, bool red,
     AppendEscaped(out, display);
     out.append("</A>");
   } else if (fontWrapper) {
-    // The size is points times 8 as a 16-bit number: 10 points make 80 (per cent).
-    int64_t size = static_cast<int64_t>(WholePoints(format.FontSize())) * 8;
-    if (size > std::numeric_limits<int16_t>::max()) size = std::numeric_limits<int16_t>::max();
-    if (size < std::numeric_limits<int16_t>::min()) size = std::numeric_limits<int16_t>::min();
-    out.append("<P STYLE='font-family:");
-    AppendEscaped(out, format.FontName());
-    out.append(";font-size:");
-    AppendInt(out, size);
-    out.append("%;color:");
-    if (red) {
-      out.append("red");
+    if (opening) {
+      opening->Append(out, format, red);
     } else {
-      AppendHtmlColor(out, format.FontColor());
+      AppendFontOpening(out, format.FontName(), format.FontSize(), red ? 0 : format.FontColor(),
+                        red);
     }
-    out.append("'>");
     const bool bold = format.Bold();
     if (bold) out.append("<STRONG>");
     AppendEscaped(out, display);

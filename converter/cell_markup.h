@@ -41,9 +41,26 @@ int32_t WholePoints(double points);
 // Appends a non-negative or negative integer in decimal.
 void AppendInt(std::string& out, int64_t value);
 
+// The opening tag of the plain page's font wrapper, kept for the last font: neighbouring
+// cells mostly share a font, and those then copy the tag instead of making it anew.
+class FontOpening {
+ public:
+  void Append(std::string& out, const CellFormat& format, bool red);
+
+ private:
+  bool valid_ = false;
+  std::string_view name_;
+  double size_ = 0;
+  uint32_t color_ = 0;
+  bool red_ = false;
+  std::string text_;
+};
+
 // The content of a non-empty data cell. `red`: the colour override of the value formatting.
-// The styled page passes fontWrapper = false: its class carries the font.
+// The styled page passes fontWrapper = false: its class carries the font. `opening`, when
+// given, keeps the wrapper's opening tag from cell to cell.
 void AppendCellContent(std::string& out, std::string_view display, bool red,
-                       const CellFormat& format, bool newWindow, bool fontWrapper);
+                       const CellFormat& format, bool newWindow, bool fontWrapper,
+                       FontOpening* opening = nullptr);
 
 }  // namespace gridwell::conv

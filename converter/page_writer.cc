@@ -146,6 +146,7 @@ class PageWriter {
   std::vector<int16_t> widths_;
   int32_t classNumber_ = 1;
   CellValueFormatter formatter_;
+  FontOpening fontOpening_;
   std::string line_;
   std::string display_;
   bool ok_ = true;
@@ -352,7 +353,7 @@ void PageWriter::AppendDataCell(int32_t row, int32_t col, int16_t height, int16_
   }
 
   const bool red = formatter_.Format(cell, value, display_);
-  AppendCellContent(line_, display_, red, cell, newWindow_, !styled_);
+  AppendCellContent(line_, display_, red, cell, newWindow_, !styled_, &fontOpening_);
   line_.append("</TD>");
 }
 
