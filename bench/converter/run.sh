@@ -5,7 +5,7 @@
 # and LibreOffice headless; prints wall time, peak memory and page size of each, and the
 # ratios against the fastest of those three.
 #   bench/converter/run.sh [build-dir]        (default: ./build)
-# Environment: GW_REPEAT (gridwell runs per size and kind, fastest kept; default 3),
+# Environment: GW_REPEAT (gridwell runs per size and kind, fastest kept; default 5),
 # GW_PEERS_SMALL=0 (peers on the 1M file only), GW_NO_INSTALL=1 (install nothing; a peer
 # that is missing is skipped).
 set -euo pipefail
@@ -13,7 +13,7 @@ ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=$(cd "${1:-$ROOT/build}" && pwd)
 OUT=$ROOT/bench/out
 PAGES=$OUT/pages
-REPEAT=${GW_REPEAT:-3}
+REPEAT=${GW_REPEAT:-5}
 mkdir -p "$OUT" "$PAGES"
 RESULTS=$OUT/converter_results.tsv
 : >"$RESULTS"
@@ -54,6 +54,11 @@ apt_install() {
   done
   return 1
 }
+
+if [ ! -x /usr/bin/time ]; then
+  [ "${GW_NO_INSTALL:-0}" != 1 ] && apt_install time || true
+  [ -x /usr/bin/time ] || { echo "run.sh: /usr/bin/time (Debian package time) is needed" >&2; exit 1; }
+fi
 
 HAVE_SHEETJS=1
 if [ ! -d "$ROOT/bench/node_modules/xlsx" ]; then
@@ -130,8 +135,14 @@ measure_best() {
   local i
   for ((i = 0; i < REPEAT; i++)); do measure "$@"; done
   RESULTS=$keep
-  sort -t$'\t' -k3,3g "$OUT/conv-repeat.tsv" | grep -v failed | head -1 >>"$RESULTS" ||
+  local ok median
+  ok=$(grep -v failed "$OUT/conv-repeat.tsv" | sort -t$'\t' -k3,3g || true)
+  if [ -z "$ok" ]; then
     printf '%s\t%s\tfailed\t-\t-\t-\n' "$tool" "$size" >>"$RESULTS"
+    return
+  fi
+  median=$(cut -f3 <<<"$ok" | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}')
+  printf '%s\t%s\n' "$(head -1 <<<"$ok")" "$median" >>"$RESULTS"
 }
 
 for s in "${SIZES[@]}"; do
@@ -161,16 +172,26 @@ done
 
 # --- report ------------------------------------------------------------------------------
 echo
-echo "reader = xlsx_read_bench (load and visit the workbook, no page); gridwell rows are the"
-echo "fastest of $REPEAT runs, peers one run; seconds = wall, MB = 10^6 bytes"
+echo "reader = xlsx_read_bench (load and visit the workbook, no page); gridwell and reader rows"
+echo "are the fastest of $REPEAT runs (median beside it), peers one run; seconds = wall, MB = 10^6 bytes"
+peers=()
+[ $HAVE_SHEETJS = 1 ] && peers+=("SheetJS $(node -p "require('$ROOT/bench/node_modules/xlsx/package.json').version") (node $(node --version))")
+[ $HAVE_GNUMERIC = 1 ] && peers+=("ssconvert $(ssconvert --version 2>/dev/null | sed -n "s/.*version '\(.*\)'.*/\1/p")")
+[ $HAVE_SOFFICE = 1 ] && peers+=("$(soffice "-env:UserInstallation=file://$LO_PROFILE" --version 2>/dev/null | awk 'NF {print $1, $2; exit}')")
+[ ${#peers[@]} -gt 0 ] && echo "peers: $(IFS=','; echo "${peers[*]}" | sed 's/,/, /g')"
+for s in "${SIZES[@]}"; do
+  read -r name _ cells <<<"$s"
+  printf 'bench_%s.xlsx: %s cells, %s bytes\n' "$name" "$cells" "$(stat -c %s "$OUT/bench_$name.xlsx")"
+done
 awk -F'\t' '
   BEGIN {
-    printf "%-16s %6s %9s %9s %9s %9s\n", "tool", "cells", "seconds", "cpu s", "peak MB", "page MB";
+    printf "%-16s %6s %9s %9s %9s %9s %9s\n", "tool", "cells", "seconds", "median s", "cpu s",
+           "peak MB", "page MB";
   }
   {
     if ($3 == "failed") { printf "%-16s %6s %9s\n", $1, $2, "failed"; next }
-    printf "%-16s %6s %9.3f %9.3f %9.1f %9s\n", $1, $2, $3, $4, $5 * 1024 / 1e6,
-           $1 == "reader" ? "-" : sprintf("%.1f", $6 / 1e6);
+    printf "%-16s %6s %9.3f %9s %9.3f %9.1f %9s\n", $1, $2, $3, $7 == "" ? "-" : $7, $4,
+           $5 * 1024 / 1e6, $1 == "reader" ? "-" : sprintf("%.1f", $6 / 1e6);
   }' "$RESULTS"
 
 awk -F'\t' '
