@@ -1,6 +1,11 @@
 // Sparse store of the cells of one worksheet: records in storage order (the order the
 // file gave them), with an open-addressing index for O(1) lookup by (row, column).
 // A stored cell costs 20 bytes of record plus at most about 11 bytes of index.
+//
+// Files almost always give their cells in row-major order. While they do, a new cell lies
+// past every stored one and cannot replace any, so Put only appends and the index is built
+// later in one pass, when a lookup or an out-of-order cell needs it. Lookups are therefore
+// not safe to run from several threads while cells are still being added.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +49,8 @@ class CellStore {
   uint32_t Put(const CellRecord& rec);
   // Index of the cell at (row, col), or -1.
   int64_t Find(uint32_t row, uint32_t col) const;
+  // Brings the index up to date with every stored cell.
+  void IndexAll() const;
 
   size_t Count() const { return records_.size(); }
   const CellRecord& At(size_t i) const { return records_[i]; }
@@ -59,11 +66,17 @@ class CellStore {
   static size_t Hash(uint64_t key) {
     return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 29);
   }
-  void Rehash(size_t slotCount);
+  void Rehash(size_t slotCount) const;
+
+  void Insert(size_t index) const;
 
   std::vector<CellRecord> records_;
-  std::vector<uint32_t> slots_;  // record index + 1; 0 is a free slot
-  size_t mask_ = 0;
+  // The index: record index + 1; 0 is a free slot. Records from `indexed_` on are not in
+  // it yet; they were all appended in increasing (row, column) order.
+  mutable std::vector<uint32_t> slots_;
+  mutable size_t mask_ = 0;
+  mutable size_t indexed_ = 0;
+  uint64_t lastKey_ = 0;  // the largest key stored so far
 };
 
 }  // namespace gridwell::model

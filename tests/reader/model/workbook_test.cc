@@ -43,6 +43,31 @@ TEST(CellStore, KeepsStorageOrderAndReplacesDuplicatesInPlace) {
   EXPECT_EQ(store.Find(9, 9), -1);
 }
 
+TEST(CellStore, RowMajorRunsThenStragglersAndDuplicates) {
+  // Cells in row-major order are appended without an index; the index must still know
+  // every one of them when an out-of-order cell or a lookup comes.
+  CellStore store;
+  store.Reserve(40);
+  auto put = [&](uint32_t r, uint32_t c, uint32_t tag) {
+    return store.Put({r, static_cast<uint16_t>(c), StoredKind::Number, 0, 0, {tag, 0}});
+  };
+  for (uint32_t r = 1; r <= 30; ++r)
+    for (uint32_t c = 1; c <= 3; ++c) put(r, c, r * 10 + c);
+  EXPECT_EQ(put(7, 2, 999), store.Find(7, 2));  // an earlier position replaces in place
+  EXPECT_EQ(store.Count(), 90u);
+  put(2, 5, 25);                                              // a new cell out of order
+  for (uint32_t r = 31; r <= 60; ++r) put(r, 1, r * 10 + 1);  // a run again, past a rehash
+  put(60, 1, 601);
+  EXPECT_EQ(store.Count(), 121u);
+  EXPECT_EQ(store.At(store.Find(7, 2)).payload[0], 999u);
+  EXPECT_EQ(store.At(store.Find(2, 5)).payload[0], 25u);
+  EXPECT_EQ(store.At(store.Find(45, 1)).payload[0], 451u);
+  EXPECT_EQ(store.At(store.Find(60, 1)).payload[0], 601u);
+  EXPECT_EQ(store.Find(61, 1), -1);
+  EXPECT_EQ(store.Find(30, 4), -1);
+  EXPECT_EQ(store.Find(0, 1), -1);
+}
+
 TEST(CellStore, StaysWithinItsMemoryBudget) {
   Workbook book;
   Sheet& s = book.AddSheet("S");
