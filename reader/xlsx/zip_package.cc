@@ -4,7 +4,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace gridwell::xlsx {
 
@@ -182,10 +188,31 @@ PartStatus ZipPackage::Read(std::string_view partName, std::string& out, std::st
   return PartStatus::Ok;
 }
 
+namespace {
+
+// What a failed XML_Parse means: Ok when a handler stopped the parser on purpose, Damaged
+// (with the place of the error) otherwise.
+PartStatus ParseFailure(XML_Parser parser, std::string_view partName, std::string& error) {
+  if (XML_GetErrorCode(parser) == XML_ERROR_ABORTED) return PartStatus::Ok;
+  error = std::string(partName) + ": " + XML_ErrorString(XML_GetErrorCode(parser)) + " at line " +
+          std::to_string(XML_GetCurrentLineNumber(parser));
+  return PartStatus::Damaged;
+}
+
+// Parts from this size on are inflated on a second thread while expat parses: inflating
+// is about a third of the work on a big sheet.
+constexpr uint64_t kPipelineFrom = uint64_t{2} << 20;
+constexpr size_t kPieces = 3;
+
+}  // namespace
+
 PartStatus ZipPackage::Parse(std::string_view partName, XML_Parser parser, std::string& error) {
   Reader r(*this, std::string(partName));
   PartStatus st = r.Open(error);
   if (st != PartStatus::Ok) return st;
+  if (SizeHint(partName) >= kPipelineFrom) {
+    if (std::optional<PartStatus> piped = ParsePipelined(r, parser, error)) return *piped;
+  }
   for (;;) {
     void* buf = XML_GetBuffer(parser, kChunk);
     if (!buf) {
@@ -195,16 +222,85 @@ PartStatus ZipPackage::Parse(std::string_view partName, XML_Parser parser, std::
     int64_t got = r.ReadSome(static_cast<char*>(buf), kChunk, st, error);
     if (got < 0) return st;
     if (XML_ParseBuffer(parser, static_cast<int>(got), got == 0) != XML_STATUS_OK) {
-      if (XML_GetErrorCode(parser) != XML_ERROR_ABORTED) {
-        error = std::string(partName) + ": " + XML_ErrorString(XML_GetErrorCode(parser)) +
-                " at line " + std::to_string(XML_GetCurrentLineNumber(parser));
-        return PartStatus::Damaged;
-      }
-      return PartStatus::Ok;  // stopped by a handler
+      return ParseFailure(parser, partName, error);
     }
     if (got == 0) break;
   }
   return PartStatus::Ok;
+}
+
+// The inflating thread fills pieces and queues them; this thread parses each in turn and
+// hands it back. Only the inflating thread touches the archive until it is joined.
+std::optional<PartStatus> ZipPackage::ParsePipelined(Reader& r, XML_Parser parser,
+                                                     std::string& error) {
+  struct Piece {
+    std::vector<char> bytes;
+    int64_t got = 0;
+  };
+  std::vector<Piece> pieces(kPieces);
+  for (Piece& p : pieces) p.bytes.resize(kChunk);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<Piece*> full, empty;
+  for (Piece& p : pieces) empty.push_back(&p);
+  bool stop = false;
+  PartStatus readStatus = PartStatus::Ok;
+  std::string readError;
+
+  std::thread inflater;
+  try {
+    inflater = std::thread([&] {
+      for (;;) {
+        Piece* p = nullptr;
+        {
+          std::unique_lock<std::mutex> lock(mutex);
+          changed.wait(lock, [&] { return stop || !empty.empty(); });
+          if (stop) return;
+          p = empty.front();
+          empty.pop_front();
+        }
+        p->got = r.ReadSome(p->bytes.data(), p->bytes.size(), readStatus, readError);
+        std::lock_guard<std::mutex> lock(mutex);
+        full.push_back(p);
+        changed.notify_all();
+        if (p->got <= 0) return;
+      }
+    });
+  } catch (const std::system_error&) {
+    return std::nullopt;  // no second thread: the caller parses on its own
+  }
+
+  PartStatus result = PartStatus::Ok;
+  for (;;) {
+    Piece* p = nullptr;
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      changed.wait(lock, [&] { return !full.empty(); });
+      p = full.front();
+      full.pop_front();
+    }
+    if (p->got < 0) {
+      result = readStatus;
+      error = readError;
+      break;
+    }
+    if (XML_Parse(parser, p->bytes.data(), static_cast<int>(p->got), p->got == 0) !=
+        XML_STATUS_OK) {
+      result = ParseFailure(parser, r.name, error);
+      break;
+    }
+    if (p->got == 0) break;
+    std::lock_guard<std::mutex> lock(mutex);
+    empty.push_back(p);
+    changed.notify_all();
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    stop = true;
+    changed.notify_all();
+  }
+  inflater.join();
+  return result;
 }
 
 }  // namespace gridwell::xlsx

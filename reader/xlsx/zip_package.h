@@ -4,6 +4,7 @@
 #include <expat.h>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -53,6 +54,8 @@ class ZipPackage {
  private:
   struct Reader;
   bool Index(std::string& error);
+  // Parse with the inflating on a second thread; nullopt when no thread could be started.
+  std::optional<PartStatus> ParsePipelined(Reader& r, XML_Parser parser, std::string& error);
 
   ReadLimits limits_;
   zip_t* zip_ = nullptr;

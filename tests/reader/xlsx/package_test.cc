@@ -279,6 +279,14 @@ TEST(XlsxPackage, HostileAndDamagedInput) {
   Parts truncated = MinimalParts(
       "<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c>"
       "<c r=\"B1\"><v>2</v></c></row><row r=\"2\"><c r=\"A2\"><v>");
+  // Big parts are inflated on a second thread while they are parsed; a cut one still keeps
+  // every cell before the cut.
+  std::string manyRows = "<worksheet><sheetData>";
+  for (int r = 1; r <= 60000; ++r) {
+    const std::string n = std::to_string(r);
+    manyRows += "<row r=\"" + n + "\"><c r=\"A" + n + "\"><v>" + n + "</v></c></row>";
+  }
+  Parts bigTruncated = MinimalParts(manyRows + "<row r=\"60001\"><c r=\"A6");
   Parts badWorkbook = MinimalParts(Sheet(""));
   SetPart(badWorkbook, "xl/workbook.xml", "<workbook><sheets><sheet name=");
   Parts noWorkbook = MinimalParts(Sheet(""));
@@ -301,6 +309,7 @@ TEST(XlsxPackage, HostileAndDamagedInput) {
       {"entity declarations in a sheet", entitySheet, {}, true, 0},
       {"entity declarations in the workbook", entityWorkbook, {}, false, 0},
       {"truncated sheet keeps what came before", truncated, {}, true, 2},
+      {"truncated big sheet keeps what came before", bigTruncated, {}, true, 60000},
       {"malformed workbook part", badWorkbook, {}, false, 0},
       {"no workbook part", noWorkbook, {}, false, 0},
       {"missing sheet part", missingSheet, {}, true, 0},
