@@ -5,15 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
 #include <exception>
-#include <limits>
-#include <mutex>
 #include <new>
-#include <system_error>
-#include <thread>
 
+#include "converter/cls_concat.h"
 #include "converter/page_writer.h"
 #include "reader/reader.h"
 
@@ -53,93 +49,6 @@ bool WriteAll(int fd, const std::string& text) {
   }
   return true;
 }
-
-// Writes a page to its file while it is made, so that a large page is never held whole.
-// Two buffers take turns: a writer thread puts one piece into the file (the kernel's copy
-// into the page cache is a large share of a conversion) while the page writer fills the
-// other. A page longer than the accumulator's 2 GiB limit is refused as the accumulator
-// refuses it.
-class FileSink final : public conv::PageSink {
- public:
-  explicit FileSink(int fd) : fd_(fd) {
-    full_.reserve(conv::kPagePiece + conv::kPagePiece / 4);
-    try {
-      writer_ = std::thread([this] { Run(); });
-    } catch (const std::system_error&) {
-      // No thread to be had: each piece is written in turn.
-    }
-  }
-  ~FileSink() override { Stop(); }
-  FileSink(const FileSink&) = delete;
-  FileSink& operator=(const FileSink&) = delete;
-
-  bool Take(std::string& text) override {
-    if (total_ + text.size() > size_t{std::numeric_limits<int32_t>::max()}) {
-      tooLong_ = true;
-      return false;
-    }
-    total_ += text.size();
-    if (!writer_.joinable()) {
-      if (error_ == 0 && !WriteAll(fd_, text)) error_ = errno ? errno : EIO;
-      text.clear();
-      return error_ == 0;
-    }
-    // Waits until the writer has finished the previous piece, then hands this one over and
-    // goes on with the previous piece's memory.
-    std::unique_lock<std::mutex> lock(mutex_);
-    turn_.wait(lock, [this] { return !pending_; });
-    if (error_ != 0) return false;
-    text.swap(full_);
-    text.clear();
-    pending_ = true;
-    turn_.notify_all();
-    return true;
-  }
-
-  // Waits for the writer; false when a write failed (Error() tells why).
-  bool Finish() {
-    Stop();
-    return error_ == 0;
-  }
-  bool TooLong() const { return tooLong_; }
-  int Error() const { return error_; }
-
- private:
-  void Run() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      turn_.wait(lock, [this] { return pending_ || done_; });
-      if (!pending_) return;
-      lock.unlock();
-      const int error = WriteAll(fd_, full_) ? 0 : (errno ? errno : EIO);
-      lock.lock();
-      if (error_ == 0) error_ = error;
-      pending_ = false;
-      turn_.notify_all();
-    }
-  }
-
-  void Stop() {
-    if (!writer_.joinable()) return;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_ = true;
-    }
-    turn_.notify_all();
-    writer_.join();
-  }
-
-  const int fd_;
-  std::string full_;  // being written by the writer thread while pending_
-  size_t total_ = 0;
-  bool tooLong_ = false;
-  std::mutex mutex_;
-  std::condition_variable turn_;
-  bool pending_ = false;
-  bool done_ = false;
-  int error_ = 0;
-  std::thread writer_;
-};
 
 }  // namespace
 
@@ -256,25 +165,18 @@ int clsHTML::ConvertTo(const std::string& HTMLfile, const conv::PageDecoration& 
     return fd;
   }
 
-  // 5 to 13. The page, written to the file while it is made. A page that cannot be
-  // finished leaves the file empty.
-  try {
-    FileSink sink(fd);
-    const bool whole = conv::WritePage(sink, *this, sheet, decoration, styled);
-    const bool written = sink.Finish();
-    if (whole && written) return fd;
-    if (sink.TooLong()) {
+  // 5 to 13. The page, gathered whole and written in one piece.
+  std::string text;
+  {
+    clsConcat page;
+    if (!conv::AppendPage(page, *this, sheet, decoration, styled)) {
       Stop(ConvertStop::OutputNotWritable, HTMLfile + ": the page would exceed 2 GiB");
-    } else {
-      Stop(ConvertStop::OutputNotWritable, HTMLfile + ": " + std::strerror(sink.Error()));
+      return fd;
     }
-  } catch (const std::exception& e) {
-    // Only running out of memory gets here.
-    Stop(ConvertStop::PendingError, std::string("conversion failed: ") + e.what());
+    text = page.GetString();
   }
-  struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
-    lastStopDetail_ += " (and the partial page stays in the file)";
+  if (!WriteAll(fd, text)) {
+    Stop(ConvertStop::OutputNotWritable, HTMLfile + ": " + std::strerror(errno));
   }
   return fd;
 }

@@ -97,12 +97,11 @@ class CellCursor {
   int32_t maxRow_ = 0, maxCol_ = 0;
 };
 
-// Writes one page. The text is gathered in `line_` and handed to the sink in pieces of
-// whole rows, about kPagePiece bytes each; every buffer is reused from row to row and from
-// cell to cell.
+// Writes one page. Each table row is gathered in `line_` and handed to the accumulator in
+// one piece; every buffer is reused from row to row and from cell to cell.
 class PageWriter {
  public:
-  PageWriter(PageSink& page, const clsHTML& s, const ReaderWorksheet& sheet, bool styled)
+  PageWriter(clsConcat& page, const clsHTML& s, const ReaderWorksheet& sheet, bool styled)
       : page_(page),
         sheet_(sheet),
         cells_(sheet.Cells()),
@@ -120,13 +119,11 @@ class PageWriter {
   bool Write(const PageRange& requested, const PageDecoration& d);
 
  private:
-  void Put(std::string_view s) { line_.append(s); }
-  // Ends a row: the gathered text goes to the sink once it makes a piece.
-  void PutLine() {
-    if (line_.size() >= kPagePiece) Hand();
+  void Put(std::string_view s) {
+    if (!page_.Append(s)) ok_ = false;
   }
-  void Hand() {
-    if (ok_ && !page_.Take(line_)) ok_ = false;
+  void PutLine() {
+    Put(line_);
     line_.clear();
   }
   void AppendLetterRow();
@@ -134,7 +131,7 @@ class PageWriter {
   void AppendDataCell(int32_t row, int32_t col, int16_t height, int16_t width);
   void AppendStylePass();
 
-  PageSink& page_;
+  clsConcat& page_;
   const ReaderWorksheet& sheet_;
   ReaderCells cells_;
   CellCursor cursor_;
@@ -153,7 +150,6 @@ class PageWriter {
 };
 
 bool PageWriter::Write(const PageRange& requested, const PageDecoration& d) {
-  line_.reserve(kPagePiece + kPagePiece / 4);
   Put("<HTML>\r\n<HEAD>\r\n");
   Put(kCharsetLine);
   Put("<CENTER><STRONG>");
@@ -187,7 +183,7 @@ bool PageWriter::Write(const PageRange& requested, const PageDecoration& d) {
         double(r_.endRow - r_.startRow + 1) * double(r_.endCol - r_.startCol + 1);
     const double estimate =
         positions * 48 + double(cursor_.Count()) * (styled_ ? 420 : 140) + 65536;
-    page_.Expect(
+    page_.Reserve(
         static_cast<size_t>(std::min(estimate, double(std::numeric_limits<int32_t>::max()))));
   }
 
@@ -240,7 +236,6 @@ bool PageWriter::Write(const PageRange& requested, const PageDecoration& d) {
 
   if (lettersBelow_) AppendLetterRow();
   Put("</TBODY>\r\n</TABLE>\r\n</DIV>\r\n</BODY>\r\n</HTML>\r\n");
-  Hand();
   return ok_;
 }
 
@@ -438,29 +433,10 @@ PageRange ResolveRange(PageRange r, const ReaderWorksheet& sheet) {
   return ResolveRangeWithin(r, maxRow, maxCol);
 }
 
-bool WritePage(PageSink& sink, const clsHTML& settings, const ReaderWorksheet& sheet,
-               const PageDecoration& decoration, bool styled) {
-  PageWriter w(sink, settings, sheet, styled);
-  return w.Write(RequestedRange(settings), decoration);
-}
-
 bool AppendPage(clsConcat& page, const clsHTML& settings, const ReaderWorksheet& sheet,
                 const PageDecoration& decoration, bool styled) {
-  // Gathers the page whole, in memory set aside up front.
-  class ConcatSink final : public PageSink {
-   public:
-    explicit ConcatSink(clsConcat& c) : c_(c) {}
-    bool Take(std::string& text) override {
-      const bool ok = c_.Append(text);
-      text.clear();
-      return ok;
-    }
-    void Expect(size_t bytes) override { c_.Reserve(bytes); }
-
-   private:
-    clsConcat& c_;
-  } sink(page);
-  return WritePage(sink, settings, sheet, decoration, styled);
+  PageWriter w(page, settings, sheet, styled);
+  return w.Write(RequestedRange(settings), decoration);
 }
 
 }  // namespace gridwell::conv

@@ -3,8 +3,6 @@
 // and one worksheet; writes nothing to disk.
 #pragma once
 
-#include <cstddef>
-#include <string>
 #include <string_view>
 
 #include "converter/cls_concat.h"
@@ -40,24 +38,6 @@ PageRange RequestedRange(const clsHTML& settings);
 // Fills in what is missing: start row and column below 1 become 1, a missing end row or
 // column becomes the sheet's last used one.
 PageRange ResolveRange(PageRange r, const ReaderWorksheet& sheet);
-
-// Where the text of a page goes while it is written: the writer gathers the page in pieces
-// of about kPagePiece bytes (whole table rows) and hands each on in order.
-inline constexpr size_t kPagePiece = size_t{1} << 20;
-class PageSink {
- public:
-  virtual ~PageSink() = default;
-  // Takes the next piece out of `text` and leaves `text` empty; the sink may exchange the
-  // string's memory for memory of its own, so that a piece is never copied. false stops
-  // the page (nothing more is handed on).
-  virtual bool Take(std::string& text) = 0;
-  // The expected length of the whole page, once it is known, for sinks that keep it whole.
-  virtual void Expect(size_t bytes) {}
-};
-
-// Writes the whole page into `sink`. Returns false when the sink refused a piece.
-bool WritePage(PageSink& sink, const clsHTML& settings, const ReaderWorksheet& sheet,
-               const PageDecoration& decoration, bool styled);
 
 // Appends the whole page. Returns false when the page text no longer fits the accumulator
 // (pieces were left out).
