@@ -81,7 +81,7 @@ void clsHTML::Convert(const std::string& HTMLfile, const conv::PageDecoration& d
   lastStopDetail_.clear();
   int fd = -1;
   try {
-    fd = ConvertTo(HTMLfile, decoration, styled);
+    ConvertTo(HTMLfile, decoration, styled, fd);
   } catch (const std::exception& e) {
     // Only running out of memory gets here; the page (if its file was opened) stays empty.
     Stop(ConvertStop::PendingError, std::string("conversion failed: ") + e.what());
@@ -89,20 +89,20 @@ void clsHTML::Convert(const std::string& HTMLfile, const conv::PageDecoration& d
   if (fd >= 0) ::close(fd);
 }
 
-int clsHTML::ConvertTo(const std::string& HTMLfile, const conv::PageDecoration& decoration,
-                       bool styled) {
+void clsHTML::ConvertTo(const std::string& HTMLfile, const conv::PageDecoration& decoration,
+                        bool styled, int& fd) {
   // 1. Checks and opening.
   if (conv::TrimSpaces(ExcelFile).empty()) {
     Stop(ConvertStop::NoWorkbookPath, "no workbook path");
-    return -1;
+    return;
   }
   if (!EndsWithNoCase(ExcelFile, ".xls") && !EndsWithNoCase(ExcelFile, ".xlsx")) {
     Stop(ConvertStop::WrongExtension, "not an .xls or .xlsx file: " + ExcelFile);
-    return -1;
+    return;
   }
   if (!IsOrdinaryFile(ExcelFile)) {
     Stop(ConvertStop::MissingFile, "no such file: " + ExcelFile);
-    return -1;
+    return;
   }
 
   ReaderApplication app;
@@ -110,7 +110,7 @@ int clsHTML::ConvertTo(const std::string& HTMLfile, const conv::PageDecoration& 
   const int protection = loader.IsPasswordProtected(ExcelFile);
   if (protection == -1) {
     Stop(ConvertStop::Unreadable, "not a readable workbook: " + ExcelFile);
-    return -1;
+    return;
   }
   if (protection != 0) {
     loader.OpenWithPassword(ExcelFile, Password);
@@ -124,7 +124,7 @@ int clsHTML::ConvertTo(const std::string& HTMLfile, const conv::PageDecoration& 
     const bool password = st == ReadStatus::WrongPassword || st == ReadStatus::NeedPassword;
     Stop(password ? ConvertStop::WrongPassword : ConvertStop::Unreadable,
          loader.LastError().empty() ? "cannot read " + ExcelFile : loader.LastError());
-    return -1;
+    return;
   }
 
   // 2. Sheet list. A failure here is remembered and stops the call once the output file
@@ -151,18 +151,18 @@ int clsHTML::ConvertTo(const std::string& HTMLfile, const conv::PageDecoration& 
     Stop(ConvertStop::NoSuchSheet, Worksheetnum >= 1
                                        ? "no sheet number " + std::to_string(Worksheetnum)
                                        : "no sheet named \"" + Worksheet + "\"");
-    return -1;
+    return;
   }
 
   // 4. The output file, replaced by an empty one.
-  const int fd = ::open(HTMLfile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  fd = ::open(HTMLfile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) {
     Stop(ConvertStop::OutputNotWritable, HTMLfile + ": " + std::strerror(errno));
-    return -1;
+    return;
   }
   if (pending) {
     Stop(ConvertStop::PendingError, pendingWhy);
-    return fd;
+    return;
   }
 
   // 5 to 13. The page, gathered whole and written in one piece.
@@ -171,14 +171,14 @@ int clsHTML::ConvertTo(const std::string& HTMLfile, const conv::PageDecoration& 
     clsConcat page;
     if (!conv::AppendPage(page, *this, sheet, decoration, styled)) {
       Stop(ConvertStop::OutputNotWritable, HTMLfile + ": the page would exceed 2 GiB");
-      return fd;
+      return;
     }
     text = page.GetString();
   }
   if (!WriteAll(fd, text)) {
     Stop(ConvertStop::OutputNotWritable, HTMLfile + ": " + std::strerror(errno));
   }
-  return fd;
+  return;
 }
 
 }  // namespace gridwell

@@ -71,7 +71,10 @@ class clsHTML {
  private:
   void Convert(const std::string& HTMLfile, const conv::PageDecoration& decoration, bool styled);
   // Runs the conversion; returns the output file's descriptor once it is open, else -1.
-  int ConvertTo(const std::string& HTMLfile, const conv::PageDecoration& decoration, bool styled);
+  // Runs one conversion; `fd` receives the page file's descriptor as soon as it is opened, so
+  // that the caller closes it whatever happens afterwards.
+  void ConvertTo(const std::string& HTMLfile, const conv::PageDecoration& decoration, bool styled,
+                 int& fd);
   void Stop(ConvertStop why, std::string detail);
 
   std::vector<std::string> sheetNames_;
