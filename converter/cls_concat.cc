@@ -1,7 +1,5 @@
 #include "converter/cls_concat.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <limits>
 
@@ -28,20 +26,6 @@ void clsConcat::SetString(std::string_view text) {
   buffer_ = std::move(b);
   length_ = static_cast<int64_t>(n) + kGrowStep;
   used_ = static_cast<int32_t>(n);
-}
-
-void clsConcat::Reserve(size_t bytes) {
-  if (bytes <= buffer_.capacity()) return;
-  buffer_.reserve(bytes);
-  // A big page is written once into fresh memory: with 2 MiB pages the kernel takes one
-  // fault where it would take 512. Only a hint; the memory behaves the same without it.
-  constexpr size_t kHugePage = size_t{2} << 20;
-  if (buffer_.capacity() >= 4 * kHugePage) {
-    const auto begin = reinterpret_cast<uintptr_t>(buffer_.data());
-    const uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
-    const uintptr_t last = (begin + buffer_.capacity()) & ~(kHugePage - 1);
-    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-  }
 }
 
 bool clsConcat::Grow(std::string_view text) {

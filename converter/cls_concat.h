@@ -35,7 +35,9 @@ class clsConcat {
 
   // Sets aside memory for about `bytes` characters so that growing does not move the text;
   // the buffer's length and the gathered text do not change.
-  void Reserve(size_t bytes);
+  void Reserve(size_t bytes) {
+    if (bytes > buffer_.capacity()) buffer_.reserve(bytes);
+  }
 
   int32_t UsedLength() const { return used_; }
   // Length of the buffer, gathered text plus reserve.
