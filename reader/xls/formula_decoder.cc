@@ -354,8 +354,7 @@ class Decoder {
     if (names_.biff5 && cols1 == 0) cols = 256;
     // Each value takes at least 4 bytes; refuse counts the data cannot hold.
     if (uint64_t{cols} * rows * 4 > c.Remaining()) return false;
-    out.clear();  // (assigning a literal here trips a false -Wrestrict in GCC 12 at -O3)
-    out.push_back('{');
+    out = "{";
     for (uint32_t r = 0; r < rows; ++r) {
       if (r) out += ';';
       for (uint32_t col = 0; col < cols; ++col) {
