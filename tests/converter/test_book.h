@@ -7,7 +7,6 @@
 #include "converter/cls_concat.h"
 #include "converter/cls_html.h"
 #include "converter/page_writer.h"
-#include "reader/numfmt/numfmt.h"
 #include "reader/reader.h"
 
 namespace gridwell::testing {
@@ -35,10 +34,5 @@ struct TestBook {
     return c.GetString();
   }
 };
-
-// The number-format engine renders patterns (it is not a stand-in).
-inline bool HavePatternFormatter() {
-  return numfmt::FormatNumber(2, "0.00") == "2.00";
-}
 
 }  // namespace gridwell::testing
