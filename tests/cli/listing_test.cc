@@ -91,5 +91,44 @@ TEST(Cli, UsageErrorsAndExitCodes) {
             kUnreadable);
 }
 
+// The same workbook as .xlsx (written by libxlsxwriter) and as .xls (saved by Gnumeric), and
+// encrypted copies: the listing is what the reader sees, whatever the file format.
+TEST(Cli, ListsWorkbooksOfBothFormats) {
+  const std::string data = std::string(GRIDWELL_SOURCE_DIR) + "/tests/data/";
+  const auto sheets = RunCli("sheets " + data + "xlsx/sheets.xlsx");
+  EXPECT_EQ(sheets.code, kOk);
+  EXPECT_EQ(sheets.out,
+            "First\nHidden\nProtected\nNotes\n\xC3\x9Cn\xC3\xAF"
+            "c\xC3\xB8"
+            "d\xC3\xA9 \xE8\xA1\xA8\n");
+  EXPECT_EQ(RunCli("sheets " + data + "xls/sheets.xls").out, sheets.out);
+  EXPECT_EQ(RunCli("sheets " + data + "encrypted/sheets_rc4cryptoapi.xls --password quorin").out,
+            sheets.out);
+  EXPECT_EQ(RunCli("sheets " + data + "encrypted/sheets_rc4cryptoapi.xls --password wrong").code,
+            kPassword);
+
+  const std::string header = "ref\tkind\tvalue\ttext\tformat_index\tformula\n";
+  EXPECT_EQ(RunCli("cells " + data + "xlsx/values.xlsx --range A1:B2").out,
+            header +
+                "A1\ts\tinteger\tinteger\t0\t\n"
+                "B1\tn\t42\t42\t0\t\n"
+                "A2\ts\tdecimal\tdecimal\t0\t\n"
+                "B2\tn\t3.1415899999999999\t3.14\t164\t\n");
+  // Dates, Booleans and a line break escaped inside its field; the .xls copy agrees except
+  // for the format index (Gnumeric stores these formats under built-in ids).
+  for (const char* book : {"xlsx/values.xlsx", "xls/values.xls"}) {
+    const auto cells = RunCli("cells " + data + book + " --range B7:B22");
+    EXPECT_EQ(cells.code, kOk) << book;
+    EXPECT_NE(cells.out.find("B7\td\t45351\t2024-02-29\t"), std::string::npos) << book;
+    EXPECT_NE(cells.out.find("B9\td\t0.75\t6:00 PM\t"), std::string::npos) << book;
+    EXPECT_NE(cells.out.find("B12\tb\tTRUE\tTRUE\t"), std::string::npos) << book;
+    EXPECT_NE(cells.out.find("B22\ts\tline one\\nline two\tline one\\nline two\t"),
+              std::string::npos)
+        << book;
+  }
+  EXPECT_EQ(RunCli("cells " + data + "xlsx/values.xlsx --sheet 9").code, kNoSheet);
+  EXPECT_EQ(RunCli("cells " + data + "xls/sheets.xls --sheet nosuch").code, kNoSheet);
+}
+
 }  // namespace
 }  // namespace gridwell::cli
