@@ -15,15 +15,6 @@ namespace {
 // 1900 system; dates handed out are always in the 1900 system.
 constexpr double k1904Offset = 1462;
 
-const model::CellStyle& DefaultStyle() {
-  static const model::CellStyle s;
-  return s;
-}
-const model::Font& DefaultFont() {
-  static const model::Font f;
-  return f;
-}
-
 numfmt::FormatCache& Formats() {
   thread_local numfmt::FormatCache cache;
   return cache;
@@ -77,11 +68,13 @@ bool ParseErrorText(std::string_view text, ErrorCode& code) {
 
 // ---- CellFormat ----
 
-const model::CellStyle& CellFormat::Style() const {
-  return book_ ? book_->Style(style_) : DefaultStyle();
+const model::CellStyle& CellFormat::DefaultStyle() {
+  static const model::CellStyle s;
+  return s;
 }
-const model::Font& CellFormat::FontRef() const {
-  return book_ ? book_->FontOf(Style()) : DefaultFont();
+const model::Font& CellFormat::DefaultFont() {
+  static const model::Font f;
+  return f;
 }
 std::string_view CellFormat::NumberFormat() const {
   return book_ ? book_->NumberFormatCode(Style().numFmtId) : std::string_view("General");

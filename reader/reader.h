@@ -49,8 +49,11 @@ class CellFormat {
 
  protected:
   CellFormat(const model::Workbook* book, uint32_t style) : book_(book), style_(style) {}
-  const model::CellStyle& Style() const;
-  const model::Font& FontRef() const;
+  // Inline: the page writers read a dozen properties of every cell.
+  const model::CellStyle& Style() const { return book_ ? book_->Style(style_) : DefaultStyle(); }
+  const model::Font& FontRef() const { return book_ ? book_->FontOf(Style()) : DefaultFont(); }
+  static const model::CellStyle& DefaultStyle();
+  static const model::Font& DefaultFont();
 
   const model::Workbook* book_ = nullptr;
   uint32_t style_ = 0;
