@@ -1,5 +1,6 @@
 // Built-in number formats by id, as English (United States) settings show them, and the
 // colour names of format codes.
+#include "reader/model/palette.h"
 #include "reader/numfmt/format_code.h"
 
 namespace gridwell::numfmt {
@@ -115,18 +116,8 @@ int64_t ColorByName(std::string_view name) {
       if (ch < '0' || ch > '9') return -1;
       n = n * 10 + (ch - '0');
     }
-    // The default 56-colour palette of the workbook formats, as 0xRRGGBB.
-    static constexpr uint32_t kPalette[56] = {
-        0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
-        0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080,
-        0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF, 0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF,
-        0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000, 0x008080, 0x0000FF,
-        0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
-        0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696,
-        0x003366, 0x339966, 0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333};
     if (n < 1 || n > 56) return -1;
-    uint32_t rgb = kPalette[n - 1];
-    return static_cast<int64_t>(((rgb & 0xFF) << 16) | (rgb & 0xFF00) | (rgb >> 16));
+    return static_cast<int64_t>(model::RgbToBgr(model::kDefaultPalette[n - 1]));
   }
   return -1;
 }

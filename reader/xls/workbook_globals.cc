@@ -1,6 +1,7 @@
 // The globals substream: everything the sheets share.
 #include <algorithm>
 
+#include "reader/model/palette.h"
 #include "reader/xls/biff_workbook.h"
 
 namespace gridwell::xls {
@@ -12,11 +13,6 @@ inline uint16_t Le16(std::span<const uint8_t> b, size_t at) {
 }
 inline uint32_t Le32(std::span<const uint8_t> b, size_t at) {
   return at + 4 <= b.size() ? (Le16(b, at) | (uint32_t{Le16(b, at + 2)} << 16)) : 0;
-}
-
-constexpr uint32_t Rgb(uint32_t rgb) {
-  // 0xRRGGBB as written in documentation -> 0x00BBGGRR.
-  return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
 }
 
 // The file's name from a SUPBOOK virtual path, which encodes folders with control
@@ -164,16 +160,7 @@ model::CellStyle StyleOf(const Globals& g, size_t i) {
 }  // namespace
 
 void DefaultPalette(uint32_t (&palette)[64]) {
-  static constexpr uint32_t kDefault[64] = {
-      0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
-      0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
-      0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080,
-      0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF, 0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF,
-      0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000, 0x008080, 0x0000FF,
-      0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
-      0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696,
-      0x003366, 0x339966, 0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333};
-  for (int i = 0; i < 64; ++i) palette[i] = Rgb(kDefault[i]);
+  for (uint32_t i = 0; i < 64; ++i) palette[i] = model::DefaultPaletteColor(i);
 }
 
 uint32_t PaletteColor(const Globals& g, uint16_t icv) {

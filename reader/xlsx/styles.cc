@@ -5,24 +5,12 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "reader/model/palette.h"
 #include "reader/xlsx/xml_util.h"
 
 namespace gridwell::xlsx {
 
 namespace {
-
-constexpr uint32_t kPalette[56] = {
-    0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
-    0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080,
-    0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF, 0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF,
-    0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000, 0x008080, 0x0000FF,
-    0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
-    0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696,
-    0x003366, 0x339966, 0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333};
-
-constexpr uint32_t Bgr(uint32_t rgb) {
-  return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
-}
 
 template <typename T>
 bool ParseNum(std::string_view s, T& out) {
@@ -237,8 +225,7 @@ struct StyleHash {
 }  // namespace
 
 uint32_t DefaultIndexedColor(uint32_t index) {
-  if (index < 8) return Bgr(kPalette[index]);
-  if (index < 64) return Bgr(kPalette[index - 8]);
+  if (index < 64) return model::DefaultPaletteColor(index);
   if (index == 65) return 0xFFFFFF;  // system background
   return 0;                          // system foreground and anything unknown: black
 }
