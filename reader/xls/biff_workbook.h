@@ -14,6 +14,15 @@
 
 namespace gridwell::xls {
 
+// Little-endian fields of a record body; a field that would run past the body reads 0, so
+// a record that lies about its length never reads beyond it.
+inline uint16_t Le16(std::span<const uint8_t> b, size_t at) {
+  return at + 2 <= b.size() ? static_cast<uint16_t>(b[at] | (b[at + 1] << 8)) : 0;
+}
+inline uint32_t Le32(std::span<const uint8_t> b, size_t at) {
+  return at + 4 <= b.size() ? (Le16(b, at) | (uint32_t{Le16(b, at + 2)} << 16)) : 0;
+}
+
 // One XF record as the file gives it, before parent styles are applied.
 struct RawXf {
   uint16_t font = 0;

@@ -10,12 +10,6 @@ namespace gridwell::xls {
 
 namespace {
 
-inline uint16_t Le16(std::span<const uint8_t> b, size_t at) {
-  return at + 2 <= b.size() ? static_cast<uint16_t>(b[at] | (b[at + 1] << 8)) : 0;
-}
-inline uint32_t Le32(std::span<const uint8_t> b, size_t at) {
-  return at + 4 <= b.size() ? (Le16(b, at) | (uint32_t{Le16(b, at + 2)} << 16)) : 0;
-}
 inline double F64(std::span<const uint8_t> b, size_t at) {
   uint64_t bits = Le32(b, at) | (uint64_t{Le32(b, at + 4)} << 32);
   double d;

@@ -8,13 +8,6 @@ namespace gridwell::xls {
 
 namespace {
 
-inline uint16_t Le16(std::span<const uint8_t> b, size_t at) {
-  return at + 2 <= b.size() ? static_cast<uint16_t>(b[at] | (b[at + 1] << 8)) : 0;
-}
-inline uint32_t Le32(std::span<const uint8_t> b, size_t at) {
-  return at + 4 <= b.size() ? (Le16(b, at) | (uint32_t{Le16(b, at + 2)} << 16)) : 0;
-}
-
 // The file's name from a SUPBOOK virtual path, which encodes folders with control
 // characters (1 volume, 2 same volume, 3 down a folder, 4 up a folder ...).
 std::string FileOfPath(const std::string& path) {
