@@ -28,6 +28,9 @@ struct ReadLimits {
   uint64_t maxInflatedBytes = uint64_t{4} << 30;  // total uncompressed size of parts read
   uint64_t maxCompressionRatio = 1000;            // per part, above a 1 MiB floor
   uint64_t maxStringBytes = uint64_t{2} << 30;
+  // Worksheet parts from this size on are parsed in pieces on a second thread. Not a
+  // limit: tests and fuzzing lower it to run that path on small sheets.
+  uint64_t splitSheetsFrom = uint64_t{8} << 20;
 };
 
 }  // namespace gridwell

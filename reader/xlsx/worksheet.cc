@@ -3,8 +3,16 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "reader/xlsx/formula_shift.h"
@@ -79,6 +87,11 @@ struct SheetState : XmlHandlerBase {
   std::string value, formula, inlineText, scratch;
 
   uint64_t partSizeHint = 0;
+  // Split parsing: where the main parser's last row of sheetData ended (bytes of its own
+  // input), and whether the document declared an encoding other than UTF-8.
+  bool trackRowEnds = false;
+  int64_t lastRowEnd = -1;
+  bool foreignEncoding = false;
   std::unordered_map<uint64_t, SharedFormula> shared;
   std::vector<ArrayRange> arrays;
 };
@@ -471,6 +484,10 @@ void XMLCALL End(void* ud, const XML_Char* name) {
     return;
   }
   if (depth == s.sheetDataDepth) s.sheetDataDepth = -1;
+  if (s.trackRowEnds && depth == s.sheetDataDepth + 1 && s.sheetDataDepth >= 0 &&
+      LocalName(name) == "row") {
+    s.lastRowEnd = XML_GetCurrentByteIndex(s.parser) + XML_GetCurrentByteCount(s.parser);
+  }
 }
 
 void XMLCALL Chars(void* ud, const XML_Char* text, int len) {
@@ -538,6 +555,359 @@ bool Digits(std::string_view s, size_t pos, size_t n, int& out) {
   }
   return true;
 }
+
+// ---- Split parsing of big worksheets ----
+//
+// Expat is about half of reading a big sheet. Runs of whole rows are therefore parsed on a
+// second thread as XML fragments, their parser events recorded, and the events replayed
+// into the handlers above in document order, so the sheet is built exactly as one parser
+// would build it. The main parser reads everything else (the head of the part and what
+// follows the rows) and never sees the bytes of the runs.
+//
+// A run starts where the main parser has just finished a row of sheetData (it checks that
+// the row's end tag ends exactly there, so no comment, CDATA section or attribute is open)
+// and ends with a row's end tag. Content parsed from such a point is independent of what
+// came before, so a run that parses as a well-formed fragment gives the events the whole
+// document would. A run that does not parse goes to the main parser as plain bytes, and so
+// does everything after it. Documents that declare another encoding than UTF-8 are never
+// split.
+
+constexpr std::string_view kRowEnd = "</row>";
+
+// Parser events of one run: 'S' name\0 count(u16) (name\0 value\0)*, 'E' name\0,
+// 'C' length(u32) bytes.
+struct RecordedRun {
+  std::string bytes;   // the run itself, kept in case it must be parsed in place
+  std::string events;  // what its fragment parse reported
+  bool parsed = false;
+  bool local = false;  // left to the main parser, which reads it in place
+};
+
+struct Recorder : XmlHandlerBase {
+  std::string* out = nullptr;
+  int depth = 0;
+};
+
+void PutU32(std::string& out, uint32_t v) {
+  out.append(reinterpret_cast<const char*>(&v), 4);
+}
+
+void XMLCALL RecordStart(void* ud, const XML_Char* name, const XML_Char** attrs) {
+  auto& r = *static_cast<Recorder*>(ud);
+  if (r.depth++ == 0) return;  // the wrapper
+  std::string& o = *r.out;
+  o.push_back('S');
+  o.append(name).push_back('\0');
+  uint32_t n = 0;
+  while (attrs[2 * n]) ++n;
+  PutU32(o, n);
+  for (uint32_t i = 0; i < 2 * n; ++i) o.append(attrs[i]).push_back('\0');
+}
+
+void XMLCALL RecordEnd(void* ud, const XML_Char* name) {
+  auto& r = *static_cast<Recorder*>(ud);
+  if (--r.depth == 0) return;
+  r.out->push_back('E');
+  r.out->append(name).push_back('\0');
+}
+
+void XMLCALL RecordChars(void* ud, const XML_Char* text, int len) {
+  auto& r = *static_cast<Recorder*>(ud);
+  r.out->push_back('C');
+  PutU32(*r.out, static_cast<uint32_t>(len));
+  r.out->append(text, static_cast<size_t>(len));
+}
+
+void ParseRun(RecordedRun& run) {
+  Recorder rec;
+  rec.out = &run.events;
+  run.events.reserve(run.bytes.size() + run.bytes.size() / 4);
+  XML_Parser p = NewHardenedParser(&rec);
+  if (!p) return;
+  XML_SetElementHandler(p, RecordStart, RecordEnd);
+  XML_SetCharacterDataHandler(p, RecordChars);
+  static constexpr std::string_view kOpen = "<sheetData>", kClose = "</sheetData>";
+  run.parsed = XML_Parse(p, kOpen.data(), int(kOpen.size()), 0) == XML_STATUS_OK &&
+               XML_Parse(p, run.bytes.data(), int(run.bytes.size()), 0) == XML_STATUS_OK &&
+               XML_Parse(p, kClose.data(), int(kClose.size()), 1) == XML_STATUS_OK && !rec.refused;
+  XML_ParserFree(p);
+  if (!run.parsed) run.events.clear();
+}
+
+uint32_t GetU32(const char*& p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  p += 4;
+  return v;
+}
+
+void Replay(SheetState& s, const std::string& events) {
+  std::vector<const XML_Char*> attrs;
+  const char* p = events.data();
+  const char* end = p + events.size();
+  while (p < end) {
+    const char kind = *p++;
+    if (kind == 'S') {
+      const char* name = p;
+      p += std::strlen(p) + 1;
+      const uint32_t n = GetU32(p);
+      attrs.clear();
+      for (uint32_t i = 0; i < 2 * n; ++i) {
+        attrs.push_back(p);
+        p += std::strlen(p) + 1;
+      }
+      attrs.push_back(nullptr);
+      Start(&s, name, attrs.data());
+    } else if (kind == 'E') {
+      const char* name = p;
+      p += std::strlen(p) + 1;
+      End(&s, name);
+    } else {
+      const uint32_t n = GetU32(p);
+      Chars(&s, p, static_cast<int>(n));
+      p += n;
+    }
+  }
+}
+
+void XMLCALL NoteEncoding(void* ud, const XML_Char*, const XML_Char* encoding, int) {
+  if (encoding == nullptr) return;
+  std::string_view e(encoding);
+  auto& s = *static_cast<SheetState*>(ud);
+  s.foreignEncoding = !(e.size() == 5 && (e[0] | 0x20) == 'u' && (e[1] | 0x20) == 't' &&
+                        (e[2] | 0x20) == 'f' && e[3] == '-' && e[4] == '8');
+}
+
+// Runs the worksheet part through the main parser `p` and, once it is inside sheetData,
+// hands runs of rows to a second thread.
+class SplitParse {
+ public:
+  SplitParse(SheetState& s, XML_Parser p, size_t runBytes, std::string_view partName)
+      : s_(s), p_(p), runBytes_(runBytes), partName_(partName) {}
+  ~SplitParse() { StopWorker(); }
+
+  // Takes the next inflated piece; false once the main parser has failed.
+  bool Take(const char* data, size_t n) {
+    pending_.append(data, n);
+    return Advance(false);
+  }
+
+  // After the last piece: everything still held, then the end of input.
+  PartStatus Finish(std::string& error) {
+    if (status_ == PartStatus::Ok) Advance(true);
+    StopWorker();
+    if (status_ != PartStatus::Ok) error = error_;
+    return status_;
+  }
+
+ private:
+  enum class Mode { Head, Split, Sequential };
+
+  bool Feed(const char* data, size_t n, bool final) {
+    if (status_ != PartStatus::Ok) return false;
+    if (XML_Parse(p_, data, static_cast<int>(n), final) != XML_STATUS_OK) {
+      if (XML_GetErrorCode(p_) != XML_ERROR_ABORTED) {
+        error_ = std::string(partName_) + ": " + XML_ErrorString(XML_GetErrorCode(p_));
+        status_ = PartStatus::Damaged;
+      } else {
+        status_ = PartStatus::Ok;
+        stopped_ = true;
+      }
+      return false;
+    }
+    fed_ += static_cast<int64_t>(n);
+    return true;
+  }
+
+  bool Advance(bool final) {
+    if (stopped_) return false;
+    if (s_.foreignEncoding) mode_ = Mode::Sequential;
+    while (mode_ == Mode::Head && !pending_.empty()) {
+      // Feed the main parser until it is inside sheetData, then up to the end of a row and
+      // see whether the row really ended there.
+      size_t upTo = pending_.size();
+      bool boundary = false;
+      if (s_.sheetDataDepth >= 0 && !s_.inCell) {
+        const size_t at = pending_.find(kRowEnd);
+        if (at != std::string::npos) {
+          upTo = at + kRowEnd.size();
+          boundary = true;
+        } else if (!final && pending_.size() < 2 * runBytes_) {
+          break;  // wait for more
+        }
+      }
+      s_.trackRowEnds = true;
+      const bool ok = Feed(pending_.data(), upTo, false);
+      s_.trackRowEnds = false;
+      pending_.erase(0, upTo);
+      if (!ok) return false;
+      if (s_.foreignEncoding) {
+        mode_ = Mode::Sequential;
+      } else if (boundary && s_.lastRowEnd == fed_ && s_.sheetDataDepth >= 0 && !s_.inCell) {
+        mode_ = Mode::Split;
+      }
+    }
+    while (mode_ == Mode::Split && pending_.size() >= runBytes_) {
+      // A run of about runBytes_ that ends with a row's end tag.
+      size_t cut = pending_.rfind(kRowEnd, runBytes_);
+      if (cut == std::string::npos) {
+        cut = pending_.find(kRowEnd, runBytes_);
+        if (cut == std::string::npos) {
+          // No row ends here at all: the main parser reads the rest in place.
+          if (pending_.size() > 4 * runBytes_) mode_ = Mode::Sequential;
+          break;
+        }
+      }
+      cut += kRowEnd.size();
+      Dispatch(pending_.substr(0, cut));
+      pending_.erase(0, cut);
+    }
+    if (final && mode_ == Mode::Split) {
+      const size_t cut = pending_.rfind(kRowEnd);
+      if (cut != std::string::npos) {
+        Dispatch(pending_.substr(0, cut + kRowEnd.size()));
+        pending_.erase(0, cut + kRowEnd.size());
+      }
+    }
+    if (final || mode_ == Mode::Sequential) {
+      if (!Drain(0)) return false;
+      if (!Feed(pending_.data(), pending_.size(), final)) return false;
+      pending_.clear();
+    }
+    return status_ == PartStatus::Ok;
+  }
+
+  // Queues a run for the worker and applies finished runs so that at most two wait.
+  void Dispatch(std::string bytes) {
+    auto run = std::make_unique<RecordedRun>();
+    run->bytes = std::move(bytes);
+    // Every third run is read in place by the main parser while the second thread parses
+    // the next ones: replaying events is cheaper than parsing, so the main thread has time.
+    run->local = dispatched_++ % 3 == 2;
+    if (!worker_.joinable() && !workerFailed_) {
+      try {
+        worker_ = std::thread([this] { Work(); });
+      } catch (const std::system_error&) {
+        workerFailed_ = true;
+      }
+    }
+    if (workerFailed_) {
+      ParseRun(*run);
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_.push_back(std::move(run));
+    } else {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (run->local) {
+        finished_.insert(run.get());
+      } else {
+        todo_.push_back(run.get());
+        changed_.notify_all();
+      }
+      inOrder_.push_back(std::move(run));
+    }
+    Drain(2);
+  }
+
+  // Applies finished runs in order until at most `keep` are outstanding.
+  bool Drain(size_t keep) {
+    for (;;) {
+      std::unique_ptr<RecordedRun> run;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!done_.empty()) {
+          run = std::move(done_.front());
+          done_.pop_front();
+        } else {
+          if (inOrder_.size() <= keep) return status_ == PartStatus::Ok;
+          RecordedRun* first = inOrder_.front().get();
+          changed_.wait(lock, [&] { return finished_.count(first) != 0; });
+          finished_.erase(first);
+          run = std::move(inOrder_.front());
+          inOrder_.pop_front();
+        }
+      }
+      Apply(*run);
+    }
+  }
+
+  void Apply(RecordedRun& run) {
+    if (status_ != PartStatus::Ok || stopped_) return;
+    if (mode_ == Mode::Split && run.parsed) {
+      Replay(s_, run.events);
+      return;
+    }
+    if (mode_ == Mode::Split && run.local) {
+      // Read in place; splitting goes on only if the run ended with a row of sheetData.
+      s_.trackRowEnds = true;
+      const bool ok = Feed(run.bytes.data(), run.bytes.size(), false);
+      s_.trackRowEnds = false;
+      if (ok && !(s_.lastRowEnd == fed_ && s_.sheetDataDepth >= 0 && !s_.inCell)) {
+        mode_ = Mode::Sequential;
+      }
+      return;
+    }
+    // From the first run that is not a well-formed fragment on, the main parser reads
+    // everything in place.
+    mode_ = Mode::Sequential;
+    Feed(run.bytes.data(), run.bytes.size(), false);
+  }
+
+  void Work() {
+    for (;;) {
+      RecordedRun* run = nullptr;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return quit_ || !todo_.empty(); });
+        if (todo_.empty()) return;
+        run = todo_.front();
+        todo_.pop_front();
+      }
+      try {
+        ParseRun(*run);
+      } catch (const std::bad_alloc&) {
+        // No memory for the events: the main parser reads this run in place.
+        run->parsed = false;
+        std::string().swap(run->events);
+      }
+      std::lock_guard<std::mutex> lock(mutex_);
+      finished_.insert(run);
+      changed_.notify_all();
+    }
+  }
+
+  void StopWorker() {
+    if (!worker_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+      todo_.clear();
+      changed_.notify_all();
+    }
+    worker_.join();
+  }
+
+  SheetState& s_;
+  XML_Parser p_;
+  const size_t runBytes_;
+  std::string_view partName_;
+  Mode mode_ = Mode::Head;
+  std::string pending_;
+  int64_t fed_ = 0;
+  PartStatus status_ = PartStatus::Ok;
+  bool stopped_ = false;
+  std::string error_;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<RecordedRun*> todo_;                     // for the worker
+  std::deque<std::unique_ptr<RecordedRun>> inOrder_;  // dispatched, in document order
+  std::deque<std::unique_ptr<RecordedRun>> done_;     // parsed here (no worker)
+  std::unordered_set<RecordedRun*> finished_;
+  std::thread worker_;
+  bool workerFailed_ = false;
+  uint64_t dispatched_ = 0;
+  bool quit_ = false;
+};
 
 }  // namespace
 
@@ -630,7 +1000,20 @@ PartStatus ReadWorksheet(ZipPackage& pkg, const std::string& partName, const She
   if (!p) return PartStatus::Damaged;
   XML_SetElementHandler(p, Start, End);
   XML_SetCharacterDataHandler(p, Chars);
-  PartStatus status = pkg.Parse(partName, p, error);
+  PartStatus status;
+  const uint64_t splitFrom = pkg.Limits().splitSheetsFrom;
+  if (st.partSizeHint >= splitFrom) {
+    XML_SetXmlDeclHandler(p, NoteEncoding);
+    const size_t runBytes = static_cast<size_t>(
+        std::clamp<uint64_t>(splitFrom / 4, uint64_t{4} << 10, uint64_t{2} << 20));
+    SplitParse split(st, p, runBytes, partName);
+    status = pkg.Stream(
+        partName, [&](const char* data, size_t n) { return split.Take(data, n); }, error);
+    PartStatus parsed = split.Finish(error);
+    if (status == PartStatus::Ok) status = parsed;
+  } else {
+    status = pkg.Parse(partName, p, error);
+  }
   XML_ParserFree(p);
   if (st.refused) {
     error = partName + ": document type declarations are not accepted";

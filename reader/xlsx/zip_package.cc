@@ -229,6 +229,20 @@ PartStatus ZipPackage::Parse(std::string_view partName, XML_Parser parser, std::
   return PartStatus::Ok;
 }
 
+PartStatus ZipPackage::Stream(std::string_view partName,
+                              const std::function<bool(const char* data, size_t size)>& sink,
+                              std::string& error) {
+  Reader r(*this, std::string(partName));
+  PartStatus st = r.Open(error);
+  if (st != PartStatus::Ok) return st;
+  std::vector<char> piece(kChunk);
+  for (;;) {
+    int64_t got = r.ReadSome(piece.data(), piece.size(), st, error);
+    if (got < 0) return st;
+    if (got == 0 || !sink(piece.data(), static_cast<size_t>(got))) return PartStatus::Ok;
+  }
+}
+
 // The inflating thread fills pieces and queues them; this thread parses each in turn and
 // hands it back. Only the inflating thread touches the archive until it is joined.
 std::optional<PartStatus> ZipPackage::ParsePipelined(Reader& r, XML_Parser parser,

@@ -4,6 +4,7 @@
 #include <expat.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -40,6 +41,14 @@ class ZipPackage {
   // Streams a part through an expat parser in large chunks without holding it whole.
   // Returns Ok also when the parser stopped on its own; `xmlError` tells a parse error.
   PartStatus Parse(std::string_view partName, XML_Parser parser, std::string& error);
+
+  // Hands a part's bytes to `sink` piece by piece, as they are inflated; stops early when
+  // the sink returns false.
+  PartStatus Stream(std::string_view partName,
+                    const std::function<bool(const char* data, size_t size)>& sink,
+                    std::string& error);
+
+  const ReadLimits& Limits() const { return limits_; }
 
   // A plausible upper bound of a part's uncompressed size, for sizing buffers ahead: the
   // size its header declares, capped by a realistic ratio over its compressed size and
