@@ -1005,7 +1005,7 @@ PartStatus ReadWorksheet(ZipPackage& pkg, const std::string& partName, const She
   if (st.partSizeHint >= splitFrom) {
     XML_SetXmlDeclHandler(p, NoteEncoding);
     const size_t runBytes = static_cast<size_t>(
-        std::clamp<uint64_t>(splitFrom / 4, uint64_t{4} << 10, uint64_t{2} << 20));
+        std::clamp<uint64_t>(splitFrom / 8, uint64_t{4} << 10, uint64_t{1} << 20));
     SplitParse split(st, p, runBytes, partName);
     status = pkg.Stream(
         partName, [&](const char* data, size_t n) { return split.Take(data, n); }, error);
