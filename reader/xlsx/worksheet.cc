@@ -719,6 +719,16 @@ class SplitParse {
     return true;
   }
 
+  // Feeds bytes that end with a row's end tag, noting whether the parser confirms that a row
+  // of sheetData ended exactly there. False when the parse stopped.
+  bool FeedRows(const char* data, size_t n, bool& atRowEnd) {
+    s_.trackRowEnds = true;
+    const bool ok = Feed(data, n, false);
+    s_.trackRowEnds = false;
+    atRowEnd = ok && s_.lastRowEnd == fed_ && s_.sheetDataDepth >= 0 && !s_.inCell;
+    return ok;
+  }
+
   bool Advance(bool final) {
     if (stopped_) return false;
     if (s_.foreignEncoding) mode_ = Mode::Sequential;
@@ -736,14 +746,13 @@ class SplitParse {
           break;  // wait for more
         }
       }
-      s_.trackRowEnds = true;
-      const bool ok = Feed(pending_.data(), upTo, false);
-      s_.trackRowEnds = false;
+      bool atRowEnd = false;
+      const bool ok = FeedRows(pending_.data(), upTo, atRowEnd);
       pending_.erase(0, upTo);
       if (!ok) return false;
       if (s_.foreignEncoding) {
         mode_ = Mode::Sequential;
-      } else if (boundary && s_.lastRowEnd == fed_ && s_.sheetDataDepth >= 0 && !s_.inCell) {
+      } else if (boundary && atRowEnd) {
         mode_ = Mode::Split;
       }
     }
@@ -791,13 +800,11 @@ class SplitParse {
         workerFailed_ = true;
       }
     }
-    if (workerFailed_) {
-      ParseRun(*run);
+    // Without a second thread every run is parsed here, in turn.
+    if (workerFailed_ && !run->local) ParseRun(*run);
+    {
       std::lock_guard<std::mutex> lock(mutex_);
-      done_.push_back(std::move(run));
-    } else {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (run->local) {
+      if (run->local || workerFailed_) {
         finished_.insert(run.get());
       } else {
         todo_.push_back(run.get());
@@ -814,17 +821,12 @@ class SplitParse {
       std::unique_ptr<RecordedRun> run;
       {
         std::unique_lock<std::mutex> lock(mutex_);
-        if (!done_.empty()) {
-          run = std::move(done_.front());
-          done_.pop_front();
-        } else {
-          if (inOrder_.size() <= keep) return status_ == PartStatus::Ok;
-          RecordedRun* first = inOrder_.front().get();
-          changed_.wait(lock, [&] { return finished_.count(first) != 0; });
-          finished_.erase(first);
-          run = std::move(inOrder_.front());
-          inOrder_.pop_front();
-        }
+        if (inOrder_.size() <= keep) return status_ == PartStatus::Ok;
+        RecordedRun* first = inOrder_.front().get();
+        changed_.wait(lock, [&] { return finished_.count(first) != 0; });
+        finished_.erase(first);
+        run = std::move(inOrder_.front());
+        inOrder_.pop_front();
       }
       Apply(*run);
     }
@@ -838,10 +840,8 @@ class SplitParse {
     }
     if (mode_ == Mode::Split && run.local) {
       // Read in place; splitting goes on only if the run ended with a row of sheetData.
-      s_.trackRowEnds = true;
-      const bool ok = Feed(run.bytes.data(), run.bytes.size(), false);
-      s_.trackRowEnds = false;
-      if (ok && !(s_.lastRowEnd == fed_ && s_.sheetDataDepth >= 0 && !s_.inCell)) {
+      bool atRowEnd = false;
+      if (FeedRows(run.bytes.data(), run.bytes.size(), atRowEnd) && !atRowEnd) {
         mode_ = Mode::Sequential;
       }
       return;
@@ -901,7 +901,6 @@ class SplitParse {
   std::condition_variable changed_;
   std::deque<RecordedRun*> todo_;                     // for the worker
   std::deque<std::unique_ptr<RecordedRun>> inOrder_;  // dispatched, in document order
-  std::deque<std::unique_ptr<RecordedRun>> done_;     // parsed here (no worker)
   std::unordered_set<RecordedRun*> finished_;
   std::thread worker_;
   bool workerFailed_ = false;
