@@ -165,15 +165,17 @@ std::string_view Workbook::NumberFormatCode(uint16_t id) const {
 
 bool Workbook::IsDateStyle(uint32_t style) const {
   if (style >= styles_.size()) style = 0;
-  if (dateStyle_.size() != styles_.size()) dateStyle_.assign(styles_.size(), -1);
-  int8_t& flag = dateStyle_[style];
-  if (flag < 0) flag = numfmt::IsDateFormat(NumberFormatCode(styles_[style].numFmtId)) ? 1 : 0;
-  return flag == 1;
+  if (dateStyle_.size() == styles_.size()) return dateStyle_[style] != 0;
+  return numfmt::IsDateFormat(NumberFormatCode(styles_[style].numFmtId));
 }
 
 void Workbook::Finish() {
-  dateStyle_.assign(styles_.size(), -1);
-  for (uint32_t i = 0; i < styles_.size(); ++i) IsDateStyle(i);
+  // The flags are filled here once, never on a lookup, so that a finished workbook is only
+  // read and several threads can write pages from it at the same time.
+  dateStyle_.clear();
+  std::vector<int8_t> flags(styles_.size());
+  for (uint32_t i = 0; i < styles_.size(); ++i) flags[i] = IsDateStyle(i) ? 1 : 0;
+  dateStyle_ = std::move(flags);
   for (auto& s : sheets_) s->ShrinkToFit();
   strings_.ShrinkToFit();
 }

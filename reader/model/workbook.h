@@ -155,7 +155,7 @@ class Workbook {
   std::vector<Font> fonts_;
   std::vector<CellStyle> styles_;
   std::unordered_map<uint16_t, std::string> numberFormats_;
-  mutable std::vector<int8_t> dateStyle_;  // -1 unknown, 0 no, 1 yes
+  std::vector<int8_t> dateStyle_;  // per cell format, 1 for a date format; filled by Finish
 };
 
 }  // namespace gridwell::model
