@@ -1,9 +1,15 @@
 #include "converter/page_writer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <exception>
 #include <limits>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "converter/cell_markup.h"
@@ -71,9 +77,26 @@ class CellCursor {
   }
   int32_t MaxRow() const { return maxRow_; }
   int32_t MaxColumn() const { return maxCol_; }
-  void Rewind() { next_ = 1; }
+  // True when the cells are stored in row-major order; the cursor then never looks a
+  // position up, which is what lets several cursors walk the same sheet at once.
+  bool Sorted() const { return sorted_; }
+  // Moves to the stored cell `next` (1-based); positions before it are not looked at again.
+  void Seek(int32_t next) { next_ = next; }
+  // The first stored cell at or after row `row` (sorted storage only); Count() + 1 if none.
+  int32_t FirstOfRow(int32_t row) const {
+    int32_t lo = 1, hi = count_ + 1;
+    while (lo < hi) {
+      const int32_t mid = lo + (hi - lo) / 2;
+      if (cells_.Item(mid).Row() < row) {
+        lo = mid + 1;
+      } else {
+        hi = mid;
+      }
+    }
+    return lo;
+  }
   // The cell at (row, col), or a null cell. Positions must come in row-major order between
-  // two calls of Rewind.
+  // two calls of Seek.
   ReaderCell At(int32_t row, int32_t col) {
     if (!sorted_) return cells_.Cell(row, col);
     const int64_t want = Key(row, col);
@@ -86,6 +109,7 @@ class CellCursor {
     }
     return {};
   }
+  ReaderCell Item(int32_t i) const { return cells_.Item(i); }
   int32_t Count() const { return count_; }
 
  private:
@@ -97,16 +121,39 @@ class CellCursor {
   int32_t maxRow_ = 0, maxCol_ = 0;
 };
 
-// Writes one page. Each table row is gathered in `line_` and handed to the accumulator in
-// one piece; every buffer is reused from row to row and from cell to cell.
+// What one thread needs to write rows: its own cursor, value formatter and buffers, all
+// reused from block to block and from cell to cell.
+struct Lane {
+  explicit Lane(const CellCursor& c) : cursor(c) {}
+  CellCursor cursor;
+  CellValueFormatter formatter;
+  FontOpening fontOpening;
+  std::string text;     // the rows of one block, handed to the accumulator in one piece
+  std::string display;  // the display text of the current cell
+  int32_t classNumber = 1;
+};
+
+// A run of rows written as one piece, with the stored cell and the class number it
+// starts from.
+struct RowBlock {
+  int32_t fromRow, toRow;
+  int32_t firstCell;
+  int32_t firstClass;
+};
+
+// Writes one page. The rows are written in blocks; a big page's blocks are shared out to
+// two threads, and each block reaches the accumulator whole and in page order.
 class PageWriter {
  public:
-  PageWriter(clsConcat& page, const clsHTML& s, const ReaderWorksheet& sheet, bool styled)
+  PageWriter(clsConcat& page, const clsHTML& s, const ReaderWorksheet& sheet, bool styled,
+             const PageThreading& threading)
       : page_(page),
         sheet_(sheet),
         cells_(sheet.Cells()),
         cursor_(cells_),
+        main_(cursor_),
         comments_(sheet.Comments()),
+        threading_(threading),
         styled_(styled),
         showFormulas_(s.ShowFormulas != kFalse),
         hideRowNumbers_(s.HideRowNumbers != kFalse),
@@ -122,34 +169,36 @@ class PageWriter {
   void Put(std::string_view s) {
     if (!page_.Append(s)) ok_ = false;
   }
-  void PutLine() {
-    Put(line_);
-    line_.clear();
+  void PutLane(Lane& lane) {
+    Put(lane.text);
+    lane.text.clear();
   }
-  void AppendLetterRow();
-  void AppendRowNumberCell(int32_t row, int16_t height);
-  void AppendDataCell(int32_t row, int32_t col, int16_t height, int16_t width);
-  void AppendStylePass();
+  std::vector<RowBlock> PlanBlocks(double estimate) const;
+  template <class Produce>
+  void PutBlocks(const std::vector<RowBlock>& blocks, Produce produce);
+  void AppendLetterRow(std::string& out) const;
+  void AppendRowNumberCell(std::string& out, int32_t row, int16_t height) const;
+  void AppendRows(Lane& lane, const RowBlock& b) const;
+  void AppendDataCell(Lane& lane, int32_t row, int32_t col, int16_t height, int16_t width) const;
+  void AppendClassRules(Lane& lane, const RowBlock& b) const;
 
   clsConcat& page_;
   const ReaderWorksheet& sheet_;
   ReaderCells cells_;
   CellCursor cursor_;
+  Lane main_;
   ReaderComments comments_;
+  const PageThreading threading_;
   const bool styled_;
   const bool showFormulas_, hideRowNumbers_, hideColLetters_, lettersBelow_, numbersRight_,
       newWindow_, showComments_;
   PageRange r_;
   std::vector<int16_t> widths_;
-  int32_t classNumber_ = 1;
-  CellValueFormatter formatter_;
-  FontOpening fontOpening_;
-  std::string line_;
-  std::string display_;
   bool ok_ = true;
 };
 
 bool PageWriter::Write(const PageRange& requested, const PageDecoration& d) {
+  std::string& line = main_.text;
   Put("<HTML>\r\n<HEAD>\r\n");
   Put(kCharsetLine);
   Put("<CENTER><STRONG>");
@@ -166,8 +215,8 @@ bool PageWriter::Write(const PageRange& requested, const PageDecoration& d) {
         ".shape {behavior:url(#default#VML);}\r\n"
         "</STYLE>\r\n"
         "<![endif]-->\r\n");
-    AppendStyleSheetOpening(line_);
-    PutLine();
+    AppendStyleSheetOpening(line);
+    PutLane(main_);
   }
 
   r_ = ResolveRangeWithin(requested, cursor_.MaxRow(), cursor_.MaxColumn());
@@ -178,19 +227,20 @@ bool PageWriter::Write(const PageRange& requested, const PageDecoration& d) {
 
   // Room for the whole page up front, so that the gathered text is never moved while it
   // grows: an empty position takes about 40 characters, a stored cell a few hundred.
+  double estimate = 0;
   if (r_.endRow >= r_.startRow && r_.endCol >= r_.startCol) {
     const double positions =
         double(r_.endRow - r_.startRow + 1) * double(r_.endCol - r_.startCol + 1);
-    const double estimate =
-        positions * 48 + double(cursor_.Count()) * (styled_ ? 420 : 140) + 65536;
+    estimate = positions * 48 + double(cursor_.Count()) * (styled_ ? 420 : 140) + 65536;
     page_.Reserve(
         static_cast<size_t>(std::min(estimate, double(std::numeric_limits<int32_t>::max()))));
   }
+  const std::vector<RowBlock> blocks = PlanBlocks(estimate);
 
   if (styled_) {
-    AppendStylePass();
-    AppendStyleSheetClosing(line_);
-    PutLine();
+    PutBlocks(blocks, [this](Lane& lane, const RowBlock& b) { AppendClassRules(lane, b); });
+    AppendStyleSheetClosing(line);
+    PutLane(main_);
   }
 
   Put("</HEAD>\r\n");
@@ -216,92 +266,195 @@ bool PageWriter::Write(const PageRange& requested, const PageDecoration& d) {
   }
   Put("' BORDERCOLOR='black' BORDERCOLORDARK='silver' BORDERCOLORLIGHT='white'>\r\n<TBODY>\r\n");
 
-  if (!hideColLetters_) AppendLetterRow();
-
-  classNumber_ = 1;
-  cursor_.Rewind();
-  const ReaderRows rows = sheet_.Rows();
-  for (int32_t row = r_.startRow; row <= r_.endRow && ok_; ++row) {
-    const int16_t height = RoundToInt16(rows.Item(row).Height() / 15);
-    line_.append("<TR ALIGN='RIGHT'>");
-    if (!hideRowNumbers_) AppendRowNumberCell(row, height);
-    size_t k = 0;
-    for (int32_t col = r_.startCol; col <= r_.endCol; ++col, ++k) {
-      AppendDataCell(row, col, height, widths_[k]);
-    }
-    if (numbersRight_) AppendRowNumberCell(row, height);
-    line_.append("</TR>\r\n");
-    PutLine();
+  if (!hideColLetters_) {
+    AppendLetterRow(line);
+    PutLane(main_);
   }
-
-  if (lettersBelow_) AppendLetterRow();
+  PutBlocks(blocks, [this](Lane& lane, const RowBlock& b) { AppendRows(lane, b); });
+  if (lettersBelow_) {
+    AppendLetterRow(line);
+    PutLane(main_);
+  }
   Put("</TBODY>\r\n</TABLE>\r\n</DIV>\r\n</BODY>\r\n</HTML>\r\n");
   return ok_;
 }
 
-void PageWriter::AppendLetterRow() {
-  line_.append("<TR ALIGN='RIGHT' NOWRAP>");
-  if (!hideRowNumbers_) line_.append("<TD></TD>");
+std::vector<RowBlock> PageWriter::PlanBlocks(double estimate) const {
+  std::vector<RowBlock> blocks;
+  if (r_.endRow < r_.startRow || r_.endCol < r_.startCol) return blocks;
+  // A page that would not fit the accumulator anyway, a small page, or cells that have to
+  // be looked up one by one (the lookup index is built on first use): one block.
+  if (!cursor_.Sorted() || estimate < double(threading_.parallelFrom) ||
+      estimate > double(std::numeric_limits<int32_t>::max())) {
+    blocks.push_back({r_.startRow, r_.endRow, 1, 1});
+    return blocks;
+  }
+  const int64_t rows = int64_t{r_.endRow} - r_.startRow + 1;
+  const double perRow = estimate / double(rows);
+  const int64_t step =
+      std::clamp<int64_t>(static_cast<int64_t>(double(threading_.blockBytes) / perRow), 1, rows);
+  for (int64_t from = r_.startRow; from <= r_.endRow; from += step) {
+    const auto to = static_cast<int32_t>(std::min<int64_t>(from + step - 1, r_.endRow));
+    const auto f = static_cast<int32_t>(from);
+    blocks.push_back({f, to, cursor_.FirstOfRow(f), 1});
+  }
+  // Class numbers count the non-empty cells of the range in page order, so each block starts
+  // after those of the blocks before it.
+  if (styled_) {
+    int32_t n = 1;
+    for (size_t k = 0; k < blocks.size(); ++k) {
+      blocks[k].firstClass = n;
+      const int32_t end = k + 1 < blocks.size() ? blocks[k + 1].firstCell : cursor_.Count() + 1;
+      for (int32_t i = blocks[k].firstCell; i < end; ++i) {
+        const ReaderCell c = cursor_.Item(i);
+        const int32_t row = c.Row(), col = c.Column();
+        if (row > blocks[k].toRow || col < r_.startCol || col > r_.endCol) continue;
+        if (!c.Value().IsEmpty()) ++n;
+      }
+    }
+  }
+  return blocks;
+}
+
+template <class Produce>
+void PageWriter::PutBlocks(const std::vector<RowBlock>& blocks, Produce produce) {
+  if (blocks.size() < 2 || threading_.threads < 2 || std::thread::hardware_concurrency() == 1) {
+    for (const RowBlock& b : blocks) {
+      if (!ok_) break;
+      produce(main_, b);
+      PutLane(main_);
+    }
+    return;
+  }
+  // Each thread takes the next unwritten block, writes it into its own lane and then waits
+  // for its turn to append it, so the page text is the same as one thread would write.
+  Lane second(cursor_);
+  std::mutex m;
+  std::condition_variable turn;
+  size_t appended = 0;
+  std::atomic<size_t> next{0};
+  std::atomic<bool> stop{false};
+  std::exception_ptr error;
+  auto run = [&](Lane& lane) {
+    for (;;) {
+      const size_t k = next.fetch_add(1);
+      if (k >= blocks.size()) return;
+      bool produced = false;
+      if (!stop.load(std::memory_order_relaxed)) {
+        try {
+          lane.text.clear();
+          produce(lane, blocks[k]);
+          produced = true;
+        } catch (...) {
+          const std::lock_guard<std::mutex> lock(m);
+          if (!error) error = std::current_exception();
+          stop = true;
+        }
+      }
+      std::unique_lock<std::mutex> lock(m);
+      turn.wait(lock, [&] { return appended == k; });
+      if (produced && !stop.load(std::memory_order_relaxed) && !page_.Append(lane.text)) {
+        ok_ = false;
+        stop = true;
+      }
+      lane.text.clear();
+      ++appended;
+      turn.notify_all();
+    }
+  };
+  std::thread helper;
+  try {
+    helper = std::thread(run, std::ref(second));
+  } catch (const std::system_error&) {
+    // No second thread to be had: this one writes every block.
+  }
+  run(main_);
+  if (helper.joinable()) helper.join();
+  if (error) std::rethrow_exception(error);
+}
+
+void PageWriter::AppendRows(Lane& lane, const RowBlock& b) const {
+  std::string& line = lane.text;
+  lane.cursor.Seek(b.firstCell);
+  lane.classNumber = b.firstClass;
+  const ReaderRows rows = sheet_.Rows();
+  for (int32_t row = b.fromRow; row <= b.toRow; ++row) {
+    const int16_t height = RoundToInt16(rows.Item(row).Height() / 15);
+    line.append("<TR ALIGN='RIGHT'>");
+    if (!hideRowNumbers_) AppendRowNumberCell(line, row, height);
+    size_t k = 0;
+    for (int32_t col = r_.startCol; col <= r_.endCol; ++col, ++k) {
+      AppendDataCell(lane, row, col, height, widths_[k]);
+    }
+    if (numbersRight_) AppendRowNumberCell(line, row, height);
+    line.append("</TR>\r\n");
+  }
+}
+
+void PageWriter::AppendLetterRow(std::string& out) const {
+  out.append("<TR ALIGN='RIGHT' NOWRAP>");
+  if (!hideRowNumbers_) out.append("<TD></TD>");
   for (int32_t col = r_.startCol; col <= r_.endCol; ++col) {
-    line_.append("<TD ALIGN='CENTER'>");
-    AppendColumnLetters(line_, col);
-    line_.append("</TD>");
+    out.append("<TD ALIGN='CENTER'>");
+    AppendColumnLetters(out, col);
+    out.append("</TD>");
   }
-  line_.append("</TR>\r\n");
-  PutLine();
+  out.append("</TR>\r\n");
 }
 
-void PageWriter::AppendRowNumberCell(int32_t row, int16_t height) {
-  line_.append("<TD ALIGN='CENTER' HEIGHT='");
-  AppendInt(line_, height);
-  line_.append("'>");
-  AppendInt(line_, row);
-  line_.append("</TD>");
+void PageWriter::AppendRowNumberCell(std::string& out, int32_t row, int16_t height) const {
+  out.append("<TD ALIGN='CENTER' HEIGHT='");
+  AppendInt(out, height);
+  out.append("'>");
+  AppendInt(out, row);
+  out.append("</TD>");
 }
 
-void PageWriter::AppendDataCell(int32_t row, int32_t col, int16_t height, int16_t width) {
-  line_.append("<TD HEIGHT='");
-  AppendInt(line_, height);
-  line_ += '\'';
+void PageWriter::AppendDataCell(Lane& lane, int32_t row, int32_t col, int16_t height,
+                                int16_t width) const {
+  std::string& line = lane.text;
+  line.append("<TD HEIGHT='");
+  AppendInt(line, height);
+  line += '\'';
   if (width > 0) {
-    line_.append(" WIDTH='");
-    AppendInt(line_, width);
-    line_ += '\'';
+    line.append(" WIDTH='");
+    AppendInt(line, width);
+    line += '\'';
   }
-  const ReaderCell cell = cursor_.At(row, col);
+  const ReaderCell cell = lane.cursor.At(row, col);
   const CellValue value = cell.Value();
   if (!cell || value.IsEmpty()) {
-    line_.append("></TD>");
+    line.append("></TD>");
     return;
   }
 
   if (styled_) {
-    line_.append(" CLASS=xl");
-    AppendInt(line_, classNumber_++);
+    line.append(" CLASS=xl");
+    AppendInt(line, lane.classNumber++);
   } else {
     switch (cell.HorizontalAlignment()) {
       case 1:
-        line_.append(" ALIGN='LEFT'");
+        line.append(" ALIGN='LEFT'");
         break;
       case 2:
-        line_.append(" ALIGN='CENTER'");
+        line.append(" ALIGN='CENTER'");
         break;
       case 3:
-        line_.append(" ALIGN='RIGHT'");
+        line.append(" ALIGN='RIGHT'");
         break;
       case 5:
-        line_.append(" ALIGN='JUSTIFY'");
+        line.append(" ALIGN='JUSTIFY'");
         break;
       default:
         switch (value.kind) {
           case ValueKind::Number:
-            line_.append(" ALIGN='RIGHT'");
+            line.append(" ALIGN='RIGHT'");
             break;
           case ValueKind::String:
-            line_.append(" ALIGN='LEFT'");
+            line.append(" ALIGN='LEFT'");
             break;
           case ValueKind::Boolean:
-            line_.append(" ALIGN='CENTER'");
+            line.append(" ALIGN='CENTER'");
             break;
           default:
             break;  // the row's right alignment applies
@@ -309,61 +462,60 @@ void PageWriter::AppendDataCell(int32_t row, int32_t col, int16_t height, int16_
     }
     switch (cell.VerticalAlignment()) {
       case 0:
-        line_.append(" VALIGN='TOP'");
+        line.append(" VALIGN='TOP'");
         break;
       case 1:
-        line_.append(" VALIGN='MIDDLE'");
+        line.append(" VALIGN='MIDDLE'");
         break;
       case 2:
-        line_.append(" VALIGN='BOTTOM'");
+        line.append(" VALIGN='BOTTOM'");
         break;
       default:
         break;
     }
     const uint32_t fill = cell.FillColor();
     if (fill != 0) {
-      line_.append(" BGCOLOR='");
-      AppendHtmlColor(line_, fill);
-      line_ += '\'';
+      line.append(" BGCOLOR='");
+      AppendHtmlColor(line, fill);
+      line += '\'';
     }
   }
 
   std::string_view comment;
   if (showComments_) comment = comments_.Item(row, col).Text();
   if (!comment.empty()) {
-    line_.append(" TITLE='");
-    AppendEscaped(line_, comment);
-    line_.append("'>");
-    line_.append(kCheckMark);
+    line.append(" TITLE='");
+    AppendEscaped(line, comment);
+    line.append("'>");
+    line.append(kCheckMark);
   } else {
     if (showFormulas_) {
       const std::string_view formula = cell.Formula();
       if (!formula.empty()) {
-        line_.append(" TITLE='Formula: ");
-        AppendEscaped(line_, formula);
-        line_ += '\'';
+        line.append(" TITLE='Formula: ");
+        AppendEscaped(line, formula);
+        line += '\'';
       }
     }
-    line_.append(cell.WrapText() ? std::string_view(">") : std::string_view(" NOWRAP>"));
+    line.append(cell.WrapText() ? std::string_view(">") : std::string_view(" NOWRAP>"));
   }
 
-  const bool red = formatter_.Format(cell, value, display_);
-  AppendCellContent(line_, display_, red, cell, newWindow_, !styled_, &fontOpening_);
-  line_.append("</TD>");
+  const bool red = lane.formatter.Format(cell, value, lane.display);
+  AppendCellContent(line, lane.display, red, cell, newWindow_, !styled_, &lane.fontOpening);
+  line.append("</TD>");
 }
 
-void PageWriter::AppendStylePass() {
-  int32_t n = 1;
-  cursor_.Rewind();
-  for (int32_t row = r_.startRow; row <= r_.endRow && ok_; ++row) {
+void PageWriter::AppendClassRules(Lane& lane, const RowBlock& b) const {
+  int32_t n = b.firstClass;
+  lane.cursor.Seek(b.firstCell);
+  for (int32_t row = b.fromRow; row <= b.toRow; ++row) {
     for (int32_t col = r_.startCol; col <= r_.endCol; ++col) {
-      const ReaderCell cell = cursor_.At(row, col);
+      const ReaderCell cell = lane.cursor.At(row, col);
       if (!cell) continue;
       const CellValue value = cell.Value();
       if (value.IsEmpty()) continue;
-      AppendClassRule(line_, n++, cell, value);
+      AppendClassRule(lane.text, n++, cell, value);
     }
-    PutLine();
   }
 }
 
@@ -434,8 +586,8 @@ PageRange ResolveRange(PageRange r, const ReaderWorksheet& sheet) {
 }
 
 bool AppendPage(clsConcat& page, const clsHTML& settings, const ReaderWorksheet& sheet,
-                const PageDecoration& decoration, bool styled) {
-  PageWriter w(page, settings, sheet, styled);
+                const PageDecoration& decoration, bool styled, const PageThreading& threading) {
+  PageWriter w(page, settings, sheet, styled, threading);
   return w.Write(RequestedRange(settings), decoration);
 }
 

@@ -3,6 +3,7 @@
 // and one worksheet; writes nothing to disk.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include "converter/cls_concat.h"
@@ -39,10 +40,19 @@ PageRange RequestedRange(const clsHTML& settings);
 // column becomes the sheet's last used one.
 PageRange ResolveRange(PageRange r, const ReaderWorksheet& sheet);
 
+// How a page's rows are shared out to threads. Pages estimated below `parallelFrom` bytes
+// are written by the calling thread alone; bigger ones in blocks of about `blockBytes` by
+// `threads` threads (at most two). The page text does not depend on these.
+struct PageThreading {
+  size_t parallelFrom = size_t{4} << 20;
+  size_t blockBytes = size_t{256} << 10;
+  unsigned threads = 2;
+};
+
 // Appends the whole page. Returns false when the page text no longer fits the accumulator
 // (pieces were left out).
 bool AppendPage(clsConcat& page, const clsHTML& settings, const ReaderWorksheet& sheet,
-                const PageDecoration& decoration, bool styled);
+                const PageDecoration& decoration, bool styled, const PageThreading& threading = {});
 
 // Spaces removed from both ends.
 std::string_view TrimSpaces(std::string_view s);

@@ -414,3 +414,73 @@ TEST(Page, StorageOrderDoesNotMatter) {
 
 }  // namespace
 }  // namespace gridwell::conv
+
+namespace gridwell::conv {
+namespace {
+
+// A page written in blocks by two threads is the page one thread writes: blocks reach the
+// accumulator in page order and class numbers carry on across blocks.
+TEST(Page, BlocksAndThreadsGiveTheSamePage) {
+  TestBook b;
+  model::Font bold;
+  bold.bold = true;
+  const uint32_t boldStyle = b.Style({}, &bold);
+  const uint32_t red = b.NumFmt(6), date = b.NumFmt(14);
+  for (int32_t r = 1; r <= 300; ++r) {
+    if (r % 7 == 0) continue;  // rows without cells
+    for (int32_t c = 1; c <= 9; ++c) {
+      switch ((r + c) % 6) {
+        case 0:
+          b.sheet->SetString(r, c, "t<" + std::to_string(r * c) + ">", boldStyle);
+          break;
+        case 1:
+          b.sheet->SetNumber(r, c, -r * 1.25, red);
+          break;
+        case 2:
+          b.sheet->SetDate(r, c, 40000 + r, date);
+          break;
+        case 3:
+          b.sheet->SetBlank(r, c, boldStyle);  // stored, but empty: no class number
+          break;
+        case 4:
+          b.sheet->SetNumber(r, c, r + c);
+          b.sheet->SetFormula(r, c, "=A1+" + std::to_string(c));
+          break;
+        default:
+          break;
+      }
+    }
+    if (r % 11 == 0) b.sheet->SetComment(r, 2, "note " + std::to_string(r));
+  }
+  b.book->Finish();
+
+  const auto page = [&](const clsHTML& s, bool styled, const PageThreading& t) {
+    clsConcat c;
+    EXPECT_TRUE(AppendPage(c, s, b.Worksheet(), {}, styled, t));
+    return c.GetString();
+  };
+  const PageThreading one{size_t{1} << 40, 1, 1};
+  const PageThreading tiny{0, 1, 2};       // a block per row
+  const PageThreading blocks{0, 4000, 2};  // several rows per block
+  const PageThreading serial{0, 4000, 1};  // blocks, one thread
+  clsHTML s;
+  s.ShowFormulas = kTrue;
+  s.ShowComments = kTrue;
+  for (const char* range : {"", "B3:H290", "C1:C300", "A5:I5"}) {
+    s.Range = range;
+    s.RowNumbers = std::string_view(range).empty() ? kTrue : kFalse;
+    for (bool styled : {false, true}) {
+      const std::string expected = page(s, styled, one);
+      EXPECT_EQ(page(s, styled, tiny), expected) << range << " styled " << styled;
+      EXPECT_EQ(page(s, styled, blocks), expected) << range << " styled " << styled;
+      EXPECT_EQ(page(s, styled, serial), expected) << range << " styled " << styled;
+    }
+  }
+  s.Range = "";
+  const std::string styled = page(s, true, blocks);
+  EXPECT_NE(styled.find("CLASS=xl1 "), std::string::npos);
+  EXPECT_EQ(Count(styled, "CLASS=xl"), Count(styled, "\r\n\t{padding:0px;"));
+}
+
+}  // namespace
+}  // namespace gridwell::conv
