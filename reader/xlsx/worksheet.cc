@@ -1,6 +1,7 @@
 #include "reader/xlsx/worksheet.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <condition_variable>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "reader/xlsx/formula_shift.h"
+#include "reader/xlsx/row_events.h"
 #include "reader/xlsx/xml_util.h"
 
 namespace gridwell::xlsx {
@@ -562,7 +564,9 @@ bool Digits(std::string_view s, size_t pos, size_t n, int& out) {
 // second thread as XML fragments, their parser events recorded, and the events replayed
 // into the handlers above in document order, so the sheet is built exactly as one parser
 // would build it. The main parser reads everything else (the head of the part and what
-// follows the rows) and never sees the bytes of the runs.
+// follows the rows) and never sees the bytes of the runs. Runs in the plain form that
+// spreadsheet programs write are recorded by a scanner several times faster than expat
+// (row_events.h), which falls back to expat for anything else.
 //
 // A run starts where the main parser has just finished a row of sheetData (it checks that
 // the row's end tag ends exactly there, so no comment, CDATA section or attribute is open)
@@ -574,64 +578,25 @@ bool Digits(std::string_view s, size_t pos, size_t n, int& out) {
 
 constexpr std::string_view kRowEnd = "</row>";
 
-// Parser events of one run: 'S' name\0 count(u16) (name\0 value\0)*, 'E' name\0,
-// 'C' length(u32) bytes.
 struct RecordedRun {
   std::string bytes;   // the run itself, kept in case it must be parsed in place
-  std::string events;  // what its fragment parse reported
+  std::string events;  // what its fragment parse reported (see row_events.h)
   bool parsed = false;
   bool local = false;  // left to the main parser, which reads it in place
 };
 
-struct Recorder : XmlHandlerBase {
-  std::string* out = nullptr;
-  int depth = 0;
-};
-
-void PutU32(std::string& out, uint32_t v) {
-  out.append(reinterpret_cast<const char*>(&v), 4);
-}
-
-void XMLCALL RecordStart(void* ud, const XML_Char* name, const XML_Char** attrs) {
-  auto& r = *static_cast<Recorder*>(ud);
-  if (r.depth++ == 0) return;  // the wrapper
-  std::string& o = *r.out;
-  o.push_back('S');
-  o.append(name).push_back('\0');
-  uint32_t n = 0;
-  while (attrs[2 * n]) ++n;
-  PutU32(o, n);
-  for (uint32_t i = 0; i < 2 * n; ++i) o.append(attrs[i]).push_back('\0');
-}
-
-void XMLCALL RecordEnd(void* ud, const XML_Char* name) {
-  auto& r = *static_cast<Recorder*>(ud);
-  if (--r.depth == 0) return;
-  r.out->push_back('E');
-  r.out->append(name).push_back('\0');
-}
-
-void XMLCALL RecordChars(void* ud, const XML_Char* text, int len) {
-  auto& r = *static_cast<Recorder*>(ud);
-  r.out->push_back('C');
-  PutU32(*r.out, static_cast<uint32_t>(len));
-  r.out->append(text, static_cast<size_t>(len));
-}
-
-void ParseRun(RecordedRun& run) {
-  Recorder rec;
-  rec.out = &run.events;
+// Records the events of a run: by the plain-form scanner when the run is in that form,
+// else by expat. Returns whether the scanner sufficed.
+bool ParseRun(RecordedRun& run) {
   run.events.reserve(run.bytes.size() + run.bytes.size() / 4);
-  XML_Parser p = NewHardenedParser(&rec);
-  if (!p) return;
-  XML_SetElementHandler(p, RecordStart, RecordEnd);
-  XML_SetCharacterDataHandler(p, RecordChars);
-  static constexpr std::string_view kOpen = "<sheetData>", kClose = "</sheetData>";
-  run.parsed = XML_Parse(p, kOpen.data(), int(kOpen.size()), 0) == XML_STATUS_OK &&
-               XML_Parse(p, run.bytes.data(), int(run.bytes.size()), 0) == XML_STATUS_OK &&
-               XML_Parse(p, kClose.data(), int(kClose.size()), 1) == XML_STATUS_OK && !rec.refused;
-  XML_ParserFree(p);
+  if (ScanPlainRowEvents(run.bytes, run.events)) {
+    run.parsed = true;
+    return true;
+  }
+  run.events.clear();
+  run.parsed = RecordRowEvents(run.bytes, run.events);
   if (!run.parsed) run.events.clear();
+  return false;
 }
 
 uint32_t GetU32(const char*& p) {
@@ -790,9 +755,11 @@ class SplitParse {
   void Dispatch(std::string bytes) {
     auto run = std::make_unique<RecordedRun>();
     run->bytes = std::move(bytes);
-    // Every third run is read in place by the main parser while the second thread parses
-    // the next ones: replaying events is cheaper than parsing, so the main thread has time.
-    run->local = dispatched_++ % 3 == 2;
+    // Runs in the plain form are scanned on the second thread much faster than the main
+    // thread replays them. Once a run has needed the full parser there, every third run
+    // is read in place by the main parser instead, which then has time for it.
+    const bool third = dispatched_++ % 3 == 2;
+    run->local = third && fullParses_.load(std::memory_order_relaxed);
     if (!worker_.joinable() && !workerFailed_) {
       try {
         worker_ = std::thread([this] { Work(); });
@@ -863,7 +830,7 @@ class SplitParse {
         todo_.pop_front();
       }
       try {
-        ParseRun(*run);
+        if (!ParseRun(*run)) fullParses_.store(true, std::memory_order_relaxed);
       } catch (const std::bad_alloc&) {
         // No memory for the events: the main parser reads this run in place.
         run->parsed = false;
@@ -905,6 +872,7 @@ class SplitParse {
   std::thread worker_;
   bool workerFailed_ = false;
   uint64_t dispatched_ = 0;
+  std::atomic<bool> fullParses_{false};  // a run on the second thread needed expat
   bool quit_ = false;
 };
 
