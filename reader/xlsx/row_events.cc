@@ -106,8 +106,8 @@ class PlainScanner {
   // Reads the character `&name;` at pos_ and appends it; only the five predefined
   // references are taken.
   bool Reference(std::string& out) {
-    const size_t semi = in_.find(';', pos_ + 1);
-    if (semi == std::string_view::npos || semi - pos_ > 5) return false;
+    const size_t semi = in_.substr(0, pos_ + 6).find(';', pos_ + 1);
+    if (semi == std::string_view::npos) return false;
     const std::string_view name = in_.substr(pos_ + 1, semi - pos_ - 1);
     char c;
     if (name == "lt") {
@@ -208,6 +208,9 @@ class PlainScanner {
       if (!IsSpace(static_cast<unsigned char>(c))) return false;
       SkipSpace();
       if (pos_ < in_.size() && (in_[pos_] == '>' || in_[pos_] == '/')) continue;
+      // Rows and cells carry a handful of attributes; a tag with many more goes to expat,
+      // which finds repeated ones without comparing every pair.
+      if (attrs_.size() == kMaxAttributes) return false;
       Attribute a;
       if (!Name(a.name)) return false;
       for (const Attribute& b : attrs_) {
@@ -269,6 +272,8 @@ class PlainScanner {
     out_.push_back('E');
     out_.append(name).push_back('\0');
   }
+
+  static constexpr size_t kMaxAttributes = 32;
 
   struct Attribute {
     std::string_view name;
