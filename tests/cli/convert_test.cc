@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +14,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "tests/cli/shell_run.h"
 
 namespace gridwell::cli {
 namespace {
@@ -23,24 +23,10 @@ namespace fs = std::filesystem;
 
 const std::string kBook = std::string(GRIDWELL_CORPUS_DIR) + "/xlsxwriter/comment04.xlsx";
 
-struct Result {
-  int code;
-  std::string out;
-};
-
 // Runs the CLI in `dir`; stderr is dropped.
-Result Convert(const std::string& dir, const std::string& args) {
-  const std::string cmd =
-      "cd '" + dir + "' && " + std::string(GRIDWELL_CLI) + " convert " + args + " 2>/dev/null";
-  Result r{-1, {}};
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-  const int status = pclose(p);
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+ShellRun Convert(const std::string& dir, const std::string& args) {
+  return RunShell("cd '" + dir + "' && " + std::string(GRIDWELL_CLI) + " convert " + args +
+                  " 2>/dev/null");
 }
 
 std::string ReadFile(const fs::path& p) {
@@ -57,7 +43,7 @@ class ConvertCli : public ::testing::Test {
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir_ = tmpl;
     // Every test needs a workbook the reader can open.
-    const Result probe = Convert(dir_, "'" + kBook + "' -o /dev/null");
+    const ShellRun probe = Convert(dir_, "'" + kBook + "' -o /dev/null");
     ASSERT_EQ(probe.code, kOk) << "the reader cannot open " << kBook;
   }
   void TearDown() override { fs::remove_all(dir_); }
@@ -65,7 +51,7 @@ class ConvertCli : public ::testing::Test {
 };
 
 TEST_F(ConvertCli, DefaultOutputIsTheBookNameInTheCurrentFolder) {
-  const Result r = Convert(dir_, "'" + kBook + "'");
+  const ShellRun r = Convert(dir_, "'" + kBook + "'");
   EXPECT_EQ(r.code, kOk);
   EXPECT_EQ(r.out, "") << "nothing on stdout";
   const std::string page = ReadFile(fs::path(dir_) / "comment04.htm");
@@ -73,10 +59,10 @@ TEST_F(ConvertCli, DefaultOutputIsTheBookNameInTheCurrentFolder) {
 }
 
 TEST_F(ConvertCli, OptionsReachThePage) {
-  const Result r = Convert(dir_, "'" + kBook +
-                                     "' -o - --plain --sheet 1 --range a1:b2 --heading 'Big H'"
-                                     " --title T --background-color navy --table-image t.png"
-                                     " --col-letters-bottom --row-numbers-right");
+  const ShellRun r = Convert(dir_, "'" + kBook +
+                                       "' -o - --plain --sheet 1 --range a1:b2 --heading 'Big H'"
+                                       " --title T --background-color navy --table-image t.png"
+                                       " --col-letters-bottom --row-numbers-right");
   ASSERT_EQ(r.code, kOk);
   const std::string& page = r.out;
   EXPECT_EQ(page.find("XL_Styles"), std::string::npos) << "plain page";
@@ -190,7 +176,7 @@ TEST_F(ConvertCli, DownloadsAnAddress) {
   fs::create_directory(work);
   HttpServer server(served.string());
   if (!server.Ready()) GTEST_SKIP() << "no local HTTP server";
-  const Result ok = Convert(work.string(), "'" + server.Url("remote%20book.xlsx?x=1") + "'");
+  const ShellRun ok = Convert(work.string(), "'" + server.Url("remote%20book.xlsx?x=1") + "'");
   EXPECT_EQ(ok.code, kOk);
   EXPECT_TRUE(fs::exists(work / "remote book.htm"));
   EXPECT_EQ(Convert(work.string(), server.Url("missing.xlsx")).code, kDownloadFailed);

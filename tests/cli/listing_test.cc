@@ -1,33 +1,18 @@
 // `gridwell sheets` and `gridwell cells`: argument handling, exit codes and output format.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <string>
 
 #include "cli/commands.h"
 #include "cli/workbook_args.h"
+#include "tests/cli/shell_run.h"
 
 namespace gridwell::cli {
 namespace {
 
-struct Run {
-  int code;
-  std::string out;
-};
-
-// Runs the built CLI through the shell; stderr is dropped so output comparisons stay exact.
-Run RunCli(const std::string& args) {
-  std::string cmd = std::string(GRIDWELL_CLI) + " " + args + " 2>/dev/null";
-  Run r{-1, {}};
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-  int status = pclose(p);
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+// Runs the built CLI; stderr is dropped so output comparisons stay exact.
+ShellRun RunCli(const std::string& args) {
+  return RunShell(std::string(GRIDWELL_CLI) + " " + args + " 2>/dev/null");
 }
 
 TEST(CellReferences, ParseAndName) {
