@@ -149,8 +149,7 @@ class PageWriter {
              const PageThreading& threading)
       : page_(page),
         sheet_(sheet),
-        cells_(sheet.Cells()),
-        cursor_(cells_),
+        cursor_(sheet.Cells()),
         main_(cursor_),
         comments_(sheet.Comments()),
         threading_(threading),
@@ -184,7 +183,6 @@ class PageWriter {
 
   clsConcat& page_;
   const ReaderWorksheet& sheet_;
-  ReaderCells cells_;
   CellCursor cursor_;
   Lane main_;
   ReaderComments comments_;
@@ -572,17 +570,9 @@ PageRange RequestedRange(const clsHTML& s) {
 }
 
 PageRange ResolveRange(PageRange r, const ReaderWorksheet& sheet) {
-  int32_t maxRow = 0, maxCol = 0;
-  if (r.endRow < 1 || r.endCol < 1) {
-    const ReaderCells cells = sheet.Cells();
-    const int32_t count = cells.Count();
-    for (int32_t i = 1; i <= count; ++i) {
-      const ReaderCell c = cells.Item(i);
-      maxRow = std::max(maxRow, c.Row());
-      maxCol = std::max(maxCol, c.Column());
-    }
-  }
-  return ResolveRangeWithin(r, maxRow, maxCol);
+  if (r.endRow >= 1 && r.endCol >= 1) return ResolveRangeWithin(r, 0, 0);
+  const CellCursor cells(sheet.Cells());
+  return ResolveRangeWithin(r, cells.MaxRow(), cells.MaxColumn());
 }
 
 bool AppendPage(clsConcat& page, const clsHTML& settings, const ReaderWorksheet& sheet,
