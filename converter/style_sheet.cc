@@ -25,6 +25,13 @@ bool IsRedTextFormat(int16_t index) {
   }
 }
 
+// A negative number in a format whose negative section is red.
+bool IsRedValue(const CellFormat& format, const CellValue& value) {
+  const bool numeric = value.kind == ValueKind::Number || value.kind == ValueKind::Date;
+  return numeric && value.number < 0 &&
+         IsRedTextFormat(static_cast<int16_t>(format.NumberFormatIndex()));
+}
+
 std::string_view HorizontalWord(int32_t code, ValueKind kind) {
   switch (code) {
     case 0:
@@ -126,10 +133,30 @@ void AppendClassRule(std::string& out, int32_t n, const CellFormat& format,
                      const CellValue& value) {
   out.append(".xl");
   AppendInt(out, n);
-  out.append("\r\n\t{padding:0px;\r\n\tmso-ignore:padding;\r\n\tcolor:");
-  const bool numeric = value.kind == ValueKind::Number || value.kind == ValueKind::Date;
-  if (IsRedTextFormat(static_cast<int16_t>(format.NumberFormatIndex())) && numeric &&
-      value.number < 0) {
+  out.append("\r\n");
+  AppendClassRuleBody(out, format, value);
+}
+
+uint32_t ClassRuleVariant(const CellFormat& format, const CellValue& value) {
+  // The value decides the word of general alignment (by its kind) and the red colour.
+  uint32_t kind;
+  switch (value.kind) {
+    case ValueKind::String:
+      kind = 0;
+      break;
+    case ValueKind::Number:
+    case ValueKind::Date:
+      kind = 1;
+      break;
+    default:
+      kind = 2;
+  }
+  return kind << 1 | (IsRedValue(format, value) ? 1 : 0);
+}
+
+void AppendClassRuleBody(std::string& out, const CellFormat& format, const CellValue& value) {
+  out.append("\t{padding:0px;\r\n\tmso-ignore:padding;\r\n\tcolor:");
+  if (IsRedValue(format, value)) {
     out.append("red");
   } else {
     AppendHtmlColor(out, format.FontColor());
