@@ -476,6 +476,7 @@ VbBool Gridwell::Open(OpenCommon& c) {
 
     f.NewWindow = *c.blnNewBrowserWindow;
     f.ShowComments = *c.blnShowComments;
+    f.CompactStyles = compactStyles_;
     if (*c.blnNoStyle) {
       converter->CreateHtmlFile(page, c.strHeading, c.strTitle, c.strBackgroundColor,
                                 c.strBackgroundImageFile, c.strTableColor, c.strTableImageFile);

@@ -125,6 +125,12 @@ class Gridwell {
   std::string TempPath() const { return tempPath_; }
   std::string HTMLfile() const { return htmlFile_; }
   std::string ExcelFile() const { return excelFile_; }
+  // Styled pages with one class per distinct look, shared by the cells that look alike,
+  // instead of one class per cell: the same page on screen with a far smaller style sheet,
+  // which big sheets show much sooner. Off by default and not persisted; each open that
+  // writes a styled page passes it to the converter.
+  VbBool CompactStyles() const { return compactStyles_; }
+  void SetCompactStyles(VbBool value) { compactStyles_ = value; }
 
   // ---- Methods ----
   VbBool BeginDownload(std::string& strURL, std::string& strFile);
@@ -212,6 +218,7 @@ class Gridwell {
   std::string excelFile_;
   std::string tempWorkbook_;
   VbBool regenerateHTML_ = kVbFalse;
+  VbBool compactStyles_ = kVbFalse;
   int32_t sheetTotal_ = 0;
   std::vector<std::string> sheetNames_;
   bool downloadDone_ = false;
