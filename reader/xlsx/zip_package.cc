@@ -154,12 +154,14 @@ struct ZipPackage::Reader {
     partBytes += static_cast<uint64_t>(got);
     pkg.inflated_ += static_cast<uint64_t>(got);
     if (partBytes > partLimit) {
-      error = name + ": compression ratio above the limit";
+      error = name + ": the part exceeds the expansion limit (more than " +
+              std::to_string(pkg.limits_.maxCompressionRatio) + " times its compressed size)";
       status = PartStatus::OverLimit;
       return -1;
     }
     if (pkg.inflated_ > pkg.limits_.maxInflatedBytes) {
-      error = name + ": total uncompressed size above the limit";
+      error = name + ": the workbook exceeds the expansion limit (more than " +
+              std::to_string(pkg.limits_.maxInflatedBytes) + " bytes uncompressed)";
       status = PartStatus::OverLimit;
       return -1;
     }
