@@ -32,7 +32,40 @@ std::string TempNameFor(const std::string& target) {
   return dir + "." + name + "." + suffix + ".part";
 }
 
+// The unfinished files, in fixed storage that a signal handler can read without locks.
+constexpr int kSlots = 8;
+struct Slot {
+  std::atomic<bool> taken{false};
+  std::atomic<bool> ready{false};
+  char path[PATH_MAX];
+};
+Slot slots[kSlots];
+
+int ListUnfinished(const std::string& path) {
+  if (path.size() >= PATH_MAX) return -1;
+  for (int i = 0; i < kSlots; ++i) {
+    bool expected = false;
+    if (!slots[i].taken.compare_exchange_strong(expected, true)) continue;
+    std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
+    slots[i].ready = true;
+    return i;
+  }
+  return -1;
+}
+
+void Unlist(int slot) {
+  if (slot < 0) return;
+  slots[slot].ready = false;
+  slots[slot].taken = false;
+}
+
 }  // namespace
+
+void RemoveUnfinishedPageFiles() {
+  for (Slot& s : slots) {
+    if (s.ready.load()) ::unlink(s.path);
+  }
+}
 
 PageFile::~PageFile() {
   Discard();
@@ -43,6 +76,8 @@ void PageFile::Discard() {
   fd_ = -1;
   if (!temp_.empty()) ::unlink(temp_.c_str());
   temp_.clear();
+  Unlist(slot_);
+  slot_ = -1;
 }
 
 bool PageFile::Open(const std::string& target, std::string& why) {
@@ -70,6 +105,7 @@ bool PageFile::Open(const std::string& target, std::string& why) {
     temp_.clear();
     return false;
   }
+  slot_ = ListUnfinished(temp_);
   // A replaced page keeps the permissions it had.
   if (exists) (void)::fchmod(fd_, st.st_mode & 07777);
   return true;
@@ -105,6 +141,8 @@ bool PageFile::Commit(std::string& why) {
     return false;
   }
   temp_.clear();
+  Unlist(slot_);
+  slot_ = -1;
   return true;
 }
 

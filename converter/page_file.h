@@ -28,9 +28,14 @@ class PageFile {
  private:
   void Discard();
   int fd_ = -1;
+  int slot_ = -1;  // where the unfinished file is listed for RemoveUnfinishedPageFiles
   std::string target_;
   std::string temp_;  // empty when the target is written in place
 };
+
+// Removes the unfinished page files of this process. Safe in a signal handler: a process
+// ended by a signal leaves no partial page beside its targets.
+void RemoveUnfinishedPageFiles();
 
 // True when both paths name the same existing file, also through links.
 bool SameFile(const std::string& a, const std::string& b);
