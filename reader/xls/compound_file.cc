@@ -55,8 +55,18 @@ bool ReadStream(GsfInput* in, uint64_t cap, std::vector<uint8_t>& out, std::stri
     size_t at = out.size();
     out.resize(at + n);
     if (!gsf_input_read(in, n, out.data() + at)) {
-      // A chain that ends early: keep what was read in whole sectors before it.
-      out.resize(at);
+      // A chain that ends early (its directory entry claims more than the sectors hold):
+      // keep every whole sector that is there, read one at a time up to the end.
+      size_t kept = at;
+      constexpr size_t kSector = 512;
+      if (gsf_input_seek(in, static_cast<gsf_off_t>(at), G_SEEK_SET) == FALSE) {
+        while (kept < at + n) {
+          const size_t step = std::min(kSector, at + n - kept);
+          if (!gsf_input_read(in, step, out.data() + kept)) break;
+          kept += step;
+        }
+      }
+      out.resize(kept);
       break;
     }
   }
