@@ -173,6 +173,25 @@ TEST_F(Hardening, OutputThatIsTheInputIsRefused) {
   }
 }
 
+// Damaged compound files make the container library complain, in messages of several
+// lines: every line on stderr stays one whole message of ours.
+TEST_F(Hardening, LibraryWarningsStayOneLine) {
+  const std::string corpus = GRIDWELL_CORPUS_DIR;
+  if (!fs::is_directory(corpus)) {
+    GTEST_SKIP() << "real-workbook corpus not found at " << corpus
+                 << ": skipped; set GRIDWELL_CORPUS_DIR";
+  }
+  for (const char* book : {"exceldatareader/Test_git_issue_382_oom.xls",
+                           "exceldatareader/Test_git_issue_5.xls", "calamine/OOM_alloc3.xls"}) {
+    const Outcome r = Run({"sheets", corpus + "/" + book});
+    EXPECT_FALSE(r.err.empty()) << book;
+    std::istringstream lines(r.err);
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_EQ(line.rfind("gridwell: ", 0), 0u) << book << ": " << line;
+    }
+  }
+}
+
 // Interrupted or terminated while its page waits to go to standard output (nobody reads
 // it), the CLI leaves no scratch folder and no partial file behind.
 TEST_F(Hardening, SignalsLeaveNoScratchBehind) {
