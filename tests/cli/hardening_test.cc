@@ -17,6 +17,7 @@
 
 #include "cli/commands.h"
 #include "tests/reader/xlsx/package_builder.h"
+#include "tests/support/corpus.h"
 
 namespace gridwell::cli {
 namespace {
@@ -179,14 +180,10 @@ TEST_F(Hardening, OutputThatIsTheInputIsRefused) {
 // Damaged compound files make the container library complain, in messages of several
 // lines: every line on stderr stays one whole message of ours.
 TEST_F(Hardening, LibraryWarningsStayOneLine) {
-  const std::string corpus = GRIDWELL_CORPUS_DIR;
-  if (!fs::is_directory(corpus)) {
-    GTEST_SKIP() << "real-workbook corpus not found at " << corpus
-                 << ": skipped; set GRIDWELL_CORPUS_DIR";
-  }
+  GRIDWELL_REQUIRE_CORPUS();
   for (const char* book : {"exceldatareader/Test_git_issue_382_oom.xls",
                            "exceldatareader/Test_git_issue_5.xls", "calamine/OOM_alloc3.xls"}) {
-    const Outcome r = Run({"sheets", corpus + "/" + book});
+    const Outcome r = Run({"sheets", test::CorpusPath(book)});
     EXPECT_FALSE(r.err.empty()) << book;
     std::istringstream lines(r.err);
     for (std::string line; std::getline(lines, line);) {
