@@ -645,7 +645,20 @@ void PageWriter::AppendClassRules(Lane& lane, const RowBlock& b) const {
 }
 
 void PageWriter::AppendCompactClassRules(Lane& lane) {
-  lane.cursor.Seek(lane.cursor.Sorted() ? lane.cursor.FirstOfRow(r_.startRow) : 1);
+  if (lane.cursor.Sorted()) {
+    // Only stored cells can get a class: walk them, so that empty stretches cost nothing.
+    for (int32_t i = lane.cursor.FirstOfRow(r_.startRow); i <= lane.cursor.Count(); ++i) {
+      const ReaderCell cell = lane.cursor.Item(i);
+      const int32_t row = cell.Row(), col = cell.Column();
+      if (row > r_.endRow) break;
+      if (col < r_.startCol || col > r_.endCol) continue;
+      const CellValue value = cell.Value();
+      if (value.IsEmpty()) continue;
+      compactClasses_.Add(lane.text, cell, value);
+    }
+    return;
+  }
+  lane.cursor.Seek(1);
   for (int32_t row = r_.startRow; row <= r_.endRow; ++row) {
     for (int32_t col = r_.startCol; col <= r_.endCol; ++col) {
       const ReaderCell cell = lane.cursor.At(row, col);
