@@ -360,6 +360,13 @@ void WebKitBrowser::EnsureFindDialog() {
                    }),
                    findLabel_);
   g_signal_connect(findDialog_, "delete-event", G_CALLBACK(gtk_widget_hide_on_delete), nullptr);
+  g_signal_connect(findDialog_, "key-press-event",
+                   G_CALLBACK(+[](GtkWidget* dialog, GdkEventKey* event, gpointer) -> gboolean {
+                     if (event->keyval != GDK_KEY_Escape) return FALSE;
+                     gtk_widget_hide(dialog);  // Escape closes the dialog, as in any find bar
+                     return TRUE;
+                   }),
+                   nullptr);
   g_signal_connect(findDialog_, "hide", G_CALLBACK(+[](GtkWidget*, gpointer f) {
                      webkit_find_controller_search_finish(static_cast<WebKitFindController*>(f));
                    }),
