@@ -199,6 +199,16 @@ class OpenTest(ViewerCase):
         self.viewer.props.save_file = "/tmp/x"
         self.assertEqual(self.viewer.props.save_file, "")
 
+    def test_a_handler_may_destroy_the_window(self):
+        for signal in ("open-start", "open-complete"):
+            folder = self.viewer.props.temp_path
+            self.viewer.connect(signal, lambda *a: self.window.destroy())
+            self.assertTrue(self.viewer.open_xl(SAMPLE, None))
+            # The control cleans up once the open has returned: its folder goes.
+            self.assertTrue(wait_for(lambda: not os.path.exists(folder)), signal)
+            self.assertIn(signal, self.names())
+            self.setUp()
+
     def test_range_and_regenerate(self):
         self.viewer.props.regenerate_html = True
         self.assertIn("regenerate-html", self.notified)
