@@ -270,17 +270,14 @@ class DownloadTest(ViewerCase):
 
 
 class KeyboardAndAccessibilityTest(ViewerCase):
-    def focus_after_tab(self, state=0):
-        send_key(self.window, Gdk.KEY_Tab, state)
-        wait_for(lambda: False, 0.3)  # the page answers a key asynchronously
-        return self.window.get_focus()
-
     def test_tab_moves_focus_into_the_page_and_out(self):
-        self.open_sample(open_synchronously=True)
+        self.open_sample(sheet="Sales 2025", open_synchronously=True)
         view = self.viewer.get_web_view()
         self.before.grab_focus()
-        self.assertTrue(wait_for(lambda: self.focus_after_tab() is view, 5))
-        self.assertTrue(wait_for(lambda: self.focus_after_tab() is self.after, 10))
+        for target in (view, self.after):
+            # The page has nothing to focus, so one Tab takes the focus in and one takes it out.
+            send_key(self.window, Gdk.KEY_Tab)
+            self.assertTrue(wait_for(lambda: self.window.get_focus() is target, 10), target)
 
     def test_ctrl_f_finds_escape_closes_ctrl_p_prints(self):
         self.open_sample(open_synchronously=True)
