@@ -105,6 +105,8 @@ class ViewerWindow(Gtk.Window):
         if self.viewer.open_xl(path, options):
             remote = path.lower().startswith(("http", "ftp:"))
             self.workbook = self.viewer.props.temp_workbook if remote else path
+            if not remote:
+                self.chooser.set_filename(os.path.abspath(path))
             self.set_title(f"{TITLE} - {path}")
             return True
         self.show_error(f"Unable to open {path}.")
