@@ -200,6 +200,7 @@ void Emit(GridwellerGridwell* self, Sig sig, Args... args) {
 }
 
 void EmitOpen(GridwellerGridwell* self, Sig sig, std::string& book, std::string& page) {
+  Busy busy(self);  // a handler may drop the host's last reference
   Private* p = self->priv;
   auto* outerBook = p->liveBook;
   auto* outerPage = p->livePage;
@@ -213,6 +214,7 @@ void EmitOpen(GridwellerGridwell* self, Sig sig, std::string& book, std::string&
 
 void ConnectEvents(GridwellerGridwell* self, gw::Gridwell& c) {
   c.DownloadStarted = [self](std::string& file) {
+    Busy busy(self);
     Private* p = self->priv;
     auto* outer = p->liveSaveFile;
     p->liveSaveFile = &file;

@@ -105,7 +105,7 @@ static void host_setup(Host* host, gconstpointer unused) {
 }
 
 static void host_teardown(Host* host, gconstpointer unused) {
-  gtk_widget_destroy(host->window);
+  if (host->window) gtk_widget_destroy(host->window);
   g_ptr_array_unref(host->events);
 }
 
@@ -184,6 +184,29 @@ static void test_download(Host* host, gconstpointer unused) {
   g_free(url);
 }
 
+static void destroy_window(GridwellerGridwell* v, const char* book, const char* page,
+                           gpointer data) {
+  Host* host = data;
+  gtk_widget_destroy(host->window); /* the window held the only reference to the widget */
+  host->window = NULL;
+}
+
+static char* folder_to_go;
+static gboolean folder_gone(Host* host) {
+  return !g_file_test(folder_to_go, G_FILE_TEST_EXISTS);
+}
+
+static void test_destroy_in_handler(Host* host, gconstpointer unused) {
+  char* book = g_build_filename(GRIDWELL_SOURCE_DIR, "samples", "sample.xlsx", NULL);
+  folder_to_go = gridweller_gridwell_get_temp_path(host->viewer);
+  g_signal_connect(host->viewer, "open-complete", G_CALLBACK(destroy_window), host);
+  g_assert_true(gridweller_gridwell_open_xl(host->viewer, book, NULL));
+  g_assert_true(wait_for(folder_gone, host, 30));
+  g_assert_null(host->window);
+  g_free(folder_to_go);
+  g_free(book);
+}
+
 /* Starts the HTTP server of the widget tests on a folder with a 100000-byte file. */
 static GPid start_servers(void) {
   char* base = g_dir_make_tmp("gridweller-c-XXXXXX", NULL);
@@ -218,6 +241,8 @@ int main(int argc, char** argv) {
   GPid servers = start_servers();
   g_test_add("/gridweller/open", Host, NULL, host_setup, test_open, host_teardown);
   g_test_add("/gridweller/download", Host, NULL, host_setup, test_download, host_teardown);
+  g_test_add("/gridweller/destroy-in-handler", Host, NULL, host_setup, test_destroy_in_handler,
+             host_teardown);
   const int status = g_test_run();
   kill(servers, SIGTERM);
   g_spawn_close_pid(servers);
