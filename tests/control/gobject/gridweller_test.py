@@ -275,9 +275,14 @@ class KeyboardAndAccessibilityTest(ViewerCase):
         view = self.viewer.get_web_view()
         self.before.grab_focus()
         for target in (view, self.after):
-            # The page has nothing to focus, so one Tab takes the focus in and one takes it out.
-            send_key(self.window, Gdk.KEY_Tab)
-            self.assertTrue(wait_for(lambda: self.window.get_focus() is target, 10), target)
+            # The page has nothing to focus, so Tab takes the focus in and then out. The page
+            # may still be taking the focus when the second Tab arrives and keep it: a few
+            # presses are allowed.
+            for _ in range(3):
+                send_key(self.window, Gdk.KEY_Tab)
+                if wait_for(lambda: self.window.get_focus() is target, 3):
+                    break
+            self.assertIs(self.window.get_focus(), target)
 
     def test_ctrl_f_finds_escape_closes_ctrl_p_prints(self):
         self.open_sample(open_synchronously=True)
