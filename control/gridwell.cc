@@ -1,5 +1,8 @@
 #include "control/gridwell.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,6 +55,46 @@ class HtmlConverter : public PageConverter {
   clsHTML html_;
 };
 
+std::string WithoutTrailingSlashes(std::string dir) {
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  return dir;
+}
+
+// The names RandomName gives: 1 to 9 digits without a leading zero.
+bool IsFolderNumber(const std::string& name) {
+  return !name.empty() && name.size() <= 9 && name[0] != '0' &&
+         name.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// Removes the numbered folders of a private base that no living control holds. A control keeps
+// its folder locked from its first open to its destruction, and the lock ends with the process,
+// so an unlocked folder is what a killed host left behind.
+void RemoveStaleFolders(const std::string& base) {
+  const int baseFd = OpenPrivateFolderAt(AT_FDCWD, WithoutTrailingSlashes(base));
+  if (baseFd < 0) return;
+  std::vector<std::string> names;
+  if (const int listFd = ::openat(baseFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); listFd >= 0) {
+    if (DIR* dir = ::fdopendir(listFd)) {
+      while (dirent* entry = ::readdir(dir)) {
+        if (IsFolderNumber(entry->d_name)) names.emplace_back(entry->d_name);
+      }
+      ::closedir(dir);
+    } else {
+      ::close(listFd);
+    }
+  }
+  for (const std::string& name : names) {
+    const int fd = OpenPrivateFolderAt(baseFd, name);
+    if (fd < 0) continue;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      DeleteFilesIn(fd);
+      if (SameFolderAt(baseFd, name, fd)) ::unlinkat(baseFd, name.c_str(), AT_REMOVEDIR);
+    }
+    ::close(fd);
+  }
+  ::close(baseFd);
+}
+
 }  // namespace
 
 std::unique_ptr<PageConverter> MakeHtmlConverter() {
@@ -72,14 +115,14 @@ std::string DefaultTempBase() {
 }
 
 bool EnsureTempBase(const std::string& base) {
-  std::string dir = base;
-  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  const std::string dir = WithoutTrailingSlashes(base);
   if (dir.empty() || dir.find('\0') != std::string::npos) return false;
-  if (::mkdir(dir.c_str(), 0700) == 0) return true;
-  if (errno != EEXIST) return false;
-  // An existing base must be this user's own folder, not a link planted by someone else.
-  struct stat st;
-  return ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  // An existing base must be this user's own private folder, not a link planted by someone else.
+  const int fd = OpenPrivateFolderAt(AT_FDCWD, dir);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
 }
 
 // The arguments of OpenXL and OpenXLrange, brought to one shape.
@@ -112,12 +155,14 @@ Gridwell::Gridwell(const Platform& platform)
   std::string base = platform_.tempBase.empty() ? DefaultTempBase() : platform_.tempBase;
   if (base.back() != '/') base += '/';
   platform_.tempBase = base;
+  RemoveStaleFolders(base);
   for (int i = 0; i < kMaxNameDraws; ++i) {
     try {
       platform_.container.ProcessPendingMessages();
     } catch (...) {
     }
-    tempPath_ = base + RandomName() + "/";
+    folderName_ = RandomName();
+    tempPath_ = base + folderName_ + "/";
     if (!FileExists(tempPath_)) break;
   }
 }
@@ -233,28 +278,83 @@ void Gridwell::Terminate() {
   } catch (...) {
   }
   // Only a folder this control created is ever emptied or removed.
-  if (!tempFolderOwned_) return;
-  if (!htmlFile_.empty()) DeleteFilesIn(tempPath_);
-  ::rmdir(tempPath_.c_str());
+  if (folderFd_ < 0) return;
+  if (!htmlFile_.empty()) DeleteFilesIn(folderFd_);
+  RemoveTempFolder();
+}
+
+void Gridwell::RemoveTempFolder() {
+  // Removed only while its name still leads to the folder made; it fails when files remain.
+  if (SameFolderAt(baseFd_, folderName_, folderFd_)) {
+    ::unlinkat(baseFd_, folderName_.c_str(), AT_REMOVEDIR);
+  }
+  ::close(folderFd_);  // ends the lock
+  folderFd_ = -1;
+  if (ownBase_) ::rmdir(WithoutTrailingSlashes(platform_.tempBase).c_str());
+  ::close(baseFd_);
+  baseFd_ = -1;
+}
+
+int Gridwell::OpenBaseFolder() {
+  const int fd = OpenPrivateFolderAt(AT_FDCWD, WithoutTrailingSlashes(platform_.tempBase));
+  // A missing base fails the open, as it always did; one that others could reach or replace is
+  // passed over for a fresh private one.
+  if (fd >= 0 || errno == ENOENT) return fd;
+  std::vector<std::string> parents;
+  for (const char* var : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
+    if (const char* v = std::getenv(var); v && *v) parents.emplace_back(v);
+  }
+  parents.emplace_back("/tmp");
+  for (const std::string& parent : parents) {
+    std::string made = parent + "/GRIDWTEMP-XXXXXX";
+    if (!::mkdtemp(made.data())) continue;
+    const int own = OpenPrivateFolderAt(AT_FDCWD, made);
+    if (own >= 0) {
+      platform_.tempBase = made + "/";
+      ownBase_ = true;
+      return own;
+    }
+    ::rmdir(made.c_str());
+  }
+  return -1;
 }
 
 bool Gridwell::EnsureTempFolder() {
-  for (int i = 0; i < kMaxNameDraws; ++i) {
-    std::string dir = tempPath_.substr(0, tempPath_.size() - 1);
-    if (::mkdir(dir.c_str(), 0700) == 0) {
-      tempFolderOwned_ = true;
-      return true;
-    }
-    if (errno != EEXIST) return false;
-    if (tempFolderOwned_) return DirectoryExists(dir);
-    // Someone else holds this name (another control drew the same number): never share it.
-    tempPath_ = platform_.tempBase + RandomName() + "/";
+  if (folderFd_ >= 0) {
+    // Later requests work by path: the path must still lead to the folder made.
+    struct stat entry, open;
+    const std::string dir = WithoutTrailingSlashes(tempPath_);
+    return ::lstat(dir.c_str(), &entry) == 0 && ::fstat(folderFd_, &open) == 0 &&
+           S_ISDIR(entry.st_mode) && entry.st_dev == open.st_dev && entry.st_ino == open.st_ino;
   }
+  const int base = OpenBaseFolder();
+  if (base < 0) return false;
+  for (int i = 0; i < kMaxNameDraws; ++i) {
+    tempPath_ = platform_.tempBase + folderName_ + "/";
+    if (::mkdirat(base, folderName_.c_str(), 0700) == 0) {
+      // Locked at once, so that no other control takes it for a stale folder; a folder removed
+      // as stale in between is left for another name.
+      const int fd = OpenPrivateFolderAt(base, folderName_);
+      struct stat st;
+      if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &st) == 0 &&
+          st.st_nlink > 0) {
+        folderFd_ = fd;
+        baseFd_ = base;
+        return true;
+      }
+      if (fd >= 0) ::close(fd);
+    } else if (errno != EEXIST) {
+      break;
+    }
+    // Someone else holds this name (another control drew the same number): never share it.
+    folderName_ = RandomName();
+  }
+  ::close(base);
   return false;
 }
 
 void Gridwell::EmptyTempFolder() {
-  DeleteFilesIn(tempPath_);
+  DeleteFilesIn(folderFd_);
 }
 
 void Gridwell::RaiseOpen(const std::function<void(std::string&, std::string&)>& event) {
@@ -413,8 +513,9 @@ VbBool Gridwell::Open(OpenCommon& c) {
     // not belong in a file name.
     std::string localExtension =
         extension.find('/') == std::string::npos ? extension : std::string();
-    std::string local = tempPath_ + RandomName() + localExtension;
-    if (FileExists(local)) ::unlink(local.c_str());
+    const std::string localName = RandomName() + localExtension;
+    std::string local = tempPath_ + localName;
+    ::unlinkat(folderFd_, localName.c_str(), 0);
     std::string url = path;
     if (!BeginDownload(url, local)) return kVbFalse;
     WaitUntil(downloadDone_, limits_.downloadSeconds);
@@ -471,7 +572,7 @@ VbBool Gridwell::Open(OpenCommon& c) {
         converter.reset();
         return ShowPage(page, *c.blnOpenSynchronously);
       }
-      ::unlink(page.c_str());
+      ::unlinkat(folderFd_, FileNameOf(page).c_str(), 0);
     }
 
     f.NewWindow = *c.blnNewBrowserWindow;

@@ -197,7 +197,9 @@ class Gridwell {
   VbBool Open(OpenCommon& request);
   VbBool ShowPage(const std::string& page, VbBool synchronously);
   bool EnsureTempFolder();
+  int OpenBaseFolder();
   void EmptyTempFolder();
+  void RemoveTempFolder();
   std::string RandomName();
   bool WaitUntil(const bool& flag, double limitSeconds);
   void Pause(double seconds);
@@ -207,7 +209,14 @@ class Gridwell {
   WaitLimits limits_;
   std::string path_;
   std::string tempPath_;
-  bool tempFolderOwned_ = false;
+  // The folder this control made, open from its first creation on (-1 before), its name in the
+  // base folder and the base folder itself. Clean-up works through these descriptors, never
+  // through the paths. `ownBase_` is set when the base is a private folder made for this
+  // control because the configured one was not safe to use.
+  int folderFd_ = -1;
+  int baseFd_ = -1;
+  std::string folderName_;
+  bool ownBase_ = false;
   std::string htmlFile_;
   std::string excelFile_;
   std::string tempWorkbook_;
@@ -223,6 +232,12 @@ class Gridwell {
 
 // Base folder for the controls' temporary folders, ending with "/": $GRIDWTEMP when set,
 // otherwise $XDG_RUNTIME_DIR/GRIDWTEMP/, otherwise /tmp/GRIDWTEMP-<uid>/.
+//
+// A control uses the base only when it is a real directory (not a link) owned by the user and
+// closed to group and others; otherwise it makes a fresh private base with mkdtemp in
+// $XDG_RUNTIME_DIR (or $TMPDIR, or /tmp) and removes it when it is destroyed. Each control
+// holds a lock on its numbered folder while it lives; a new control removes the numbered
+// folders of the base that no living control holds (left by a host that was killed).
 std::string DefaultTempBase();
 // Creates that folder (mode 0700) when missing, as an installer would; false when it cannot be
 // created or is not a private folder of this user.
