@@ -375,6 +375,7 @@ void Gridwell::OnBeforeNavigate() {
 void Gridwell::OnNavigateComplete() {
   if (terminated_) return;
   documentLoaded_ = true;
+  pageShown_ = true;
   try {
     RaiseOpen(OpenComplete);
   } catch (...) {
@@ -384,6 +385,17 @@ void Gridwell::OnNavigateComplete() {
 void Gridwell::OnNavigateError() {
   if (terminated_) return;
   documentLoaded_ = true;
+  // No page was written for the workbook (unreadable, wrong password, gone): the sheet shown
+  // before must not stay on screen as if it were the new one. A link followed from a page that
+  // is there keeps that page.
+  if (!requestedPage_.empty() && !FileExists(requestedPage_)) {
+    pageShown_ = false;
+    try {
+      platform_.browser.ShowErrorPage("The workbook " + FileNameOf(excelFile_) +
+                                      " could not be shown.");
+    } catch (...) {
+    }
+  }
   try {
     RaiseOpen(OpenError);
   } catch (...) {
@@ -595,7 +607,9 @@ VbBool Gridwell::Open(OpenCommon& c) {
 }
 
 VbBool Gridwell::ShowPage(const std::string& page, VbBool synchronously) {
-  if (terminated_ || !platform_.browser.Navigate(page)) return kVbFalse;
+  if (terminated_) return kVbFalse;
+  requestedPage_ = page;
+  if (!platform_.browser.Navigate(page)) return kVbFalse;
   htmlFile_ = page;
   if (synchronously) WaitUntil(documentLoaded_, limits_.pageSeconds);
   if (terminated_) return kVbFalse;
@@ -606,6 +620,7 @@ VbBool Gridwell::ShowPage(const std::string& page, VbBool synchronously) {
 void Gridwell::GoHome(VbBool& blnOpenSynchronously) {
   try {
     if (terminated_ || htmlFile_.empty()) return;
+    requestedPage_ = htmlFile_;
     platform_.browser.Navigate(htmlFile_);
     if (blnOpenSynchronously) WaitUntil(documentLoaded_, limits_.pageSeconds);
   } catch (...) {
@@ -647,6 +662,8 @@ void Gridwell::PrintDocument() {
 
 void Gridwell::FindInDocument() {
   Guarded(terminated_, [&] {
+    // A find bar over no page would search nothing.
+    if (!pageShown_ || !platform_.browser.Visible()) return;
     platform_.browser.SetFocus();
     platform_.browser.OpenFindDialog();
   });

@@ -218,6 +218,10 @@ class Gridwell {
   std::string folderName_;
   bool ownBase_ = false;
   std::string htmlFile_;
+  // The page this control last asked the browser for, and whether a page is on show (a
+  // navigation completed since, and no error page replaced it).
+  std::string requestedPage_;
+  bool pageShown_ = false;
   std::string excelFile_;
   std::string tempWorkbook_;
   VbBool regenerateHTML_ = kVbFalse;

@@ -38,6 +38,9 @@ class Browser {
   virtual bool Navigate(const std::string& path) = 0;
   // Loads the empty page (about:blank).
   virtual void NavigateBlank() = 0;
+  // Replaces what is shown by a short message, as a page that counts as no page (no navigation
+  // notifications, no document commands). By default the empty page.
+  virtual void ShowErrorPage(const std::string& /*message*/) { NavigateBlank(); }
   virtual void Refresh() = 0;
   virtual void SetFocus() = 0;
   // Runs a document command; errors (no page, a cancelled dialog) are the browser's to swallow.

@@ -127,6 +127,7 @@ struct FakeBrowser : Browser {
   bool neverFinishes = false;
   bool failNavigate = false;
   std::vector<std::string> navigations;
+  std::vector<std::string> errorPages;
   int blanks = 0, refreshes = 0, focus = 0, findDialogs = 0;
   std::vector<std::pair<int32_t, int32_t>> commands;
   std::vector<std::vector<int>> moves;
@@ -155,6 +156,10 @@ struct FakeBrowser : Browser {
     return true;
   }
   void NavigateBlank() override { ++blanks; }
+  void ShowErrorPage(const std::string& message) override {
+    errorPages.push_back(message);
+    log.push_back("error page");
+  }
   void Refresh() override { ++refreshes; }
   void SetFocus() override { ++focus; }
   void ExecWB(int32_t command, int32_t option) override { commands.emplace_back(command, option); }

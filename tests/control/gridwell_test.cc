@@ -862,12 +862,60 @@ TEST_F(ControlTest, DocumentCommandsSendTheirIdsAndOptions) {
   using P = std::pair<int32_t, int32_t>;
   EXPECT_EQ(browser_.commands,
             (std::vector<P>{{8, 0}, {6, 1}, {6, 2}, {6, 2}, {7, 0}, {10, 0}, {4, 1}, {24, 2}}));
-  control_->FindInDocument();
-  EXPECT_EQ(browser_.focus, 1);
-  EXPECT_EQ(browser_.findDialogs, 1);
   control_->Refresh();
   EXPECT_EQ(container_.redraws, 1);
   EXPECT_EQ(browser_.refreshes, 1);
+}
+
+TEST_F(ControlTest, FindOpensOnlyOverAShownPage) {
+  struct Case {
+    const char* what;
+    std::function<void()> step;
+    bool opens;
+  } cases[] = {
+      {"before any page", [] {}, false},
+      {"page shown", [&] { control_->OpenXL({.strPath = Book1(), .blnOpenSynchronously = -1}); },
+       true},
+      {"after an open that ended early, browser hidden",
+       [&] { control_->OpenXL({.strPath = books_ + "nope.xls"}); }, false},
+      {"page shown again",
+       [&] { control_->OpenXL({.strPath = Book1(), .blnOpenSynchronously = -1}); }, true},
+      {"after a workbook that gave no page",
+       [&] {
+         script_.writePage = false;
+         control_->OpenXL({.strPath = books_ + "Other.xlsx", .blnOpenSynchronously = -1});
+       },
+       false},
+  };
+  for (const auto& c : cases) {
+    c.step();
+    const int before = browser_.findDialogs;
+    control_->FindInDocument();
+    EXPECT_EQ(browser_.findDialogs - before, c.opens ? 1 : 0) << c.what;
+  }
+}
+
+TEST_F(ControlTest, WorkbookThatGivesNoPageReplacesTheShownSheetByAnErrorPage) {
+  RecordOpenEvents();
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1(), .blnOpenSynchronously = kVbTrue}));
+  EXPECT_TRUE(browser_.errorPages.empty());
+  script_.writePage = false;  // unreadable, or a wrong password
+  events_.clear();
+  ASSERT_TRUE(
+      control_->OpenXL({.strPath = books_ + "Other.xlsx", .blnOpenSynchronously = kVbTrue}));
+  const std::string page = Temp() + "Other_1.htm";
+  EXPECT_EQ(events_,
+            (std::vector<std::string>{"Start " + books_ + "Other.xlsx " + Temp() + "Book1_1.htm",
+                                      "Error " + books_ + "Other.xlsx " + page}));
+  EXPECT_EQ(browser_.errorPages,
+            std::vector<std::string>{"The workbook Other.xlsx could not be shown."});
+  EXPECT_EQ(browser_.log.back(), "visible");  // the error page, not the earlier sheet
+  // A link followed from a shown page that fails keeps that page.
+  script_.writePage = true;
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1(), .blnOpenSynchronously = kVbTrue}));
+  control_->OnBeforeNavigate();
+  control_->OnNavigateError();
+  EXPECT_EQ(browser_.errorPages.size(), 1u);
 }
 
 // ---- Saving ----

@@ -257,6 +257,45 @@ TEST_F(WidgetTest, MissingPageRaisesOpenErrorOnly) {
   EXPECT_EQ(events_, (std::vector<std::string>{"OpenStart", "OpenComplete"}));
 }
 
+TEST_F(WidgetTest, FailedOpenNeverLeavesTheEarlierSheetOnScreen) {
+  Control().FindInDocument();  // no page yet: no find dialog over nothing
+  EXPECT_FALSE(gridwell_widget_find_dialog_visible(widget_));
+  const std::string encrypted =
+      (fs::path(__FILE__).parent_path() / "../../data/encrypted/values_agile.xlsx").string();
+  struct Case {
+    const char* what;
+    std::string path, password;
+    bool opens;  // false: the request ends early and the browser stays hidden
+  } cases[] = {{"unreadable workbook", shared->bad, "", true},
+               {"wrong password", encrypted, "wrong", true},
+               {"missing workbook", shared->dir + "/absent.xlsx", "", false}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(Control().OpenXL(
+        {.strPath = shared->book, .strTitle = "Gridwell page", .blnOpenSynchronously = kVbTrue}));
+    ExpectBookShown();
+    events_.clear();
+    EXPECT_EQ(
+        Control().OpenXL(
+            {.strPath = c.path, .strPassword = c.password, .blnOpenSynchronously = kVbTrue}) != 0,
+        c.opens)
+        << c.what;
+    GtkWidget* view = gridwell_widget_web_view(widget_);
+    if (!c.opens) {
+      EXPECT_FALSE(gtk_widget_get_visible(view)) << c.what;
+      continue;
+    }
+    EXPECT_EQ(events_, (std::vector<std::string>{"OpenStart", "OpenError"})) << c.what;
+    EXPECT_TRUE(gtk_widget_get_visible(view)) << c.what;
+    const auto shown = [&] { return Js("document.body ? document.body.innerText : ''"); };
+    EXPECT_TRUE(RunUntil([&] { return shown().find("could not be shown") != std::string::npos; }))
+        << c.what << ": " << shown();
+    EXPECT_EQ(shown().find("Hello Gridwell"), std::string::npos) << c.what;
+    Control().FindInDocument();
+    EXPECT_FALSE(gridwell_widget_find_dialog_visible(widget_)) << c.what;
+    EXPECT_EQ(events_, (std::vector<std::string>{"OpenStart", "OpenError"})) << c.what;
+  }
+}
+
 TEST_F(WidgetTest, PrintsToPdfWithoutADialog) {
   ASSERT_TRUE(Control().OpenXL(
       {.strPath = shared->book, .strTitle = "Gridwell page", .blnOpenSynchronously = kVbTrue}));
