@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "control/file_ops.h"
@@ -409,14 +410,17 @@ VbBool Gridwell::BeginDownload(std::string& strURL, std::string& strFile) {
   try {
     downloadDone_ = false;
     if (auto handler = DownloadStarted) handler(strFile);
-    return ToVb(platform_.container.StartRead(strURL, strFile, kReadNoCache));
+    cancelledReads_.erase(strFile);
+    return ToVb(platform_.container.StartBoundedRead(
+        strURL, strFile, kReadNoCache,
+        ReadLimits{downloadLimits_.maxBytes, downloadLimits_.maxSeconds}));
   } catch (...) {
     return kVbFalse;
   }
 }
 
 void Gridwell::OnReadProgress(const std::string& propertyName, int32_t current, int32_t total) {
-  if (total == 0 || terminated_) return;
+  if (total == 0 || terminated_ || cancelledReads_.count(propertyName)) return;
   try {
     int32_t cur = current, max = total;
     std::string file = propertyName;
@@ -426,9 +430,15 @@ void Gridwell::OnReadProgress(const std::string& propertyName, int32_t current, 
 }
 
 void Gridwell::OnReadComplete(const std::string& propertyName, int32_t total,
-                              const std::vector<uint8_t>& data, bool failed) {
+                              const std::vector<uint8_t>& data, bool failed,
+                              const std::string& failure) {
+  if (cancelledReads_.erase(propertyName)) return;
   // A refused or broken transfer counts as failed even when the server sent an error page.
   const bool received = !failed && total != 0 && !data.empty();
+  downloadErrorText_ = received           ? std::string()
+                       : !failure.empty() ? failure
+                       : failed           ? std::string("the transfer failed")
+                                          : std::string("no data received");
   try {
     if (received) {
       WriteFileAtomically(propertyName, data);
@@ -445,6 +455,27 @@ void Gridwell::OnReadComplete(const std::string& propertyName, int32_t total,
     std::string file = propertyName;
     if (auto handler = DownloadComplete) handler(max, file);
   } catch (...) {
+  }
+}
+
+// A download whose wait ended by its time limit: the transfer stops, and neither its file nor
+// its events come later. A partial file in the control's folder goes; a file the host named
+// is the host's.
+void Gridwell::CancelDownload(const std::string& file) {
+  cancelledReads_.insert(file);
+  downloadDone_ = true;
+  char text[96];
+  std::snprintf(text, sizeof text, "the wait for the download ended after its limit of %g s",
+                limits_.downloadSeconds);
+  downloadErrorText_ = text;
+  try {
+    platform_.container.CancelRead(file);
+  } catch (...) {
+  }
+  if (folderFd_ >= 0 && file.size() > tempPath_.size() &&
+      file.compare(0, tempPath_.size(), tempPath_) == 0 &&
+      file.find('/', tempPath_.size()) == std::string::npos) {
+    ::unlinkat(folderFd_, file.c_str() + tempPath_.size(), 0);
   }
 }
 
@@ -530,8 +561,9 @@ VbBool Gridwell::Open(OpenCommon& c) {
     ::unlinkat(folderFd_, localName.c_str(), 0);
     std::string url = path;
     if (!BeginDownload(url, local)) return kVbFalse;
-    WaitUntil(downloadDone_, limits_.downloadSeconds);
+    const bool done = WaitUntil(downloadDone_, limits_.downloadSeconds);
     if (terminated_) return kVbFalse;
+    if (!done) CancelDownload(local);
     path = local;
     tempWorkbook_ = local;
   }

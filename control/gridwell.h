@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <span>
 #include <string>
 #include <variant>
@@ -100,6 +101,14 @@ struct WaitLimits {
   double destroyPauseSeconds = 1;
 };
 
+// Bounds of every download (BeginDownload, and the open of an address). A transfer that grows
+// past `maxBytes` or runs longer than `maxSeconds` fails: DownloadError, no file, and
+// DownloadErrorText names the limit. Hosts raise them for big workbooks or slow servers.
+struct DownloadLimits {
+  int64_t maxBytes = int64_t{256} << 20;
+  double maxSeconds = 600;
+};
+
 class Gridwell {
  public:
   // Creation: hides the browser and chooses the temporary folder (created by the first open).
@@ -162,6 +171,11 @@ class Gridwell {
   bool DocumentLoaded() const { return documentLoaded_; }
   void SetWaitLimits(const WaitLimits& limits) { limits_ = limits; }
   const WaitLimits& GetWaitLimits() const { return limits_; }
+  void SetDownloadLimits(const DownloadLimits& limits) { downloadLimits_ = limits; }
+  const DownloadLimits& GetDownloadLimits() const { return downloadLimits_; }
+  // Why the last download that ended failed (a limit passed, a server error); "" when it
+  // succeeded.
+  std::string DownloadErrorText() const { return downloadErrorText_; }
 
   // ---- Called by the platform ----
   // Persistence with the host's form: a new instance, a loaded one, a saved one.
@@ -177,10 +191,12 @@ class Gridwell {
   void OnNavigateComplete();
   void OnNavigateError();
   // Read-service notifications. `total` is 0 while the size is unknown. `failed` marks a
-  // transfer that the server refused or that broke off (an error status, a lost connection).
+  // transfer that the server refused or that broke off (an error status, a lost connection, a
+  // limit passed); `failure` says why when the service knows.
   void OnReadProgress(const std::string& propertyName, int32_t current, int32_t total);
   void OnReadComplete(const std::string& propertyName, int32_t total,
-                      const std::vector<uint8_t>& data, bool failed);
+                      const std::vector<uint8_t>& data, bool failed,
+                      const std::string& failure = {});
   // Runs the destruction steps now (idempotent); the destructor calls it when still needed.
   // A wait in progress ends at once, and the interrupted method touches the platform no more.
   void Terminate();
@@ -204,9 +220,14 @@ class Gridwell {
   bool WaitUntil(const bool& flag, double limitSeconds);
   void Pause(double seconds);
   void RaiseOpen(const std::function<void(std::string&, std::string&)>& event);
+  void CancelDownload(const std::string& file);
 
   Platform platform_;
   WaitLimits limits_;
+  DownloadLimits downloadLimits_;
+  std::string downloadErrorText_;
+  // Reads given up by the control; notifications that still come for them are dropped.
+  std::set<std::string> cancelledReads_;
   std::string path_;
   std::string tempPath_;
   // The folder this control made, open from its first creation on (-1 before), its name in the

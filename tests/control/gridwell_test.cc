@@ -802,6 +802,47 @@ TEST_F(ControlTest, RefusedDownloadEndsTheOpenAtOnce) {
   EXPECT_EQ(control_->TempWorkbook(), "");
 }
 
+TEST_F(ControlTest, DownloadWaitEndedByItsLimitCancelsTheTransfer) {
+  // 1,000 notifications at 0.01 s each: the transfer outlasts the 5 s wait.
+  container_.server["http://h/slow.xls"] = {.body = "remote", .chunks = 1000};
+  for (bool honours : {true, false}) {
+    Create();
+    control_->SetWaitLimits({.downloadSeconds = 5, .pageSeconds = 5, .destroyPauseSeconds = 0});
+    RecordDownloadEvents();
+    events_.clear();
+    container_.cancelled.clear();
+    container_.honoursCancel = honours;
+    EXPECT_FALSE(control_->OpenXL({.strPath = "http://h/slow.xls"})) << honours;
+    const std::string local = control_->TempWorkbook();
+    EXPECT_EQ(container_.cancelled, std::vector<std::string>{local}) << honours;
+    EXPECT_TRUE(control_->DownloadDone()) << honours;
+    container_.Drain();  // whatever the service still delivers
+    for (const std::string& e : events_) {
+      EXPECT_TRUE(e.rfind("Started", 0) == 0 || e.rfind("Progress", 0) == 0) << honours << e;
+    }
+    EXPECT_TRUE(FilesIn(Temp()).empty()) << honours;
+    EXPECT_NE(control_->DownloadErrorText().find("limit of 5 s"), std::string::npos) << honours;
+  }
+}
+
+TEST_F(ControlTest, DownloadsCarryTheirLimitsAndSayWhyTheyFailed) {
+  std::string url = "http://h/a.xls", file = root_ + "/a.xls";
+  ASSERT_TRUE(control_->BeginDownload(url, file));
+  EXPECT_EQ(container_.reads.back().limits.maxBytes, int64_t{256} << 20);
+  EXPECT_EQ(container_.reads.back().limits.maxSeconds, 600);
+  control_->SetDownloadLimits({.maxBytes = 1000, .maxSeconds = 2.5});
+  ASSERT_TRUE(control_->BeginDownload(url, file));
+  EXPECT_EQ(container_.reads.back().limits.maxBytes, 1000);
+  EXPECT_EQ(container_.reads.back().limits.maxSeconds, 2.5);
+  container_.pending.clear();
+  RecordDownloadEvents();
+  control_->OnReadComplete(file, 1000, std::vector<uint8_t>(1000), true,
+                           "larger than the limit of 1000 bytes");
+  EXPECT_EQ(events_, (std::vector<std::string>{"Error " + file, "Complete 0 " + file}));
+  EXPECT_EQ(control_->DownloadErrorText(), "larger than the limit of 1000 bytes");
+  EXPECT_FALSE(fs::exists(file));
+}
+
 // ---- BeginDownload ----
 
 TEST_F(ControlTest, ProgressOnlyWhenTheSizeIsKnown) {
