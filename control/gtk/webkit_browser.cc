@@ -89,6 +89,21 @@ void WebKitBrowser::NavigateBlank() {
   webkit_web_view_load_uri(view_, "about:blank");
 }
 
+void WebKitBrowser::ShowErrorPage(const std::string& message) {
+  char* text = g_markup_escape_text(message.c_str(), -1);
+  const std::string html =
+      std::string(
+          "<!DOCTYPE html><html><head><meta charset='utf-8'><title>Not shown</title>"
+          "</head><body style='font:14px sans-serif;margin:2em'><p>") +
+      text + "</p></body></html>";
+  g_free(text);
+  // Loaded as about:blank, so that it counts as no page: its load raises no open events, and
+  // the document commands and the find dialog leave it alone.
+  expectedUri_ = "about:blank";
+  ownStartPending_ = false;
+  webkit_web_view_load_html(view_, html.c_str(), "about:blank");
+}
+
 void WebKitBrowser::Refresh() {
   webkit_web_view_reload(view_);
 }
@@ -384,6 +399,7 @@ void WebKitBrowser::EnsureFindDialog() {
 }
 
 void WebKitBrowser::OpenFindDialog() {
+  if (IsBlank(webkit_web_view_get_uri(view_))) return;  // nothing to search
   EnsureFindDialog();
   gtk_window_present(GTK_WINDOW(findDialog_));
   gtk_widget_grab_focus(findEntry_);
