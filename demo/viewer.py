@@ -154,7 +154,7 @@ class ViewerWindow(Gtk.Window):
         self.say(f"Downloaded {cur_bytes} of {max_bytes} bytes")
 
     def on_download_error(self, viewer, save_file):
-        self.show_error("The download failed.")
+        self.show_error(f"The download failed: {viewer.props.download_error_text}.")
 
     def on_download_complete(self, viewer, max_bytes, save_file):
         if max_bytes:

@@ -46,6 +46,7 @@ char* gridweller_gridwell_get_excel_file(GridwellerGridwell* self);
 void gridweller_gridwell_set_excel_file(GridwellerGridwell* self, const char* value);
 char* gridweller_gridwell_get_save_file(GridwellerGridwell* self);
 void gridweller_gridwell_set_save_file(GridwellerGridwell* self, const char* value);
+char* gridweller_gridwell_get_download_error_text(GridwellerGridwell* self);
 
 /* Methods */
 gboolean gridweller_gridwell_begin_download(GridwellerGridwell* self, const char* url,

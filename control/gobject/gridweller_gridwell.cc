@@ -35,6 +35,7 @@ enum Prop : guint {
   kPropHtmlFile,
   kPropExcelFile,
   kPropSaveFile,
+  kPropDownloadErrorText,
   kPropCount
 };
 static_assert(std::size(kProperties) + 1 == kPropCount);
@@ -152,6 +153,8 @@ void ReadProperty(GridwellerGridwell* self, guint id, GValue* value) {
       return str(c->ExcelFile());
     case kPropSaveFile:
       return str(self->priv->liveSaveFile ? *self->priv->liveSaveFile : std::string());
+    case kPropDownloadErrorText:
+      return str(c->DownloadErrorText());
     default:
       break;
   }
@@ -479,6 +482,7 @@ GRIDWELLER_STRING_GETTER(excel_file, "excel-file")
 GRIDWELLER_STRING_SETTER(excel_file, "excel-file")
 GRIDWELLER_STRING_GETTER(save_file, "save-file")
 GRIDWELLER_STRING_SETTER(save_file, "save-file")
+GRIDWELLER_STRING_GETTER(download_error_text, "download-error-text")
 
 char** gridweller_gridwell_get_sheet_names(GridwellerGridwell* self) {
   g_return_val_if_fail(GRIDWELLER_IS_GRIDWELL(self), nullptr);

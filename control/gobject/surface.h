@@ -103,6 +103,10 @@ inline constexpr PropertyDoc kProperties[] = {
      "being emitted, and \"\" at any other time. A handler of that signal sets it to make the "
      "transfer write to another file; gridweller_gridwell_begin_download() then returns the "
      "new name. A write at any other time is ignored with a warning."},
+    {"download-error-text", "", ValueKind::String, false,
+     "Why the last download that ended failed (a size or time limit passed, an error status of "
+     "the server, a lost connection), or \"\" when it succeeded; a handler of "
+     "#GridwellerGridwell::download-error reads it."},
 };
 
 inline constexpr ArgDoc kSaveFileArg = {"save_file", ValueKind::String,

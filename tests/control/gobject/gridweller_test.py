@@ -267,6 +267,7 @@ class DownloadTest(ViewerCase):
         self.assertEqual(self.names(), ["download-started", "download-error",
                                         "download-complete"])
         self.assertEqual(self.events[-1][1], 0)
+        self.assertIn("404", self.viewer.props.download_error_text)
 
 
 class KeyboardAndAccessibilityTest(ViewerCase):
