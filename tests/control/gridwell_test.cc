@@ -550,6 +550,11 @@ TEST_F(ControlTest, ConverterSettingsOfOpenXL) {
   EXPECT_EQ(r.strings, (std::vector<std::string>{"H", "T", "#FFFFFF", "bg.png", "red", "t.png"}));
   EXPECT_EQ(control_->SheetTotal(), 3);
   EXPECT_EQ(control_->SheetNames(), script_.sheetNames);
+  a.blnCompactStyles = kVbTrue;  // for one open
+  control_->SetRegenerateHTML(kVbTrue);
+  ASSERT_TRUE(control_->OpenXL(a));
+  ASSERT_EQ(script_.conversions.size(), 2u);
+  EXPECT_EQ(script_.conversions.back().fields.CompactStyles, -1);
 }
 
 TEST_F(ControlTest, ConverterSettingsOfOpenXLrange) {
