@@ -10,6 +10,9 @@ namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
+// A colour override of pure red is written as the word "red".
+constexpr int64_t kRed = 0x0000FF;
+
 bool IsAsciiLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -233,10 +236,13 @@ void AppendInt(std::string& out, int64_t value) {
   out.append(buf, static_cast<size_t>(r.ptr - buf));
 }
 
-void FontOpening::Append(std::string& out, const CellFormat& format, bool red) {
+void FontOpening::Append(std::string& out, const CellFormat& format, int64_t colorOverride) {
   const std::string_view name = format.FontName();
   const double size = format.FontSize();
-  const uint32_t color = red ? 0 : format.FontColor();
+  const bool red = colorOverride == kRed;
+  const uint32_t color = red                 ? 0
+                         : colorOverride < 0 ? format.FontColor()
+                                             : static_cast<uint32_t>(colorOverride);
   if (!valid_ || name != name_ || size != size_ || color != color_ || red != red_) {
     text_.clear();
     AppendFontOpening(text_, name, size, color, red);
@@ -249,14 +255,22 @@ void FontOpening::Append(std::string& out, const CellFormat& format, bool red) {
   out.append(text_);
 }
 
-void AppendCellContent(std::string& out, std::string_view display, bool red,
+void AppendCellContent(std::string& out, std::string_view display, int64_t colorOverride,
                        const CellFormat& format, bool newWindow, bool fontWrapper,
                        FontOpening* opening) {
   const bool strike = format.Strikethrough();
   const int32_t escapement = format.Escapement();
+  // A strike-through reaches into the wrapper's paragraph; a raise or a lowering does not,
+  // so inside the wrapper <SUP> and <SUB> go around the text instead.
+  const bool wrapped = fontWrapper && !IsEmailAddress(display) && !IsUrl(display);
+  const std::string_view raise = escapement == 1   ? std::string_view("<SUP>")
+                                 : escapement == 2 ? std::string_view("<SUB>")
+                                                   : std::string_view();
+  const std::string_view lower = escapement == 1   ? std::string_view("</SUP>")
+                                 : escapement == 2 ? std::string_view("</SUB>")
+                                                   : std::string_view();
   if (strike) out.append("<S>");
-  if (escapement == 1) out.append("<SUP>");
-  if (escapement == 2) out.append("<SUB>");
+  if (!wrapped) out.append(raise);
 
   if (IsEmailAddress(display)) {
     out.append("<A HREF = 'mailto:");
@@ -273,23 +287,52 @@ void AppendCellContent(std::string& out, std::string_view display, bool red,
     out.append("</A>");
   } else if (fontWrapper) {
     if (opening) {
-      opening->Append(out, format, red);
+      opening->Append(out, format, colorOverride);
     } else {
-      AppendFontOpening(out, format.FontName(), format.FontSize(), red ? 0 : format.FontColor(),
-                        red);
+      FontOpening once;
+      once.Append(out, format, colorOverride);
     }
+    out.append(raise);
     const bool bold = format.Bold();
     if (bold) out.append("<STRONG>");
-    AppendEscaped(out, display);
+    AppendDisplayText(out, display);
     if (bold) out.append("</STRONG>");
+    out.append(lower);
     out.append("</P>");
   } else {
-    AppendEscaped(out, display);
+    AppendDisplayText(out, display);
   }
 
-  if (escapement == 1) out.append("</SUP>");
-  if (escapement == 2) out.append("</SUB>");
+  if (!wrapped) out.append(lower);
   if (strike) out.append("</S>");
+}
+
+void AppendDisplayText(std::string& out, std::string_view text) {
+  size_t start = 0;  // the first character not yet written
+  bool lineStart = true, afterSpace = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != ' ' && c != '\n' && c != '\r') {
+      lineStart = afterSpace = false;
+      continue;
+    }
+    AppendEscaped(out, text.substr(start, i - start));
+    start = i + 1;
+    if (c == ' ') {
+      const bool lineEnd = i + 1 == text.size() || text[i + 1] == '\n' || text[i + 1] == '\r';
+      out.append(lineStart || afterSpace || lineEnd ? std::string_view("&nbsp;")
+                                                    : std::string_view(" "));
+      lineStart = false;
+      afterSpace = true;
+      continue;
+    }
+    // CR LF, LF and a CR alone each end a line.
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') start = ++i + 1;
+    out.append("<BR>");
+    lineStart = true;
+    afterSpace = false;
+  }
+  AppendEscaped(out, text.substr(start));
 }
 
 }  // namespace gridwell::conv

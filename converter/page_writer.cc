@@ -498,8 +498,8 @@ void PageWriter::AppendDataCell(Lane& lane, int32_t row, int32_t col, int16_t he
     line.append(cell.WrapText() ? std::string_view(">") : std::string_view(" NOWRAP>"));
   }
 
-  const bool red = lane.formatter.Format(cell, value, lane.display);
-  AppendCellContent(line, lane.display, red, cell, newWindow_, !styled_, &lane.fontOpening);
+  const int64_t color = lane.formatter.Format(cell, value, lane.display);
+  AppendCellContent(line, lane.display, color, cell, newWindow_, !styled_, &lane.fontOpening);
   line.append("</TD>");
 }
 

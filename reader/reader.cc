@@ -128,30 +128,30 @@ std::string_view ReaderCell::Formula() const {
   return sheet_->Formula(index_);
 }
 
-void ReaderCell::AppendText(std::string& out) const {
-  if (!sheet_) return;
+int64_t ReaderCell::AppendText(std::string& out) const {
+  if (!sheet_) return -1;
   const model::CellRecord& r = sheet_->Cells().At(index_);
   const model::Workbook& book = sheet_->Book();
   switch (r.kind) {
     case model::StoredKind::Empty:
-      return;
+      return -1;
     case model::StoredKind::Number:
     case model::StoredKind::Date: {
       const numfmt::Format& f = Formats().Get(NumberFormat());
-      numfmt::FormatNumber(r.Number(), f, out, numfmt::RegionalSettings::EnglishUS(),
-                           book.date1904);
-      return;
+      return numfmt::FormatNumber(r.Number(), f, out, numfmt::RegionalSettings::EnglishUS(),
+                                  book.date1904);
     }
     case model::StoredKind::String:
-      numfmt::FormatText(book.Strings().Get(r.payload[0]), Formats().Get(NumberFormat()), out);
-      return;
+      return numfmt::FormatText(book.Strings().Get(r.payload[0]), Formats().Get(NumberFormat()),
+                                out);
     case model::StoredKind::Boolean:
       out.append(r.payload[0] ? "TRUE" : "FALSE");
-      return;
+      return -1;
     case model::StoredKind::Error:
       out.append(ErrorText(static_cast<ErrorCode>(r.payload[0] & 0xFF)));
-      return;
+      return -1;
   }
+  return -1;
 }
 
 std::string ReaderCell::Text() const {

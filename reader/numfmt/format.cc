@@ -109,12 +109,14 @@ void RenderText(std::string_view text, const Section& s, std::string& out) {
   }
 }
 
-void FormatText(std::string_view text, const Format& format, std::string& out) {
+int64_t FormatText(std::string_view text, const Format& format, std::string& out) {
   if (format.textSection < 0) {
     out.append(text);
-    return;
+    return -1;
   }
-  RenderText(text, format.sections[static_cast<size_t>(format.textSection)], out);
+  const Section& s = format.sections[static_cast<size_t>(format.textSection)];
+  RenderText(text, s, out);
+  return s.color;
 }
 
 bool IsDateFormat(const Format& format) {

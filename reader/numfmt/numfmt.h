@@ -72,7 +72,8 @@ std::string FormatNumber(double value, std::string_view code,
                          const RegionalSettings& rs = RegionalSettings::EnglishUS(),
                          bool date1904 = false);
 // Appends a text value rendered by the format's text section ("@"), or the text unchanged.
-void FormatText(std::string_view text, const Format& format, std::string& out);
+// Returns the text section's colour tag as FormatNumber does.
+int64_t FormatText(std::string_view text, const Format& format, std::string& out);
 
 // True when the code shows a date or a time (d, m, y, h, s outside quotes and brackets, or
 // elapsed [h] [m] [s]).
