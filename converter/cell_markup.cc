@@ -260,9 +260,11 @@ void AppendCellContent(std::string& out, std::string_view display, int64_t color
                        FontOpening* opening) {
   const bool strike = format.Strikethrough();
   const int32_t escapement = format.Escapement();
+  const bool mail = IsEmailAddress(display);
+  const bool url = !mail && IsUrl(display);
   // A strike-through reaches into the wrapper's paragraph; a raise or a lowering does not,
   // so inside the wrapper <SUP> and <SUB> go around the text instead.
-  const bool wrapped = fontWrapper && !IsEmailAddress(display) && !IsUrl(display);
+  const bool wrapped = fontWrapper && !mail && !url;
   const std::string_view raise = escapement == 1   ? std::string_view("<SUP>")
                                  : escapement == 2 ? std::string_view("<SUB>")
                                                    : std::string_view();
@@ -272,13 +274,13 @@ void AppendCellContent(std::string& out, std::string_view display, int64_t color
   if (strike) out.append("<S>");
   if (!wrapped) out.append(raise);
 
-  if (IsEmailAddress(display)) {
+  if (mail) {
     out.append("<A HREF = 'mailto:");
     AppendEscaped(out, display);
     out.append("'>");
     AppendEscaped(out, display);
     out.append("</A>");
-  } else if (IsUrl(display)) {
+  } else if (url) {
     out.append("<A HREF = '");
     AppendEscaped(out, display);
     out.append(newWindow ? std::string_view("' TARGET='_new'>")
@@ -308,29 +310,27 @@ void AppendCellContent(std::string& out, std::string_view display, int64_t color
 }
 
 void AppendDisplayText(std::string& out, std::string_view text) {
+  const size_t n = text.size();
   size_t start = 0;  // the first character not yet written
-  bool lineStart = true, afterSpace = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c != ' ' && c != '\n' && c != '\r') {
-      lineStart = afterSpace = false;
-      continue;
-    }
+  size_t i = 0;
+  while (true) {
+    while (i < n && text[i] != ' ' && text[i] != '\n' && text[i] != '\r') ++i;
+    if (i == n) break;
     AppendEscaped(out, text.substr(start, i - start));
-    start = i + 1;
-    if (c == ' ') {
-      const bool lineEnd = i + 1 == text.size() || text[i + 1] == '\n' || text[i + 1] == '\r';
-      out.append(lineStart || afterSpace || lineEnd ? std::string_view("&nbsp;")
+    if (text[i] == ' ') {
+      // A space that starts or ends a line, or follows a space, would be dropped or folded
+      // into its neighbour.
+      const bool lineStart = i == 0 || text[i - 1] == '\n' || text[i - 1] == '\r';
+      const bool lineEnd = i + 1 == n || text[i + 1] == '\n' || text[i + 1] == '\r';
+      const bool afterSpace = i > 0 && text[i - 1] == ' ';
+      out.append(lineStart || lineEnd || afterSpace ? std::string_view("&nbsp;")
                                                     : std::string_view(" "));
-      lineStart = false;
-      afterSpace = true;
-      continue;
+    } else {
+      // CR LF, LF and a CR alone each end a line.
+      if (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') ++i;
+      out.append("<BR>");
     }
-    // CR LF, LF and a CR alone each end a line.
-    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') start = ++i + 1;
-    out.append("<BR>");
-    lineStart = true;
-    afterSpace = false;
+    start = ++i;
   }
   AppendEscaped(out, text.substr(start));
 }

@@ -141,9 +141,15 @@ int64_t ReaderCell::AppendText(std::string& out) const {
       return numfmt::FormatNumber(r.Number(), f, out, numfmt::RegionalSettings::EnglishUS(),
                                   book.date1904);
     }
-    case model::StoredKind::String:
-      return numfmt::FormatText(book.Strings().Get(r.payload[0]), Formats().Get(NumberFormat()),
-                                out);
+    case model::StoredKind::String: {
+      const std::string_view text = book.Strings().Get(r.payload[0]);
+      const std::string_view code = NumberFormat();
+      if (code == "General") {  // no text section: the text as it stands
+        out.append(text);
+        return -1;
+      }
+      return numfmt::FormatText(text, Formats().Get(code), out);
+    }
     case model::StoredKind::Boolean:
       out.append(r.payload[0] ? "TRUE" : "FALSE");
       return -1;
