@@ -6,25 +6,6 @@ namespace gridwell::conv {
 
 namespace {
 
-// Formats whose negative section is red.
-bool IsRedTextFormat(int16_t index) {
-  switch (index) {
-    case 6:
-    case 8:
-    case 29:
-    case 31:
-    case 37:
-    case 38:
-    case 39:
-    case 41:
-    case 43:
-    case 44:
-      return true;
-    default:
-      return false;
-  }
-}
-
 std::string_view HorizontalWord(int32_t code, ValueKind kind) {
   switch (code) {
     case 0:
@@ -122,17 +103,16 @@ void AppendStyleSheetClosing(std::string& out) {
   out.append("-->\r\n</STYLE>\r\n");
 }
 
-void AppendClassRule(std::string& out, int32_t n, const CellFormat& format,
-                     const CellValue& value) {
+void AppendClassRule(std::string& out, int32_t n, const ReaderCell& cell, const CellValue& value) {
+  const CellFormat& format = cell;
   out.append(".xl");
   AppendInt(out, n);
   out.append("\r\n\t{padding:0px;\r\n\tmso-ignore:padding;\r\n\tcolor:");
-  const bool numeric = value.kind == ValueKind::Number || value.kind == ValueKind::Date;
-  if (IsRedTextFormat(static_cast<int16_t>(format.NumberFormatIndex())) && numeric &&
-      value.number < 0) {
+  const int64_t section = cell.TextColor();
+  if (section == 0x0000FF) {
     out.append("red");
   } else {
-    AppendHtmlColor(out, format.FontColor());
+    AppendHtmlColor(out, section >= 0 ? static_cast<uint32_t>(section) : format.FontColor());
   }
   out.append(";\r\n\tfont-size:");
   AppendInt(out, WholePoints(format.FontSize()));

@@ -14,8 +14,9 @@ namespace gridwell::conv {
 std::string_view BorderStyleCss(int16_t code);
 
 void AppendStyleSheetOpening(std::string& out);
-// The rule of class "xl<n>" for one non-empty cell.
-void AppendClassRule(std::string& out, int32_t n, const CellFormat& format, const CellValue& value);
+// The rule of class "xl<n>" for one non-empty cell. Its colour is the colour of the format
+// section that shows the value ("red" for [Red]), or else the font colour.
+void AppendClassRule(std::string& out, int32_t n, const ReaderCell& cell, const CellValue& value);
 void AppendStyleSheetClosing(std::string& out);
 
 }  // namespace gridwell::conv

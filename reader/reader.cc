@@ -160,6 +160,17 @@ int64_t ReaderCell::AppendText(std::string& out) const {
   return -1;
 }
 
+int64_t ReaderCell::TextColor() const {
+  if (!sheet_) return -1;
+  const model::CellRecord& r = sheet_->Cells().At(index_);
+  const bool number = r.kind == model::StoredKind::Number || r.kind == model::StoredKind::Date;
+  if (!number && r.kind != model::StoredKind::String) return -1;
+  const std::string_view code = NumberFormat();
+  if (code.find('[') == std::string_view::npos) return -1;  // colours are bracketed names
+  const numfmt::Format& f = Formats().Get(code);
+  return number ? numfmt::NumberColor(r.Number(), f) : numfmt::TextColor(f);
+}
+
 std::string ReaderCell::Text() const {
   std::string s;
   AppendText(s);

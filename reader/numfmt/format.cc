@@ -92,6 +92,17 @@ int64_t FormatNumber(double value, const Format& format, std::string& out,
   return s.color;
 }
 
+int64_t NumberColor(double value, const Format& format) {
+  if (!std::isfinite(value)) return -1;
+  const Choice c = ChooseSection(format, value);
+  return c.section ? c.section->color : -1;
+}
+
+int64_t TextColor(const Format& format) {
+  return format.textSection < 0 ? -1
+                                : format.sections[static_cast<size_t>(format.textSection)].color;
+}
+
 std::string FormatNumber(double value, std::string_view code, const RegionalSettings& rs,
                          bool date1904) {
   std::string out;

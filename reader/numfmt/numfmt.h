@@ -71,6 +71,10 @@ int64_t FormatNumber(double value, const Format& format, std::string& out,
 std::string FormatNumber(double value, std::string_view code,
                          const RegionalSettings& rs = RegionalSettings::EnglishUS(),
                          bool date1904 = false);
+// The colour tags FormatNumber and FormatText would return, without rendering anything.
+int64_t NumberColor(double value, const Format& format);
+int64_t TextColor(const Format& format);
+
 // Appends a text value rendered by the format's text section ("@"), or the text unchanged.
 // Returns the text section's colour tag as FormatNumber does.
 int64_t FormatText(std::string_view text, const Format& format, std::string& out);
