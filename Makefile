@@ -1,8 +1,14 @@
 # Front door: `make run` and `make test` do all the set-up on a fresh machine.
+#   make check  release build and the whole test suite: run it after every change
+#   make test   the full gate: `make check`, the install and package checks, the sanitizer
+#               build's suite and short fuzz runs
 JOBS ?= 2
 CMAKE_FLAGS ?=
+# Per-test limit: a hung test fails after this many seconds instead of stalling the run.
+TEST_TIMEOUT ?= 300
+CTEST = ctest --output-on-failure -j$(JOBS) --timeout $(TEST_TIMEOUT)
 
-.PHONY: all deps build test test-release test-asan test-fuzz run clean format
+.PHONY: all deps build check test test-release test-package test-asan test-fuzz run package clean format
 
 all: build
 
@@ -13,16 +19,30 @@ build: deps
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
 	cmake --build build -j$(JOBS)
 
-test: deps test-release test-asan test-fuzz
+check: build
+	$(CTEST) --test-dir build
 
-test-release: build
-	ctest --test-dir build --output-on-failure -j$(JOBS)
+test-release: check
 
+test: deps check test-package test-asan test-fuzz
+
+# The Debian package of the library, the CLI and the demo: build/gridwell_*.deb
+package: build
+	cd build && cpack -G DEB >/dev/null && ls -1 "$$PWD"/gridwell_*.deb
+
+# The package unpacks into a scratch root, declares dependencies this machine satisfies, and
+# its command-line tool runs from there.
+test-package: package
+	@scripts/check-package build
+
+# The suite under AddressSanitizer and UndefinedBehaviorSanitizer. -O1 rather than -O0: the
+# sanitizers see the same code paths and the corpus tests run much faster.
 test-asan: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DGRIDWELL_SANITIZE=ON -DGRIDWELL_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DCMAKE_C_FLAGS_DEBUG="-g -O1" \
+	  -DGRIDWELL_SANITIZE=ON -DGRIDWELL_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
 	cmake --build build-asan -j$(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  ctest --test-dir build-asan --output-on-failure -j$(JOBS)
+	  $(CTEST) --test-dir build-asan
 
 test-fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGRIDWELL_FUZZ=ON >/dev/null

@@ -21,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kBook = std::string(GRIDWELL_CORPUS_DIR) + "/xlsxwriter/comment04.xlsx";
+const std::string kBook = std::string(GRIDWELL_SOURCE_DIR) + "/tests/data/xlsx/sample.xlsx";
 
 // Runs the CLI in `dir`; stderr is dropped.
 ShellRun Convert(const std::string& dir, const std::string& args) {
@@ -54,7 +54,7 @@ TEST_F(ConvertCli, DefaultOutputIsTheBookNameInTheCurrentFolder) {
   const ShellRun r = Convert(dir_, "'" + kBook + "'");
   EXPECT_EQ(r.code, kOk);
   EXPECT_EQ(r.out, "") << "nothing on stdout";
-  const std::string page = ReadFile(fs::path(dir_) / "comment04.htm");
+  const std::string page = ReadFile(fs::path(dir_) / "sample.htm");
   EXPECT_NE(page.find("<STYLE ID='XL_Styles'>"), std::string::npos);
 }
 
@@ -105,11 +105,11 @@ TEST_F(ConvertCli, ExitCodes) {
 
 TEST_F(ConvertCli, WrongPassword) {
   const std::string book =
-      std::string(GRIDWELL_CORPUS_DIR) + "/poi/spreadsheet/xor-encryption-abc.xls";
+      std::string(GRIDWELL_SOURCE_DIR) + "/tests/data/encrypted/values_rc4cryptoapi.xls";
   EXPECT_EQ(Convert(dir_, "'" + book + "' -o p.htm --password wrong").code, kPassword);
   EXPECT_EQ(Convert(dir_, "'" + book + "' -o p.htm").code, kPassword);
   EXPECT_FALSE(fs::exists(fs::path(dir_) / "p.htm"));
-  EXPECT_EQ(Convert(dir_, "'" + book + "' -o p.htm --password abc").code, kOk);
+  EXPECT_EQ(Convert(dir_, "'" + book + "' -o p.htm --password quorin").code, kOk);
   EXPECT_TRUE(fs::exists(fs::path(dir_) / "p.htm"));
 }
 

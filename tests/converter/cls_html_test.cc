@@ -29,9 +29,9 @@ class ClsHtml : public ::testing::Test {
     ss << in.rdbuf();
     return ss.str();
   }
-  // A small workbook file from the corpus, when the reader can open it.
+  // The sample workbook of the fixtures, when the reader can open it.
   static std::string ReadableBook() {
-    const std::string p = std::string(GRIDWELL_CORPUS_DIR) + "/xlsxwriter/comment04.xlsx";
+    const std::string p = std::string(GRIDWELL_SOURCE_DIR) + "/tests/data/xlsx/sample.xlsx";
     clsHTML probe;
     probe.ExcelFile = p;
     probe.Worksheetnum = 1;
@@ -95,8 +95,8 @@ TEST_F(ClsHtml, WritesThePageAndKeepsSheetNames) {
   h.Worksheetnum = 1;
   h.CreateStyledHtmlFile(Path("p.htm"), "H", "T", "", "", "", "");
   EXPECT_EQ(h.LastStop(), ConvertStop::None) << h.LastStopDetail();
-  EXPECT_EQ(h.SheetTotal(), 3);
-  EXPECT_EQ(h.SheetNames().size(), 3u);
+  EXPECT_EQ(h.SheetTotal(), 4);
+  EXPECT_EQ(h.SheetNames().size(), 4u);
   const std::string page = Read(Path("p.htm"));
   EXPECT_EQ(page.rfind("<HTML>\r\n<HEAD>\r\n<META", 0), 0u);
   EXPECT_NE(page.find("</HTML>\r\n"), std::string::npos);
@@ -119,7 +119,7 @@ TEST_F(ClsHtml, LaterStopsKeepTheSheetList) {
   h.Worksheetnum = 9;
   h.CreateHtmlFile(Path("p.htm"), "", "", "", "", "", "");
   EXPECT_EQ(h.LastStop(), ConvertStop::NoSuchSheet);
-  EXPECT_EQ(h.SheetTotal(), 3);
+  EXPECT_EQ(h.SheetTotal(), 4);
   EXPECT_FALSE(fs::exists(Path("p.htm")));
 
   h.Worksheetnum = 0;
@@ -130,7 +130,7 @@ TEST_F(ClsHtml, LaterStopsKeepTheSheetList) {
   h.Worksheetnum = 1;
   h.CreateHtmlFile(Path("missing-folder/p.htm"), "", "", "", "", "", "");
   EXPECT_EQ(h.LastStop(), ConvertStop::OutputNotWritable);
-  EXPECT_EQ(h.SheetTotal(), 3);
+  EXPECT_EQ(h.SheetTotal(), 4);
   EXPECT_FALSE(fs::exists(Path("missing-folder")));
 
   // A successful conversion clears the diagnostic and replaces an existing page.

@@ -13,6 +13,7 @@
 #include "converter/cls_html.h"
 #include "converter/page_writer.h"
 #include "reader/reader.h"
+#include "tests/support/corpus.h"
 
 namespace gridwell {
 namespace {
@@ -26,7 +27,7 @@ struct Entry {
 };
 
 std::vector<Entry> Manifest() {
-  std::ifstream in(std::string(GRIDWELL_CORPUS_DIR) + "/MANIFEST.tsv");
+  std::ifstream in(test::CorpusPath("MANIFEST.tsv"));
   std::vector<Entry> out;
   std::string line;
   std::getline(in, line);  // header
@@ -41,11 +42,12 @@ std::vector<Entry> Manifest() {
 }
 
 TEST(Corpus, EveryReadableSheetGivesBothPages) {
+  GRIDWELL_REQUIRE_CORPUS();
   const std::vector<Entry> entries = Manifest();
-  if (entries.empty()) GTEST_SKIP() << "no corpus at " << GRIDWELL_CORPUS_DIR;
+  ASSERT_FALSE(entries.empty()) << "the corpus manifest lists no workbook";
   int books = 0, sheets = 0;
   for (const Entry& e : entries) {
-    const std::string path = std::string(GRIDWELL_CORPUS_DIR) + "/" + e.path;
+    const std::string path = test::CorpusPath(e.path);
     WorkbookLoader loader;
     const int protection = loader.IsPasswordProtected(path);
     if (protection == -1) continue;
@@ -88,8 +90,9 @@ TEST(Corpus, EveryReadableSheetGivesBothPages) {
 // The file path of the converter: each workbook's first sheet written to disk, with the
 // diagnostic matching what the reader says about the file.
 TEST(Corpus, FileConversionsStopOnlyForUnreadableBooks) {
+  GRIDWELL_REQUIRE_CORPUS();
   const std::vector<Entry> entries = Manifest();
-  if (entries.empty()) GTEST_SKIP() << "no corpus at " << GRIDWELL_CORPUS_DIR;
+  ASSERT_FALSE(entries.empty()) << "the corpus manifest lists no workbook";
   char tmpl[] = "/tmp/gridwell-corpus-XXXXXX";
   ASSERT_NE(mkdtemp(tmpl), nullptr);
   const std::string out = std::string(tmpl) + "/page.htm";
@@ -97,7 +100,7 @@ TEST(Corpus, FileConversionsStopOnlyForUnreadableBooks) {
     if (e.format != "xls" && e.format != "xlsx" && e.format != "xlsm") continue;
     // Encrypted books cost a slow key derivation each; the page test above covers them.
     if (e.encrypted == "yes") continue;
-    const std::string path = std::string(GRIDWELL_CORPUS_DIR) + "/" + e.path;
+    const std::string path = test::CorpusPath(e.path);
     const bool known = !e.password.empty() && e.password != "(unknown)";
     clsHTML h;
     h.ExcelFile = path;

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "showcase_book.h"
+#include "tests/support/corpus.h"
 
 namespace gridwell {
 namespace {
@@ -56,6 +57,7 @@ TEST(Golden, ShowcaseWorkbook) {
 
 // Workbook files written by real programs, through the file path of the converter.
 TEST(Golden, WorkbookFiles) {
+  GRIDWELL_REQUIRE_CORPUS();
   const char* books[] = {"calamine/date.xls", "calamine/hyperlinks.xlsx", "calamine/issues.xlsx",
                          "calamine/merge_cells.xls", "xlsxwriter/comment04.xlsx"};
   char tmpl[] = "/tmp/gridwell-golden-XXXXXX";
@@ -65,7 +67,7 @@ TEST(Golden, WorkbookFiles) {
     const std::string stem = fs::path(book).filename().string();
     for (bool styled : {false, true}) {
       clsHTML h;
-      h.ExcelFile = std::string(GRIDWELL_CORPUS_DIR) + "/" + book;
+      h.ExcelFile = test::CorpusPath(book);
       h.Worksheetnum = 1;
       h.ShowComments = styled ? kTrue : kFalse;
       h.ShowFormulas = kTrue;

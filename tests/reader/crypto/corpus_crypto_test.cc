@@ -7,6 +7,7 @@
 
 #include "reader/crypto/crypto.h"
 #include "reader/crypto/primitives.h"
+#include "tests/support/corpus.h"
 #include "tests/tools/workbook_encryptor.h"
 
 namespace gridwell::testing {
@@ -22,7 +23,7 @@ struct EncryptedFile {
 
 std::vector<EncryptedFile> EncryptedCorpus() {
   std::vector<EncryptedFile> out;
-  std::ifstream manifest(std::string(GRIDWELL_CORPUS_DIR) + "/MANIFEST.tsv");
+  std::ifstream manifest(test::CorpusPath("MANIFEST.tsv"));
   std::string line;
   while (std::getline(manifest, line)) {
     std::vector<std::string> cols;
@@ -35,7 +36,7 @@ std::vector<EncryptedFile> EncryptedCorpus() {
 }
 
 std::string Corpus(const std::string& rel) {
-  return std::string(GRIDWELL_CORPUS_DIR) + "/" + rel;
+  return test::CorpusPath(rel);
 }
 
 uint16_t Le16(const Bytes& b, size_t at) {
@@ -43,6 +44,7 @@ uint16_t Le16(const Bytes& b, size_t at) {
 }
 
 TEST(CorpusCrypto, ManifestListsTheEncryptedFiles) {
+  GRIDWELL_REQUIRE_CORPUS();
   auto files = EncryptedCorpus();
   EXPECT_GE(files.size(), 40u);
 }
@@ -50,6 +52,7 @@ TEST(CorpusCrypto, ManifestListsTheEncryptedFiles) {
 // Every encrypted package with a known password decrypts to a ZIP with it and refuses a
 // wrong one without output.
 TEST(CorpusCrypto, PackagesOpenWithTheirPasswordOnly) {
+  GRIDWELL_REQUIRE_CORPUS();
   int checked = 0;
   for (const EncryptedFile& f : EncryptedCorpus()) {
     if (f.format != "xlsx") continue;
@@ -82,6 +85,7 @@ TEST(CorpusCrypto, PackagesOpenWithTheirPasswordOnly) {
 }
 
 TEST(CorpusCrypto, AgilePackageMatchesKnownPlainOutput) {
+  GRIDWELL_REQUIRE_CORPUS();
   auto streams = ReadCompoundFile(Corpus("msoffcrypto-tool/inputs/example_password.xlsx"));
   auto expected = ReadFileBytes(Corpus("msoffcrypto-tool/outputs/example.xlsx"));
   ASSERT_TRUE(streams && expected);
@@ -128,6 +132,7 @@ void ExpectBiff8CodePage(const Bytes& s) {
 }
 
 TEST(CorpusCrypto, RecordStreamsDecryptWithTheirPasswordOnly) {
+  GRIDWELL_REQUIRE_CORPUS();
   int checked = 0;
   for (const EncryptedFile& f : EncryptedCorpus()) {
     if (f.format != "xls") continue;
@@ -158,6 +163,7 @@ TEST(CorpusCrypto, RecordStreamsDecryptWithTheirPasswordOnly) {
 // Its XOR output re-encodes strings from the first FONT record on, so that file is
 // compared up to there.
 TEST(CorpusCrypto, RecordStreamsMatchKnownPlainOutput) {
+  GRIDWELL_REQUIRE_CORPUS();
   struct Case {
     const char* input;
     const char* output;

@@ -5,9 +5,12 @@
 
 #include <cstdio>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "reader/crypto/crypto.h"
 #include "reader/crypto/primitives.h"
+#include "tests/support/corpus.h"
 #include "tests/tools/workbook_encryptor.h"
 
 namespace gridwell::testing {
@@ -15,8 +18,8 @@ namespace {
 
 using crypto::Verdict;
 
-std::string Corpus(const std::string& rel) {
-  return std::string(GRIDWELL_CORPUS_DIR) + "/" + rel;
+std::string Data(const std::string& rel) {
+  return std::string(GRIDWELL_SOURCE_DIR) + "/tests/data/" + rel;
 }
 uint16_t Le16(const Bytes& b, size_t at) {
   return uint16_t(b[at] | b[at + 1] << 8);
@@ -60,15 +63,24 @@ Bytes WithoutFilepass(const Bytes& s) {
   return out;
 }
 
-// Plain BIFF8 workbooks of the corpus: one sheet, several sheets with drawings and notes.
-const char* const kPlainXls[] = {"msoffcrypto-tool/inputs/plain.xls",
-                                 "msoffcrypto-tool/outputs/rc4cryptoapi_password_plain.xls",
-                                 "poi/spreadsheet/19599-1.xls", "sheetjs/BlankSheetTypes.xls"};
+// Plain BIFF8 workbooks: our fixtures, and from the corpus when it is there one sheet,
+// several sheets with drawings and notes.
+std::vector<std::string> PlainXls() {
+  std::vector<std::string> files = {Data("xls/values.xls"), Data("xls/sample.xls")};
+  if (test::HaveCorpus()) {
+    for (const char* rel : {"msoffcrypto-tool/inputs/plain.xls",
+                            "msoffcrypto-tool/outputs/rc4cryptoapi_password_plain.xls",
+                            "poi/spreadsheet/19599-1.xls", "sheetjs/BlankSheetTypes.xls"}) {
+      files.push_back(test::CorpusPath(rel));
+    }
+  }
+  return files;
+}
 
 TEST(RoundTrip, Rc4CryptoApiWorkbookStream) {
-  for (const char* file : kPlainXls) {
+  for (const std::string& file : PlainXls()) {
     SCOPED_TRACE(file);
-    auto streams = ReadCompoundFile(Corpus(file));
+    auto streams = ReadCompoundFile(file);
     ASSERT_TRUE(streams);
     const Bytes& plain = FindStream(*streams, {"Workbook"})->data;
     Bytes enc = EncryptWorkbookStreamRc4CryptoApi(plain, "quorin");
@@ -109,7 +121,8 @@ TEST(RoundTrip, Rc4CryptoApiWorkbookStream) {
 }
 
 TEST(RoundTrip, EncryptedXlsFileKeepsOtherStreams) {
-  std::string in = Corpus("poi/spreadsheet/19599-1.xls");
+  GRIDWELL_REQUIRE_CORPUS();
+  std::string in = test::CorpusPath("poi/spreadsheet/19599-1.xls");
   std::string out = TempPath("protected.xls");
   std::string error;
   ASSERT_TRUE(EncryptXlsFile(in, out, "quorin", error)) << error;
@@ -134,7 +147,7 @@ TEST(RoundTrip, EncryptedXlsFileKeepsOtherStreams) {
 TEST(RoundTrip, EncryptorRefusesWhatItCannotEncrypt) {
   Bytes biff5 = {0x09, 0x08, 0x08, 0x00, 0x00, 0x05, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00};
   EXPECT_TRUE(EncryptWorkbookStreamRc4CryptoApi(biff5, "x").empty());
-  auto streams = ReadCompoundFile(Corpus("sheetjs/password_2002_128_strong.xls"));
+  auto streams = ReadCompoundFile(Data("encrypted/values_rc4cryptoapi.xls"));
   ASSERT_TRUE(streams);  // already encrypted
   EXPECT_TRUE(
       EncryptWorkbookStreamRc4CryptoApi(FindStream(*streams, {"Workbook"})->data, "x").empty());
@@ -169,15 +182,13 @@ TEST(RoundTrip, StandardPackages) {
 }
 
 TEST(RoundTrip, EncryptedXlsxFiles) {
-  auto zip = ReadFileBytes(Corpus("msoffcrypto-tool/outputs/example.xlsx"));
+  auto zip = ReadFileBytes(Data("xlsx/values.xlsx"));
   ASSERT_TRUE(zip);
   for (bool agile : {true, false}) {
     SCOPED_TRACE(agile ? "agile" : "standard");
     std::string out = TempPath(agile ? "agile.xlsx" : "standard.xlsx");
     std::string error;
-    ASSERT_TRUE(EncryptXlsxFile(Corpus("msoffcrypto-tool/outputs/example.xlsx"), out, "quorin",
-                                agile, error))
-        << error;
+    ASSERT_TRUE(EncryptXlsxFile(Data("xlsx/values.xlsx"), out, "quorin", agile, error)) << error;
     auto streams = ReadCompoundFile(out);
     ASSERT_TRUE(streams);
     EXPECT_NE(FindStream(*streams, {"\x06"

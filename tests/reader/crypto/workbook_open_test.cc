@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "reader/reader.h"
+#include "tests/support/corpus.h"
 
 namespace gridwell {
 namespace {
@@ -17,7 +18,7 @@ struct EncryptedFile {
 };
 
 std::string Corpus(const std::string& rel) {
-  return std::string(GRIDWELL_CORPUS_DIR) + "/" + rel;
+  return test::CorpusPath(rel);
 }
 std::string Fixture(const std::string& rel) {
   return std::string(GRIDWELL_SOURCE_DIR) + "/tests/data/" + rel;
@@ -51,6 +52,7 @@ bool IsXls(const std::string& path) {
 }
 
 TEST(EncryptedWorkbooks, CorpusFilesOpenWithTheirPasswordOnly) {
+  GRIDWELL_REQUIRE_CORPUS();
   int opened = 0;
   for (const EncryptedFile& f : EncryptedCorpus()) {
     if (f.password.empty() || DamagedContainer(f.path)) continue;
@@ -80,6 +82,7 @@ TEST(EncryptedWorkbooks, CorpusFilesOpenWithTheirPasswordOnly) {
 }
 
 TEST(EncryptedWorkbooks, DefaultPasswordFilesOpenWithoutOne) {
+  GRIDWELL_REQUIRE_CORPUS();
   int opened = 0;
   for (const EncryptedFile& f : EncryptedCorpus()) {
     if (f.password != "VelvetSweatshop" || DamagedContainer(f.path)) continue;
@@ -100,6 +103,7 @@ TEST(EncryptedWorkbooks, DefaultPasswordFilesOpenWithoutOne) {
 }
 
 TEST(EncryptedWorkbooks, UnknownPasswordsFailCleanly) {
+  GRIDWELL_REQUIRE_CORPUS();
   int checked = 0;
   for (const EncryptedFile& f : EncryptedCorpus()) {
     if (!f.password.empty()) continue;
@@ -121,6 +125,7 @@ std::string TextAt(const ReaderWorkbook& book, int sheet, int row, int col) {
 
 // Contents the corpus sources' own tests expect after decryption.
 TEST(EncryptedWorkbooks, DecryptedContents) {
+  GRIDWELL_REQUIRE_CORPUS();
   struct Case {
     const char* path;
     const char* password;

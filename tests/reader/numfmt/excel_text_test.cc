@@ -7,6 +7,7 @@
 
 #include "reader/numfmt/numfmt.h"
 #include "reader/reader.h"
+#include "tests/support/corpus.h"
 
 namespace gridwell::numfmt {
 namespace {
@@ -16,7 +17,8 @@ constexpr double k1904Offset = 1462;
 class ExcelText : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(ExcelText, EveryRowMatches) {
-  std::string path = std::string(GRIDWELL_CORPUS_DIR) + "/poi/spreadsheet/" + GetParam();
+  GRIDWELL_REQUIRE_CORPUS();
+  std::string path = test::CorpusPath(std::string("poi/spreadsheet/") + GetParam());
   WorkbookLoader loader;
   ASSERT_TRUE(loader.Open(path)) << loader.LastError();
   ReaderWorkbook book = loader.Workbook();

@@ -9,12 +9,13 @@
 
 #include "reader/reader.h"
 #include "reader/xls/xls_reader.h"
+#include "tests/support/corpus.h"
 
 namespace gridwell {
 namespace {
 
 std::string Corpus(const std::string& rel) {
-  return std::string(GRIDWELL_CORPUS_DIR) + "/" + rel;
+  return test::CorpusPath(rel);
 }
 
 struct Entry {
@@ -62,6 +63,7 @@ size_t Walk(const ReaderWorkbook& wb) {
 }
 
 TEST(XlsCorpus, EveryFileOpensOrFailsCleanly) {
+  GRIDWELL_REQUIRE_CORPUS();
   size_t files = 0, opened = 0;
   for (const Entry& e : Manifest()) {
     if (e.format != "xls") continue;
@@ -97,6 +99,7 @@ TEST(XlsCorpus, EveryFileOpensOrFailsCleanly) {
 }
 
 TEST(XlsCorpus, EncryptedWithoutPasswordAskForOne) {
+  GRIDWELL_REQUIRE_CORPUS();
   struct Case {
     const char* path;
     ReadStatus status;
@@ -122,6 +125,7 @@ ReaderCell At(const ReaderWorkbook& wb, int sheet, int row, int col) {
 }
 
 TEST(XlsCorpus, ValuesTheWritersShow) {
+  GRIDWELL_REQUIRE_CORPUS();
   std::string password = "password";
   for (const char* path :
        {"sheetjs/password_2002_40_basecrypto.xls", "sheetjs/password_2002_40_xor.xls",

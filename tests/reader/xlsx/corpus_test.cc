@@ -13,6 +13,7 @@
 
 #include "reader/reader.h"
 #include "reader/xlsx/xlsx_reader.h"
+#include "tests/support/corpus.h"
 
 namespace gridwell {
 namespace {
@@ -22,7 +23,7 @@ struct Entry {
 };
 
 std::vector<Entry> ManifestEntries() {
-  std::ifstream in(std::string(GRIDWELL_CORPUS_DIR) + "/MANIFEST.tsv");
+  std::ifstream in(test::CorpusPath("MANIFEST.tsv"));
   std::vector<Entry> out;
   std::string line;
   std::getline(in, line);  // header
@@ -63,12 +64,13 @@ const std::set<std::string> kSheetProtected = {
     "poi/spreadsheet/workbookProtection-sheet_password-2013.xlsx"};
 
 TEST(XlsxCorpus, EveryPackageReadsAsDocumented) {
+  GRIDWELL_REQUIRE_CORPUS();
   std::vector<Entry> entries = ManifestEntries();
-  ASSERT_GT(entries.size(), 150u) << "corpus manifest not found under " << GRIDWELL_CORPUS_DIR;
+  ASSERT_GT(entries.size(), 150u) << "the corpus manifest lists too few packages";
   int opened = 0;
   for (const Entry& e : entries) {
     SCOPED_TRACE(e.path);
-    ReadResult r = xlsx::ReadFile(std::string(GRIDWELL_CORPUS_DIR) + "/" + e.path);
+    ReadResult r = xlsx::ReadFile(test::CorpusPath(e.path));
     if (kNotWorkbooks.count(e.path)) {
       EXPECT_EQ(r.status, ReadStatus::Unreadable);
       continue;
@@ -117,12 +119,13 @@ TEST(XlsxCorpus, EveryPackageReadsAsDocumented) {
 // Sheets read in runs of rows (scanned or parsed on a second thread and replayed) hold
 // exactly what one parser reads, on the XML real programs write.
 TEST(XlsxCorpus, SplitReadingReadsWhatOneParserReads) {
+  GRIDWELL_REQUIRE_CORPUS();
   ReadLimits split;
   split.splitSheetsFrom = 1;
   int compared = 0;
   for (const Entry& e : ManifestEntries()) {
     SCOPED_TRACE(e.path);
-    const std::string path = std::string(GRIDWELL_CORPUS_DIR) + "/" + e.path;
+    const std::string path = test::CorpusPath(e.path);
     const ReadResult one = xlsx::ReadFile(path);
     const ReadResult runs = xlsx::ReadFile(path, split);
     ASSERT_EQ(one.status, runs.status);
