@@ -24,6 +24,7 @@
 #include "converter/cls_html.h"
 #include "converter/page_writer.h"
 #include "reader/reader.h"
+#include "tests/support/corpus.h"
 
 namespace gridwell {
 namespace {
@@ -471,12 +472,8 @@ TEST_F(BrowserText, EveryFormatShowsTheReadersText) {
 // Every workbook of the shared corpus that the reader opens: at least 99.5 per cent of the
 // non-empty cells show the reader's text; the differences are printed.
 TEST_F(BrowserText, CorpusCellsShowTheReadersText) {
-  const fs::path corpus = GRIDWELL_CORPUS_DIR;
-  if (!fs::exists(corpus / "MANIFEST.tsv")) {
-    GTEST_SKIP() << "real-workbook corpus not found at " << corpus
-                 << ": skipped; set GRIDWELL_CORPUS_DIR";
-  }
-  std::ifstream manifest(corpus / "MANIFEST.tsv");
+  GRIDWELL_REQUIRE_CORPUS();
+  std::ifstream manifest(test::CorpusPath("MANIFEST.tsv"));
   std::string line;
   std::getline(manifest, line);       // header
   std::vector<ReaderWorkbook> books;  // kept open while their sheets are shown
@@ -487,7 +484,7 @@ TEST_F(BrowserText, CorpusCellsShowTheReadersText) {
     std::string field;
     while (std::getline(ss, field, '\t')) f.push_back(field);
     if (f.size() < 5) continue;
-    const std::string path = (corpus / f[0]).string();
+    const std::string path = test::CorpusPath(f[0]);
     WorkbookLoader loader;
     const int protection = loader.IsPasswordProtected(path);
     if (protection < 0) continue;
