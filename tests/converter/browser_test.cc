@@ -163,7 +163,7 @@ TEST_F(Browser, StyledPageClassesApply) {
   EXPECT_EQ(p.At(3, 6).title, "Tom's note: <b>check</b> & \"verify\"");
   EXPECT_EQ(p.At(3, 6).text,
             "\xE2\x9C\x93"
-            "7");
+            "6.50");  // 6.5 by built-in format 2, "0.00"
 }
 
 TEST_F(Browser, InjectionAttemptsStayText) {
