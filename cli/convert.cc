@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/scratch.h"
+#include "cli/workbook_args.h"
 #include "converter/cls_html.h"
 
 namespace gridwell::cli {
@@ -173,6 +175,20 @@ int ParseArgs(const std::vector<std::string>& args, Options& o) {
   if (o.book.empty()) return Usage("no workbook given");
   if (!o.range.empty() && o.numbers)
     return Usage("--range and the row and column numbers exclude each other");
+  if (!o.range.empty()) {
+    // The references are checked as `cells --range` checks them; the converter then reads
+    // the text its own way (a single reference is the corner opposite A1).
+    const size_t colon = o.range.find(':');
+    int32_t r1 = 1, c1 = 1, r2 = 0, c2 = 0;
+    const bool ok = colon == std::string::npos
+                        ? ParseCellRef(o.range, r2, c2)
+                        : ParseCellRef(std::string_view(o.range).substr(0, colon), r1, c1) &&
+                              ParseCellRef(std::string_view(o.range).substr(colon + 1), r2, c2);
+    if (!ok) return Usage("bad range " + o.range + " (expected like A1:H40)");
+    if (r1 > r2 || c1 > c2) {
+      return Usage("bad range " + o.range + ": the first cell must be above and left of the last");
+    }
+  }
   if (!o.backgroundColor.empty() && !o.backgroundImage.empty()) {
     return Usage("--background-color and --background-image exclude each other");
   }
@@ -283,24 +299,6 @@ std::string Download(const std::string& url, const std::string& path) {
   return {};
 }
 
-// A private temporary folder, removed with everything in it when the conversion ends.
-class TempFolder {
- public:
-  TempFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/gridwell-XXXXXX";
-    if (mkdtemp(tmpl.data())) path_ = tmpl;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    if (!path_.empty()) fs::remove_all(path_, ec);
-  }
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 // Copies a file to standard output.
 bool CopyToStdout(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -340,6 +338,7 @@ int ExitFor(ConvertStop stop) {
     case ConvertStop::MissingFile:
     case ConvertStop::Unreadable:
     case ConvertStop::PendingError:
+    case ConvertStop::OutOfMemory:
       return kUnreadable;
     case ConvertStop::WrongPassword:
       return kPassword;
@@ -362,7 +361,7 @@ int RunConvert(const std::vector<std::string>& args) {
   }
   const auto started = std::chrono::steady_clock::now();
 
-  TempFolder temp;
+  ScratchFolder temp;
   const bool remote = IsAddress(o.book);
   const bool toStdout = o.output == "-";
   if ((remote || toStdout) && temp.Path().empty()) {
@@ -373,6 +372,15 @@ int RunConvert(const std::vector<std::string>& args) {
 
   std::string bookName = remote ? NameFromAddress(o.book) : fs::path(o.book).filename().string();
   std::string bookPath = o.book;
+  std::string page = o.output;
+  if (page.empty()) page = fs::path(bookName).replace_extension(".htm").string();
+  if (toStdout) page = temp.Path() + "/page.htm";
+  std::error_code ec;
+  if (!remote && fs::equivalent(page, bookPath, ec)) {
+    std::cerr << "gridwell convert: the page " << page
+              << " would replace the workbook; choose another with -o\n";
+    return kUsage;
+  }
   if (remote) {
     bookPath = temp.Path() + "/" + bookName;
     const std::string why = Download(o.book, bookPath);
@@ -381,10 +389,6 @@ int RunConvert(const std::vector<std::string>& args) {
       return kDownloadFailed;
     }
   }
-
-  std::string page = o.output;
-  if (page.empty()) page = fs::path(bookName).replace_extension(".htm").string();
-  if (toStdout) page = temp.Path() + "/page.htm";
 
   clsHTML h;
   h.ExcelFile = bookPath;

@@ -62,7 +62,9 @@ bool ParseOptions(const char* cmd, const std::vector<std::string>& args, bool al
   return true;
 }
 
-// Tab, newline, carriage return and backslash inside a field would break the line format.
+// Tab, newline, carriage return and backslash inside a field would break the line format;
+// other control characters (escape, bell) would drive the terminal: all are written as
+// escapes.
 void PutField(std::string& line, std::string_view s) {
   for (char ch : s) {
     switch (ch) {
@@ -79,7 +81,14 @@ void PutField(std::string& line, std::string_view s) {
         line += "\\\\";
         break;
       default:
-        line += ch;
+        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) {
+          static constexpr char kHex[] = "0123456789abcdef";
+          line += "\\x";
+          line += kHex[static_cast<unsigned char>(ch) >> 4];
+          line += kHex[ch & 0xF];
+        } else {
+          line += ch;
+        }
     }
   }
 }
@@ -106,7 +115,7 @@ int RunSheets(const std::vector<std::string>& args) {
   ReaderWorksheets sheets = book.Worksheets();
   std::string out;
   for (int32_t i = 1; i <= sheets.Count(); ++i) {
-    out.append(sheets.Item(i).Name());
+    PutField(out, sheets.Item(i).Name());
     out += '\n';
   }
   std::cout << out << std::flush;
@@ -122,7 +131,8 @@ int RunCells(const std::vector<std::string>& args) {
            "Prints the stored cells of one sheet (default: the first) as tab-separated lines:\n"
            "ref, kind (e empty, n number, d date, s string, b Boolean, x error), raw value,\n"
            "text as formatted, number format index, formula. Tab, newline, carriage return\n"
-           "and backslash inside a field are written \\t, \\n, \\r and \\\\.\n";
+           "and backslash inside a field are written \\t, \\n, \\r and \\\\, other control\n"
+           "characters as \\xHH.\n";
     return kOk;
   }
   CellRange range;

@@ -1,9 +1,11 @@
 // gridwell: the converter and the reader on the command line.
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/scratch.h"
 
 namespace {
 
@@ -34,9 +36,16 @@ int main(int argc, char** argv) {
     std::cout << kUsage;
     return gridwell::cli::kOk;
   }
-  if (cmd == "sheets") return gridwell::cli::RunSheets(args);
-  if (cmd == "cells") return gridwell::cli::RunCells(args);
-  if (cmd == "convert") return gridwell::cli::RunConvert(args);
+  gridwell::cli::CleanUpOnSignals();
+  try {
+    if (cmd == "sheets") return gridwell::cli::RunSheets(args);
+    if (cmd == "cells") return gridwell::cli::RunCells(args);
+    if (cmd == "convert") return gridwell::cli::RunConvert(args);
+  } catch (const std::bad_alloc&) {
+    // The workbook is counted unreadable: it needs more memory than this process may use.
+    std::cerr << "gridwell " << cmd << ": out of memory reading the workbook\n";
+    return gridwell::cli::kUnreadable;
+  }
   std::cerr << "gridwell: unknown command " << cmd << " (see gridwell --help)\n";
   return gridwell::cli::kUsage;
 }

@@ -47,7 +47,7 @@ void AppendFontOpening(std::string& out, std::string_view name, double points, u
   if (size > std::numeric_limits<int16_t>::max()) size = std::numeric_limits<int16_t>::max();
   if (size < std::numeric_limits<int16_t>::min()) size = std::numeric_limits<int16_t>::min();
   out.append("<P STYLE='font-family:");
-  AppendEscaped(out, name);
+  AppendCssFontName(out, name);
   out.append(";font-size:");
   AppendInt(out, size);
   out.append("%;color:");
@@ -182,7 +182,8 @@ void AppendEscaped(std::string& out, std::string_view text) {
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     std::string_view entity;
-    switch (text[i]) {
+    const char c = text[i];
+    switch (c) {
       case '&':
         entity = "&amp;";
         break;
@@ -198,8 +199,17 @@ void AppendEscaped(std::string& out, std::string_view text) {
       case '"':
         entity = "&quot;";
         break;
-      default:
+      case '\t':
+      case '\n':
         continue;
+      case '\r':
+        // A carriage return stays only as the first half of a line break.
+        if (i + 1 < text.size() && text[i + 1] == '\n') continue;
+        break;  // left out
+      default:
+        // Other C0 control characters (stored in .xlsx as _x0001_ and the like) are not
+        // allowed in an HTML page: they are left out.
+        if (static_cast<unsigned char>(c) >= 0x20) continue;
     }
     out.append(text.substr(start, i - start));
     out.append(entity);
@@ -209,14 +219,26 @@ void AppendEscaped(std::string& out, std::string_view text) {
 }
 
 void AppendCssFontName(std::string& out, std::string_view name) {
+  // Letters, digits, spaces and a few marks stand for themselves; every other ASCII
+  // character is written as a hexadecimal escape, so that nothing in the name can end the
+  // string, the declaration, the attribute or the style element, or open a comment.
+  // Control characters cannot be in a font name and are left out; bytes of UTF-8
+  // sequences pass unchanged.
+  out += '"';
   for (char c : name) {
     const unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 || c == '<' || c == '>' || c == '{' || c == '}' || c == ';' || c == '\'' ||
-        c == '"' || c == '\\' || c == '&') {
+    if (u < 0x20 || u == 0x7F) continue;
+    if (u >= 0x80 || IsAsciiLetter(c) || IsDigit(c) || c == ' ' || c == '-' || c == '_' ||
+        c == '.') {
+      out += c;
       continue;
     }
-    out += c;
+    out += '\\';
+    out += kHex[u >> 4];
+    out += kHex[u & 0xF];
+    out += ' ';
   }
+  out += '"';
 }
 
 int32_t WholePoints(double points) {

@@ -28,14 +28,15 @@ int16_t ColumnNumber(std::string_view text);
 void AppendColumnLetters(std::string& out, int32_t column);
 std::string ColumnLetters(int16_t column);
 
-// Workbook text made safe for element content and quoted attribute values.
+// Workbook text made safe for element content and quoted attribute values; control
+// characters other than tab and line breaks are left out.
 void AppendEscaped(std::string& out, std::string_view text);
 // A cell's display text as element content, escaped, with its line breaks as "<BR>" and
 // its spaces keeping their width: a space at the start or end of a line, or after another
 // space, is written "&nbsp;", so that browsers neither collapse nor drop it.
 void AppendDisplayText(std::string& out, std::string_view text);
-// A font name made safe inside a style sheet: characters that could end the declaration,
-// the rule or the style element are left out.
+// A font name as a quoted CSS string, safe in a style sheet and in a STYLE attribute: the
+// one form both pages write a font family in.
 void AppendCssFontName(std::string& out, std::string_view name);
 
 // A font size in points as a whole number, halves to the even neighbour; out-of-range

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,11 @@ class clsConcat {
   // text gathered so far.
   static constexpr int32_t kGrowStep = 15000;
 
+  // `maxLength` bounds the gathered text (the largest 32-bit signed count unless a caller,
+  // such as a test, wants a smaller page limit).
+  explicit clsConcat(int32_t maxLength = std::numeric_limits<int32_t>::max())
+      : max_(maxLength < 0 ? 0 : maxLength) {}
+
   // Empties the accumulator.
   void ReInit();
   // The gathered text. Gives up the buffer's memory; the accumulator is spent afterwards
@@ -23,8 +29,9 @@ class clsConcat {
   // the gathered text (so no reserve character can ever be handed out).
   void SetString(std::string_view text);
   // Adds `text` after the gathered text. Returns false, changing nothing, when the result
-  // would be longer than the largest 32-bit signed count.
+  // would be longer than MaxLength().
   bool Append(std::string_view text) {
+    // length_ never exceeds max_, so a piece that passes this test keeps within the limit.
     const int64_t n = static_cast<int64_t>(text.size());
     if (static_cast<int64_t>(used_) + n >= length_) return Grow(text);
     buffer_.append(text);
@@ -40,6 +47,7 @@ class clsConcat {
   }
 
   int32_t UsedLength() const { return used_; }
+  int32_t MaxLength() const { return max_; }
   // Length of the buffer, gathered text plus reserve.
   size_t BufferLength() const { return static_cast<size_t>(length_); }
 
@@ -54,6 +62,7 @@ class clsConcat {
   std::string buffer_;
   int64_t length_ = 0;
   int32_t used_ = 0;
+  int32_t max_;
 };
 
 }  // namespace gridwell

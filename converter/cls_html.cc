@@ -1,15 +1,12 @@
 #include "converter/cls_html.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <exception>
 #include <new>
 
 #include "converter/cls_concat.h"
+#include "converter/page_file.h"
 #include "converter/page_writer.h"
 #include "reader/reader.h"
 
@@ -31,23 +28,6 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
 bool IsOrdinaryFile(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// Writes all of `text`; write() may take less than asked on some files, so it is repeated
-// until everything is out.
-bool WriteAll(int fd, const std::string& text) {
-  const char* p = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -79,18 +59,19 @@ void clsHTML::Convert(const std::string& HTMLfile, const conv::PageDecoration& d
                       bool styled) {
   lastStop_ = ConvertStop::None;
   lastStopDetail_.clear();
-  int fd = -1;
+  conv::PageFile out;
   try {
-    ConvertTo(HTMLfile, decoration, styled, fd);
+    ConvertTo(HTMLfile, decoration, styled, out);
+  } catch (const std::bad_alloc&) {
+    // The unfinished page is removed with `out`; a page that was there stays.
+    Stop(ConvertStop::OutOfMemory, "out of memory converting " + ExcelFile);
   } catch (const std::exception& e) {
-    // Only running out of memory gets here; the page (if its file was opened) stays empty.
     Stop(ConvertStop::PendingError, std::string("conversion failed: ") + e.what());
   }
-  if (fd >= 0) ::close(fd);
 }
 
 void clsHTML::ConvertTo(const std::string& HTMLfile, const conv::PageDecoration& decoration,
-                        bool styled, int& fd) {
+                        bool styled, conv::PageFile& out) {
   // 1. Checks and opening.
   if (conv::TrimSpaces(ExcelFile).empty()) {
     Stop(ConvertStop::NoWorkbookPath, "no workbook path");
@@ -154,10 +135,15 @@ void clsHTML::ConvertTo(const std::string& HTMLfile, const conv::PageDecoration&
     return;
   }
 
-  // 4. The output file, replaced by an empty one.
-  fd = ::open(HTMLfile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    Stop(ConvertStop::OutputNotWritable, HTMLfile + ": " + std::strerror(errno));
+  // 4. The output file: a new file beside the target, which replaces it once the page is
+  // complete. A page may never replace the workbook it is made from.
+  std::string why;
+  if (conv::SameFile(HTMLfile, ExcelFile)) {
+    Stop(ConvertStop::OutputNotWritable, HTMLfile + ": is the workbook itself");
+    return;
+  }
+  if (!out.Open(HTMLfile, why)) {
+    Stop(ConvertStop::OutputNotWritable, why);
     return;
   }
   if (pending) {
@@ -169,16 +155,13 @@ void clsHTML::ConvertTo(const std::string& HTMLfile, const conv::PageDecoration&
   std::string text;
   {
     clsConcat page;
-    if (!conv::AppendPage(page, *this, sheet, decoration, styled)) {
-      Stop(ConvertStop::OutputNotWritable, HTMLfile + ": the page would exceed 2 GiB");
+    if (!conv::AppendPage(page, *this, sheet, decoration, styled, {}, &why)) {
+      Stop(ConvertStop::OutputNotWritable, HTMLfile + ": " + why);
       return;
     }
     text = page.GetString();
   }
-  if (!WriteAll(fd, text)) {
-    Stop(ConvertStop::OutputNotWritable, HTMLfile + ": " + std::strerror(errno));
-  }
-  return;
+  if (!out.Write(text, why) || !out.Commit(why)) Stop(ConvertStop::OutputNotWritable, why);
 }
 
 }  // namespace gridwell

@@ -10,7 +10,8 @@ namespace gridwell {
 
 namespace conv {
 struct PageDecoration;
-}
+class PageFile;
+}  // namespace conv
 
 // Flags are 16-bit values: True is -1 (all bits set), False is 0.
 using VbBool = int16_t;
@@ -20,15 +21,16 @@ inline constexpr VbBool kFalse = 0;
 // Why the last conversion stopped early, for the CLI and for logs. The page writers
 // themselves return nothing.
 enum class ConvertStop {
-  None,            // the page was written (or no conversion ran yet)
-  NoWorkbookPath,  // ExcelFile is blank
-  WrongExtension,  // not .xls or .xlsx
-  MissingFile,     // no ordinary file at ExcelFile
-  Unreadable,      // the reader cannot read the workbook
-  WrongPassword,   // the workbook is encrypted and the password does not open it
-  NoSuchSheet,     // the chosen sheet does not exist
-  OutputNotWritable,
-  PendingError,  // a guarded step failed before the output file was opened
+  None,               // the page was written (or no conversion ran yet)
+  NoWorkbookPath,     // ExcelFile is blank
+  WrongExtension,     // not .xls or .xlsx
+  MissingFile,        // no ordinary file at ExcelFile
+  Unreadable,         // the reader cannot read the workbook
+  WrongPassword,      // the workbook is encrypted and the password does not open it
+  NoSuchSheet,        // the chosen sheet does not exist
+  OutputNotWritable,  // also: the page would replace the workbook, or would be too big
+  PendingError,       // a guarded step failed before the output file was opened
+  OutOfMemory,        // the workbook or its page needs more memory than the process may use
 };
 
 class clsHTML {
@@ -70,11 +72,10 @@ class clsHTML {
 
  private:
   void Convert(const std::string& HTMLfile, const conv::PageDecoration& decoration, bool styled);
-  // Runs the conversion; returns the output file's descriptor once it is open, else -1.
-  // Runs one conversion; `fd` receives the page file's descriptor as soon as it is opened, so
-  // that the caller closes it whatever happens afterwards.
+  // Runs one conversion; `out` receives the page file as soon as it is opened, so that the
+  // caller discards it whatever happens afterwards unless it was completed.
   void ConvertTo(const std::string& HTMLfile, const conv::PageDecoration& decoration, bool styled,
-                 int& fd);
+                 conv::PageFile& out);
   void Stop(ConvertStop why, std::string detail);
 
   std::vector<std::string> sheetNames_;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <exception>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <string>
@@ -126,6 +127,9 @@ class CellCursor {
 struct Lane {
   explicit Lane(const CellCursor& c) : cursor(c) {}
   CellCursor cursor;
+  // When set, rows go on to the accumulator as soon as the lane holds a block's worth, so
+  // that a page written by one thread is never held twice in memory.
+  std::function<void(Lane&)> flush;
   CellValueFormatter formatter;
   FontOpening fontOpening;
   std::string text;     // the rows of one block, handed to the accumulator in one piece
@@ -162,7 +166,7 @@ class PageWriter {
         newWindow_(s.NewWindow != kFalse),
         showComments_(s.ShowComments != kFalse) {}
 
-  bool Write(const PageRange& requested, const PageDecoration& d);
+  bool Write(const PageRange& requested, const PageDecoration& d, std::string* why);
 
  private:
   void Put(std::string_view s) {
@@ -172,6 +176,7 @@ class PageWriter {
     Put(lane.text);
     lane.text.clear();
   }
+  bool FitsPage(std::string* why) const;
   std::vector<RowBlock> PlanBlocks(double estimate) const;
   template <class Produce>
   void PutBlocks(const std::vector<RowBlock>& blocks, Produce produce);
@@ -195,7 +200,7 @@ class PageWriter {
   bool ok_ = true;
 };
 
-bool PageWriter::Write(const PageRange& requested, const PageDecoration& d) {
+bool PageWriter::Write(const PageRange& requested, const PageDecoration& d, std::string* why) {
   std::string& line = main_.text;
   Put("<HTML>\r\n<HEAD>\r\n");
   Put(kCharsetLine);
@@ -218,6 +223,7 @@ bool PageWriter::Write(const PageRange& requested, const PageDecoration& d) {
   }
 
   r_ = ResolveRangeWithin(requested, cursor_.MaxRow(), cursor_.MaxColumn());
+  if (!FitsPage(why)) return false;
   const ReaderColumns columns = sheet_.Columns();
   for (int32_t c = r_.startCol; c <= r_.endCol; ++c) {
     widths_.push_back(RoundToInt16(columns.Item(c).Width() * 7.136 + 10));
@@ -274,7 +280,33 @@ bool PageWriter::Write(const PageRange& requested, const PageDecoration& d) {
     PutLane(main_);
   }
   Put("</TBODY>\r\n</TABLE>\r\n</DIV>\r\n</BODY>\r\n</HTML>\r\n");
+  if (!ok_ && why) *why = "the page would exceed " + std::to_string(page_.MaxLength()) + " bytes";
   return ok_;
+}
+
+// Every position of the range becomes a table cell of at least "<TD HEIGHT='0'></TD>" and
+// every row at least "<TR ALIGN='RIGHT'></TR>" and a line break, so a range can be found too
+// big for the page before any of it is written.
+bool PageWriter::FitsPage(std::string* why) const {
+  if (r_.endRow < r_.startRow || r_.endCol < r_.startCol) return true;
+  constexpr double kSmallestCell = 20, kSmallestRow = 25;
+  const double rows = double(r_.endRow) - r_.startRow + 1;
+  const double positions = rows * (double(r_.endCol) - r_.startCol + 1);
+  const double least = positions * kSmallestCell + rows * kSmallestRow;
+  if (least <= double(page_.MaxLength()) - page_.UsedLength()) return true;
+  if (why) {
+    std::string range;
+    AppendColumnLetters(range, r_.startCol);
+    AppendInt(range, r_.startRow);
+    range += ':';
+    AppendColumnLetters(range, r_.endCol);
+    AppendInt(range, r_.endRow);
+    *why = "the range " + range + " has " + std::to_string(static_cast<int64_t>(positions)) +
+           " cell positions, a page of at least " + std::to_string(static_cast<int64_t>(least)) +
+           " bytes, over the limit of " + std::to_string(page_.MaxLength()) +
+           " bytes; choose a smaller range (--range A1:H40)";
+  }
+  return false;
 }
 
 std::vector<RowBlock> PageWriter::PlanBlocks(double estimate) const {
@@ -317,11 +349,13 @@ std::vector<RowBlock> PageWriter::PlanBlocks(double estimate) const {
 template <class Produce>
 void PageWriter::PutBlocks(const std::vector<RowBlock>& blocks, Produce produce) {
   if (blocks.size() < 2 || threading_.threads < 2 || std::thread::hardware_concurrency() == 1) {
+    main_.flush = [this](Lane& lane) { PutLane(lane); };
     for (const RowBlock& b : blocks) {
       if (!ok_) break;
       produce(main_, b);
       PutLane(main_);
     }
+    main_.flush = nullptr;
     return;
   }
   // Each thread takes the next unwritten block, writes it into its own lane and then waits
@@ -333,6 +367,13 @@ void PageWriter::PutBlocks(const std::vector<RowBlock>& blocks, Produce produce)
   std::atomic<size_t> next{0};
   std::atomic<bool> stop{false};
   std::exception_ptr error;
+  // Whatever a block throws (running out of memory, mostly) is kept for the calling thread;
+  // nothing may leave the second thread's function, which would end the process.
+  auto fail = [&] {
+    const std::lock_guard<std::mutex> lock(m);
+    if (!error) error = std::current_exception();
+    stop = true;
+  };
   auto run = [&](Lane& lane) {
     for (;;) {
       const size_t k = next.fetch_add(1);
@@ -344,16 +385,21 @@ void PageWriter::PutBlocks(const std::vector<RowBlock>& blocks, Produce produce)
           produce(lane, blocks[k]);
           produced = true;
         } catch (...) {
-          const std::lock_guard<std::mutex> lock(m);
-          if (!error) error = std::current_exception();
-          stop = true;
+          fail();
         }
       }
       std::unique_lock<std::mutex> lock(m);
       turn.wait(lock, [&] { return appended == k; });
-      if (produced && !stop.load(std::memory_order_relaxed) && !page_.Append(lane.text)) {
-        ok_ = false;
-        stop = true;
+      if (produced && !stop.load(std::memory_order_relaxed)) {
+        try {
+          if (!page_.Append(lane.text)) {
+            ok_ = false;
+            stop = true;
+          }
+        } catch (...) {
+          if (!error) error = std::current_exception();
+          stop = true;
+        }
       }
       lane.text.clear();
       ++appended;
@@ -386,6 +432,7 @@ void PageWriter::AppendRows(Lane& lane, const RowBlock& b) const {
     }
     if (numbersRight_) AppendRowNumberCell(line, row, height);
     line.append("</TR>\r\n");
+    if (lane.flush && line.size() >= threading_.blockBytes) lane.flush(lane);
   }
 }
 
@@ -505,6 +552,21 @@ void PageWriter::AppendDataCell(Lane& lane, int32_t row, int32_t col, int16_t he
 
 void PageWriter::AppendClassRules(Lane& lane, const RowBlock& b) const {
   int32_t n = b.firstClass;
+  if (lane.cursor.Sorted()) {
+    // Only stored cells can get a class: walk them, so that empty rows and empty stretches
+    // of a row cost nothing.
+    for (int32_t i = lane.cursor.FirstOfRow(b.fromRow); i <= lane.cursor.Count(); ++i) {
+      const ReaderCell cell = lane.cursor.Item(i);
+      const int32_t row = cell.Row(), col = cell.Column();
+      if (row > b.toRow) break;
+      if (col < r_.startCol || col > r_.endCol) continue;
+      const CellValue value = cell.Value();
+      if (value.IsEmpty()) continue;
+      AppendClassRule(lane.text, n++, cell, value);
+      if (lane.flush && lane.text.size() >= threading_.blockBytes) lane.flush(lane);
+    }
+    return;
+  }
   lane.cursor.Seek(b.firstCell);
   for (int32_t row = b.fromRow; row <= b.toRow; ++row) {
     for (int32_t col = r_.startCol; col <= r_.endCol; ++col) {
@@ -576,9 +638,10 @@ PageRange ResolveRange(PageRange r, const ReaderWorksheet& sheet) {
 }
 
 bool AppendPage(clsConcat& page, const clsHTML& settings, const ReaderWorksheet& sheet,
-                const PageDecoration& decoration, bool styled, const PageThreading& threading) {
+                const PageDecoration& decoration, bool styled, const PageThreading& threading,
+                std::string* why) {
   PageWriter w(page, settings, sheet, styled, threading);
-  return w.Write(RequestedRange(settings), decoration);
+  return w.Write(RequestedRange(settings), decoration, why);
 }
 
 }  // namespace gridwell::conv

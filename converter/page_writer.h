@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "converter/cls_concat.h"
@@ -49,10 +50,12 @@ struct PageThreading {
   unsigned threads = 2;
 };
 
-// Appends the whole page. Returns false when the page text no longer fits the accumulator
-// (pieces were left out).
+// Appends the whole page. Returns false, with the reason in `why` when given, when the page
+// text does not fit the accumulator: at once, before any row is written, when the range
+// alone is too big for it, else when it runs out (pieces were left out).
 bool AppendPage(clsConcat& page, const clsHTML& settings, const ReaderWorksheet& sheet,
-                const PageDecoration& decoration, bool styled, const PageThreading& threading = {});
+                const PageDecoration& decoration, bool styled, const PageThreading& threading = {},
+                std::string* why = nullptr);
 
 // Spaces removed from both ends.
 std::string_view TrimSpaces(std::string_view s);

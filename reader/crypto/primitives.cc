@@ -1,10 +1,16 @@
 #include "reader/crypto/primitives.h"
 
+// The spin of password hashing calls the hash functions' block transforms directly: the
+// digest interface costs more than the hash itself for inputs of one block.
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
 #include <openssl/params.h>
 #include <openssl/provider.h>
+#include <openssl/sha.h>
 
+#include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -156,19 +162,98 @@ Bytes Hash(HashAlg alg, std::initializer_list<ByteView> parts) {
   return out;
 }
 
+namespace {
+
+// The spin hashes the round number (4 bytes) and the previous hash: one block of the hash
+// function with fixed padding. So each round is one call of the compression function on a
+// block that is prepared once, with the previous hash copied in; no context is set up and
+// nothing is allocated per round. `Ctx` is the hash's low-level state.
+template <class Ctx, size_t kBlock>
+void SpinBlocks(uint8_t* h, size_t hashSize, uint32_t rounds, int (*init)(Ctx*),
+                void (*transform)(Ctx*, const unsigned char*),
+                void (*digest)(const Ctx&, uint8_t* out, size_t size)) {
+  Ctx initial, c;
+  init(&initial);
+  uint8_t block[kBlock] = {};
+  const size_t used = 4 + hashSize;
+  block[used] = 0x80;
+  const uint64_t bits = uint64_t{used} * 8;  // big-endian bit length at the block's end
+  for (int i = 0; i < 8; ++i) block[kBlock - 1 - i] = uint8_t(bits >> (8 * i));
+  for (uint32_t i = 0; i < rounds; ++i) {
+    block[0] = uint8_t(i);
+    block[1] = uint8_t(i >> 8);
+    block[2] = uint8_t(i >> 16);
+    block[3] = uint8_t(i >> 24);
+    std::memcpy(block + 4, h, hashSize);
+    c = initial;
+    transform(&c, block);
+    digest(c, h, hashSize);
+  }
+}
+
+// State words to hash bytes, most significant byte first.
+template <class Word>
+void BigEndianWords(const Word* words, uint8_t* out, size_t size) {
+  for (size_t i = 0; i < size; ++i) {
+    out[i] = uint8_t(words[i / sizeof(Word)] >> (8 * (sizeof(Word) - 1 - i % sizeof(Word))));
+  }
+}
+void Sha1Digest(const SHA_CTX& c, uint8_t* out, size_t size) {
+  const SHA_LONG words[5] = {c.h0, c.h1, c.h2, c.h3, c.h4};
+  BigEndianWords(words, out, size);
+}
+void Sha256Digest(const SHA256_CTX& c, uint8_t* out, size_t size) {
+  BigEndianWords(c.h, out, size);
+}
+void Sha512Digest(const SHA512_CTX& c, uint8_t* out, size_t size) {
+  BigEndianWords(c.h, out, size);
+}
+void Sha1Block(SHA_CTX* c, const unsigned char* b) {
+  SHA1_Transform(c, b);
+}
+void Sha256Block(SHA256_CTX* c, const unsigned char* b) {
+  SHA256_Transform(c, b);
+}
+void Sha512Block(SHA512_CTX* c, const unsigned char* b) {
+  SHA512_Transform(c, b);
+}
+
+}  // namespace
+
 Bytes SpinHash(HashAlg alg, Bytes h, uint32_t rounds) {
   if (h.size() != HashSize(alg)) return {};
+  switch (alg) {
+    case HashAlg::Sha1:
+      SpinBlocks<SHA_CTX, 64>(h.data(), h.size(), rounds, SHA1_Init, Sha1Block, Sha1Digest);
+      return h;
+    case HashAlg::Sha256:
+      SpinBlocks<SHA256_CTX, 64>(h.data(), h.size(), rounds, SHA256_Init, Sha256Block,
+                                 Sha256Digest);
+      return h;
+    case HashAlg::Sha384:
+      SpinBlocks<SHA512_CTX, 128>(h.data(), h.size(), rounds, SHA384_Init, Sha512Block,
+                                  Sha512Digest);
+      return h;
+    case HashAlg::Sha512:
+      SpinBlocks<SHA512_CTX, 128>(h.data(), h.size(), rounds, SHA512_Init, Sha512Block,
+                                  Sha512Digest);
+      return h;
+    case HashAlg::Md5:
+      break;
+  }
+  // MD5 (little-endian lengths): through the digest interface, one context for all rounds.
   EVP_MD_CTX* ctx = EVP_MD_CTX_new();
   if (!ctx) return {};
-  const EVP_MD* md = DigestOf(alg);
-  bool ok = true;
+  EVP_MD* md = EVP_MD_fetch(nullptr, DigestName(alg), nullptr);
+  bool ok = md != nullptr;
   unsigned len = 0;
   for (uint32_t i = 0; i < rounds && ok; ++i) {
     uint8_t iter[4] = {uint8_t(i), uint8_t(i >> 8), uint8_t(i >> 16), uint8_t(i >> 24)};
-    ok = EVP_DigestInit_ex(ctx, md, nullptr) == 1 && EVP_DigestUpdate(ctx, iter, 4) == 1 &&
+    ok = EVP_DigestInit_ex2(ctx, md, nullptr) == 1 && EVP_DigestUpdate(ctx, iter, 4) == 1 &&
          EVP_DigestUpdate(ctx, h.data(), h.size()) == 1 &&
          EVP_DigestFinal_ex(ctx, h.data(), &len) == 1 && len == h.size();
   }
+  EVP_MD_free(md);
   EVP_MD_CTX_free(ctx);
   if (!ok) h.clear();
   return h;

@@ -6,8 +6,12 @@
 #include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-input.h>
 #include <strings.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <memory>
+#include <mutex>
+#include <string>
 
 namespace gridwell::xls {
 
@@ -55,8 +59,18 @@ bool ReadStream(GsfInput* in, uint64_t cap, std::vector<uint8_t>& out, std::stri
     size_t at = out.size();
     out.resize(at + n);
     if (!gsf_input_read(in, n, out.data() + at)) {
-      // A chain that ends early: keep what was read in whole sectors before it.
-      out.resize(at);
+      // A chain that ends early (its directory entry claims more than the sectors hold):
+      // keep every whole sector that is there, read one at a time up to the end.
+      size_t kept = at;
+      constexpr size_t kSector = 512;
+      if (gsf_input_seek(in, static_cast<gsf_off_t>(at), G_SEEK_SET) == FALSE) {
+        while (kept < at + n) {
+          const size_t step = std::min(kSector, at + n - kept);
+          if (!gsf_input_read(in, step, out.data() + kept)) break;
+          kept += step;
+        }
+      }
+      out.resize(kept);
       break;
     }
   }
@@ -93,10 +107,45 @@ bool ReadFromInput(GsfInput* input, const ReadLimits& limits, CompoundStreams& o
   return ReadStream(book.get(), cap, out.workbook, error, "Workbook");
 }
 
+// libgsf reports damage it meets in a compound file as GLib warnings and failed
+// assertions, some over several lines. They go through this one handler, which writes each
+// as a single line.
+void OneLineWarning(const gchar* domain, GLogLevelFlags, const gchar* message, gpointer) {
+  std::string line = "gridwell: compound file: ";
+  bool space = false;
+  for (const char* p = message ? message : ""; *p; ++p) {
+    const bool blank = *p == '\n' || *p == '\r' || *p == '\t' || *p == ' ';
+    if (blank) {
+      space = true;
+      continue;
+    }
+    if (space && line.back() != ' ') line += ' ';
+    space = false;
+    line += *p;
+  }
+  line += " (";
+  line += domain ? domain : "libgsf";
+  line += ")\n";
+  std::fputs(line.c_str(), stderr);
+}
+
+void RouteLibraryWarnings() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    for (const char* domain : {"libgsf", "libgsf:msole", "libgsf:utils"}) {
+      g_log_set_handler(domain,
+                        static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING |
+                                                    G_LOG_LEVEL_MESSAGE),
+                        OneLineWarning, nullptr);
+    }
+  });
+}
+
 }  // namespace
 
 bool ReadCompoundFile(const std::string& path, const ReadLimits& limits, CompoundStreams& out,
                       std::string& error) {
+  RouteLibraryWarnings();
   GError* err = nullptr;
   Ref<GsfInput> input(gsf_input_stdio_new(path.c_str(), &err));
   if (!input) {
@@ -110,6 +159,7 @@ bool ReadCompoundFile(const std::string& path, const ReadLimits& limits, Compoun
 
 bool ReadCompoundMemory(std::span<const uint8_t> bytes, const ReadLimits& limits,
                         CompoundStreams& out, std::string& error) {
+  RouteLibraryWarnings();
   Ref<GsfInput> input(
       gsf_input_memory_new(bytes.data(), static_cast<gsf_off_t>(bytes.size()), FALSE));
   if (!input) {

@@ -13,7 +13,6 @@
 #include <system_error>
 #include <thread>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "reader/xlsx/formula_shift.h"
@@ -582,7 +581,8 @@ struct RecordedRun {
   std::string bytes;   // the run itself, kept in case it must be parsed in place
   std::string events;  // what its fragment parse reported (see row_events.h)
   bool parsed = false;
-  bool local = false;  // left to the main parser, which reads it in place
+  bool local = false;     // left to the main parser, which reads it in place
+  bool finished = false;  // ready to be applied (set under the parse's mutex)
 };
 
 // Records the events of a run: by the plain-form scanner when the run is in that form,
@@ -672,7 +672,9 @@ class SplitParse {
     if (status_ != PartStatus::Ok) return false;
     if (XML_Parse(p_, data, static_cast<int>(n), final) != XML_STATUS_OK) {
       if (XML_GetErrorCode(p_) != XML_ERROR_ABORTED) {
-        error_ = std::string(partName_) + ": " + XML_ErrorString(XML_GetErrorCode(p_));
+        // The parser saw only what was not replayed from runs: their lines are added.
+        error_ = std::string(partName_) + ": " + XML_ErrorString(XML_GetErrorCode(p_)) +
+                 " at line " + std::to_string(XML_GetCurrentLineNumber(p_) + replayedLines_);
         status_ = PartStatus::Damaged;
       } else {
         status_ = PartStatus::Ok;
@@ -772,7 +774,7 @@ class SplitParse {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (run->local || workerFailed_) {
-        finished_.insert(run.get());
+        run->finished = true;
       } else {
         todo_.push_back(run.get());
         changed_.notify_all();
@@ -790,8 +792,7 @@ class SplitParse {
         std::unique_lock<std::mutex> lock(mutex_);
         if (inOrder_.size() <= keep) return status_ == PartStatus::Ok;
         RecordedRun* first = inOrder_.front().get();
-        changed_.wait(lock, [&] { return finished_.count(first) != 0; });
-        finished_.erase(first);
+        changed_.wait(lock, [&] { return first->finished; });
         run = std::move(inOrder_.front());
         inOrder_.pop_front();
       }
@@ -803,6 +804,7 @@ class SplitParse {
     if (status_ != PartStatus::Ok || stopped_) return;
     if (mode_ == Mode::Split && run.parsed) {
       Replay(s_, run.events);
+      replayedLines_ += static_cast<uint64_t>(std::count(run.bytes.begin(), run.bytes.end(), '\n'));
       return;
     }
     if (mode_ == Mode::Split && run.local) {
@@ -831,13 +833,14 @@ class SplitParse {
       }
       try {
         if (!ParseRun(*run)) fullParses_.store(true, std::memory_order_relaxed);
-      } catch (const std::bad_alloc&) {
-        // No memory for the events: the main parser reads this run in place.
+      } catch (...) {
+        // No memory for the events: the main parser reads this run in place. Nothing may
+        // leave this thread's function, which would end the process.
         run->parsed = false;
         std::string().swap(run->events);
       }
       std::lock_guard<std::mutex> lock(mutex_);
-      finished_.insert(run);
+      run->finished = true;
       changed_.notify_all();
     }
   }
@@ -861,6 +864,7 @@ class SplitParse {
   std::string pending_;
   int64_t fed_ = 0;
   PartStatus status_ = PartStatus::Ok;
+  uint64_t replayedLines_ = 0;  // lines of the runs replayed, which the parser never saw
   bool stopped_ = false;
   std::string error_;
 
@@ -868,7 +872,6 @@ class SplitParse {
   std::condition_variable changed_;
   std::deque<RecordedRun*> todo_;                     // for the worker
   std::deque<std::unique_ptr<RecordedRun>> inOrder_;  // dispatched, in document order
-  std::unordered_set<RecordedRun*> finished_;
   std::thread worker_;
   bool workerFailed_ = false;
   uint64_t dispatched_ = 0;
@@ -976,8 +979,14 @@ PartStatus ReadWorksheet(ZipPackage& pkg, const std::string& partName, const She
     SplitParse split(st, p, runBytes, partName);
     status = pkg.Stream(
         partName, [&](const char* data, size_t n) { return split.Take(data, n); }, error);
-    PartStatus parsed = split.Finish(error);
-    if (status == PartStatus::Ok) status = parsed;
+    // A part cut short by a read error or a limit keeps that error, not the parser's view
+    // of the truncated text.
+    std::string parseError;
+    PartStatus parsed = split.Finish(parseError);
+    if (status == PartStatus::Ok) {
+      status = parsed;
+      error = parseError;
+    }
   } else {
     status = pkg.Parse(partName, p, error);
   }

@@ -124,7 +124,10 @@ ReadResult ReadPackage(ZipPackage& pkg, const ReadLimits& limits) {
     }
     if (part.empty() || !pkg.Has(part)) continue;
     st = ReadWorksheet(pkg, part, ctx, sheet, error);
-    if (st == PartStatus::OverLimit) return ReadResult::Fail(ReadStatus::Unreadable, error);
+    // A sheet read only up to a fault would be shown as if it were whole.
+    if (st == PartStatus::OverLimit || st == PartStatus::Damaged) {
+      return ReadResult::Fail(ReadStatus::Unreadable, error);
+    }
 
     Relationships sheetRels;
     sheetRels.Load(pkg, part);

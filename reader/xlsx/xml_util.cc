@@ -121,18 +121,30 @@ void DecodeEscapes(std::string& text) {
 }
 
 namespace {
-void CollectText(const pugi::xml_node& node, std::string& out) {
-  for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
-    if (c.type() != pugi::node_element) continue;
-    std::string_view name = LocalName(c.name());
-    if (name == "rPh") continue;
-    if (name == "t") {
-      for (pugi::xml_node t = c.first_child(); t; t = t.next_sibling()) {
-        if (t.type() == pugi::node_pcdata || t.type() == pugi::node_cdata) out.append(t.value());
+// Walks the subtree without recursion: a hostile part may nest elements hundreds of
+// thousands deep, more than the stack holds frames for.
+void CollectText(const pugi::xml_node& root, std::string& out) {
+  pugi::xml_node c = root.first_child();
+  while (c) {
+    bool descend = false;
+    if (c.type() == pugi::node_element) {
+      const std::string_view name = LocalName(c.name());
+      if (name == "t") {
+        for (pugi::xml_node t = c.first_child(); t; t = t.next_sibling()) {
+          if (t.type() == pugi::node_pcdata || t.type() == pugi::node_cdata) out.append(t.value());
+        }
+      } else if (name != "rPh") {
+        descend = true;
       }
-    } else {
-      CollectText(c, out);
     }
+    if (descend && c.first_child()) {
+      c = c.first_child();
+      continue;
+    }
+    // Next in document order that is not below `c`, never leaving `root`.
+    while (c != root && !c.next_sibling()) c = c.parent();
+    if (c == root) break;
+    c = c.next_sibling();
   }
 }
 }  // namespace

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <condition_variable>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -154,12 +153,14 @@ struct ZipPackage::Reader {
     partBytes += static_cast<uint64_t>(got);
     pkg.inflated_ += static_cast<uint64_t>(got);
     if (partBytes > partLimit) {
-      error = name + ": compression ratio above the limit";
+      error = name + ": the part exceeds the expansion limit (more than " +
+              std::to_string(pkg.limits_.maxCompressionRatio) + " times its compressed size)";
       status = PartStatus::OverLimit;
       return -1;
     }
     if (pkg.inflated_ > pkg.limits_.maxInflatedBytes) {
-      error = name + ": total uncompressed size above the limit";
+      error = name + ": the workbook exceeds the expansion limit (more than " +
+              std::to_string(pkg.limits_.maxInflatedBytes) + " bytes uncompressed)";
       status = PartStatus::OverLimit;
       return -1;
     }
@@ -255,7 +256,11 @@ std::optional<PartStatus> ZipPackage::ParsePipelined(Reader& r, XML_Parser parse
   for (Piece& p : pieces) p.bytes.resize(kChunk);
   std::mutex mutex;
   std::condition_variable changed;
-  std::deque<Piece*> full, empty;
+  // Queues of at most kPieces entries whose room is set aside now: the inflating thread
+  // must never allocate, as nothing it throws could reach the caller.
+  std::vector<Piece*> full, empty;
+  full.reserve(kPieces);
+  empty.reserve(kPieces);
   for (Piece& p : pieces) empty.push_back(&p);
   bool stop = false;
   PartStatus readStatus = PartStatus::Ok;
@@ -271,7 +276,7 @@ std::optional<PartStatus> ZipPackage::ParsePipelined(Reader& r, XML_Parser parse
           changed.wait(lock, [&] { return stop || !empty.empty(); });
           if (stop) return;
           p = empty.front();
-          empty.pop_front();
+          empty.erase(empty.begin());
         }
         p->got = r.ReadSome(p->bytes.data(), p->bytes.size(), readStatus, readError);
         std::lock_guard<std::mutex> lock(mutex);
@@ -291,7 +296,7 @@ std::optional<PartStatus> ZipPackage::ParsePipelined(Reader& r, XML_Parser parse
       std::unique_lock<std::mutex> lock(mutex);
       changed.wait(lock, [&] { return !full.empty(); });
       p = full.front();
-      full.pop_front();
+      full.erase(full.begin());
     }
     if (p->got < 0) {
       result = readStatus;

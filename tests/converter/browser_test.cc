@@ -42,6 +42,14 @@ constexpr const char* kProbe = R"JS(<script>
     for (var i = 0; i < e.attributes.length; i++) if (/^on/i.test(e.attributes[i].name)) n++;
   });
   out.push('onattrs=' + n);
+  var fixed = 0, images = 0;
+  document.querySelectorAll('*').forEach(function (e) {
+    var cs = getComputedStyle(e);
+    if (cs.position === 'fixed') fixed++;
+    if (cs.backgroundImage !== 'none') images++;
+  });
+  out.push('fixed=' + fixed);
+  out.push('bgimages=' + images);
   out.push('charset=' + document.characterSet);
   var p = document.createElement('pre');
   p.id = 'probe';
@@ -199,6 +207,40 @@ TEST_F(Browser, InjectionAttemptsStayText) {
     EXPECT_EQ(p.At(2, 1).title, "' onmouseover='window.pwned=7' x='");
     EXPECT_EQ(p.At(2, 2).title, "Formula: =\"'><script>window.pwned=8</script>\"");
     EXPECT_EQ(p.At(2, 3).text, "font");
+  }
+}
+
+// Font names and texts from a hostile workbook: a font name adds no declarations (no
+// fetched background, no covering layer) and opens no comment that would swallow the next
+// class; control characters do not reach the page.
+TEST_F(Browser, HostileFontNamesAndControlCharacters) {
+  testing::TestBook b;
+  model::Font css, comment, bold;
+  css.name = "Arial;background:url(http://127.0.0.1:9/x);position:fixed;top:0";
+  comment.name = "Arial/*";
+  bold.bold = true;
+  b.sheet->SetString(1, 1, "css", b.Style({}, &css));
+  b.sheet->SetString(1, 2, "comment", b.Style({}, &comment));
+  b.sheet->SetString(1, 3, "bold", b.Style({}, &bold));
+  b.sheet->SetString(1, 4,
+                     std::string("a\x01"
+                                 "b\x0c"
+                                 "c\x1b"
+                                 "d\r"
+                                 "e\x00"
+                                 "f",
+                                 11));
+  clsHTML s;
+  for (bool styled : {false, true}) {
+    Probe p = Load(styled ? "fonts-styled.htm" : "fonts-plain.htm", b.Page(s, styled));
+    ASSERT_TRUE(p.ok) << "the browser produced no probe output";
+    EXPECT_EQ(p.Number("fixed"), 0) << styled;
+    EXPECT_EQ(p.Number("bgimages"), 0) << styled;
+    EXPECT_EQ(p.At(1, 1).text, "css");
+    EXPECT_EQ(p.At(1, 4).text, "abcdef") << styled;
+    if (styled) {
+      EXPECT_EQ(p.At(1, 3).weight, "700") << "the class after the comment opener";
+    }
   }
 }
 

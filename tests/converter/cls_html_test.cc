@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
+
+#include "tests/reader/xlsx/package_builder.h"
 
 namespace gridwell {
 namespace {
@@ -37,6 +40,13 @@ class ClsHtml : public ::testing::Test {
     probe.Worksheetnum = 1;
     probe.CreateHtmlFile("/dev/null", "", "", "", "", "", "");
     return probe.LastStop() == ConvertStop::None ? p : std::string();
+  }
+  // A one-sheet .xlsx holding `rows` as its sheetData.
+  void WriteBook(const std::string& name, const std::string& rows) const {
+    const std::vector<uint8_t> bytes =
+        xlsx::testing::Zip(xlsx::testing::MinimalParts(xlsx::testing::Sheet(rows)));
+    std::ofstream(Path(name), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   }
   fs::path dir_;
 };
@@ -138,6 +148,90 @@ TEST_F(ClsHtml, LaterStopsKeepTheSheetList) {
   h.CreateHtmlFile(Path("p.htm"), "", "", "", "", "", "");
   EXPECT_EQ(h.LastStop(), ConvertStop::None);
   EXPECT_EQ(Read(Path("p.htm")).find('x' + std::string(10, 'x')), std::string::npos);
+}
+
+// Files the user had stay whole: a page never replaces its workbook, and a conversion that
+// fails after choosing its output leaves the file that was there untouched.
+TEST_F(ClsHtml, FilesTheUserHadStayWhole) {
+  WriteBook("book.xlsx", "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
+  const std::string workbook = Read(Path("book.xlsx"));
+  fs::create_symlink(Path("book.xlsx"), Path("link.xlsx"));
+  std::ofstream(Path("old.htm")) << "the page before";
+  ::chmod(Path("old.htm").c_str(), 0640);
+  fs::create_symlink(Path("old.htm"), Path("page-link.htm"));
+  const struct {
+    const char* what;
+    std::string output;
+    std::string range;
+    ConvertStop want;
+    std::string keeps;  // the file whose content must not change, and its content
+    std::string content;
+  } cases[] = {
+      {"the workbook itself", Path("book.xlsx"), "", ConvertStop::OutputNotWritable,
+       Path("book.xlsx"), workbook},
+      {"a link to the workbook", Path("link.xlsx"), "", ConvertStop::OutputNotWritable,
+       Path("book.xlsx"), workbook},
+      {"a page too big for its range", Path("old.htm"), "A1:XFD1048576",
+       ConvertStop::OutputNotWritable, Path("old.htm"), "the page before"},
+  };
+  for (const auto& c : cases) {
+    for (bool styled : {false, true}) {
+      clsHTML h;
+      h.ExcelFile = Path("book.xlsx");
+      h.Worksheetnum = 1;
+      h.Range = c.range;
+      if (styled) {
+        h.CreateStyledHtmlFile(c.output, "", "", "", "", "", "");
+      } else {
+        h.CreateHtmlFile(c.output, "", "", "", "", "", "");
+      }
+      EXPECT_EQ(h.LastStop(), c.want) << c.what;
+      EXPECT_EQ(Read(c.keeps), c.content) << c.what;
+    }
+  }
+  // A page written through a link replaces the file the link names, with its permissions.
+  clsHTML h;
+  h.ExcelFile = Path("link.xlsx");
+  h.Worksheetnum = 1;
+  h.CreateHtmlFile(Path("page-link.htm"), "", "", "", "", "", "");
+  EXPECT_EQ(h.LastStop(), ConvertStop::None) << h.LastStopDetail();
+  EXPECT_TRUE(fs::is_symlink(Path("page-link.htm")));
+  EXPECT_EQ(Read(Path("old.htm")).rfind("<HTML>", 0), 0u);
+  struct stat st;
+  ASSERT_EQ(::stat(Path("old.htm").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  // No unfinished page is left beside the targets.
+  for (const auto& e : fs::directory_iterator(dir_)) {
+    EXPECT_NE(e.path().extension(), ".part") << e.path();
+  }
+}
+
+// A range whose positions alone make a page over the limit is refused before any row is
+// written, naming the range: a single cell at XFD1048576 asks for 17 billion positions.
+TEST_F(ClsHtml, HugeRangesFailAtOnce) {
+  WriteBook("far.xlsx", "<row r=\"1048576\"><c r=\"XFD1048576\"><v>1</v></c></row>");
+  WriteBook("small.xlsx", "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
+  const struct {
+    const char* book;
+    const char* range;
+  } cases[] = {{"far.xlsx", ""}, {"small.xlsx", "A1:XFD1048576"}, {"small.xlsx", "XFD1048576"}};
+  for (const auto& c : cases) {
+    for (bool styled : {false, true}) {
+      clsHTML h;
+      h.ExcelFile = Path(c.book);
+      h.Worksheetnum = 1;
+      h.Range = c.range;
+      if (styled) {
+        h.CreateStyledHtmlFile(Path("p.htm"), "", "", "", "", "", "");
+      } else {
+        h.CreateHtmlFile(Path("p.htm"), "", "", "", "", "", "");
+      }
+      EXPECT_EQ(h.LastStop(), ConvertStop::OutputNotWritable) << c.book << " " << c.range;
+      EXPECT_NE(h.LastStopDetail().find("A1:XFD1048576"), std::string::npos) << h.LastStopDetail();
+      EXPECT_NE(h.LastStopDetail().find("--range"), std::string::npos) << h.LastStopDetail();
+      EXPECT_FALSE(fs::exists(Path("p.htm")));
+    }
+  }
 }
 
 }  // namespace

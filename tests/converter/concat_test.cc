@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace gridwell {
 namespace {
@@ -75,6 +76,38 @@ TEST(Concat, SetStringMakesTextTheGatheredText) {
   EXPECT_EQ(c.BufferLength(), 3u + clsConcat::kGrowStep);
   c.Append("d");
   EXPECT_EQ(c.GetString(), "abcd");
+}
+
+// The limit holds whatever reserve is left: pieces that would carry the text past it are
+// refused and change nothing, pieces that reach it exactly are taken.
+TEST(Concat, LimitHoldsAtTheBoundary) {
+  constexpr int32_t kLimit = 20000;
+  struct Case {
+    const char* what;
+    std::vector<size_t> pieces;  // appended in order
+    size_t refusedFrom;          // index of the first refused piece (pieces.size(): none)
+  };
+  const Case cases[] = {
+      {"reserve left after a growth", {19990, 5, 10}, 2},
+      {"exactly at the limit", {19990, 5, 5}, 3},
+      {"one past the limit", {19990, 5, 6}, 2},
+      {"first piece too long", {20001}, 0},
+      {"small pieces up to the limit", {10000, 9999, 1, 1}, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    clsConcat acc(kLimit);
+    std::string expected;
+    for (size_t i = 0; i < c.pieces.size(); ++i) {
+      const std::string piece(c.pieces[i], char('a' + i));
+      const bool ok = acc.Append(piece);
+      EXPECT_EQ(ok, i < c.refusedFrom) << "piece " << i;
+      if (ok) expected += piece;
+      EXPECT_EQ(acc.UsedLength(), int32_t(expected.size()));
+      EXPECT_LE(acc.UsedLength(), kLimit);
+    }
+    EXPECT_EQ(acc.GetString(), expected);
+  }
 }
 
 }  // namespace

@@ -82,13 +82,34 @@ TEST(Markup, ColumnNumberAndLetters) {
   for (int16_t n = 1; n <= 16384; ++n) ASSERT_EQ(ColumnNumber(ColumnLetters(n)), n);
 }
 
+// Workbook texts and font names from hostile workbooks: nothing in them may end the
+// attribute, the declaration, the rule or the style element, open a comment, or bring a
+// control character a page cannot carry.
 TEST(Markup, Escaping) {
-  std::string out;
-  AppendEscaped(out, "<a href=\"x\">Tom's & Jerry</a>");
-  EXPECT_EQ(out, "&lt;a href=&quot;x&quot;&gt;Tom&#39;s &amp; Jerry&lt;/a&gt;");
-  out.clear();
-  AppendCssFontName(out, "Arial</STYLE><script>;}{");
-  EXPECT_EQ(out, "Arial/STYLEscript");
+  const struct {
+    std::string_view in;
+    const char* text;  // AppendEscaped
+    const char* font;  // AppendCssFontName
+  } cases[] = {
+      {"<a href=\"x\">Tom's & Jerry</a>",
+       "&lt;a href=&quot;x&quot;&gt;Tom&#39;s &amp; Jerry&lt;/a&gt;",
+       "\"\\3C a href\\3D \\22 x\\22 \\3E Tom\\27 s \\26  Jerry\\3C \\2F a\\3E \""},
+      {"Arial;background:url(http://host/x)", "Arial;background:url(http://host/x)",
+       "\"Arial\\3B background\\3A url\\28 http\\3A \\2F \\2F host\\2F x\\29 \""},
+      {"A/*x*/B", "A/*x*/B", "\"A\\2F \\2A x\\2A \\2F B\""},
+      {"Times New Roman", "Times New Roman", "\"Times New Roman\""},
+      {"Noto Sans CJK \xE6\x97\xA5", "Noto Sans CJK \xE6\x97\xA5",
+       "\"Noto Sans CJK \xE6\x97\xA5\""},
+      {"a\tb\nc\r\nd", "a\tb\nc\r\nd", "\"abcd\""},
+      {std::string_view("n\0u\x01l\fl\x1B[31m\re", 14), "null[31me", "\"null\\5B 31me\""},
+  };
+  for (const auto& c : cases) {
+    std::string text, font;
+    AppendEscaped(text, c.in);
+    AppendCssFontName(font, c.in);
+    EXPECT_EQ(text, c.text) << c.in;
+    EXPECT_EQ(font, c.font) << c.in;
+  }
 }
 
 TEST(Markup, WholePointsRoundsHalvesToEven) {
@@ -127,10 +148,12 @@ TEST_F(CellContent, FontWrapper) {
   f.bold = true;
   f.size = 10;
   f.color = 0x123456;
-  EXPECT_EQ(Content("Total", kNone, f),
-            "<P STYLE='font-family:Arial;font-size:80%;color:#563412'><STRONG>Total</STRONG></P>");
+  EXPECT_EQ(
+      Content("Total", kNone, f),
+      "<P STYLE='font-family:\"Arial\";font-size:80%;color:#563412'><STRONG>Total</STRONG></P>");
   f.bold = false;
-  EXPECT_EQ(Content("-5", kRed, f), "<P STYLE='font-family:Arial;font-size:80%;color:red'>-5</P>");
+  EXPECT_EQ(Content("-5", kRed, f),
+            "<P STYLE='font-family:\"Arial\";font-size:80%;color:red'>-5</P>");
   EXPECT_EQ(Content("-5", kRed, f, false, false), "-5") << "styled page: no wrapper";
 }
 
@@ -152,7 +175,7 @@ TEST_F(CellContent, StrikeAndPosition) {
   f.strike = true;
   f.escapement = 1;
   EXPECT_EQ(Content("x", kNone, f),
-            "<S><P STYLE='font-family:Arial;font-size:80%;color:#000000'><SUP>x</SUP></P></S>");
+            "<S><P STYLE='font-family:\"Arial\";font-size:80%;color:#000000'><SUP>x</SUP></P></S>");
   EXPECT_EQ(Content("http://a.com", kNone, f),
             "<S><SUP><A HREF = 'http://a.com' TARGET='_parent'>http://a.com</A></SUP></S>");
 }
@@ -169,8 +192,9 @@ TEST_F(CellContent, SectionColourOverridesTheFontColour) {
                {0x008000, "#008000"},
                {0, "#000000"}};
   for (const auto& c : cases) {
-    EXPECT_EQ(Content("5", c.color, f),
-              std::string("<P STYLE='font-family:Arial;font-size:80%;color:") + c.css + "'>5</P>")
+    EXPECT_EQ(
+        Content("5", c.color, f),
+        std::string("<P STYLE='font-family:\"Arial\";font-size:80%;color:") + c.css + "'>5</P>")
         << c.color;
   }
 }
@@ -201,7 +225,7 @@ TEST_F(CellContent, WorkbookTextIsEscaped) {
   model::Font f;
   f.name = "Ari'al";
   EXPECT_EQ(Content("<script>alert(1)</script>", kNone, f),
-            "<P STYLE='font-family:Ari&#39;al;font-size:80%;color:#000000'>"
+            "<P STYLE='font-family:\"Ari\\27 al\";font-size:80%;color:#000000'>"
             "&lt;script&gt;alert(1)&lt;/script&gt;</P>");
   EXPECT_EQ(Content("http://x.com/?a=1&b='2'", kNone, f),
             "<A HREF = 'http://x.com/?a=1&amp;b=&#39;2&#39;' TARGET='_parent'>"

@@ -41,13 +41,13 @@ TEST(Page, PlainPageText) {
             "</TR>\r\n"
             "<TR ALIGN='RIGHT'><TD ALIGN='CENTER' HEIGHT='17'>1</TD>"
             "<TD HEIGHT='17' WIDTH='70' ALIGN='LEFT' VALIGN='BOTTOM' NOWRAP>"
-            "<P STYLE='font-family:Arial;font-size:80%;color:#000000'>Name</P></TD>"
+            "<P STYLE='font-family:\"Arial\";font-size:80%;color:#000000'>Name</P></TD>"
             "<TD HEIGHT='17' WIDTH='70' ALIGN='RIGHT' VALIGN='BOTTOM' NOWRAP>"
-            "<P STYLE='font-family:Arial;font-size:80%;color:#000000'>1.5</P></TD></TR>\r\n"
+            "<P STYLE='font-family:\"Arial\";font-size:80%;color:#000000'>1.5</P></TD></TR>\r\n"
             "<TR ALIGN='RIGHT'><TD ALIGN='CENTER' HEIGHT='17'>2</TD>"
             "<TD HEIGHT='17' WIDTH='70'></TD>"
             "<TD HEIGHT='17' WIDTH='70' ALIGN='CENTER' VALIGN='BOTTOM' NOWRAP>"
-            "<P STYLE='font-family:Arial;font-size:80%;color:#000000'>TRUE</P></TD></TR>\r\n"
+            "<P STYLE='font-family:\"Arial\";font-size:80%;color:#000000'>TRUE</P></TD></TR>\r\n"
             "</TBODY>\r\n</TABLE>\r\n</DIV>\r\n</BODY>\r\n</HTML>\r\n");
 }
 
@@ -59,7 +59,7 @@ TEST(Page, StyledPageText) {
   const std::string rule =
       "\t{padding:0px;\r\n\tmso-ignore:padding;\r\n\tcolor:#000000;\r\n\tfont-size:10.0pt;\r\n"
       "\tfont-weight:400;\r\n\tfont-style:normal;\r\n\ttext-decoration:none;\r\n"
-      "\tfont-family:Arial;\r\n\tmso-generic-font-family:auto;\r\n\tmso-font-charset:0;\r\n";
+      "\tfont-family:\"Arial\";\r\n\tmso-generic-font-family:auto;\r\n\tmso-font-charset:0;\r\n";
   const std::string tail =
       ";\r\n\tvertical-align:bottom;\r\n\tmso-pattern:auto none;\r\n\twhite-space:nowrap;}\r\n";
   EXPECT_EQ(
@@ -278,7 +278,7 @@ TEST(Page, PlainCellAttributes) {
         << c.want;
   }
   // Dates and errors under general alignment take the row's alignment.
-  EXPECT_NE(page.find("WIDTH='70' VALIGN='BOTTOM' NOWRAP><P STYLE='font-family:Arial;font-size:80%;"
+  EXPECT_NE(page.find("WIDTH='70' VALIGN='BOTTOM' NOWRAP><P STYLE='font-family:\"Arial\";font-size:80%;"
                       "color:#000000'>#ERR</P>"),
             std::string::npos);
 }

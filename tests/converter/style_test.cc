@@ -29,7 +29,7 @@ TEST(StyleSheet, PlainCellRuleHasFifteenLines) {
             "\tfont-weight:400;\r\n"
             "\tfont-style:normal;\r\n"
             "\ttext-decoration:none;\r\n"
-            "\tfont-family:Arial;\r\n"
+            "\tfont-family:\"Arial\";\r\n"
             "\tmso-generic-font-family:auto;\r\n"
             "\tmso-font-charset:0;\r\n"
             "\ttext-align:right;\r\n"
@@ -111,7 +111,7 @@ TEST(StyleSheet, FontDeclarations) {
   const std::string r = Rule({}, f);
   EXPECT_NE(r.find("\tfont-size:12.0pt;\r\n\tfont-weight:700;\r\n\tfont-style:italic;\r\n"),
             std::string::npos);
-  EXPECT_NE(r.find("\tfont-family:Times New Roman;\r\n"), std::string::npos);
+  EXPECT_NE(r.find("\tfont-family:\"Times New Roman\";\r\n"), std::string::npos);
 }
 
 TEST(StyleSheet, Alignment) {

@@ -271,8 +271,9 @@ TEST(XlsxPackage, HostileAndDamagedInput) {
     const char* name;
     Parts parts;
     ReadLimits limits;
-    bool readable;     // the package still opens
-    int cellsOfSheet;  // cells read from the first sheet when readable
+    bool readable;              // the package still opens
+    int cellsOfSheet;           // cells read from the first sheet when readable
+    const char* errorHas = "";  // part of the error when unreadable
   };
   std::string spaces(16 << 20, ' ');
   Parts bigSheet = MinimalParts(Sheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>" + spaces));
@@ -298,6 +299,37 @@ TEST(XlsxPackage, HostileAndDamagedInput) {
   RemovePart(missingSheet, "xl/worksheets/sheet1.xml");
   Parts badStyles = MinimalParts(Sheet("<row r=\"1\"><c r=\"A1\" s=\"5\"><v>1</v></c></row>"));
   SetPart(badStyles, "xl/styles.xml", "<styleSheet><cellXfs><xf fontId=\"-3\"");
+  // Elements nested far deeper than any writer nests them, in every part read as a tree or
+  // streamed: read without running out of stack.
+  auto nested = [](int depth, const std::string& inner) {
+    std::string x;
+    x.reserve(size_t(depth) * 7 + inner.size());
+    for (int i = 0; i < depth; ++i) x += "<r><a>";
+    x += inner;
+    for (int i = 0; i < depth; ++i) x += "</a></r>";
+    return x;
+  };
+  constexpr int kDeep = 200000;
+  Parts deepComment = MinimalParts(Sheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"));
+  SetPart(deepComment, "xl/worksheets/_rels/sheet1.xml.rels",
+          "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+          "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+          "relationships/comments\" Target=\"../comments1.xml\"/></Relationships>");
+  SetPart(deepComment, "xl/comments1.xml",
+          "<comments><commentList><comment ref=\"A1\"><text>" + nested(kDeep, "<t>deep</t>") +
+              "</text></comment></commentList></comments>");
+  Parts deepStrings = MinimalParts(Sheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>"));
+  SetPart(deepStrings, "xl/sharedStrings.xml",
+          "<sst><si>" + nested(kDeep, "<t>deep</t>") + "</si></sst>");
+  Parts deepSheet = MinimalParts(Sheet("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is>" +
+                                       nested(kDeep, "<t>deep</t>") + "</is></c></row>"));
+  Parts deepStyles = MinimalParts(Sheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"));
+  SetPart(deepStyles, "xl/styles.xml", "<styleSheet>" + nested(kDeep, "") + "</styleSheet>");
+  Parts deepWorkbook = MinimalParts(Sheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"));
+  SetPart(deepWorkbook, "xl/workbook.xml",
+          "<workbook xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+          "relationships\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets>" +
+              nested(kDeep, "") + "</workbook>");
 
   ReadLimits small;
   small.maxInflatedBytes = 4 << 20;
@@ -306,13 +338,24 @@ TEST(XlsxPackage, HostileAndDamagedInput) {
   ReadLimits loose;  // whitespace deflates at about 1000:1, the default bound
   loose.maxCompressionRatio = 5000;
   Case cases[] = {
-      {"inflated size limit", bigSheet, small, false, 0},
-      {"compression ratio limit", bigSheet, ratio, false, 0},
+      {"inflated size limit", bigSheet, small, false, 0, "exceeds the expansion limit"},
+      {"compression ratio limit", bigSheet, ratio, false, 0, "exceeds the expansion limit"},
       {"within the limits", bigSheet, loose, true, 1},
-      {"entity declarations in a sheet", entitySheet, {}, true, 0},
+      {"entity declarations in a sheet",
+       entitySheet,
+       {},
+       false,
+       0,
+       "document type declarations are not accepted"},
       {"entity declarations in the workbook", entityWorkbook, {}, false, 0},
-      {"truncated sheet keeps what came before", truncated, {}, true, 2},
-      {"truncated big sheet keeps what came before", bigTruncated, {}, true, 60000},
+      // A sheet cut short is not shown as if it were whole.
+      {"truncated sheet", truncated, {}, false, 0, "xl/worksheets/sheet1.xml: "},
+      {"truncated big sheet", bigTruncated, {}, false, 0, "at line 1"},
+      {"deep comment text", deepComment, {}, true, 1},
+      {"deep shared string", deepStrings, {}, true, 1},
+      {"deep inline string", deepSheet, {}, true, 1},
+      {"deep styles", deepStyles, {}, true, 1},
+      {"deep workbook part", deepWorkbook, {}, true, 1},
       {"malformed workbook part", badWorkbook, {}, false, 0},
       {"no workbook part", noWorkbook, {}, false, 0},
       {"missing sheet part", missingSheet, {}, true, 0},
@@ -324,6 +367,7 @@ TEST(XlsxPackage, HostileAndDamagedInput) {
     if (r.status != ReadStatus::Ok) {
       EXPECT_FALSE(r.workbook) << c.name;
       EXPECT_FALSE(r.error.empty()) << c.name;
+      EXPECT_NE(r.error.find(c.errorHas), std::string::npos) << c.name << ": " << r.error;
       continue;
     }
     ReaderWorksheet ws = ReaderWorkbook(r.workbook).Worksheets().Item(1);
@@ -398,11 +442,21 @@ TEST(XlsxPackage, SplitParsingReadsWhatOneParserReads) {
       {"a declared single-byte encoding",
        Latin1(Sheet(SplitTestRows(3000, "<row r=\"99999\"><c t=\"str\"><v>caf\xE9</v></c></row>"))),
        18001},
-      {"a cut sheet", Sheet(SplitTestRows(3000, "")).substr(0, 200000), 0},
+      // Unreadable either way, with the same line named.
+      {"a cut sheet", Sheet(SplitTestRows(3000, "")).substr(0, 200000), -1},
+      {"a malformed row in the middle", Sheet(SplitTestRows(3000, "<row><c></row>\n")), -1},
   };
   for (const auto& c : cases) {
     const ReadResult one = Read(MinimalParts(c.sheet));
     const ReadResult runs = Read(MinimalParts(c.sheet), split);
+    if (c.cells < 0) {
+      EXPECT_EQ(one.status, ReadStatus::Unreadable) << c.name;
+      EXPECT_EQ(runs.status, ReadStatus::Unreadable) << c.name;
+      EXPECT_EQ(one.error, runs.error) << c.name;
+      EXPECT_NE(one.error.find("xl/worksheets/sheet1.xml: "), std::string::npos) << one.error;
+      EXPECT_NE(one.error.find(" at line "), std::string::npos) << one.error;
+      continue;
+    }
     ExpectSameSheets(one, runs, c.name);
     if (c.cells > 0) {
       EXPECT_EQ(FirstSheet(runs).Cells().Count(), c.cells) << c.name;
