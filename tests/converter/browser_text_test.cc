@@ -237,6 +237,14 @@ std::string Printable(const std::string& s) {
   return s.size() > 120 ? out + "..." : out;
 }
 
+// A tab or another control character other than a line break.
+bool HasControl(const std::string& s) {
+  for (char c : s) {
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\n') return true;
+  }
+  return false;
+}
+
 struct Mismatch {
   std::string where, want, got;
 };
@@ -451,7 +459,7 @@ TEST_F(BrowserText, EveryFormatShowsTheReadersText) {
   // Tabs are the one known difference: a browser shows a tab as a space.
   std::vector<Mismatch> unexplained;
   for (const Mismatch& m : a.mismatches) {
-    if (m.want.find('\t') == std::string::npos) unexplained.push_back(m);
+    if (!HasControl(m.want)) unexplained.push_back(m);
   }
   EXPECT_TRUE(unexplained.empty())
       << unexplained.size() << " cells differ:" << Report({0, 0, unexplained}, 60);
@@ -503,9 +511,16 @@ TEST_F(BrowserText, CorpusCellsShowTheReadersText) {
   const Agreement a = Compare(jobs, shown);
   ASSERT_GT(a.cells, 0);
   const double share = double(a.equal) / double(a.cells);
+  // Tabs and other control characters are the known difference: a browser shows a tab as
+  // a space (or nothing at a line's end), and the page leaves the others out.
+  Agreement other;
+  for (const Mismatch& m : a.mismatches) {
+    if (!HasControl(m.want)) other.mismatches.push_back(m);
+  }
   std::cout << "[ corpus   ] " << jobs.size() << " pages, " << a.cells << " non-empty cells, "
-            << a.equal << " shown as the reader's text (" << share * 100 << "%)" << Report(a, 200)
-            << "\n";
+            << a.equal << " shown as the reader's text (" << share * 100 << "%); of "
+            << a.mismatches.size() << " others, " << other.mismatches.size()
+            << " hold no tab or control character" << Report(other, 100) << Report(a, 100) << "\n";
   EXPECT_GE(share, 0.995) << Report(a, 50);
 }
 
