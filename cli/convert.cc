@@ -50,6 +50,8 @@ const char kConvertHelp[] =
     "  --heading T, --title T  the page's heading and title\n"
     "  --background-color C | --background-image F\n"
     "  --table-color C | --table-image F\n"
+    "  --max-download-bytes N  largest workbook to download (default: 268435456, 256 MiB)\n"
+    "  --download-timeout S    longest download in seconds (default: 600)\n"
     "  --verbose               a one-line summary on stderr\n"
     "\n"
     "exit codes: 0 ok, 2 usage, 3 unreadable workbook, 4 wrong or missing password,\n"
@@ -70,6 +72,9 @@ struct Options {
   bool formulas = false, comments = false, hideRowNumbers = false, hideColLetters = false,
        lettersBottom = false, numbersRight = false, newWindow = false;
   std::string heading, title, backgroundColor, backgroundImage, tableColor, tableImage;
+  // Bounds of a download: an endless or very slow server must not fill the disk or hang.
+  int64_t maxDownloadBytes = int64_t{256} << 20;
+  double downloadSeconds = 600;
 };
 
 int Usage(const std::string& why) {
@@ -162,6 +167,15 @@ int ParseArgs(const std::vector<std::string>& args, Options& o) {
       rc = number16(o.startCol);
     } else if (a == "--end-col") {
       rc = number16(o.endCol);
+    } else if (a == "--max-download-bytes") {
+      if (!value() || !ParseNumber<int64_t>(v, 1, INT64_MAX, o.maxDownloadBytes))
+        return Usage(a + " needs a number of bytes above 0");
+    } else if (a == "--download-timeout") {
+      char* end = nullptr;
+      const double seconds = value() ? std::strtod(v.c_str(), &end) : 0;
+      if (!end || *end || !(seconds > 0) || seconds > 1e6)
+        return Usage(a + " needs a number of seconds above 0");
+      o.downloadSeconds = seconds;
     } else if (a.size() > 1 && a[0] == '-') {
       return Usage("unknown option " + a);
     } else if (o.book.empty()) {
@@ -256,12 +270,27 @@ int ShowProgress(void* p, curl_off_t total, curl_off_t now, curl_off_t, curl_off
   return 0;
 }
 
-size_t WriteToFile(char* data, size_t size, size_t n, void* file) {
-  return std::fwrite(data, size, n, static_cast<FILE*>(file));
+// The downloaded file, and the bytes it may take.
+struct Sink {
+  FILE* file;
+  int64_t written = 0;
+  int64_t maxBytes;
+  bool tooLarge = false;
+};
+
+size_t WriteToFile(char* data, size_t size, size_t n, void* p) {
+  auto* sink = static_cast<Sink*>(p);
+  if (sink->written + static_cast<int64_t>(size * n) > sink->maxBytes) {
+    sink->tooLarge = true;
+    return 0;  // ends the transfer
+  }
+  sink->written += static_cast<int64_t>(size * n);
+  return std::fwrite(data, size, n, sink->file);
 }
 
-// Downloads `url` to `path`; returns an empty string or why it failed.
-std::string Download(const std::string& url, const std::string& path) {
+// Downloads `url` to `path` within the size and time limits of `o`; returns an empty string or
+// why it failed.
+std::string Download(const std::string& url, const std::string& path, const Options& o) {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return path + ": " + std::strerror(errno);
   CURL* curl = curl_easy_init();
@@ -282,18 +311,37 @@ std::string Download(const std::string& url, const std::string& path) {
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
+  Sink sink{f, 0, o.maxDownloadBytes};
+  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(o.maxDownloadBytes));
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(o.downloadSeconds * 1000));
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, f);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
   curl_easy_setopt(curl, CURLOPT_USERAGENT, "gridwell");
   if (isatty(STDERR_FILENO)) {
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, ShowProgress);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &progress);
   }
+  const auto started = std::chrono::steady_clock::now();
   const CURLcode rc = curl_easy_perform(curl);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   curl_easy_cleanup(curl);
   const bool closed = std::fclose(f) == 0;
   if (progress.shown) std::fputc('\n', stderr);
+  char limit[160];
+  if (sink.tooLarge || rc == CURLE_FILESIZE_EXCEEDED) {
+    std::snprintf(limit, sizeof limit,
+                  "larger than the limit of %lld bytes (raise it with --max-download-bytes)",
+                  static_cast<long long>(o.maxDownloadBytes));
+    return limit;
+  }
+  if (rc == CURLE_OPERATION_TIMEDOUT && seconds >= o.downloadSeconds * 0.99) {
+    std::snprintf(limit, sizeof limit,
+                  "took longer than the limit of %g s (raise it with --download-timeout)",
+                  o.downloadSeconds);
+    return limit;
+  }
   if (rc != CURLE_OK) return error[0] ? std::string(error) : std::string(curl_easy_strerror(rc));
   if (!closed) return path + ": " + std::strerror(errno);
   return {};
@@ -383,7 +431,7 @@ int RunConvert(const std::vector<std::string>& args) {
   }
   if (remote) {
     bookPath = temp.Path() + "/" + bookName;
-    const std::string why = Download(o.book, bookPath);
+    const std::string why = Download(o.book, bookPath, o);
     if (!why.empty()) {
       std::cerr << "gridwell convert: download of " << o.book << " failed: " << why << "\n";
       return kDownloadFailed;

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 
 namespace gridwell::fileops {
@@ -90,17 +92,39 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Opens a new, private temporary file in the folder of `target`; -1 on failure.
-int OpenTempBeside(const std::string& target, std::string& tempPath) {
-  if (target.empty() || target.find('\0') != std::string::npos) return -1;
-  std::string pattern = FolderOf(target) + "/." + FileNameOf(target) + ".part-XXXXXX";
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  int fd = ::mkstemp(buf.data());
-  if (fd < 0) return -1;
-  tempPath.assign(buf.data());
-  ::fchmod(fd, 0644);
-  return fd;
+// A file being written beside its target: private while it is written, given its final
+// permissions just before it replaces the target.
+struct TempFile {
+  int fd = -1;
+  std::string path;
+  mode_t finalMode = 0600;
+};
+
+// Opens a new temporary file in the folder of `target`. It is created exclusively (never an
+// existing entry, never through a link). Its final permissions are those of the regular file it
+// replaces, or else those the system gives a new file (0666 less the umask, or a default ACL),
+// which the kernel applies at creation; until then only the user may read it.
+bool OpenTempBeside(const std::string& target, TempFile& temp) {
+  if (target.empty() || target.find('\0') != std::string::npos) return false;
+  const std::string stem = FolderOf(target) + "/." + FileNameOf(target) + ".part-";
+  static std::atomic<uint32_t> serial{0};
+  for (int attempt = 0; attempt < 100 && temp.fd < 0; ++attempt) {
+    const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, "%d-%x-%x", static_cast<int>(::getpid()),
+                  static_cast<unsigned>(tick), static_cast<unsigned>(++serial));
+    temp.path = stem + suffix;
+    temp.fd = ::open(temp.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (temp.fd < 0 && errno != EEXIST) return false;
+  }
+  if (temp.fd < 0) return false;
+  struct stat created, replaced;
+  if (::fstat(temp.fd, &created) == 0) temp.finalMode = created.st_mode & 0777;
+  if (::lstat(target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
+    temp.finalMode = replaced.st_mode & 0777;
+  }
+  ::fchmod(temp.fd, S_IRUSR | S_IWUSR);
+  return true;
 }
 
 bool WriteAll(int fd, const uint8_t* data, size_t size) {
@@ -116,20 +140,21 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
   return true;
 }
 
-bool Finish(int fd, bool ok, const std::string& tempPath, const std::string& target) {
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(tempPath.c_str(), target.c_str()) == 0) return true;
-  ::unlink(tempPath.c_str());
+// Renames the finished file over the target; a link at the target is replaced, not followed.
+bool Finish(TempFile& temp, bool ok, const std::string& target) {
+  if (ok && ::fchmod(temp.fd, temp.finalMode) != 0) ok = false;
+  if (::close(temp.fd) != 0) ok = false;
+  if (ok && ::rename(temp.path.c_str(), target.c_str()) == 0) return true;
+  ::unlink(temp.path.c_str());
   return false;
 }
 
 }  // namespace
 
 bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& data) {
-  std::string temp;
-  int fd = OpenTempBeside(path, temp);
-  if (fd < 0) return false;
-  return Finish(fd, WriteAll(fd, data.data(), data.size()), temp, path);
+  TempFile temp;
+  if (!OpenTempBeside(path, temp)) return false;
+  return Finish(temp, WriteAll(temp.fd, data.data(), data.size()), path);
 }
 
 bool CopyFileReplacing(const std::string& from, const std::string& to) {
@@ -141,9 +166,8 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
     ::close(in);
     return false;
   }
-  std::string temp;
-  int out = OpenTempBeside(to, temp);
-  if (out < 0) {
+  TempFile temp;
+  if (!OpenTempBeside(to, temp)) {
     ::close(in);
     return false;
   }
@@ -154,24 +178,54 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ok = false;
     if (n <= 0) break;
-    if (!WriteAll(out, buf, static_cast<size_t>(n))) {
+    if (!WriteAll(temp.fd, buf, static_cast<size_t>(n))) {
       ok = false;
       break;
     }
   }
   ::close(in);
-  return Finish(out, ok, temp, to);
+  return Finish(temp, ok, to);
 }
 
-void DeleteFilesIn(const std::string& folder) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return;
-  int dfd = ::dirfd(dir);
+int OpenPrivateFolderAt(int dirFd, const std::string& name) {
+  if (name.empty() || name.find('\0') != std::string::npos) {
+    errno = ENOENT;
+    return -1;
+  }
+  const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno != ENOENT) errno = EPERM;  // a link, a file, or a folder we may not open
+    return -1;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) {
+    ::close(fd);
+    errno = EPERM;
+    return -1;
+  }
+  return fd;
+}
+
+bool SameFolderAt(int dirFd, const std::string& name, int fd) {
+  struct stat entry, open;
+  return ::fstatat(dirFd, name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0 &&
+         ::fstat(fd, &open) == 0 && S_ISDIR(entry.st_mode) && entry.st_dev == open.st_dev &&
+         entry.st_ino == open.st_ino;
+}
+
+void DeleteFilesIn(int folderFd) {
+  // A descriptor of its own: closedir closes it, and its reading position is not shared.
+  const int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  DIR* dir = ::fdopendir(fd);
+  if (!dir) {
+    ::close(fd);
+    return;
+  }
   while (dirent* entry = ::readdir(dir)) {
     struct stat st;
-    if (::fstatat(dfd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    if (S_ISDIR(st.st_mode)) continue;
-    ::unlinkat(dfd, entry->d_name, 0);
+    if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (S_ISREG(st.st_mode)) ::unlinkat(fd, entry->d_name, 0);
   }
   ::closedir(dir);
 }

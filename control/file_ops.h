@@ -43,7 +43,17 @@ bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& da
 // is complete: an existing target survives a failed copy. False when the copy did not happen.
 bool CopyFileReplacing(const std::string& from, const std::string& to);
 
-// Deletes every file (not subfolders) directly in `folder`.
-void DeleteFilesIn(const std::string& folder);
+// Opens `name` (relative to `dirFd`, or a path with AT_FDCWD) as a folder that only this user
+// can use: a real directory, not a link, owned by the effective user, with no permissions for
+// group or others. Returns a close-on-exec descriptor, or -1 with errno ENOENT when nothing is
+// there and EPERM when what is there is not such a folder.
+int OpenPrivateFolderAt(int dirFd, const std::string& name);
+
+// True when `name` in the folder `dirFd` is, without following a link, the folder open as `fd`.
+bool SameFolderAt(int dirFd, const std::string& name, int fd);
+
+// Deletes every regular file directly in the folder open as `folderFd`. Entries are never
+// followed: links, folders and anything else stay.
+void DeleteFilesIn(int folderFd);
 
 }  // namespace gridwell::fileops

@@ -1,10 +1,14 @@
 #include "control/gridwell.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "control/file_ops.h"
@@ -52,6 +56,46 @@ class HtmlConverter : public PageConverter {
   clsHTML html_;
 };
 
+std::string WithoutTrailingSlashes(std::string dir) {
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  return dir;
+}
+
+// The names RandomName gives: 1 to 9 digits without a leading zero.
+bool IsFolderNumber(const std::string& name) {
+  return !name.empty() && name.size() <= 9 && name[0] != '0' &&
+         name.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// Removes the numbered folders of a private base that no living control holds. A control keeps
+// its folder locked from its first open to its destruction, and the lock ends with the process,
+// so an unlocked folder is what a killed host left behind.
+void RemoveStaleFolders(const std::string& base) {
+  const int baseFd = OpenPrivateFolderAt(AT_FDCWD, WithoutTrailingSlashes(base));
+  if (baseFd < 0) return;
+  std::vector<std::string> names;
+  if (const int listFd = ::openat(baseFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); listFd >= 0) {
+    if (DIR* dir = ::fdopendir(listFd)) {
+      while (dirent* entry = ::readdir(dir)) {
+        if (IsFolderNumber(entry->d_name)) names.emplace_back(entry->d_name);
+      }
+      ::closedir(dir);
+    } else {
+      ::close(listFd);
+    }
+  }
+  for (const std::string& name : names) {
+    const int fd = OpenPrivateFolderAt(baseFd, name);
+    if (fd < 0) continue;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      DeleteFilesIn(fd);
+      if (SameFolderAt(baseFd, name, fd)) ::unlinkat(baseFd, name.c_str(), AT_REMOVEDIR);
+    }
+    ::close(fd);
+  }
+  ::close(baseFd);
+}
+
 }  // namespace
 
 std::unique_ptr<PageConverter> MakeHtmlConverter() {
@@ -72,14 +116,14 @@ std::string DefaultTempBase() {
 }
 
 bool EnsureTempBase(const std::string& base) {
-  std::string dir = base;
-  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  const std::string dir = WithoutTrailingSlashes(base);
   if (dir.empty() || dir.find('\0') != std::string::npos) return false;
-  if (::mkdir(dir.c_str(), 0700) == 0) return true;
-  if (errno != EEXIST) return false;
-  // An existing base must be this user's own folder, not a link planted by someone else.
-  struct stat st;
-  return ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  // An existing base must be this user's own private folder, not a link planted by someone else.
+  const int fd = OpenPrivateFolderAt(AT_FDCWD, dir);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
 }
 
 // The arguments of OpenXL and OpenXLrange, brought to one shape.
@@ -112,12 +156,14 @@ Gridwell::Gridwell(const Platform& platform)
   std::string base = platform_.tempBase.empty() ? DefaultTempBase() : platform_.tempBase;
   if (base.back() != '/') base += '/';
   platform_.tempBase = base;
+  RemoveStaleFolders(base);
   for (int i = 0; i < kMaxNameDraws; ++i) {
     try {
       platform_.container.ProcessPendingMessages();
     } catch (...) {
     }
-    tempPath_ = base + RandomName() + "/";
+    folderName_ = RandomName();
+    tempPath_ = base + folderName_ + "/";
     if (!FileExists(tempPath_)) break;
   }
 }
@@ -233,28 +279,83 @@ void Gridwell::Terminate() {
   } catch (...) {
   }
   // Only a folder this control created is ever emptied or removed.
-  if (!tempFolderOwned_) return;
-  if (!htmlFile_.empty()) DeleteFilesIn(tempPath_);
-  ::rmdir(tempPath_.c_str());
+  if (folderFd_ < 0) return;
+  if (!htmlFile_.empty()) DeleteFilesIn(folderFd_);
+  RemoveTempFolder();
+}
+
+void Gridwell::RemoveTempFolder() {
+  // Removed only while its name still leads to the folder made; it fails when files remain.
+  if (SameFolderAt(baseFd_, folderName_, folderFd_)) {
+    ::unlinkat(baseFd_, folderName_.c_str(), AT_REMOVEDIR);
+  }
+  ::close(folderFd_);  // ends the lock
+  folderFd_ = -1;
+  if (ownBase_) ::rmdir(WithoutTrailingSlashes(platform_.tempBase).c_str());
+  ::close(baseFd_);
+  baseFd_ = -1;
+}
+
+int Gridwell::OpenBaseFolder() {
+  const int fd = OpenPrivateFolderAt(AT_FDCWD, WithoutTrailingSlashes(platform_.tempBase));
+  // A missing base fails the open, as it always did; one that others could reach or replace is
+  // passed over for a fresh private one.
+  if (fd >= 0 || errno == ENOENT) return fd;
+  std::vector<std::string> parents;
+  for (const char* var : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
+    if (const char* v = std::getenv(var); v && *v) parents.emplace_back(v);
+  }
+  parents.emplace_back("/tmp");
+  for (const std::string& parent : parents) {
+    std::string made = parent + "/GRIDWTEMP-XXXXXX";
+    if (!::mkdtemp(made.data())) continue;
+    const int own = OpenPrivateFolderAt(AT_FDCWD, made);
+    if (own >= 0) {
+      platform_.tempBase = made + "/";
+      ownBase_ = true;
+      return own;
+    }
+    ::rmdir(made.c_str());
+  }
+  return -1;
 }
 
 bool Gridwell::EnsureTempFolder() {
-  for (int i = 0; i < kMaxNameDraws; ++i) {
-    std::string dir = tempPath_.substr(0, tempPath_.size() - 1);
-    if (::mkdir(dir.c_str(), 0700) == 0) {
-      tempFolderOwned_ = true;
-      return true;
-    }
-    if (errno != EEXIST) return false;
-    if (tempFolderOwned_) return DirectoryExists(dir);
-    // Someone else holds this name (another control drew the same number): never share it.
-    tempPath_ = platform_.tempBase + RandomName() + "/";
+  if (folderFd_ >= 0) {
+    // Later requests work by path: the path must still lead to the folder made.
+    struct stat entry, open;
+    const std::string dir = WithoutTrailingSlashes(tempPath_);
+    return ::lstat(dir.c_str(), &entry) == 0 && ::fstat(folderFd_, &open) == 0 &&
+           S_ISDIR(entry.st_mode) && entry.st_dev == open.st_dev && entry.st_ino == open.st_ino;
   }
+  const int base = OpenBaseFolder();
+  if (base < 0) return false;
+  for (int i = 0; i < kMaxNameDraws; ++i) {
+    tempPath_ = platform_.tempBase + folderName_ + "/";
+    if (::mkdirat(base, folderName_.c_str(), 0700) == 0) {
+      // Locked at once, so that no other control takes it for a stale folder; a folder removed
+      // as stale in between is left for another name.
+      const int fd = OpenPrivateFolderAt(base, folderName_);
+      struct stat st;
+      if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &st) == 0 &&
+          st.st_nlink > 0) {
+        folderFd_ = fd;
+        baseFd_ = base;
+        return true;
+      }
+      if (fd >= 0) ::close(fd);
+    } else if (errno != EEXIST) {
+      break;
+    }
+    // Someone else holds this name (another control drew the same number): never share it.
+    folderName_ = RandomName();
+  }
+  ::close(base);
   return false;
 }
 
 void Gridwell::EmptyTempFolder() {
-  DeleteFilesIn(tempPath_);
+  DeleteFilesIn(folderFd_);
 }
 
 void Gridwell::RaiseOpen(const std::function<void(std::string&, std::string&)>& event) {
@@ -275,6 +376,7 @@ void Gridwell::OnBeforeNavigate() {
 void Gridwell::OnNavigateComplete() {
   if (terminated_) return;
   documentLoaded_ = true;
+  pageShown_ = true;
   try {
     RaiseOpen(OpenComplete);
   } catch (...) {
@@ -284,6 +386,17 @@ void Gridwell::OnNavigateComplete() {
 void Gridwell::OnNavigateError() {
   if (terminated_) return;
   documentLoaded_ = true;
+  // No page was written for the workbook (unreadable, wrong password, gone): the sheet shown
+  // before must not stay on screen as if it were the new one. A link followed from a page that
+  // is there keeps that page.
+  if (!requestedPage_.empty() && !FileExists(requestedPage_)) {
+    pageShown_ = false;
+    try {
+      platform_.browser.ShowErrorPage("The workbook " + FileNameOf(excelFile_) +
+                                      " could not be shown.");
+    } catch (...) {
+    }
+  }
   try {
     RaiseOpen(OpenError);
   } catch (...) {
@@ -297,14 +410,17 @@ VbBool Gridwell::BeginDownload(std::string& strURL, std::string& strFile) {
   try {
     downloadDone_ = false;
     if (auto handler = DownloadStarted) handler(strFile);
-    return ToVb(platform_.container.StartRead(strURL, strFile, kReadNoCache));
+    cancelledReads_.erase(strFile);
+    return ToVb(platform_.container.StartBoundedRead(
+        strURL, strFile, kReadNoCache,
+        ReadLimits{downloadLimits_.maxBytes, downloadLimits_.maxSeconds}));
   } catch (...) {
     return kVbFalse;
   }
 }
 
 void Gridwell::OnReadProgress(const std::string& propertyName, int32_t current, int32_t total) {
-  if (total == 0 || terminated_) return;
+  if (total == 0 || terminated_ || cancelledReads_.count(propertyName)) return;
   try {
     int32_t cur = current, max = total;
     std::string file = propertyName;
@@ -314,9 +430,15 @@ void Gridwell::OnReadProgress(const std::string& propertyName, int32_t current, 
 }
 
 void Gridwell::OnReadComplete(const std::string& propertyName, int32_t total,
-                              const std::vector<uint8_t>& data, bool failed) {
+                              const std::vector<uint8_t>& data, bool failed,
+                              const std::string& failure) {
+  if (cancelledReads_.erase(propertyName)) return;
   // A refused or broken transfer counts as failed even when the server sent an error page.
   const bool received = !failed && total != 0 && !data.empty();
+  downloadErrorText_ = received           ? std::string()
+                       : !failure.empty() ? failure
+                       : failed           ? std::string("the transfer failed")
+                                          : std::string("no data received");
   try {
     if (received) {
       WriteFileAtomically(propertyName, data);
@@ -333,6 +455,27 @@ void Gridwell::OnReadComplete(const std::string& propertyName, int32_t total,
     std::string file = propertyName;
     if (auto handler = DownloadComplete) handler(max, file);
   } catch (...) {
+  }
+}
+
+// A download whose wait ended by its time limit: the transfer stops, and neither its file nor
+// its events come later. A partial file in the control's folder goes; a file the host named
+// is the host's.
+void Gridwell::CancelDownload(const std::string& file) {
+  cancelledReads_.insert(file);
+  downloadDone_ = true;
+  char text[96];
+  std::snprintf(text, sizeof text, "the wait for the download ended after its limit of %g s",
+                limits_.downloadSeconds);
+  downloadErrorText_ = text;
+  try {
+    platform_.container.CancelRead(file);
+  } catch (...) {
+  }
+  if (folderFd_ >= 0 && file.size() > tempPath_.size() &&
+      file.compare(0, tempPath_.size(), tempPath_) == 0 &&
+      file.find('/', tempPath_.size()) == std::string::npos) {
+    ::unlinkat(folderFd_, file.c_str() + tempPath_.size(), 0);
   }
 }
 
@@ -413,12 +556,14 @@ VbBool Gridwell::Open(OpenCommon& c) {
     // not belong in a file name.
     std::string localExtension =
         extension.find('/') == std::string::npos ? extension : std::string();
-    std::string local = tempPath_ + RandomName() + localExtension;
-    if (FileExists(local)) ::unlink(local.c_str());
+    const std::string localName = RandomName() + localExtension;
+    std::string local = tempPath_ + localName;
+    ::unlinkat(folderFd_, localName.c_str(), 0);
     std::string url = path;
     if (!BeginDownload(url, local)) return kVbFalse;
-    WaitUntil(downloadDone_, limits_.downloadSeconds);
+    const bool done = WaitUntil(downloadDone_, limits_.downloadSeconds);
     if (terminated_) return kVbFalse;
+    if (!done) CancelDownload(local);
     path = local;
     tempWorkbook_ = local;
   }
@@ -471,7 +616,7 @@ VbBool Gridwell::Open(OpenCommon& c) {
         converter.reset();
         return ShowPage(page, *c.blnOpenSynchronously);
       }
-      ::unlink(page.c_str());
+      ::unlinkat(folderFd_, FileNameOf(page).c_str(), 0);
     }
 
     f.NewWindow = *c.blnNewBrowserWindow;
@@ -494,7 +639,9 @@ VbBool Gridwell::Open(OpenCommon& c) {
 }
 
 VbBool Gridwell::ShowPage(const std::string& page, VbBool synchronously) {
-  if (terminated_ || !platform_.browser.Navigate(page)) return kVbFalse;
+  if (terminated_) return kVbFalse;
+  requestedPage_ = page;
+  if (!platform_.browser.Navigate(page)) return kVbFalse;
   htmlFile_ = page;
   if (synchronously) WaitUntil(documentLoaded_, limits_.pageSeconds);
   if (terminated_) return kVbFalse;
@@ -505,6 +652,7 @@ VbBool Gridwell::ShowPage(const std::string& page, VbBool synchronously) {
 void Gridwell::GoHome(VbBool& blnOpenSynchronously) {
   try {
     if (terminated_ || htmlFile_.empty()) return;
+    requestedPage_ = htmlFile_;
     platform_.browser.Navigate(htmlFile_);
     if (blnOpenSynchronously) WaitUntil(documentLoaded_, limits_.pageSeconds);
   } catch (...) {
@@ -546,6 +694,8 @@ void Gridwell::PrintDocument() {
 
 void Gridwell::FindInDocument() {
   Guarded(terminated_, [&] {
+    // A find bar over no page would search nothing.
+    if (!pageShown_ || !platform_.browser.Visible()) return;
     platform_.browser.SetFocus();
     platform_.browser.OpenFindDialog();
   });

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <span>
 #include <string>
 #include <variant>
@@ -100,6 +101,14 @@ struct WaitLimits {
   double destroyPauseSeconds = 1;
 };
 
+// Bounds of every download (BeginDownload, and the open of an address). A transfer that grows
+// past `maxBytes` or runs longer than `maxSeconds` fails: DownloadError, no file, and
+// DownloadErrorText names the limit. Hosts raise them for big workbooks or slow servers.
+struct DownloadLimits {
+  int64_t maxBytes = int64_t{256} << 20;
+  double maxSeconds = 600;
+};
+
 class Gridwell {
  public:
   // Creation: hides the browser and chooses the temporary folder (created by the first open).
@@ -162,6 +171,11 @@ class Gridwell {
   bool DocumentLoaded() const { return documentLoaded_; }
   void SetWaitLimits(const WaitLimits& limits) { limits_ = limits; }
   const WaitLimits& GetWaitLimits() const { return limits_; }
+  void SetDownloadLimits(const DownloadLimits& limits) { downloadLimits_ = limits; }
+  const DownloadLimits& GetDownloadLimits() const { return downloadLimits_; }
+  // Why the last download that ended failed (a limit passed, a server error); "" when it
+  // succeeded.
+  std::string DownloadErrorText() const { return downloadErrorText_; }
 
   // ---- Called by the platform ----
   // Persistence with the host's form: a new instance, a loaded one, a saved one.
@@ -177,10 +191,12 @@ class Gridwell {
   void OnNavigateComplete();
   void OnNavigateError();
   // Read-service notifications. `total` is 0 while the size is unknown. `failed` marks a
-  // transfer that the server refused or that broke off (an error status, a lost connection).
+  // transfer that the server refused or that broke off (an error status, a lost connection, a
+  // limit passed); `failure` says why when the service knows.
   void OnReadProgress(const std::string& propertyName, int32_t current, int32_t total);
   void OnReadComplete(const std::string& propertyName, int32_t total,
-                      const std::vector<uint8_t>& data, bool failed);
+                      const std::vector<uint8_t>& data, bool failed,
+                      const std::string& failure = {});
   // Runs the destruction steps now (idempotent); the destructor calls it when still needed.
   // A wait in progress ends at once, and the interrupted method touches the platform no more.
   void Terminate();
@@ -197,18 +213,36 @@ class Gridwell {
   VbBool Open(OpenCommon& request);
   VbBool ShowPage(const std::string& page, VbBool synchronously);
   bool EnsureTempFolder();
+  int OpenBaseFolder();
   void EmptyTempFolder();
+  void RemoveTempFolder();
   std::string RandomName();
   bool WaitUntil(const bool& flag, double limitSeconds);
   void Pause(double seconds);
   void RaiseOpen(const std::function<void(std::string&, std::string&)>& event);
+  void CancelDownload(const std::string& file);
 
   Platform platform_;
   WaitLimits limits_;
+  DownloadLimits downloadLimits_;
+  std::string downloadErrorText_;
+  // Reads given up by the control; notifications that still come for them are dropped.
+  std::set<std::string> cancelledReads_;
   std::string path_;
   std::string tempPath_;
-  bool tempFolderOwned_ = false;
+  // The folder this control made, open from its first creation on (-1 before), its name in the
+  // base folder and the base folder itself. Clean-up works through these descriptors, never
+  // through the paths. `ownBase_` is set when the base is a private folder made for this
+  // control because the configured one was not safe to use.
+  int folderFd_ = -1;
+  int baseFd_ = -1;
+  std::string folderName_;
+  bool ownBase_ = false;
   std::string htmlFile_;
+  // The page this control last asked the browser for, and whether a page is on show (a
+  // navigation completed since, and no error page replaced it).
+  std::string requestedPage_;
+  bool pageShown_ = false;
   std::string excelFile_;
   std::string tempWorkbook_;
   VbBool regenerateHTML_ = kVbFalse;
@@ -223,6 +257,12 @@ class Gridwell {
 
 // Base folder for the controls' temporary folders, ending with "/": $GRIDWTEMP when set,
 // otherwise $XDG_RUNTIME_DIR/GRIDWTEMP/, otherwise /tmp/GRIDWTEMP-<uid>/.
+//
+// A control uses the base only when it is a real directory (not a link) owned by the user and
+// closed to group and others; otherwise it makes a fresh private base with mkdtemp in
+// $XDG_RUNTIME_DIR (or $TMPDIR, or /tmp) and removes it when it is destroyed. Each control
+// holds a lock on its numbered folder while it lives; a new control removes the numbered
+// folders of the base that no living control holds (left by a host that was killed).
 std::string DefaultTempBase();
 // Creates that folder (mode 0700) when missing, as an installer would; false when it cannot be
 // created or is not a private folder of this user.

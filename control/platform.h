@@ -38,6 +38,9 @@ class Browser {
   virtual bool Navigate(const std::string& path) = 0;
   // Loads the empty page (about:blank).
   virtual void NavigateBlank() = 0;
+  // Replaces what is shown by a short message, as a page that counts as no page (no navigation
+  // notifications, no document commands). By default the empty page.
+  virtual void ShowErrorPage(const std::string& /*message*/) { NavigateBlank(); }
   virtual void Refresh() = 0;
   virtual void SetFocus() = 0;
   // Runs a document command; errors (no page, a cancelled dialog) are the browser's to swallow.
@@ -74,6 +77,13 @@ class MemoryPropertyStore : public PropertyStore {
   std::vector<std::string> changed;
 };
 
+// Bounds of one read: it fails when its data grows past `maxBytes` or when it runs longer than
+// `maxSeconds` in all.
+struct ReadLimits {
+  int64_t maxBytes = 0;
+  double maxSeconds = 0;
+};
+
 // The framework that hosts the control on a window.
 class Container {
  public:
@@ -84,6 +94,15 @@ class Container {
   // Returns false when the request is refused.
   virtual bool StartRead(const std::string& url, const std::string& propertyName,
                          int32_t options) = 0;
+  // The same within `limits`; a read that passes one completes as failed, with the reason.
+  // Containers whose read service cannot bound a read keep this default.
+  virtual bool StartBoundedRead(const std::string& url, const std::string& propertyName,
+                                int32_t options, const ReadLimits& /*limits*/) {
+    return StartRead(url, propertyName, options);
+  }
+  // Stops a running read at once: none of its notifications arrive afterwards. The control
+  // also ignores any that still come.
+  virtual void CancelRead(const std::string& /*propertyName*/) {}
   // Handles the window messages (main-loop events) that are pending now, without blocking
   // for long.
   virtual void ProcessPendingMessages() = 0;

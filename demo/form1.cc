@@ -130,6 +130,8 @@ void Form1::Build() {
     gtk_button_set_image(GTK_BUTTON(button), image);
     gtk_button_set_always_show_image(GTK_BUTTON(button), TRUE);
     gtk_widget_set_tooltip_text(button, tip);
+    // A picture says nothing to a screen reader: the tool tip is the button's name.
+    atk_object_set_name(gtk_widget_get_accessible(button), tip);
     Style(button, css, "gridwell-demo-button");
     Style(button, css, "gridwell-demo-picture");
     Connect(button, "clicked", this, action);

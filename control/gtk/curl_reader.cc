@@ -3,6 +3,8 @@
 #include <curl/curl.h>
 #include <glib-unix.h>
 
+#include <cstdio>
+
 namespace gridwell {
 
 struct CurlReader::Transfer {
@@ -12,7 +14,11 @@ struct CurlReader::Transfer {
   curl_slist* headers = nullptr;
   int64_t total = 0;
   int64_t reportedNow = -1;
+  int64_t maxBytes = 0;
+  double maxSeconds = 0;
+  gint64 started = 0;
   bool tooLarge = false;
+  char error[CURL_ERROR_SIZE] = "";
 };
 
 namespace {
@@ -27,6 +33,12 @@ struct Posted {
   guint id = 0;
 };
 
+std::string Limit(const char* format, double value) {
+  char text[128];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
 }  // namespace
 
 CurlReader::CurlReader(Progress progress, Complete complete)
@@ -40,7 +52,7 @@ CurlReader::CurlReader(Progress progress, Complete complete)
 }
 
 CurlReader::~CurlReader() {
-  for (guint id : posted_) g_source_remove(id);
+  for (auto& [id, name] : posted_) g_source_remove(id);
   for (auto& [easy, transfer] : transfers_) {
     curl_multi_remove_handle(multi_, easy);
     curl_easy_cleanup(easy);
@@ -52,7 +64,8 @@ CurlReader::~CurlReader() {
   curl_multi_cleanup(multi_);
 }
 
-bool CurlReader::Start(const std::string& url, const std::string& name, bool noCache) {
+bool CurlReader::Start(const std::string& url, const std::string& name, bool noCache,
+                       const ReadLimits& limits) {
   // Refuse what curl could never fetch now, rather than fail later.
   CURLU* parsed = curl_url();
   const bool valid = curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK;
@@ -73,6 +86,9 @@ bool CurlReader::Start(const std::string& url, const std::string& name, bool noC
   auto transfer = std::make_unique<Transfer>();
   transfer->reader = this;
   transfer->name = name;
+  transfer->maxBytes = limits.maxBytes;
+  transfer->maxSeconds = limits.maxSeconds;
+  transfer->started = g_get_monotonic_time();
   curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https,ftp,ftps");
   curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp,ftps");
@@ -83,6 +99,15 @@ bool CurlReader::Start(const std::string& url, const std::string& name, bool noC
   // A transfer that stalls for two minutes is given up rather than left hanging.
   curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, 120L);
+  // The host's bounds: an announced size over the limit fails at once, a body that grows past
+  // it in OnData, and the whole transfer ends at its time limit.
+  if (limits.maxBytes > 0) {
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
+  }
+  if (limits.maxSeconds > 0) {
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.maxSeconds * 1000.0));
+  }
+  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->error);
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlReader::OnData);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
   curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
@@ -149,7 +174,8 @@ gboolean CurlReader::OnTimeout(gpointer self) {
 size_t CurlReader::OnData(char* data, size_t size, size_t count, void* p) {
   auto* transfer = static_cast<Transfer*>(p);
   const size_t n = size * count;
-  if (transfer->data.size() + n > kMaxBytes) {
+  if (transfer->maxBytes > 0 &&
+      static_cast<int64_t>(transfer->data.size() + n) > transfer->maxBytes) {
     transfer->tooLarge = true;
     return 0;  // makes curl end the transfer with an error
   }
@@ -171,38 +197,72 @@ void CurlReader::Act(int fd, int events) {
     const auto now = static_cast<int64_t>(transfer->data.size());
     if (now == transfer->reportedNow) continue;
     transfer->reportedNow = now;
-    Post([this, name = transfer->name, cur = Clamp32(now), max = Clamp32(transfer->total)] {
-      progress_(name, cur, max);
-    });
+    Post(transfer->name, [this, name = transfer->name, cur = Clamp32(now),
+                          max = Clamp32(transfer->total)] { progress_(name, cur, max); });
   }
   int queued = 0;
   while (CURLMsg* msg = curl_multi_info_read(multi_, &queued)) {
     if (msg->msg != CURLMSG_DONE) continue;
     CURL* easy = msg->easy_handle;
-    bool failed = msg->data.result != CURLE_OK;
+    const CURLcode result = msg->data.result;
+    bool failed = result != CURLE_OK;
     long status = 0;
     char* scheme = nullptr;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     curl_easy_getinfo(easy, CURLINFO_SCHEME, &scheme);
     const bool http = scheme && (g_ascii_strcasecmp(scheme, "http") == 0 ||
                                  g_ascii_strcasecmp(scheme, "https") == 0);
-    // An HTTP error status is a failed transfer, whatever error page came with it.
-    if (http && status >= 400) failed = true;
     auto node = transfers_.extract(easy);
     curl_multi_remove_handle(multi_, easy);
     curl_easy_cleanup(easy);
     std::shared_ptr<Transfer> transfer(std::move(node.mapped()));
     curl_slist_free_all(transfer->headers);
     transfer->headers = nullptr;
-    if (transfer->tooLarge) failed = true;
-    Post([this, transfer, failed] {
+    const double seconds = (g_get_monotonic_time() - transfer->started) / 1e6;
+    std::string failure;
+    if (transfer->tooLarge || result == CURLE_FILESIZE_EXCEEDED) {
+      failed = true;
+      failure =
+          Limit("larger than the limit of %.0f bytes", static_cast<double>(transfer->maxBytes));
+    } else if (result == CURLE_OPERATION_TIMEDOUT && transfer->maxSeconds > 0 &&
+               seconds >= transfer->maxSeconds * 0.99) {
+      failure = Limit("took longer than the limit of %g s", transfer->maxSeconds);
+    } else if (http && status >= 400) {
+      // An HTTP error status is a failed transfer, whatever error page came with it.
+      failed = true;
+      failure = "the server answered " + std::to_string(status);
+    } else if (failed) {
+      failure = transfer->error[0] ? transfer->error : curl_easy_strerror(result);
+    }
+    Post(transfer->name, [this, transfer, failed, failure] {
       complete_(transfer->name, Clamp32(static_cast<int64_t>(transfer->data.size())),
-                transfer->data, failed);
+                transfer->data, failed, failure);
     });
   }
 }
 
-void CurlReader::Post(std::function<void()> notification) {
+void CurlReader::Cancel(const std::string& name) {
+  for (auto it = transfers_.begin(); it != transfers_.end();) {
+    if (it->second->name != name) {
+      ++it;
+      continue;
+    }
+    curl_multi_remove_handle(multi_, it->first);
+    curl_easy_cleanup(it->first);
+    curl_slist_free_all(it->second->headers);
+    it = transfers_.erase(it);
+  }
+  for (auto it = posted_.begin(); it != posted_.end();) {
+    if (it->second == name) {
+      g_source_remove(it->first);
+      it = posted_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void CurlReader::Post(const std::string& name, std::function<void()> notification) {
   // One idle source per notification: a handler that runs a nested main loop does not block
   // the notifications behind it.
   auto* posted = new Posted{this, std::move(notification)};
@@ -216,7 +276,7 @@ void CurlReader::Post(std::function<void()> notification) {
         return G_SOURCE_REMOVE;
       },
       posted, [](gpointer p) { delete static_cast<Posted*>(p); });
-  posted_.insert(posted->id);
+  posted_.emplace(posted->id, name);
 }
 
 }  // namespace gridwell

@@ -10,9 +10,10 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
+
+#include "control/platform.h"
 
 typedef void CURLM;
 typedef void CURL;
@@ -23,10 +24,11 @@ class CurlReader {
  public:
   // `current` bytes so far and `total` as announced (0 while unknown).
   using Progress = std::function<void(const std::string& name, int32_t current, int32_t total)>;
-  // `total` is the number of bytes received; `failed` marks an error status or a broken
-  // transfer.
-  using Complete = std::function<void(const std::string& name, int32_t total,
-                                      const std::vector<uint8_t>& data, bool failed)>;
+  // `total` is the number of bytes received; `failed` marks an error status, a broken transfer
+  // or a limit passed, and `failure` says which.
+  using Complete =
+      std::function<void(const std::string& name, int32_t total, const std::vector<uint8_t>& data,
+                         bool failed, const std::string& failure)>;
 
   CurlReader(Progress progress, Complete complete);
   ~CurlReader();
@@ -34,11 +36,12 @@ class CurlReader {
   CurlReader& operator=(const CurlReader&) = delete;
 
   // Starts reading `url` (http, https, ftp, ftps) under `name`; false when the address is
-  // malformed or the transfer cannot be set up. `noCache` asks caches to fetch anew.
-  bool Start(const std::string& url, const std::string& name, bool noCache);
-
-  // Largest body kept in memory; a longer transfer fails.
-  static constexpr size_t kMaxBytes = size_t{1} << 30;
+  // malformed or the transfer cannot be set up. `noCache` asks caches to fetch anew. A body
+  // larger than `limits.maxBytes`, or a transfer longer than `limits.maxSeconds`, fails.
+  bool Start(const std::string& url, const std::string& name, bool noCache,
+             const ReadLimits& limits);
+  // Stops every transfer under `name` and drops its notifications not yet delivered.
+  void Cancel(const std::string& name);
 
  private:
   struct Transfer;
@@ -49,7 +52,7 @@ class CurlReader {
   static size_t OnData(char* data, size_t size, size_t count, void* transfer);
   static int OnXferInfo(void* transfer, int64_t dlTotal, int64_t dlNow, int64_t, int64_t);
   void Act(int fd, int events);
-  void Post(std::function<void()> notification);
+  void Post(const std::string& name, std::function<void()> notification);
 
   Progress progress_;
   Complete complete_;
@@ -57,7 +60,7 @@ class CurlReader {
   guint timer_ = 0;
   std::map<int, guint> watches_;
   std::map<CURL*, std::unique_ptr<Transfer>> transfers_;
-  std::set<guint> posted_;
+  std::map<guint, std::string> posted_;  // idle sources of notifications, by transfer name
 };
 
 }  // namespace gridwell

@@ -64,8 +64,13 @@ class GtkHostContainer : public gridwell::Container {
       : widget_(widget), store_(store), reader_(reader) {}
   gridwell::PropertyStore& Properties() override { return store_; }
   bool StartRead(const std::string& url, const std::string& name, int32_t options) override {
-    return reader_.Start(url, name, (options & 16) != 0);
+    return StartBoundedRead(url, name, options, gridwell::ReadLimits{});
   }
+  bool StartBoundedRead(const std::string& url, const std::string& name, int32_t options,
+                        const gridwell::ReadLimits& limits) override {
+    return reader_.Start(url, name, (options & 16) != 0, limits);
+  }
+  void CancelRead(const std::string& name) override { reader_.Cancel(name); }
   void ProcessPendingMessages() override {
     if (g_main_context_iteration(nullptr, FALSE)) return;
     // Nothing was pending: sleep until something arrives, but no longer than a moment, so a
@@ -196,9 +201,9 @@ GtkWidget* gridwell_widget_new_with_temp_base(gridwell::PropertyStore* store,
       [impl](const std::string& name, int32_t cur, int32_t total) {
         if (impl->control) impl->control->OnReadProgress(name, cur, total);
       },
-      [impl](const std::string& name, int32_t total, const std::vector<uint8_t>& data,
-             bool failed) {
-        if (impl->control) impl->control->OnReadComplete(name, total, data, failed);
+      [impl](const std::string& name, int32_t total, const std::vector<uint8_t>& data, bool failed,
+             const std::string& failure) {
+        if (impl->control) impl->control->OnReadComplete(name, total, data, failed, failure);
       });
   impl->container =
       std::make_unique<GtkHostContainer>(GTK_WIDGET(self), *impl->store, *impl->reader);

@@ -89,6 +89,21 @@ void WebKitBrowser::NavigateBlank() {
   webkit_web_view_load_uri(view_, "about:blank");
 }
 
+void WebKitBrowser::ShowErrorPage(const std::string& message) {
+  char* text = g_markup_escape_text(message.c_str(), -1);
+  const std::string html =
+      std::string(
+          "<!DOCTYPE html><html><head><meta charset='utf-8'><title>Not shown</title>"
+          "</head><body style='font:14px sans-serif;margin:2em'><p>") +
+      text + "</p></body></html>";
+  g_free(text);
+  // Loaded as about:blank, so that it counts as no page: its load raises no open events, and
+  // the document commands and the find dialog leave it alone.
+  expectedUri_ = "about:blank";
+  ownStartPending_ = false;
+  webkit_web_view_load_html(view_, html.c_str(), "about:blank");
+}
+
 void WebKitBrowser::Refresh() {
   webkit_web_view_reload(view_);
 }
@@ -360,6 +375,13 @@ void WebKitBrowser::EnsureFindDialog() {
                    }),
                    findLabel_);
   g_signal_connect(findDialog_, "delete-event", G_CALLBACK(gtk_widget_hide_on_delete), nullptr);
+  g_signal_connect(findDialog_, "key-press-event",
+                   G_CALLBACK(+[](GtkWidget* dialog, GdkEventKey* event, gpointer) -> gboolean {
+                     if (event->keyval != GDK_KEY_Escape) return FALSE;
+                     gtk_widget_hide(dialog);  // Escape closes the dialog, as in any find bar
+                     return TRUE;
+                   }),
+                   nullptr);
   g_signal_connect(findDialog_, "hide", G_CALLBACK(+[](GtkWidget*, gpointer f) {
                      webkit_find_controller_search_finish(static_cast<WebKitFindController*>(f));
                    }),
@@ -377,6 +399,7 @@ void WebKitBrowser::EnsureFindDialog() {
 }
 
 void WebKitBrowser::OpenFindDialog() {
+  if (IsBlank(webkit_web_view_get_uri(view_))) return;  // nothing to search
   EnsureFindDialog();
   gtk_window_present(GTK_WINDOW(findDialog_));
   gtk_widget_grab_focus(findEntry_);

@@ -30,6 +30,7 @@ class WebKitBrowser : public Browser {
   void Move(int left, int top, int width, int height) override;
   bool Navigate(const std::string& path) override;
   void NavigateBlank() override;
+  void ShowErrorPage(const std::string& message) override;
   void Refresh() override;
   void SetFocus() override;
   void ExecWB(int32_t command, int32_t option) override;

@@ -15,6 +15,7 @@
 
 #include "cli/commands.h"
 #include "tests/cli/shell_run.h"
+#include "tests/tools/stream_server.h"
 
 namespace gridwell::cli {
 namespace {
@@ -180,6 +181,42 @@ TEST_F(ConvertCli, DownloadsAnAddress) {
   EXPECT_EQ(ok.code, kOk);
   EXPECT_TRUE(fs::exists(work / "remote book.htm"));
   EXPECT_EQ(Convert(work.string(), server.Url("missing.xlsx")).code, kDownloadFailed);
+}
+
+TEST(ConvertCliDownload, StopsAtItsLimitsWithAClearError) {
+  using gridwell::testing::StreamServer;
+  StreamServer endless(StreamServer::Pace::Endless, int64_t{64} << 20, 30);
+  StreamServer slow(StreamServer::Pace::Slow, 600, 30);  // a byte every 50 ms
+  ASSERT_TRUE(endless.Ready() && slow.Ready());
+  char tmpl[] = "/tmp/gridwell-cli-limits-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string dir = tmpl;
+  const struct {
+    std::string args;
+    int code;
+    std::string error;  // the one line on stderr
+  } cases[] = {
+      {endless.Url("a.xlsx") + " --max-download-bytes 100000", kDownloadFailed,
+       "download of " + endless.Url("a.xlsx") +
+           " failed: larger than the limit of 100000 bytes (raise it with --max-download-bytes)"},
+      {slow.Url("b.xlsx") + " --download-timeout 1", kDownloadFailed,
+       "download of " + slow.Url("b.xlsx") +
+           " failed: took longer than the limit of 1 s (raise it with --download-timeout)"},
+      {endless.Url("a.xlsx") + " --max-download-bytes 0", kUsage,
+       "--max-download-bytes needs a number of bytes above 0 (see --help)"},
+      {slow.Url("b.xlsx") + " --download-timeout soon", kUsage,
+       "--download-timeout needs a number of seconds above 0 (see --help)"},
+  };
+  for (const auto& c : cases) {
+    const ShellRun r = RunShell("cd '" + dir + "' && " + std::string(GRIDWELL_CLI) + " convert " +
+                                c.args + " -o page.htm 2>&1");
+    EXPECT_EQ(r.code, c.code) << c.args;
+    EXPECT_EQ(r.out, "gridwell convert: " + c.error + "\n") << c.args;
+    EXPECT_FALSE(fs::exists(fs::path(dir) / "page.htm")) << c.args;
+  }
+  EXPECT_EQ(endless.ClientsGone(), 1);
+  EXPECT_EQ(slow.ClientsGone(), 1);
+  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // that records its settings.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <fstream>
 #include <functional>
@@ -71,15 +72,21 @@ struct FakeContainer : Container {
   struct Read {
     std::string url, propertyName;
     int32_t options;
+    ReadLimits limits;
   };
   std::vector<Read> reads;
+  std::vector<std::string> cancelled;
   int redraws = 0;
   Gridwell* control = nullptr;
 
   PropertyStore& Properties() override { return store; }
   bool StartRead(const std::string& url, const std::string& propertyName,
                  int32_t options) override {
-    reads.push_back({url, propertyName, options});
+    return StartBoundedRead(url, propertyName, options, {});
+  }
+  bool StartBoundedRead(const std::string& url, const std::string& propertyName, int32_t options,
+                        const ReadLimits& limits) override {
+    reads.push_back({url, propertyName, options, limits});
     if (refuseReads) return false;
     FakeResponse r;
     auto it = server.find(url);
@@ -93,14 +100,22 @@ struct FakeContainer : Container {
     for (int i = 1; i <= r.chunks; ++i) {
       const int32_t cur = total * i / r.chunks;
       const int32_t max = r.announcesSize ? total : 0;
-      pending.push_back(
-          [this, propertyName, cur, max] { control->OnReadProgress(propertyName, cur, max); });
+      pending.push_back([this, propertyName, cur, max] {
+        if (!Cancelled(propertyName)) control->OnReadProgress(propertyName, cur, max);
+      });
     }
     pending.push_back([this, propertyName, r, total] {
+      if (Cancelled(propertyName)) return;
       std::vector<uint8_t> data(r.body.begin(), r.body.end());
       control->OnReadComplete(propertyName, total, data, r.failed);
     });
     return true;
+  }
+  void CancelRead(const std::string& propertyName) override { cancelled.push_back(propertyName); }
+  // A read service that cannot stop a transfer delivers its notifications all the same.
+  bool honoursCancel = true;
+  bool Cancelled(const std::string& name) const {
+    return honoursCancel && std::find(cancelled.begin(), cancelled.end(), name) != cancelled.end();
   }
   void ProcessPendingMessages() override {
     clock.now += 0.01;
@@ -127,6 +142,7 @@ struct FakeBrowser : Browser {
   bool neverFinishes = false;
   bool failNavigate = false;
   std::vector<std::string> navigations;
+  std::vector<std::string> errorPages;
   int blanks = 0, refreshes = 0, focus = 0, findDialogs = 0;
   std::vector<std::pair<int32_t, int32_t>> commands;
   std::vector<std::vector<int>> moves;
@@ -155,6 +171,10 @@ struct FakeBrowser : Browser {
     return true;
   }
   void NavigateBlank() override { ++blanks; }
+  void ShowErrorPage(const std::string& message) override {
+    errorPages.push_back(message);
+    log.push_back("error page");
+  }
   void Refresh() override { ++refreshes; }
   void SetFocus() override { ++focus; }
   void ExecWB(int32_t command, int32_t option) override { commands.emplace_back(command, option); }

@@ -1,11 +1,15 @@
 // The control's flows against test doubles: creation and clean-up, persistence, the open
 // workflow, downloads, browser notifications, document commands and saving.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <set>
 
 #include "tests/control/fakes.h"
@@ -38,6 +42,7 @@ class ControlTest : public ::testing::Test {
     base_ = root_ + "/GRIDWTEMP/";
     books_ = root_ + "/books/";
     fs::create_directories(base_);
+    fs::permissions(base_, fs::perms::owner_all, fs::perm_options::replace);  // as installed
     fs::create_directories(books_);
     WriteText(books_ + "Book1.XLS", "workbook one");
     WriteText(books_ + "Other.xlsx", "workbook two");
@@ -201,6 +206,174 @@ TEST_F(ControlTest, MissingBaseFolderFailsTheOpenAndCreatesNothing) {
   EXPECT_FALSE(browser_.visible);
   EXPECT_FALSE(fs::exists(base_));
   EXPECT_EQ(control_->ExcelFile(), "");
+}
+
+// ---- Folder safety ----
+
+// Runs `f` in a child process as another local user (nobody); true when it returned true.
+bool AsOtherUser(const std::function<bool()>& f) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const bool ok = ::setgid(65534) == 0 && ::setuid(65534) == 0 && f();
+    ::_exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+         WEXITSTATUS(status) == 0;
+}
+
+// A setting of the environment for one scope.
+struct ScopedEnv {
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST_F(ControlTest, PagesNeverGoWhereOthersCanReachThemOrThroughALink) {
+  // The user's own files, which a planted base points at.
+  const std::string victim = root_ + "/victim/";
+  fs::create_directories(victim);
+  fs::permissions(victim, fs::perms::owner_all, fs::perm_options::replace);
+  WriteText(victim + "thesis.txt", "years of work");
+  // A folder open to every user, as /tmp is, where another user may plant the base.
+  const std::string shared = root_ + "/shared/";
+  fs::create_directories(shared);
+  fs::permissions(root_, fs::perms::owner_all | fs::perms::others_exec | fs::perms::group_exec,
+                  fs::perm_options::replace);
+  fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit, fs::perm_options::replace);
+  const std::string planted = shared + "GRIDWTEMP/";
+  const bool root = ::geteuid() == 0;
+
+  struct Case {
+    const char* what;
+    bool needsRoot;
+    std::function<bool()> plant;
+  } cases[] = {
+      {"base made by another user, open to all", true,
+       [&] {
+         return AsOtherUser([&] {
+           ::umask(0);
+           return ::mkdir(planted.c_str(), 0777) == 0;
+         });
+       }},
+      {"base is a link to the user's own folder", false,
+       [&] {
+         return ::symlink(victim.c_str(), planted.substr(0, planted.size() - 1).c_str()) == 0;
+       }},
+      {"base is the user's but open to group and others", false,
+       [&] {
+         fs::create_directory(planted);
+         fs::permissions(planted, fs::perms::all, fs::perm_options::replace);
+         return true;
+       }},
+  };
+  for (const auto& c : cases) {
+    if (c.needsRoot && !root) {
+      std::printf("[  SKIPPED ] %s: needs root to act as a second user\n", c.what);
+      continue;
+    }
+    fs::remove_all(planted.substr(0, planted.size() - 1));
+    ASSERT_TRUE(c.plant()) << c.what;
+    const std::string run = root_ + "/run";
+    fs::create_directories(run);
+    fs::permissions(run, fs::perms::owner_all, fs::perm_options::replace);
+    ScopedEnv runtime("XDG_RUNTIME_DIR", run);
+    base_ = planted;
+    Create();
+    ASSERT_TRUE(control_->OpenXL({.strPath = Book1()})) << c.what;
+    container_.Drain();
+    const std::string page = control_->HTMLfile();
+    ASSERT_TRUE(fs::exists(page)) << c.what;
+    EXPECT_NE(Temp().substr(0, planted.size()), planted) << c.what;
+    EXPECT_EQ(Temp().substr(0, run.size()), run) << c.what;
+    // The folder and its base are the user's alone.
+    for (const fs::path& dir :
+         {fs::path(Temp()).parent_path(), fs::path(Temp()).parent_path().parent_path()}) {
+      struct stat st;
+      ASSERT_EQ(::lstat(dir.c_str(), &st), 0) << c.what << " " << dir;
+      EXPECT_TRUE(S_ISDIR(st.st_mode)) << c.what << " " << dir;
+      EXPECT_EQ(st.st_uid, ::geteuid()) << c.what << " " << dir;
+      EXPECT_EQ(st.st_mode & 077, 0u) << c.what << " " << dir;
+    }
+    if (c.needsRoot) {
+      EXPECT_TRUE(AsOtherUser([&] {
+        return ::open(page.c_str(), O_RDONLY) < 0 && ::rmdir(Temp().c_str()) != 0 &&
+               FilesIn(planted).empty();
+      })) << c.what;
+    }
+    control_.reset();
+    EXPECT_EQ(FilesIn(victim), std::vector<std::string>{"thesis.txt"}) << c.what;
+    EXPECT_TRUE(FilesIn(run).empty()) << c.what;  // the private base went with the control
+  }
+  base_ = root_ + "/GRIDWTEMP/";
+  Create();
+}
+
+TEST_F(ControlTest, CleanUpNeverFollowsAFolderSwappedForALink) {
+  const std::string victim = root_ + "/victim/";
+  fs::create_directories(victim);
+  WriteText(victim + "thesis.txt", "years of work");
+  struct Case {
+    const char* what;
+    std::function<void()> after;
+  } cases[] = {
+      {"open of another workbook", [&] { control_->OpenXL({.strPath = books_ + "Other.xlsx"}); }},
+      {"destruction", [&] { control_.reset(); }},
+  };
+  for (const auto& c : cases) {
+    Create();
+    ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
+    container_.Drain();
+    const std::string folder = fs::path(Temp()).parent_path().string();
+    fs::rename(folder, root_ + "/moved");
+    fs::create_directory_symlink(victim, folder);
+    c.after();
+    EXPECT_EQ(FilesIn(victim), std::vector<std::string>{"thesis.txt"}) << c.what;
+    fs::remove(folder);
+    fs::remove_all(root_ + "/moved");
+  }
+}
+
+TEST_F(ControlTest, StartRemovesFoldersThatAKilledHostLeft) {
+  // A host that opened a workbook and was killed before its control was destroyed.
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    auto c = MakeControl();
+    browser_.control = c.get();
+    container_.control = c.get();
+    const bool ok = c->OpenXL({.strPath = Book1()});
+    container_.Drain();
+    std::ofstream(root_ + "/left") << c->TempPath();
+    ::_exit(ok && fs::exists(c->HTMLfile()) ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  const std::string left = ReadText(root_ + "/left");
+  ASSERT_TRUE(fs::exists(left));
+
+  // Beside it: the folder of a living control, and entries that are no control's folder.
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
+  container_.Drain();
+  fs::create_directory(base_ + "notes");
+  fs::create_directory_symlink(root_ + "/books", base_ + "123");
+
+  auto fresh = MakeControl();
+  EXPECT_FALSE(fs::exists(left));
+  EXPECT_TRUE(fs::exists(control_->HTMLfile()));
+  EXPECT_TRUE(fs::exists(base_ + "notes"));
+  EXPECT_TRUE(fs::is_symlink(base_ + "123"));
+  EXPECT_EQ(FilesIn(books_).size(), 2u);
 }
 
 // ---- Open workflow: early exits ----
@@ -629,6 +802,47 @@ TEST_F(ControlTest, RefusedDownloadEndsTheOpenAtOnce) {
   EXPECT_EQ(control_->TempWorkbook(), "");
 }
 
+TEST_F(ControlTest, DownloadWaitEndedByItsLimitCancelsTheTransfer) {
+  // 1,000 notifications at 0.01 s each: the transfer outlasts the 5 s wait.
+  container_.server["http://h/slow.xls"] = {.body = "remote", .chunks = 1000};
+  for (bool honours : {true, false}) {
+    Create();
+    control_->SetWaitLimits({.downloadSeconds = 5, .pageSeconds = 5, .destroyPauseSeconds = 0});
+    RecordDownloadEvents();
+    events_.clear();
+    container_.cancelled.clear();
+    container_.honoursCancel = honours;
+    EXPECT_FALSE(control_->OpenXL({.strPath = "http://h/slow.xls"})) << honours;
+    const std::string local = control_->TempWorkbook();
+    EXPECT_EQ(container_.cancelled, std::vector<std::string>{local}) << honours;
+    EXPECT_TRUE(control_->DownloadDone()) << honours;
+    container_.Drain();  // whatever the service still delivers
+    for (const std::string& e : events_) {
+      EXPECT_TRUE(e.rfind("Started", 0) == 0 || e.rfind("Progress", 0) == 0) << honours << e;
+    }
+    EXPECT_TRUE(FilesIn(Temp()).empty()) << honours;
+    EXPECT_NE(control_->DownloadErrorText().find("limit of 5 s"), std::string::npos) << honours;
+  }
+}
+
+TEST_F(ControlTest, DownloadsCarryTheirLimitsAndSayWhyTheyFailed) {
+  std::string url = "http://h/a.xls", file = root_ + "/a.xls";
+  ASSERT_TRUE(control_->BeginDownload(url, file));
+  EXPECT_EQ(container_.reads.back().limits.maxBytes, int64_t{256} << 20);
+  EXPECT_EQ(container_.reads.back().limits.maxSeconds, 600);
+  control_->SetDownloadLimits({.maxBytes = 1000, .maxSeconds = 2.5});
+  ASSERT_TRUE(control_->BeginDownload(url, file));
+  EXPECT_EQ(container_.reads.back().limits.maxBytes, 1000);
+  EXPECT_EQ(container_.reads.back().limits.maxSeconds, 2.5);
+  container_.pending.clear();
+  RecordDownloadEvents();
+  control_->OnReadComplete(file, 1000, std::vector<uint8_t>(1000), true,
+                           "larger than the limit of 1000 bytes");
+  EXPECT_EQ(events_, (std::vector<std::string>{"Error " + file, "Complete 0 " + file}));
+  EXPECT_EQ(control_->DownloadErrorText(), "larger than the limit of 1000 bytes");
+  EXPECT_FALSE(fs::exists(file));
+}
+
 // ---- BeginDownload ----
 
 TEST_F(ControlTest, ProgressOnlyWhenTheSizeIsKnown) {
@@ -689,12 +903,60 @@ TEST_F(ControlTest, DocumentCommandsSendTheirIdsAndOptions) {
   using P = std::pair<int32_t, int32_t>;
   EXPECT_EQ(browser_.commands,
             (std::vector<P>{{8, 0}, {6, 1}, {6, 2}, {6, 2}, {7, 0}, {10, 0}, {4, 1}, {24, 2}}));
-  control_->FindInDocument();
-  EXPECT_EQ(browser_.focus, 1);
-  EXPECT_EQ(browser_.findDialogs, 1);
   control_->Refresh();
   EXPECT_EQ(container_.redraws, 1);
   EXPECT_EQ(browser_.refreshes, 1);
+}
+
+TEST_F(ControlTest, FindOpensOnlyOverAShownPage) {
+  struct Case {
+    const char* what;
+    std::function<void()> step;
+    bool opens;
+  } cases[] = {
+      {"before any page", [] {}, false},
+      {"page shown", [&] { control_->OpenXL({.strPath = Book1(), .blnOpenSynchronously = -1}); },
+       true},
+      {"after an open that ended early, browser hidden",
+       [&] { control_->OpenXL({.strPath = books_ + "nope.xls"}); }, false},
+      {"page shown again",
+       [&] { control_->OpenXL({.strPath = Book1(), .blnOpenSynchronously = -1}); }, true},
+      {"after a workbook that gave no page",
+       [&] {
+         script_.writePage = false;
+         control_->OpenXL({.strPath = books_ + "Other.xlsx", .blnOpenSynchronously = -1});
+       },
+       false},
+  };
+  for (const auto& c : cases) {
+    c.step();
+    const int before = browser_.findDialogs;
+    control_->FindInDocument();
+    EXPECT_EQ(browser_.findDialogs - before, c.opens ? 1 : 0) << c.what;
+  }
+}
+
+TEST_F(ControlTest, WorkbookThatGivesNoPageReplacesTheShownSheetByAnErrorPage) {
+  RecordOpenEvents();
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1(), .blnOpenSynchronously = kVbTrue}));
+  EXPECT_TRUE(browser_.errorPages.empty());
+  script_.writePage = false;  // unreadable, or a wrong password
+  events_.clear();
+  ASSERT_TRUE(
+      control_->OpenXL({.strPath = books_ + "Other.xlsx", .blnOpenSynchronously = kVbTrue}));
+  const std::string page = Temp() + "Other_1.htm";
+  EXPECT_EQ(events_,
+            (std::vector<std::string>{"Start " + books_ + "Other.xlsx " + Temp() + "Book1_1.htm",
+                                      "Error " + books_ + "Other.xlsx " + page}));
+  EXPECT_EQ(browser_.errorPages,
+            std::vector<std::string>{"The workbook Other.xlsx could not be shown."});
+  EXPECT_EQ(browser_.log.back(), "visible");  // the error page, not the earlier sheet
+  // A link followed from a shown page that fails keeps that page.
+  script_.writePage = true;
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1(), .blnOpenSynchronously = kVbTrue}));
+  control_->OnBeforeNavigate();
+  control_->OnNavigateError();
+  EXPECT_EQ(browser_.errorPages.size(), 1u);
 }
 
 // ---- Saving ----
@@ -760,6 +1022,49 @@ TEST_F(ControlTest, SaveCopyNeverLosesTheTargetToAFailedCopy) {
   messageBox_.answers = {MessageBoxAnswer::Yes};
   EXPECT_FALSE(control_->SaveCopy(target, warn));
   EXPECT_EQ(ReadText(target), "precious");
+}
+
+TEST_F(ControlTest, SavedCopiesNeverWidenPermissionsNorWriteThroughALink) {
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
+  const std::string target = root_ + "/copy.xls", elsewhere = root_ + "/elsewhere.txt";
+  struct Case {
+    const char* what;
+    mode_t umask;
+    int existing;  // mode of a file already at the target; -1: none
+    bool link;     // a link to another file planted at the target
+    mode_t expected;
+  } cases[] = {
+      {"new file, umask 022", 022, -1, false, 0644},
+      {"new file, umask 077", 077, -1, false, 0600},
+      {"new file, umask 027", 027, -1, false, 0640},
+      {"replaces a private file", 022, 0600, false, 0600},
+      {"replaces a group-readable file", 077, 0640, false, 0640},
+      {"link planted at the target", 077, -1, true, 0600},
+  };
+  for (const auto& c : cases) {
+    fs::remove(target);
+    if (c.existing >= 0) {
+      WriteText(target, "old");
+      ::chmod(target.c_str(), static_cast<mode_t>(c.existing));
+    }
+    if (c.link) {
+      WriteText(elsewhere, "theirs");
+      fs::create_symlink(elsewhere, target);
+    }
+    const mode_t old = ::umask(c.umask);
+    std::string to = target;
+    const bool saved = control_->SaveCopy(to) != 0;
+    ::umask(old);
+    EXPECT_TRUE(saved) << c.what;
+    struct stat st;
+    ASSERT_EQ(::lstat(target.c_str(), &st), 0) << c.what;
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << c.what;
+    EXPECT_EQ(st.st_mode & 0777, c.expected) << c.what;
+    EXPECT_EQ(ReadText(target), "workbook one") << c.what;
+    if (c.link) {
+      EXPECT_EQ(ReadText(elsewhere), "theirs") << c.what;
+    }
+  }
 }
 
 TEST_F(ControlTest, SaveCopyAfterADownloadCopiesTheLocalCopy) {

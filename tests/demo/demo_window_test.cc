@@ -247,6 +247,12 @@ TEST_F(DemoWindow, StartShowsTheSampleFirstSheetAndListsItsSheets) {
   EXPECT_EQ(form_->CurrentWorkbook, (app_ / "comics.xls").string());
   EXPECT_EQ(form_->OpenFolder, app_.string());
   EXPECT_TRUE(prompts_.boxes.empty());
+  for (GtkWidget* picture : {form_->Command1, form_->Command2, form_->Command8, form_->Command10,
+                             form_->Command11, form_->Command12, form_->Command13}) {
+    char* tip = gtk_widget_get_tooltip_text(picture);
+    EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(picture)), tip);
+    g_free(tip);
+  }
 
   // Pictures for whoever looks at the test run: the page, and the whole window.
   const std::string page = std::string(GRIDWELL_BINARY_DIR) + "/tests/demo/demo-start-page.png";

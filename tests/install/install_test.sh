@@ -45,4 +45,22 @@ for host in "$work/consumer-pc" "$work/cmake-host/build/consumer"; do
   echo "$(basename "$host"): $out"
   [ "$out" = "opened=1 sheets=4 page=written" ] || { echo "FAIL: unexpected result"; exit 1; }
 done
+# The GObject widget: a C host through pkg-config, and the installed introspection data.
+for f in include/gridweller/gridweller.h share/gir-1.0/Gridweller-1.0.gir; do
+  [ -e "$prefix/$f" ] || { echo "FAIL: $f was not installed"; exit 1; }
+done
+ls "$libdir"/girepository-1.0/Gridweller-1.0.typelib >/dev/null
+# shellcheck disable=SC2046
+gcc -Wall -Werror -o "$work/c-host" "$src/tests/install/c_host.c" \
+  $(pkg-config --cflags --libs gridweller-gobject)
+mkdir -p "$work/temp"
+out="$(GRIDWTEMP="$work/temp" xvfb-run -a -s "-screen 0 1024x768x24" "$work/c-host" "$book")"
+echo "c-host: $out"
+[ "$out" = "opened=1 sheets=4" ] || { echo "FAIL: unexpected result"; exit 1; }
+GI_TYPELIB_PATH="$libdir/girepository-1.0" /usr/bin/python3 -c "
+import gi
+gi.require_version('Gridweller', '1.0')
+from gi.repository import Gridweller
+assert Gridweller.OpenOptions(sheet_number=2).props.sheet_number == 2
+"
 echo "install test passed"

@@ -12,12 +12,14 @@
 #include <sstream>
 
 #include "control/gtk/gridwell_widget.h"
+#include "tests/tools/stream_server.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using gridwell::Gridwell;
 using gridwell::kVbTrue;
+using gridwell::testing::StreamServer;
 
 // Runs the main loop until `done()` or the limit; false at the limit.
 template <typename F>
@@ -257,6 +259,45 @@ TEST_F(WidgetTest, MissingPageRaisesOpenErrorOnly) {
   EXPECT_EQ(events_, (std::vector<std::string>{"OpenStart", "OpenComplete"}));
 }
 
+TEST_F(WidgetTest, FailedOpenNeverLeavesTheEarlierSheetOnScreen) {
+  Control().FindInDocument();  // no page yet: no find dialog over nothing
+  EXPECT_FALSE(gridwell_widget_find_dialog_visible(widget_));
+  const std::string encrypted =
+      (fs::path(__FILE__).parent_path() / "../../data/encrypted/values_agile.xlsx").string();
+  struct Case {
+    const char* what;
+    std::string path, password;
+    bool opens;  // false: the request ends early and the browser stays hidden
+  } cases[] = {{"unreadable workbook", shared->bad, "", true},
+               {"wrong password", encrypted, "wrong", true},
+               {"missing workbook", shared->dir + "/absent.xlsx", "", false}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(Control().OpenXL(
+        {.strPath = shared->book, .strTitle = "Gridwell page", .blnOpenSynchronously = kVbTrue}));
+    ExpectBookShown();
+    events_.clear();
+    EXPECT_EQ(
+        Control().OpenXL(
+            {.strPath = c.path, .strPassword = c.password, .blnOpenSynchronously = kVbTrue}) != 0,
+        c.opens)
+        << c.what;
+    GtkWidget* view = gridwell_widget_web_view(widget_);
+    if (!c.opens) {
+      EXPECT_FALSE(gtk_widget_get_visible(view)) << c.what;
+      continue;
+    }
+    EXPECT_EQ(events_, (std::vector<std::string>{"OpenStart", "OpenError"})) << c.what;
+    EXPECT_TRUE(gtk_widget_get_visible(view)) << c.what;
+    const auto shown = [&] { return Js("document.body ? document.body.innerText : ''"); };
+    EXPECT_TRUE(RunUntil([&] { return shown().find("could not be shown") != std::string::npos; }))
+        << c.what << ": " << shown();
+    EXPECT_EQ(shown().find("Hello Gridwell"), std::string::npos) << c.what;
+    Control().FindInDocument();
+    EXPECT_FALSE(gridwell_widget_find_dialog_visible(widget_)) << c.what;
+    EXPECT_EQ(events_, (std::vector<std::string>{"OpenStart", "OpenError"})) << c.what;
+  }
+}
+
 TEST_F(WidgetTest, PrintsToPdfWithoutADialog) {
   ASSERT_TRUE(Control().OpenXL(
       {.strPath = shared->book, .strTitle = "Gridwell page", .blnOpenSynchronously = kVbTrue}));
@@ -406,6 +447,63 @@ TEST_F(DownloadTest, OpensWorkbooksFromHttpAndFtpAddresses) {
     EXPECT_EQ(events_.back(), "OpenComplete");
     ExpectBookShown();
   }
+}
+
+}  // namespace
+
+namespace {
+
+// ---- Downloads that never end ----
+
+TEST_F(WidgetTest, DownloadsStopAtTheirLimits) {
+  StreamServer endless(StreamServer::Pace::Endless, int64_t{64} << 20, 30);
+  StreamServer slow(StreamServer::Pace::Slow, 600, 30);  // a byte every 50 ms
+  ASSERT_TRUE(endless.Ready() && slow.Ready());
+  struct Case {
+    const char* what;
+    StreamServer& server;
+    gridwell::DownloadLimits limits;
+    const char* reason;
+  } cases[] = {
+      {"endless stream",
+       endless,
+       {.maxBytes = 1 << 20, .maxSeconds = 60},
+       "larger than the limit of 1048576 bytes"},
+      {"slow stream",
+       slow,
+       {.maxBytes = 1 << 20, .maxSeconds = 1},
+       "took longer than the limit of 1 s"},
+  };
+  const std::string target = base_ + "../limited.bin";
+  for (const auto& c : cases) {
+    events_.clear();
+    Control().SetDownloadLimits(c.limits);
+    std::string file = target;
+    ASSERT_TRUE(Download(c.server.Url("book.xlsx"), file)) << c.what;
+    EXPECT_EQ(events_, (std::vector<std::string>{"Started " + target, "Error " + target,
+                                                 "Complete 0 " + target}))
+        << c.what;
+    EXPECT_FALSE(fs::exists(target)) << c.what;
+    EXPECT_EQ(Control().DownloadErrorText(), c.reason) << c.what;
+    EXPECT_TRUE(RunUntil([&] { return c.server.ClientsGone() == 1; }, 5)) << c.what;
+  }
+}
+
+TEST_F(WidgetTest, OpenWhoseDownloadWaitEndsCancelsTheTransfer) {
+  // A body of 40 bytes, one every 50 ms: it would end after 2 s, long after the wait.
+  StreamServer slow(StreamServer::Pace::Slow, 40, 30);
+  ASSERT_TRUE(slow.Ready());
+  Control().SetWaitLimits({.downloadSeconds = 0.5, .pageSeconds = 30, .destroyPauseSeconds = 0});
+  EXPECT_FALSE(Control().OpenXL({.strPath = slow.Url("book.xlsx")}));
+  ASSERT_EQ(events_.size(), 1u);
+  const std::string local = Control().TempWorkbook();
+  EXPECT_EQ(events_[0], "Started " + local);
+  // The transfer stops at once: the server sees its client go before the body ends.
+  EXPECT_TRUE(RunUntil([&] { return slow.ClientsGone() == 1; }, 5));
+  // And nothing of it comes later: no events, no file.
+  EXPECT_FALSE(RunUntil([&] { return events_.size() > 1; }, 3)) << events_.back();
+  EXPECT_FALSE(fs::exists(local));
+  EXPECT_TRUE(fs::is_empty(Control().TempPath()));
 }
 
 }  // namespace

@@ -1,0 +1,328 @@
+// The GObject face of the control as data: the properties, signals and methods of
+// GridwellerGridwell and the settings of GridwellerOpenOptions, in the control's interface
+// order, with what their documentation adds to the control's own help texts. The widget installs
+// its properties and signals from these tables, and gridweller_docgen writes the introspection
+// documentation from them together with Gridwell::Members() (help texts and dispatch ids), so
+// the two cannot drift apart.
+//
+// To add a setting: one row here, a getter (and setter) in gridweller.h, one case in the
+// widget's get/set functions (or, for an open option, one line in ToArgs).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <span>
+
+namespace gridwell::gobject {
+
+enum class ValueKind { String, Strv, Int, UInt, Boolean };
+
+// A property of GridwellerGridwell; its position + 1 is its GObject property id.
+struct PropertyDoc {
+  const char* name;    // kebab-case
+  const char* member;  // the control's member whose help text documents it; "" for none
+  ValueKind kind;
+  bool writable;
+  const char* note;  // documentation after the help text
+};
+
+struct ArgDoc {
+  const char* name;
+  ValueKind kind;
+  const char* text;
+};
+
+struct SignalDoc {
+  const char* name;
+  const char* member;
+  std::span<const ArgDoc> args;
+  const char* note;
+};
+
+struct ParamDoc {
+  const char* name;
+  const char* annotations;  // e.g. "(nullable)", "(out) (optional) (transfer full)"
+  const char* text;
+};
+
+// A function of gridweller.h that is not a property accessor.
+struct MethodDoc {
+  const char* symbol;
+  const char* member;  // "" for functions that the control's interface does not have
+  std::span<const ParamDoc> params;
+  const char* returns;  // "" for none; may start with annotations and ": "
+  const char* note;
+};
+
+// A setting of GridwellerOpenOptions: one parameter of OpenXL / OpenXLrange.
+struct OptionDoc {
+  const char* name;
+  const char* param;  // the parameter of OpenXL or OpenXLrange it stands for
+  ValueKind kind;
+  int32_t min, max;  // for Int
+  const char* text;
+};
+
+inline constexpr const char* kLiveOpenArgs =
+    "While the signal is emitted, #GridwellerGridwell:excel-file and "
+    "#GridwellerGridwell:html-file are the live arguments: a handler that sets them replaces the "
+    "stored workbook and page paths, as the control's by-reference event arguments do.";
+
+inline constexpr PropertyDoc kProperties[] = {
+    {"path", "Path", ValueKind::String, true,
+     "The workbook that gridweller_gridwell_open_xl() and gridweller_gridwell_open_xl_range() "
+     "open when their path is %NULL or blank. Not persisted."},
+    {"sheet-names", "SheetNames", ValueKind::Strv, false,
+     "Empty before the first conversion; a page shown again without converting keeps the "
+     "names of the last conversion."},
+    {"sheet-total", "SheetTotal", ValueKind::Int, false, "0 before the first conversion."},
+    {"hwnd", "hwnd", ValueKind::UInt, false,
+     "Here: the X11 window id of the window the control draws on, or 0 when it is not realized "
+     "or not on X11."},
+    {"temp-workbook", "TempWorkbook", ValueKind::String, false,
+     "A local file in #GridwellerGridwell:temp-path; \"\" until an open request downloads."},
+    {"regenerate-html", "RegenerateHTML", ValueKind::Boolean, true,
+     "When %FALSE an open request shows an existing page of the same workbook and sheet again "
+     "without converting. The one persisted property: see "
+     "gridweller_gridwell_load_properties() and gridweller_gridwell_save_properties()."},
+    {"temp-path", "TempPath", ValueKind::String, false,
+     "Read-only: the control's own temporary folder, ending with \"/\", chosen at creation and "
+     "removed when the control is destroyed."},
+    {"html-file", "HTMLfile", ValueKind::String, true,
+     "Writable only from a handler of #GridwellerGridwell::open-start, "
+     "#GridwellerGridwell::open-complete or #GridwellerGridwell::open-error, where it is the "
+     "live @html_file argument; a write at any other time is ignored with a warning."},
+    {"excel-file", "ExcelFile", ValueKind::String, true,
+     "For a downloaded workbook, its local copy. Writable only from a handler of "
+     "#GridwellerGridwell::open-start, #GridwellerGridwell::open-complete or "
+     "#GridwellerGridwell::open-error, where it is the live @excel_workbook argument; a write "
+     "at any other time is ignored with a warning."},
+    {"save-file", "", ValueKind::String, true,
+     "The target file of the download whose #GridwellerGridwell::download-started signal is "
+     "being emitted, and \"\" at any other time. A handler of that signal sets it to make the "
+     "transfer write to another file; gridweller_gridwell_begin_download() then returns the "
+     "new name. A write at any other time is ignored with a warning."},
+    {"download-error-text", "", ValueKind::String, false,
+     "Why the last download that ended failed (a size or time limit passed, an error status of "
+     "the server, a lost connection), or \"\" when it succeeded; a handler of "
+     "#GridwellerGridwell::download-error reads it."},
+};
+
+inline constexpr ArgDoc kSaveFileArg = {"save_file", ValueKind::String,
+                                        "the file the transfer writes to"};
+inline constexpr ArgDoc kDownloadStartedArgs[] = {kSaveFileArg};
+inline constexpr ArgDoc kDownloadProgressArgs[] = {
+    {"cur_bytes", ValueKind::Int, "bytes received so far"},
+    {"max_bytes", ValueKind::Int, "size that the server announced"},
+    kSaveFileArg};
+inline constexpr ArgDoc kDownloadCompleteArgs[] = {
+    {"max_bytes", ValueKind::Int, "bytes received; 0 when the transfer failed"}, kSaveFileArg};
+inline constexpr ArgDoc kOpenArgs[] = {
+    {"excel_workbook", ValueKind::String,
+     "the stored workbook path (#GridwellerGridwell:excel-file)"},
+    {"html_file", ValueKind::String, "the stored page path (#GridwellerGridwell:html-file)"}};
+
+inline constexpr SignalDoc kSignals[] = {
+    {"download-started", "DownloadStarted", kDownloadStartedArgs,
+     "Emitted by gridweller_gridwell_begin_download() and by an open request for an address. "
+     "@save_file is live: set #GridwellerGridwell:save-file in the handler to change the target "
+     "file."},
+    {"download-progress", "DownloadProgress", kDownloadProgressArgs,
+     "Not emitted while the server has not announced a size. The arguments are copies."},
+    {"download-error", "DownloadError", kDownloadStartedArgs,
+     "Nothing was written; #GridwellerGridwell::download-complete follows with @max_bytes 0. "
+     "The argument is a copy."},
+    {"download-complete", "DownloadComplete", kDownloadCompleteArgs,
+     "Emitted once for every accepted download, also a failed one. The arguments are copies."},
+    {"open-start", "OpenStart", kOpenArgs,
+     "The browser starts loading a page: one that an open request or "
+     "gridweller_gridwell_go_home() asked for, or a link that the user followed. For an open "
+     "request @html_file is still the previous page, as the page path is stored after the load "
+     "was asked for."},
+    {"open-complete", "OpenComplete", kOpenArgs, "The browser finished loading the page."},
+    {"open-error", "OpenError", kOpenArgs,
+     "The browser could not load the page, for example because the converter wrote none for a "
+     "workbook it cannot read."},
+};
+
+inline constexpr ParamDoc kSelf[] = {{"self", "", "a #GridwellerGridwell"}};
+inline constexpr ParamDoc kBeginDownloadParams[] = {
+    kSelf[0],
+    {"url", "", "an http://, https:// or ftp:// address"},
+    {"file", "", "the local file to write"},
+    {"saved_to", "(out) (optional) (transfer full)",
+     "the file the transfer writes to, after #GridwellerGridwell::download-started handlers "
+     "may have changed it"}};
+inline constexpr ParamDoc kGoHomeParams[] = {
+    kSelf[0], {"open_synchronously", "", "wait until the page has loaded before returning"}};
+inline constexpr ParamDoc kPrintParams[] = {
+    kSelf[0], {"show_prompt", "", "%TRUE to show the print dialog, %FALSE to print at once"}};
+inline constexpr ParamDoc kSaveHtmlParams[] = {
+    kSelf[0],
+    {"dir", "", "the folder to copy the page into"},
+    {"filename", "(nullable)", "the name of the copy; %NULL or blank keeps the page's own name"}};
+inline constexpr ParamDoc kSaveCopyParams[] = {
+    kSelf[0],
+    {"copy_to", "", "the file to write"},
+    {"warn_if_exists", "",
+     "ask the user before replacing an existing file; with %FALSE it is replaced"}};
+inline constexpr ParamDoc kOpenParams[] = {
+    kSelf[0],
+    {"path", "(nullable)",
+     "a workbook file or an http://, https:// or ftp:// address of one; %NULL or blank "
+     "opens #GridwellerGridwell:path"},
+    {"options", "(nullable)", "the other parameters; %NULL for all defaults"}};
+inline constexpr ParamDoc kKeyFileParams[] = {
+    kSelf[0],
+    {"key_file", "", "the host's settings"},
+    {"group", "", "the group that holds this control's entries"}};
+
+inline constexpr MethodDoc kMethods[] = {
+    {"gridweller_gridwell_new",
+     "",
+     {},
+     "(transfer floating): a new #GridwellerGridwell",
+     "Creates the control. Its temporary folder lies in $GRIDWTEMP when that is set, otherwise "
+     "in a private folder of the user's runtime folder."},
+    {"gridweller_gridwell_begin_download", "BeginDownload", kBeginDownloadParams,
+     "%TRUE when the transfer was started; %FALSE for an address that cannot be fetched",
+     "Returns at once; the transfer runs while the main loop runs and reports through "
+     "#GridwellerGridwell::download-progress, #GridwellerGridwell::download-error and "
+     "#GridwellerGridwell::download-complete."},
+    {"gridweller_gridwell_go_home", "GoHome", kGoHomeParams, "",
+     "Shows #GridwellerGridwell:html-file again; does nothing when no page was shown."},
+    {"gridweller_gridwell_setup_document", "SetupDocument", kSelf, "",
+     "Shows the page setup dialog; later prints use its choices."},
+    {"gridweller_gridwell_print_document", "PrintDocument", kPrintParams, "",
+     "Ctrl+P in the control does the same with the print dialog."},
+    {"gridweller_gridwell_find_in_document", "FindInDocument", kSelf, "",
+     "Opens the control's find dialog, as Ctrl+F in the control does; Escape closes it."},
+    {"gridweller_gridwell_print_preview_document", "PrintPreviewDocument", kSelf, "",
+     "Prints the page to a PDF file in the temporary folder and opens it in the desktop's "
+     "document viewer."},
+    {"gridweller_gridwell_show_document_properties", "ShowDocumentProperties", kSelf, "",
+     "Shows the page's title, address, size and dates."},
+    {"gridweller_gridwell_save_document", "SaveDocument", kSelf, "",
+     "Asks for a file name and saves the page there."},
+    {"gridweller_gridwell_save_html", "SaveHTML", kSaveHtmlParams, "%TRUE when the page was copied",
+     "Copies #GridwellerGridwell:html-file."},
+    {"gridweller_gridwell_save_copy", "SaveCopy", kSaveCopyParams,
+     "%TRUE when a file is at @copy_to afterwards",
+     "Copies #GridwellerGridwell:excel-file (for a downloaded workbook, its local copy)."},
+    {"gridweller_gridwell_refresh", "Refresh", kSelf, "",
+     "Redraws the control and reloads the page."},
+    {"gridweller_gridwell_find", "Find", kSelf, "",
+     "Kept for hosts of the control's older interface; the page has no toolbar to act on."},
+    {"gridweller_gridwell_open_xl", "OpenXL", kOpenParams,
+     "%TRUE when the browser was asked to load the page (a page the converter could not write "
+     "shows up as #GridwellerGridwell::open-error); %FALSE when the workbook could not be "
+     "found, fetched or handed to the converter, or a start bound is too big",
+     "Reads the rows and columns of @options (#GridwellerOpenOptions:start-row and the like); "
+     "#GridwellerOpenOptions:range is not used. The browser is hidden until the request "
+     "succeeds, so a failed request shows no earlier page."},
+    {"gridweller_gridwell_open_xl_range", "OpenXLrange", kOpenParams,
+     "%TRUE when the browser was asked to load the page; %FALSE when the workbook could not be "
+     "found, fetched or handed to the converter",
+     "Reads #GridwellerOpenOptions:range of @options; the row and column bounds are not used."},
+    {"gridweller_gridwell_get_web_view", "", kSelf,
+     "(transfer none): the WebKitWebView that shows the pages",
+     "For hosts that need the browser itself, e.g. to run JavaScript on the page."},
+    {"gridweller_gridwell_load_properties", "", kKeyFileParams, "",
+     "Reads the persisted properties (#GridwellerGridwell:regenerate-html) from @key_file, as a "
+     "host does when it loads its form; a missing entry gives the default."},
+    {"gridweller_gridwell_save_properties", "", kKeyFileParams, "",
+     "Writes the persisted properties into @key_file, as a host does when it saves its form."},
+    {"gridweller_open_options_new",
+     "",
+     {},
+     "(transfer full): options with every default",
+     "In Python, Gridweller.OpenOptions(sheet=\"Sales\", show_comments=True) sets properties "
+     "at construction."},
+};
+
+inline constexpr int32_t kInt16Min = -32768, kInt16Max = 32767;
+inline constexpr int32_t kInt32Min = INT32_MIN, kInt32Max = INT32_MAX;
+
+// Indices into kOptions, used by the conversion to the control's argument structs.
+enum Option : size_t {
+  kSheet,
+  kSheetNumber,
+  kStartRow,
+  kStartCol,
+  kEndRow,
+  kEndCol,
+  kRange,
+  kPassword,
+  kShowFormulas,
+  kHideRowNumbers,
+  kHideColLetters,
+  kColLettersAtBottom,
+  kRowNumbersAtRight,
+  kHeading,
+  kTitle,
+  kBackgroundColor,
+  kBackgroundImageFile,
+  kTableColor,
+  kTableImageFile,
+  kOpenSynchronously,
+  kNewBrowserWindow,
+  kShowComments,
+  kNoStyle,
+  kOptionCount
+};
+
+inline constexpr OptionDoc kOptions[] = {
+    {"sheet", "varSheet", ValueKind::String, 0, 0,
+     "The worksheet by name. When it is not %NULL it takes precedence over "
+     "#GridwellerOpenOptions:sheet-number; a blank name means the first sheet."},
+    {"sheet-number", "varSheet", ValueKind::Int, kInt16Min, kInt16Max,
+     "The worksheet by number, counted from 1; 0 (the default) or less means the first sheet."},
+    {"start-row", "lngStartRow", ValueKind::Int, kInt32Min, kInt32Max,
+     "First row shown by gridweller_gridwell_open_xl(); below 1 means 1, above 65536 makes the "
+     "request fail."},
+    {"start-col", "intStartCol", ValueKind::Int, kInt16Min, kInt16Max,
+     "First column shown by gridweller_gridwell_open_xl(); below 1 means 1, above 256 makes the "
+     "request fail."},
+    {"end-row", "lngEndRow", ValueKind::Int, kInt32Min, kInt32Max,
+     "Last row shown by gridweller_gridwell_open_xl(); 0 (the default) means the last used row."},
+    {"end-col", "intEndCol", ValueKind::Int, kInt16Min, kInt16Max,
+     "Last column shown by gridweller_gridwell_open_xl(); 0 (the default) means the last used "
+     "column."},
+    {"range", "strRange", ValueKind::String, 0, 0,
+     "The range shown by gridweller_gridwell_open_xl_range(), such as \"A1:H40\"; blank means "
+     "the used range."},
+    {"password", "strPassword", ValueKind::String, 0, 0,
+     "Password of a protected workbook; blank for none."},
+    {"show-formulas", "blnShowFormulas", ValueKind::Boolean, 0, 0,
+     "Show each cell's formula as its tool-tip."},
+    {"hide-row-numbers", "blnHideRowNumbers", ValueKind::Boolean, 0, 0,
+     "Leave out the row numbers."},
+    {"hide-col-letters", "blnHideColLetters", ValueKind::Boolean, 0, 0,
+     "Leave out the column letters."},
+    {"col-letters-at-bottom", "blnColLettersAtBottom", ValueKind::Boolean, 0, 0,
+     "Repeat the column letters below the table."},
+    {"row-numbers-at-right", "blnRowNumbersAtRight", ValueKind::Boolean, 0, 0,
+     "Repeat the row numbers right of the table."},
+    {"heading", "strHeading", ValueKind::String, 0, 0, "Heading above the table."},
+    {"title", "strTitle", ValueKind::String, 0, 0, "Title of the page."},
+    {"background-color", "strBackgroundColor", ValueKind::String, 0, 0,
+     "Background colour of the page, as HTML writes it (\"#FFFFCC\", \"silver\")."},
+    {"background-image-file", "strBackgroundImageFile", ValueKind::String, 0, 0,
+     "Background picture of the page."},
+    {"table-color", "strTableColor", ValueKind::String, 0, 0, "Background colour of the table."},
+    {"table-image-file", "strTableImageFile", ValueKind::String, 0, 0,
+     "Background picture of the table."},
+    {"open-synchronously", "blnOpenSynchronously", ValueKind::Boolean, 0, 0,
+     "Return only when the page has loaded (the main loop runs meanwhile)."},
+    {"new-browser-window", "blnNewBrowserWindow", ValueKind::Boolean, 0, 0,
+     "Make the page's links open in a new window."},
+    {"show-comments", "blnShowComments", ValueKind::Boolean, 0, 0,
+     "Show each cell's comment as its tool-tip."},
+    {"no-style", "blnNoStyle", ValueKind::Boolean, 0, 0,
+     "Write the plain page (cell looks as HTML attributes) instead of the styled one (a style "
+     "sheet with one class per cell)."},
+};
+static_assert(std::size(kOptions) == kOptionCount);
+
+}  // namespace gridwell::gobject

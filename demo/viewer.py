@@ -1,0 +1,209 @@
+#!/usr/bin/env python3
+"""Gridweller viewer: a Python (PyGObject) host of the Gridwell control.
+
+A window with the control, a file chooser button, an address entry, picture buttons for the
+control's document commands, a sheet box filled from the control's sheet-names, and a status
+bar fed by its signals. From a build tree:
+
+    GI_TYPELIB_PATH=build/control/gobject LD_LIBRARY_PATH=build/control/gtk \
+        python3 demo/viewer.py [WORKBOOK]
+"""
+import os
+import sys
+
+import gi
+
+gi.require_version("Gtk", "3.0")
+gi.require_version("Gridweller", "1.0")
+from gi.repository import Gridweller, Gtk  # noqa: E402
+
+TITLE = "Gridweller viewer"
+
+# Picture buttons: icon, accessible name (also the tool tip), handler method.
+PICTURES = [
+    ("go-home", "Go to home workbook", "on_home"),
+    ("document-save-as", "Save a copy of workbook", "on_save_copy"),
+    ("document-print-preview", "Print preview HTML document", "on_preview"),
+    ("document-page-setup", "Setup HTML page for printing", "on_page_setup"),
+    ("document-print", "Print HTML document", "on_print"),
+    ("edit-find", "Find text in HTML document", "on_find"),
+]
+
+
+class ViewerWindow(Gtk.Window):
+    def __init__(self):
+        super().__init__(title=TITLE)
+        self.set_default_size(960, 680)
+        self.workbook = None  # the workbook that a pick in the sheet box reopens
+        self.filling_sheets = False
+
+        self.viewer = Gridweller.Gridwell()
+        self.viewer.connect("open-start", self.on_open_start)
+        self.viewer.connect("open-complete", self.on_open_complete)
+        self.viewer.connect("open-error", self.on_open_error)
+        self.viewer.connect("download-started", self.on_download_started)
+        self.viewer.connect("download-progress", self.on_download_progress)
+        self.viewer.connect("download-error", self.on_download_error)
+        self.viewer.connect("download-complete", self.on_download_complete)
+        self.viewer.connect("notify::sheet-names", self.on_sheet_names)
+
+        self.chooser = Gtk.FileChooserButton(title="Open a workbook")
+        workbooks = Gtk.FileFilter()
+        workbooks.set_name("Workbooks (*.xls, *.xlsx)")
+        workbooks.add_pattern("*.xls")
+        workbooks.add_pattern("*.xlsx")
+        self.chooser.add_filter(workbooks)
+        self.chooser.get_accessible().set_name("Open a workbook")
+        self.chooser.connect("file-set", lambda c: self.open_workbook(c.get_filename()))
+
+        self.address = Gtk.Entry(placeholder_text="or an http:// or ftp:// address")
+        self.address.get_accessible().set_name("Workbook address")
+        self.address.connect("activate", lambda e: self.open_workbook(e.get_text().strip()))
+
+        self.pictures = []
+        tools = Gtk.Box(spacing=2)
+        for icon, name, handler in PICTURES:
+            button = Gtk.Button(image=Gtk.Image.new_from_icon_name(icon, Gtk.IconSize.BUTTON))
+            button.set_tooltip_text(name)
+            button.get_accessible().set_name(name)
+            button.connect("clicked", getattr(self, handler))
+            tools.pack_start(button, False, False, 0)
+            self.pictures.append(button)
+
+        self.sheets = Gtk.ComboBoxText()
+        self.sheets.get_accessible().set_name("Worksheet")
+        self.sheets.connect("changed", self.on_sheet_picked)
+
+        top = Gtk.Box(spacing=6, margin=6)
+        top.pack_start(self.chooser, False, False, 0)
+        top.pack_start(self.address, True, True, 0)
+        top.pack_start(tools, False, False, 0)
+        top.pack_start(self.sheets, False, False, 0)
+
+        self.message = Gtk.Label(xalign=0)
+        self.info = Gtk.InfoBar(message_type=Gtk.MessageType.ERROR, show_close_button=True)
+        self.info.get_content_area().add(self.message)
+        self.info.connect("response", lambda bar, _: bar.hide())
+        self.info.set_no_show_all(True)
+        self.message.show()
+
+        self.status = Gtk.Statusbar()
+        box = Gtk.Box(orientation=Gtk.Orientation.VERTICAL)
+        box.pack_start(top, False, False, 0)
+        box.pack_start(self.info, False, False, 0)
+        box.pack_start(self.viewer, True, True, 0)
+        box.pack_start(self.status, False, False, 0)
+        self.add(box)
+
+    # ---- Opening ----
+
+    def open_workbook(self, path, sheet=0):
+        if not path:
+            return False
+        self.info.hide()
+        options = Gridweller.OpenOptions(sheet_number=sheet, show_comments=True)
+        if self.viewer.open_xl(path, options):
+            remote = path.lower().startswith(("http", "ftp:"))
+            self.workbook = self.viewer.props.temp_workbook if remote else path
+            if not remote:
+                self.chooser.set_filename(os.path.abspath(path))
+            self.set_title(f"{TITLE} - {path}")
+            return True
+        self.show_error(f"Unable to open {path}.")
+        return False
+
+    def show_error(self, text):
+        self.message.set_text(text)
+        self.info.show()
+        self.say(text)
+
+    def say(self, text):
+        self.status.pop(0)
+        self.status.push(0, text)
+
+    def on_sheet_names(self, viewer, _pspec):
+        self.filling_sheets = True
+        self.sheets.remove_all()
+        for name in viewer.props.sheet_names:
+            self.sheets.append_text(name)
+        self.sheets.set_active(0 if viewer.props.sheet_names else -1)
+        self.filling_sheets = False
+
+    def on_sheet_picked(self, combo):
+        index = combo.get_active()
+        if self.filling_sheets or index < 0 or not self.workbook:
+            return
+        self.open_workbook(self.workbook, index + 1)
+
+    # ---- Signals of the control ----
+
+    def on_open_start(self, viewer, workbook, page):
+        self.say(f"Opening {os.path.basename(workbook)}...")
+
+    def on_open_complete(self, viewer, workbook, page):
+        total = viewer.props.sheet_total
+        self.say(f"{os.path.basename(workbook)}: {total} sheet{'s' if total != 1 else ''}")
+
+    def on_open_error(self, viewer, workbook, page):
+        self.show_error(f"Unable to show {os.path.basename(workbook)}: no page was written.")
+
+    def on_download_started(self, viewer, save_file):
+        self.say(f"Downloading to {save_file}...")
+
+    def on_download_progress(self, viewer, cur_bytes, max_bytes, save_file):
+        self.say(f"Downloaded {cur_bytes} of {max_bytes} bytes")
+
+    def on_download_error(self, viewer, save_file):
+        self.show_error(f"The download failed: {viewer.props.download_error_text}.")
+
+    def on_download_complete(self, viewer, max_bytes, save_file):
+        if max_bytes:
+            self.say(f"Downloaded {max_bytes} bytes")
+
+    # ---- Picture buttons ----
+
+    def on_home(self, _button):
+        self.viewer.go_home(False)
+
+    def on_save_copy(self, _button):
+        dialog = Gtk.FileChooserNative(
+            title="Save a copy of the workbook", transient_for=self,
+            action=Gtk.FileChooserAction.SAVE)
+        dialog.set_do_overwrite_confirmation(True)
+        if self.viewer.props.excel_file:
+            dialog.set_current_name(os.path.basename(self.viewer.props.excel_file))
+        if dialog.run() == Gtk.ResponseType.ACCEPT:
+            target = dialog.get_filename()
+            if self.viewer.save_copy(target, False):
+                self.say(f"Workbook copied to {target}")
+            else:
+                self.show_error(f"Unable to copy the workbook to {target}.")
+
+    def on_preview(self, _button):
+        self.viewer.print_preview_document()
+
+    def on_page_setup(self, _button):
+        self.viewer.setup_document()
+
+    def on_print(self, _button):
+        self.viewer.print_document(True)
+
+    def on_find(self, _button):
+        self.viewer.find_in_document()
+
+
+def main(argv):
+    window = ViewerWindow()
+    window.connect("destroy", Gtk.main_quit)
+    window.show_all()
+    here = os.path.dirname(os.path.abspath(__file__))
+    sample = os.path.join(here, "..", "samples", "sample.xlsx")
+    start = argv[1] if len(argv) > 1 else sample
+    if os.path.exists(start) or "://" in start:
+        window.open_workbook(start)
+    Gtk.main()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
