@@ -35,6 +35,8 @@ const char kConvertHelp[] =
     "  -o PAGE                 the page to write; \"-\" writes it to standard output\n"
     "                          (default: BOOK's file name with .htm, in the current folder)\n"
     "  --plain                 the plain page: each cell's look in its own attributes\n"
+    "  --compact-styles        styled page with one class per distinct look, shared by\n"
+    "                          the cells that look alike (a much smaller style sheet)\n"
     "  --sheet NAME|N          the sheet, by name or by 1-based number (default: 1)\n"
     "  --range A1:H40          a rectangle of the sheet\n"
     "  --start-row N --start-col N --end-row N --end-col N\n"
@@ -61,6 +63,7 @@ struct Options {
   std::string book;
   std::string output;
   bool plain = false;
+  bool compactStyles = false;
   bool verbose = false;
   bool help = false;
   std::string sheet;
@@ -133,6 +136,7 @@ int ParseArgs(const std::vector<std::string>& args, Options& o) {
       bool* dst;
     };
     const Flag flags[] = {{"--plain", &o.plain},
+                          {"--compact-styles", &o.compactStyles},
                           {"--verbose", &o.verbose},
                           {"--formulas", &o.formulas},
                           {"--comments", &o.comments},
@@ -209,6 +213,7 @@ int ParseArgs(const std::vector<std::string>& args, Options& o) {
   if (!o.tableColor.empty() && !o.tableImage.empty()) {
     return Usage("--table-color and --table-image exclude each other");
   }
+  if (o.plain && o.compactStyles) return Usage("--plain and --compact-styles exclude each other");
   return kOk;
 }
 
@@ -460,6 +465,7 @@ int RunConvert(const std::vector<std::string>& args) {
   h.ColLetters = o.lettersBottom ? kTrue : kFalse;
   h.RowNumbers = o.numbersRight ? kTrue : kFalse;
   h.NewWindow = o.newWindow ? kTrue : kFalse;
+  h.CompactStyles = o.compactStyles ? kTrue : kFalse;
   if (o.plain) {
     h.CreateHtmlFile(page, o.heading, o.title, o.backgroundColor, o.backgroundImage, o.tableColor,
                      o.tableImage);
@@ -482,7 +488,10 @@ int RunConvert(const std::vector<std::string>& args) {
     const double secs =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::fprintf(stderr, "gridwell convert: %s: %s page of %llu bytes, %d sheet(s), %.3f s\n",
-                 toStdout ? "-" : page.c_str(), o.plain ? "plain" : "styled",
+                 toStdout ? "-" : page.c_str(),
+                 o.plain           ? "plain"
+                 : o.compactStyles ? "compact styled"
+                                   : "styled",
                  static_cast<unsigned long long>(ec ? 0 : bytes), h.SheetTotal(), secs);
   }
   return kOk;

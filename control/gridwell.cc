@@ -145,6 +145,7 @@ struct Gridwell::OpenCommon {
   VbBool* blnNewBrowserWindow = nullptr;
   VbBool* blnShowComments = nullptr;
   VbBool* blnNoStyle = nullptr;
+  VbBool blnCompactStyles = 0;
 };
 
 Gridwell::Gridwell(const Platform& platform)
@@ -501,6 +502,7 @@ void Gridwell::CopySharedArguments(Args& a, OpenCommon& c) {
   c.blnNewBrowserWindow = &a.blnNewBrowserWindow;
   c.blnShowComments = &a.blnShowComments;
   c.blnNoStyle = &a.blnNoStyle;
+  c.blnCompactStyles = a.blnCompactStyles;
 }
 
 VbBool Gridwell::OpenXL(OpenXLArgs& a) {
@@ -621,6 +623,7 @@ VbBool Gridwell::Open(OpenCommon& c) {
 
     f.NewWindow = *c.blnNewBrowserWindow;
     f.ShowComments = *c.blnShowComments;
+    f.CompactStyles = compactStyles_ || c.blnCompactStyles ? kVbTrue : kVbFalse;
     if (*c.blnNoStyle) {
       converter->CreateHtmlFile(page, c.strHeading, c.strTitle, c.strBackgroundColor,
                                 c.strBackgroundImageFile, c.strTableColor, c.strTableImageFile);

@@ -57,6 +57,9 @@ struct OpenXLArgs {
   VbBool blnNewBrowserWindow = kVbFalse;
   VbBool blnShowComments = kVbFalse;
   VbBool blnNoStyle = kVbFalse;
+  // Not a parameter of the control's interface: a styled page of this open with one class per
+  // distinct look, as CompactStyles() gives every open.
+  VbBool blnCompactStyles = kVbFalse;
 };
 
 // Arguments of OpenXLrange, in their order.
@@ -80,6 +83,7 @@ struct OpenXLrangeArgs {
   VbBool blnNewBrowserWindow = kVbFalse;
   VbBool blnShowComments = kVbFalse;
   VbBool blnNoStyle = kVbFalse;
+  VbBool blnCompactStyles = kVbFalse;  // as in OpenXLArgs
 };
 
 // One entry of the control's programmable surface, for hosts that list or dispatch by id.
@@ -134,6 +138,13 @@ class Gridwell {
   std::string TempPath() const { return tempPath_; }
   std::string HTMLfile() const { return htmlFile_; }
   std::string ExcelFile() const { return excelFile_; }
+  // Styled pages with one class per distinct look, shared by the cells that look alike,
+  // instead of one class per cell: the same page on screen with a far smaller style sheet,
+  // which big sheets show much sooner. Off by default and not persisted; each open that
+  // writes a styled page passes it to the converter (as does an open whose
+  // blnCompactStyles is set).
+  VbBool CompactStyles() const { return compactStyles_; }
+  void SetCompactStyles(VbBool value) { compactStyles_ = value; }
 
   // ---- Methods ----
   VbBool BeginDownload(std::string& strURL, std::string& strFile);
@@ -246,6 +257,7 @@ class Gridwell {
   std::string excelFile_;
   std::string tempWorkbook_;
   VbBool regenerateHTML_ = kVbFalse;
+  VbBool compactStyles_ = kVbFalse;
   int32_t sheetTotal_ = 0;
   std::vector<std::string> sheetNames_;
   bool downloadDone_ = false;

@@ -52,6 +52,9 @@ class clsHTML {
   std::string Range;
   VbBool NewWindow = kFalse;
   VbBool ShowComments = kFalse;
+  // Styled page only: cells whose class rules would be the same share one class, so the
+  // style sheet holds one rule per distinct look instead of one per cell.
+  VbBool CompactStyles = kFalse;
 
   // Results of the last conversion that got past opening the workbook.
   std::vector<std::string> SheetNames() const { return sheetNames_; }

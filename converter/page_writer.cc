@@ -11,6 +11,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "converter/cell_markup.h"
@@ -122,6 +123,48 @@ class CellCursor {
   int32_t maxRow_ = 0, maxCol_ = 0;
 };
 
+// The classes of the compact style sheet: cells whose rules would be character for character
+// the same share one class, numbered in the order the page first uses them. A cell's rule
+// depends only on its format and on its rule variant, so each pair of those is turned into
+// a rule once and then found by a number.
+class CompactClasses {
+ public:
+  static uint64_t Key(const ReaderCell& cell, const CellValue& value) {
+    return uint64_t{cell.FormatId()} << 27 | ClassRuleVariant(cell, value);
+  }
+  // The class of a non-empty cell; the first cell of a new look appends its rule to `out`.
+  int32_t Add(std::string& out, const ReaderCell& cell, const CellValue& value) {
+    const uint64_t key = Key(cell, value);
+    if (key == lastKey_) return lastClass_;
+    lastKey_ = key;
+    const auto known = byKey_.find(key);
+    if (known != byKey_.end()) return lastClass_ = known->second;
+    body_.clear();
+    AppendClassRuleBody(body_, cell, value);
+    const auto [it, added] = byBody_.try_emplace(body_, int32_t(byBody_.size()) + 1);
+    if (added) {
+      out.append(".xl");
+      AppendInt(out, it->second);
+      out.append("\r\n");
+      out.append(body_);
+    }
+    byKey_.emplace(key, it->second);
+    return lastClass_ = it->second;
+  }
+  // The class Add gave to cells of this key (read only: several threads may ask at once).
+  int32_t Find(uint64_t key) const {
+    const auto it = byKey_.find(key);
+    return it != byKey_.end() ? it->second : 0;
+  }
+
+ private:
+  std::unordered_map<uint64_t, int32_t> byKey_;
+  std::unordered_map<std::string, int32_t> byBody_;
+  std::string body_;
+  uint64_t lastKey_ = ~uint64_t{0};
+  int32_t lastClass_ = 0;
+};
+
 // What one thread needs to write rows: its own cursor, value formatter and buffers, all
 // reused from block to block and from cell to cell.
 struct Lane {
@@ -135,6 +178,9 @@ struct Lane {
   std::string text;     // the rows of one block, handed to the accumulator in one piece
   std::string display;  // the display text of the current cell
   int32_t classNumber = 1;
+  // The compact page's last look and its class: neighbouring cells mostly share one.
+  uint64_t lastKey = ~uint64_t{0};
+  int32_t lastClass = 0;
 };
 
 // A run of rows written as one piece, with the stored cell and the class number it
@@ -158,6 +204,7 @@ class PageWriter {
         comments_(sheet.Comments()),
         threading_(threading),
         styled_(styled),
+        compact_(styled && s.CompactStyles != kFalse),
         showFormulas_(s.ShowFormulas != kFalse),
         hideRowNumbers_(s.HideRowNumbers != kFalse),
         hideColLetters_(s.HideColLetters != kFalse),
@@ -185,6 +232,7 @@ class PageWriter {
   void AppendRows(Lane& lane, const RowBlock& b) const;
   void AppendDataCell(Lane& lane, int32_t row, int32_t col, int16_t height, int16_t width) const;
   void AppendClassRules(Lane& lane, const RowBlock& b) const;
+  void AppendCompactClassRules(Lane& lane);
 
   clsConcat& page_;
   const ReaderWorksheet& sheet_;
@@ -193,10 +241,12 @@ class PageWriter {
   ReaderComments comments_;
   const PageThreading threading_;
   const bool styled_;
+  const bool compact_;  // styled, with one class per distinct rule
   const bool showFormulas_, hideRowNumbers_, hideColLetters_, lettersBelow_, numbersRight_,
       newWindow_, showComments_;
   PageRange r_;
   std::vector<int16_t> widths_;
+  CompactClasses compactClasses_;
   bool ok_ = true;
 };
 
@@ -235,13 +285,20 @@ bool PageWriter::Write(const PageRange& requested, const PageDecoration& d, std:
   if (r_.endRow >= r_.startRow && r_.endCol >= r_.startCol) {
     const double positions =
         double(r_.endRow - r_.startRow + 1) * double(r_.endCol - r_.startCol + 1);
-    estimate = positions * 48 + double(cursor_.Count()) * (styled_ ? 420 : 140) + 65536;
+    estimate =
+        positions * 48 + double(cursor_.Count()) * (styled_ && !compact_ ? 420 : 140) + 65536;
     page_.Reserve(
         static_cast<size_t>(std::min(estimate, double(std::numeric_limits<int32_t>::max()))));
   }
   const std::vector<RowBlock> blocks = PlanBlocks(estimate);
 
-  if (styled_) {
+  if (compact_) {
+    // The rules come in the order of the cells that first use them, so one thread writes
+    // them all; they are few, and the table's threads then only look their numbers up.
+    AppendCompactClassRules(main_);
+    AppendStyleSheetClosing(line);
+    PutLane(main_);
+  } else if (styled_) {
     PutBlocks(blocks, [this](Lane& lane, const RowBlock& b) { AppendClassRules(lane, b); });
     AppendStyleSheetClosing(line);
     PutLane(main_);
@@ -330,7 +387,7 @@ std::vector<RowBlock> PageWriter::PlanBlocks(double estimate) const {
   }
   // Class numbers count the non-empty cells of the range in page order, so each block starts
   // after those of the blocks before it.
-  if (styled_) {
+  if (styled_ && !compact_) {
     int32_t n = 1;
     for (size_t k = 0; k < blocks.size(); ++k) {
       blocks[k].firstClass = n;
@@ -473,7 +530,15 @@ void PageWriter::AppendDataCell(Lane& lane, int32_t row, int32_t col, int16_t he
     return;
   }
 
-  if (styled_) {
+  if (compact_) {
+    const uint64_t key = CompactClasses::Key(cell, value);
+    if (key != lane.lastKey) {
+      lane.lastKey = key;
+      lane.lastClass = compactClasses_.Find(key);
+    }
+    line.append(" CLASS=xl");
+    AppendInt(line, lane.lastClass);
+  } else if (styled_) {
     line.append(" CLASS=xl");
     AppendInt(line, lane.classNumber++);
   } else {
@@ -575,6 +640,32 @@ void PageWriter::AppendClassRules(Lane& lane, const RowBlock& b) const {
       const CellValue value = cell.Value();
       if (value.IsEmpty()) continue;
       AppendClassRule(lane.text, n++, cell, value);
+    }
+  }
+}
+
+void PageWriter::AppendCompactClassRules(Lane& lane) {
+  if (lane.cursor.Sorted()) {
+    // Only stored cells can get a class: walk them, so that empty stretches cost nothing.
+    for (int32_t i = lane.cursor.FirstOfRow(r_.startRow); i <= lane.cursor.Count(); ++i) {
+      const ReaderCell cell = lane.cursor.Item(i);
+      const int32_t row = cell.Row(), col = cell.Column();
+      if (row > r_.endRow) break;
+      if (col < r_.startCol || col > r_.endCol) continue;
+      const CellValue value = cell.Value();
+      if (value.IsEmpty()) continue;
+      compactClasses_.Add(lane.text, cell, value);
+    }
+    return;
+  }
+  lane.cursor.Seek(1);
+  for (int32_t row = r_.startRow; row <= r_.endRow; ++row) {
+    for (int32_t col = r_.startCol; col <= r_.endCol; ++col) {
+      const ReaderCell cell = lane.cursor.At(row, col);
+      if (!cell) continue;
+      const CellValue value = cell.Value();
+      if (value.IsEmpty()) continue;
+      compactClasses_.Add(lane.text, cell, value);
     }
   }
 }

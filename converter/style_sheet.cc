@@ -107,7 +107,33 @@ void AppendClassRule(std::string& out, int32_t n, const ReaderCell& cell, const 
   const CellFormat& format = cell;
   out.append(".xl");
   AppendInt(out, n);
-  out.append("\r\n\t{padding:0px;\r\n\tmso-ignore:padding;\r\n\tcolor:");
+  out.append("\r\n");
+  AppendClassRuleBody(out, cell, value);
+}
+
+uint64_t ClassRuleVariant(const ReaderCell& cell, const CellValue& value) {
+  // The value decides the word of general alignment (by its kind) and, through the format
+  // section that shows it, the colour.
+  uint64_t kind;
+  switch (value.kind) {
+    case ValueKind::String:
+      kind = 0;
+      break;
+    case ValueKind::Number:
+    case ValueKind::Date:
+      kind = 1;
+      break;
+    default:
+      kind = 2;
+  }
+  const int64_t section = cell.TextColor();
+  const uint64_t colour = section >= 0 ? (uint64_t{1} << 24 | uint64_t(section & 0xFFFFFF)) : 0;
+  return kind << 25 | colour;
+}
+
+void AppendClassRuleBody(std::string& out, const ReaderCell& cell, const CellValue& value) {
+  const CellFormat& format = cell;
+  out.append("\t{padding:0px;\r\n\tmso-ignore:padding;\r\n\tcolor:");
   const int64_t section = cell.TextColor();
   if (section == 0x0000FF) {
     out.append("red");

@@ -2,8 +2,8 @@
 """Gridweller viewer: a Python (PyGObject) host of the Gridwell control.
 
 A window with the control, a file chooser button, an address entry, picture buttons for the
-control's document commands, a sheet box filled from the control's sheet-names, and a status
-bar fed by its signals. From a build tree:
+control's document commands, a check box for compact styles, a sheet box filled from the
+control's sheet-names, and a status bar fed by its signals. From a build tree:
 
     GI_TYPELIB_PATH=build/control/gobject LD_LIBRARY_PATH=build/control/gtk \
         python3 demo/viewer.py [WORKBOOK]
@@ -70,6 +70,11 @@ class ViewerWindow(Gtk.Window):
             tools.pack_start(button, False, False, 0)
             self.pictures.append(button)
 
+        # Styled pages with one class per look: big sheets show much sooner, looking the same.
+        self.compact = Gtk.CheckButton(label="Compact styles")
+        self.compact.set_tooltip_text("One style rule per distinct look instead of one per cell")
+        self.compact.connect("toggled", self.on_compact_toggled)
+
         self.sheets = Gtk.ComboBoxText()
         self.sheets.get_accessible().set_name("Worksheet")
         self.sheets.connect("changed", self.on_sheet_picked)
@@ -78,6 +83,7 @@ class ViewerWindow(Gtk.Window):
         top.pack_start(self.chooser, False, False, 0)
         top.pack_start(self.address, True, True, 0)
         top.pack_start(tools, False, False, 0)
+        top.pack_start(self.compact, False, False, 0)
         top.pack_start(self.sheets, False, False, 0)
 
         self.message = Gtk.Label(xalign=0)
@@ -128,6 +134,14 @@ class ViewerWindow(Gtk.Window):
             self.sheets.append_text(name)
         self.sheets.set_active(0 if viewer.props.sheet_names else -1)
         self.filling_sheets = False
+
+    def on_compact_toggled(self, button):
+        self.viewer.props.compact_styles = button.get_active()
+        # The page shown was written the other way: write it again.
+        if self.workbook and self.sheets.get_active() >= 0:
+            self.viewer.props.regenerate_html = True
+            self.open_workbook(self.workbook, self.sheets.get_active() + 1)
+            self.viewer.props.regenerate_html = False
 
     def on_sheet_picked(self, combo):
         index = combo.get_active()

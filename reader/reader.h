@@ -46,6 +46,9 @@ class CellFormat {
   // side: 0 left, 1 right, 2 top, 3 bottom. Other sides answer 0.
   int32_t BorderLineStyle(int side) const;
   uint32_t BorderColor(int side) const;
+  // The format's entry in its workbook's table of cell formats: cells of one workbook with
+  // the same entry look the same.
+  uint32_t FormatId() const { return style_; }
 
  protected:
   CellFormat(const model::Workbook* book, uint32_t style) : book_(book), style_(style) {}

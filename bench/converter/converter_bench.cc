@@ -78,8 +78,9 @@ BENCHMARK(BM_Grouped);
 BENCHMARK(BM_ShortDate);
 BENCHMARK(BM_CurrencyRed);
 
-// A whole page of rows x 10 cells of mixed kinds, formats and fonts.
-void Page(benchmark::State& state, bool styled) {
+// A whole page of rows x 10 cells of mixed kinds, formats and fonts: plain, styled, and styled
+// with one class per distinct look.
+void Page(benchmark::State& state, bool styled, bool compact = false) {
   const int rows = static_cast<int>(state.range(0));
   auto book = std::make_shared<model::Workbook>();
   model::Sheet& s = book->AddSheet("S");
@@ -108,6 +109,7 @@ void Page(benchmark::State& state, bool styled) {
   book->Finish();
   const ReaderWorksheet sheet = ReaderWorkbook(book).Worksheets().Item(1);
   clsHTML settings;
+  settings.CompactStyles = compact ? kTrue : kFalse;
   size_t bytes = 0;
   for (auto _ : state) {
     clsConcat page;
@@ -125,8 +127,12 @@ void BM_PlainPage(benchmark::State& s) {
 void BM_StyledPage(benchmark::State& s) {
   Page(s, true);
 }
+void BM_CompactPage(benchmark::State& s) {
+  Page(s, true, true);
+}
 BENCHMARK(BM_PlainPage)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StyledPage)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompactPage)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace gridwell

@@ -154,6 +154,8 @@ for s in "${SIZES[@]}"; do
     "$GRIDWELL" convert "$book" -o "$PAGES/gridwell-styled-$name.htm"
   measure_best gridwell-plain "$name" "$PAGES/gridwell-plain-$name.htm" \
     "$GRIDWELL" convert "$book" --plain -o "$PAGES/gridwell-plain-$name.htm"
+  measure_best gridwell-compact "$name" "$PAGES/gridwell-compact-$name.htm" \
+    "$GRIDWELL" convert "$book" --compact-styles -o "$PAGES/gridwell-compact-$name.htm"
   if [ "$name" != 1m ] && [ "${GW_PEERS_SMALL:-1}" = 0 ]; then continue; fi
   if [ $HAVE_SHEETJS = 1 ]; then
     measure sheetjs "$name" "$PAGES/sheetjs-$name.html" node --max-old-space-size=8192 \
@@ -222,8 +224,8 @@ awk -F'\t' '
     for (i = 1; i <= 3; i++) {
       s = size[i];
       if (!(("reader", s) in k)) continue;
-      for (w = 1; w <= 2; w++) {
-        g = w == 1 ? "gridwell-plain" : "gridwell-styled";
+      for (w = 1; w <= 3; w++) {
+        g = w == 1 ? "gridwell-plain" : w == 2 ? "gridwell-styled" : "gridwell-compact";
         if (!((g, s) in k)) continue;
         printf "%-4s %-15s peak %.1f MB = %.2fx (page %.1f MB + reader %.1f MB)\n", s, g,
                k[g, s] * 1024 / 1e6, k[g, s] * 1024 / (b[g, s] + k["reader", s] * 1024),
@@ -231,15 +233,22 @@ awk -F'\t' '
       }
     }
     print "";
-    for (w = 1; w <= 2; w++) {
-      g = w == 1 ? "gridwell-plain" : "gridwell-styled";
+    for (w = 1; w <= 3; w++) {
+      g = w == 1 ? "gridwell-plain" : w == 2 ? "gridwell-styled" : "gridwell-compact";
       line = "";
       for (i = 1; i <= 3; i++) {
         s = size[i];
         if ((g, s) in t) line = line sprintf("  %s %.3f s (%.2f s/M cells)", s, t[g, s], t[g, s] / cells[s]);
       }
-      printf "%-15s%s\n", g, line;
+      printf "%-16s%s\n", g, line;
     }
+    line = "";
+    for (i = 1; i <= 3; i++) {
+      s = size[i];
+      if (("gridwell-compact", s) in t && ("gridwell-styled", s) in t)
+        line = line sprintf("  %s %.2fx", s, t["gridwell-compact", s] / t["gridwell-styled", s]);
+    }
+    if (line != "") printf "compact/styled time%s (target <= 1.10x)\n", line;
   }' "$RESULTS"
 if [ ${#NOTES[@]} -gt 0 ]; then
   echo

@@ -47,6 +47,8 @@ void gridweller_gridwell_set_excel_file(GridwellerGridwell* self, const char* va
 char* gridweller_gridwell_get_save_file(GridwellerGridwell* self);
 void gridweller_gridwell_set_save_file(GridwellerGridwell* self, const char* value);
 char* gridweller_gridwell_get_download_error_text(GridwellerGridwell* self);
+gboolean gridweller_gridwell_get_compact_styles(GridwellerGridwell* self);
+void gridweller_gridwell_set_compact_styles(GridwellerGridwell* self, gboolean value);
 
 /* Methods */
 gboolean gridweller_gridwell_begin_download(GridwellerGridwell* self, const char* url,

@@ -36,6 +36,7 @@ enum Prop : guint {
   kPropExcelFile,
   kPropSaveFile,
   kPropDownloadErrorText,
+  kPropCompactStyles,
   kPropCount
 };
 static_assert(std::size(kProperties) + 1 == kPropCount);
@@ -155,6 +156,8 @@ void ReadProperty(GridwellerGridwell* self, guint id, GValue* value) {
       return str(self->priv->liveSaveFile ? *self->priv->liveSaveFile : std::string());
     case kPropDownloadErrorText:
       return str(c->DownloadErrorText());
+    case kPropCompactStyles:
+      return g_value_set_boolean(value, c->CompactStyles() != gw::kVbFalse);
     default:
       break;
   }
@@ -304,6 +307,9 @@ static void gridweller_gridwell_set_property(GObject* object, guint id, const GV
       break;
     case kPropRegenerateHtml:
       c->SetRegenerateHTML(g_value_get_boolean(value) ? gw::kVbTrue : gw::kVbFalse);
+      break;
+    case kPropCompactStyles:
+      c->SetCompactStyles(g_value_get_boolean(value) ? gw::kVbTrue : gw::kVbFalse);
       break;
     case kPropHtmlFile:
       SetLive(p->livePage, pspec->name, value);
@@ -512,6 +518,17 @@ gboolean gridweller_gridwell_get_regenerate_html(GridwellerGridwell* self) {
 void gridweller_gridwell_set_regenerate_html(GridwellerGridwell* self, gboolean value) {
   g_return_if_fail(GRIDWELLER_IS_GRIDWELL(self));
   g_object_set(self, "regenerate-html", value, nullptr);
+}
+
+gboolean gridweller_gridwell_get_compact_styles(GridwellerGridwell* self) {
+  g_return_val_if_fail(GRIDWELLER_IS_GRIDWELL(self), FALSE);
+  gw::Gridwell* c = ControlOf(self);
+  return c && c->CompactStyles() != gw::kVbFalse;
+}
+
+void gridweller_gridwell_set_compact_styles(GridwellerGridwell* self, gboolean value) {
+  g_return_if_fail(GRIDWELLER_IS_GRIDWELL(self));
+  g_object_set(self, "compact-styles", value, nullptr);
 }
 
 // ---- Methods ----

@@ -127,6 +127,7 @@ void FillShared(const Reader& r, const char* path, Args& a) {
   a.blnNewBrowserWindow = r.Bool(kNewBrowserWindow);
   a.blnShowComments = r.Bool(kShowComments);
   a.blnNoStyle = r.Bool(kNoStyle);
+  a.blnCompactStyles = r.Bool(kCompactStyles);
 }
 
 }  // namespace

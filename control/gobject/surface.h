@@ -107,6 +107,11 @@ inline constexpr PropertyDoc kProperties[] = {
      "Why the last download that ended failed (a size or time limit passed, an error status of "
      "the server, a lost connection), or \"\" when it succeeded; a handler of "
      "#GridwellerGridwell::download-error reads it."},
+    {"compact-styles", "", ValueKind::Boolean, true,
+     "Styled pages with one style class per distinct look, shared by the cells that look "
+     "alike, instead of one class per cell: the same page on screen with a far smaller style "
+     "sheet, which big sheets show much sooner. %FALSE by default and not persisted; "
+     "#GridwellerOpenOptions:compact-styles asks for it for one open."},
 };
 
 inline constexpr ArgDoc kSaveFileArg = {"save_file", ValueKind::String,
@@ -269,6 +274,7 @@ enum Option : size_t {
   kNewBrowserWindow,
   kShowComments,
   kNoStyle,
+  kCompactStyles,
   kOptionCount
 };
 
@@ -322,6 +328,9 @@ inline constexpr OptionDoc kOptions[] = {
     {"no-style", "blnNoStyle", ValueKind::Boolean, 0, 0,
      "Write the plain page (cell looks as HTML attributes) instead of the styled one (a style "
      "sheet with one class per cell)."},
+    {"compact-styles", "blnCompactStyles", ValueKind::Boolean, 0, 0,
+     "Write the styled page with one class per distinct look for this open, as "
+     "#GridwellerGridwell:compact-styles does for every open."},
 };
 static_assert(std::size(kOptions) == kOptionCount);
 

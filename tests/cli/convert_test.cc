@@ -81,6 +81,23 @@ TEST_F(ConvertCli, OptionsReachThePage) {
   EXPECT_NE(page.find("<TD ALIGN='CENTER' HEIGHT='20'>2</TD></TR>"), std::string::npos);
 }
 
+// --compact-styles: the same cells with the same number of class attributes, fewer rules.
+TEST_F(ConvertCli, CompactStyles) {
+  const auto count = [](const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t p = text.find(part); p != std::string::npos; p = text.find(part, p + 1)) ++n;
+    return n;
+  };
+  const ShellRun styled = Convert(dir_, "'" + kBook + "' -o -");
+  const ShellRun compact = Convert(dir_, "'" + kBook + "' -o - --compact-styles");
+  ASSERT_EQ(styled.code, kOk);
+  ASSERT_EQ(compact.code, kOk);
+  EXPECT_EQ(count(compact.out, " CLASS=xl"), count(styled.out, " CLASS=xl"));
+  EXPECT_EQ(count(styled.out, "\r\n.xl"), count(styled.out, " CLASS=xl"));
+  EXPECT_LT(count(compact.out, "\r\n.xl"), count(styled.out, "\r\n.xl"));
+  EXPECT_GE(count(compact.out, "\r\n.xl"), 1u);
+}
+
 TEST_F(ConvertCli, ExitCodes) {
   std::ofstream(fs::path(dir_) / "junk.xlsx") << "not a workbook";
   const struct {
@@ -91,6 +108,7 @@ TEST_F(ConvertCli, ExitCodes) {
       {"'" + kBook + "' --no-such-option", kUsage},
       {"'" + kBook + "' --range A1:B2 --start-row 2", kUsage},
       {"'" + kBook + "' --background-color red --background-image x.png", kUsage},
+      {"'" + kBook + "' --plain --compact-styles", kUsage},
       {"'" + kBook + "' --start-col 0", kUsage},
       {"'" + kBook + "' -o", kUsage},
       {"missing.xlsx", kUnreadable},

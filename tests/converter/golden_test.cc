@@ -53,6 +53,9 @@ TEST(Golden, ShowcaseWorkbook) {
   s.NewWindow = kTrue;
   CheckGolden("showcase.styled.htm",
               b.Page(s, true, {"Showcase", "Sales", "#FFFFE0", "", "", "paper.png"}));
+  s.CompactStyles = kTrue;
+  CheckGolden("showcase.compact.htm",
+              b.Page(s, true, {"Showcase", "Sales", "#FFFFE0", "", "", "paper.png"}));
 }
 
 // Workbook files written by real programs, through the file path of the converter.

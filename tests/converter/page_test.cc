@@ -1,10 +1,14 @@
 // The page text of both writers, built from in-memory workbooks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "converter/page_writer.h"
-#include "test_book.h"
+#include "showcase_book.h"
 
 namespace gridwell::conv {
 namespace {
@@ -469,17 +473,108 @@ TEST(Page, BlocksAndThreadsGiveTheSamePage) {
   for (const char* range : {"", "B3:H290", "C1:C300", "A5:I5"}) {
     s.Range = range;
     s.RowNumbers = std::string_view(range).empty() ? kTrue : kFalse;
-    for (bool styled : {false, true}) {
-      const std::string expected = page(s, styled, one);
-      EXPECT_EQ(page(s, styled, tiny), expected) << range << " styled " << styled;
-      EXPECT_EQ(page(s, styled, blocks), expected) << range << " styled " << styled;
-      EXPECT_EQ(page(s, styled, serial), expected) << range << " styled " << styled;
+    for (const VbBool compact : {kFalse, kTrue}) {
+      s.CompactStyles = compact;
+      for (bool styled : {false, true}) {
+        const std::string expected = page(s, styled, one);
+        EXPECT_EQ(page(s, styled, tiny), expected) << range << " styled " << styled << compact;
+        EXPECT_EQ(page(s, styled, blocks), expected) << range << " styled " << styled << compact;
+        EXPECT_EQ(page(s, styled, serial), expected) << range << " styled " << styled << compact;
+      }
     }
+    s.CompactStyles = kFalse;
   }
   s.Range = "";
   const std::string styled = page(s, true, blocks);
   EXPECT_NE(styled.find("CLASS=xl1 "), std::string::npos);
   EXPECT_EQ(Count(styled, "CLASS=xl"), Count(styled, "\r\n\t{padding:0px;"));
+}
+
+}  // namespace
+}  // namespace gridwell::conv
+
+namespace gridwell::conv {
+namespace {
+
+// A styled page with every class attribute replaced by its rule's body and the style sheet
+// taken out: what each table cell looks like, whatever its class is called. `bodies`
+// receives the rule bodies in class order.
+std::string ResolveClasses(const std::string& page, std::vector<std::string>* bodies) {
+  std::map<std::string, std::string> rules;
+  const size_t sheetFrom = page.find("<STYLE ID='XL_Styles'>");
+  const size_t sheetTo = page.find("</STYLE>", sheetFrom);
+  if (sheetFrom == std::string::npos || sheetTo == std::string::npos) return "no style sheet";
+  for (size_t p = page.find("\r\n.xl", sheetFrom); p < sheetTo; p = page.find("\r\n.xl", p + 1)) {
+    const size_t name = p + 3, line = page.find("\r\n", name), end = page.find("}\r\n", line);
+    const std::string body = page.substr(line + 2, end + 3 - line - 2);
+    rules[page.substr(name, line - name)] = body;
+    if (bodies) bodies->push_back(body);
+  }
+  std::string out = page.substr(0, sheetFrom) + page.substr(sheetTo);
+  for (size_t p = out.find(" CLASS="); p != std::string::npos; p = out.find(" CLASS=", p + 1)) {
+    const size_t name = p + 7, end = out.find_first_of(" >", name);
+    const auto rule = rules.find(out.substr(name, end - name));
+    out.replace(name, end - name, rule == rules.end() ? "{missing}" : rule->second);
+  }
+  return out;
+}
+
+// The compact page shows every cell with the rule the styled page gives it, holds each
+// distinct rule once, and numbers the classes in the order the table first uses them.
+TEST(Page, CompactStylesShareOneClassPerLook) {
+  TestBook mixed;
+  model::Font bold;
+  bold.bold = true;
+  const uint32_t boldA = mixed.Style({}, &bold), boldB = mixed.Style({}, &bold);  // same look
+  const uint32_t red = mixed.NumFmt(6);
+  mixed.sheet->SetString(1, 1, "a", boldA);
+  mixed.sheet->SetString(1, 3, "b", boldB);
+  mixed.sheet->SetNumber(2, 1, 5, red);
+  mixed.sheet->SetNumber(2, 2, -5, red);   // red: a look of its own
+  mixed.sheet->SetNumber(2, 3, 7, boldA);  // a number in general alignment: right
+  mixed.sheet->SetBool(3, 2, true, boldB);
+  mixed.sheet->SetString(3, 3, "c", boldB);
+  mixed.book->Finish();
+  TestBook empty;
+  empty.sheet->SetBlank(2, 2, 0);
+  const struct {
+    const char* name;
+    TestBook book;
+    size_t rules;
+    const char* range;
+  } cases[] = {{"mixed", mixed, 5, ""},
+               {"mixed range", mixed, 4, "B2:C3"},
+               {"showcase", testing::ShowcaseBook(), 0, ""},
+               {"no value", empty, 0, ""}};
+  for (const auto& c : cases) {
+    clsHTML s;
+    s.Range = c.range;
+    s.ShowComments = kTrue;
+    const std::string styled = c.book.Page(s, true);
+    s.CompactStyles = kTrue;
+    const std::string compact = c.book.Page(s, true);
+    const std::string plainCompact = c.book.Page(s, false);
+    s.CompactStyles = kFalse;
+    EXPECT_EQ(plainCompact, c.book.Page(s, false)) << c.name << ": a plain page has no classes";
+    std::vector<std::string> bodies, styledBodies;
+    EXPECT_EQ(ResolveClasses(compact, &bodies), ResolveClasses(styled, &styledBodies)) << c.name;
+    const std::set<std::string> distinct(styledBodies.begin(), styledBodies.end());
+    EXPECT_EQ(bodies.size(), distinct.size()) << c.name;
+    EXPECT_EQ(std::set<std::string>(bodies.begin(), bodies.end()), distinct) << c.name;
+    if (c.rules) {
+      EXPECT_EQ(bodies.size(), c.rules) << c.name;
+    }
+    // The first use of each class, in class order.
+    std::vector<std::string> order;
+    for (size_t p = compact.find(" CLASS=xl"); p != std::string::npos;
+         p = compact.find(" CLASS=xl", p + 1)) {
+      const std::string name = compact.substr(p + 9, compact.find_first_of(" >", p + 1) - p - 9);
+      if (std::find(order.begin(), order.end(), name) == order.end()) order.push_back(name);
+    }
+    ASSERT_EQ(order.size(), bodies.size()) << c.name;
+    for (size_t k = 0; k < order.size(); ++k) EXPECT_EQ(order[k], std::to_string(k + 1));
+    EXPECT_EQ(compact.size() <= styled.size(), true) << c.name;
+  }
 }
 
 }  // namespace

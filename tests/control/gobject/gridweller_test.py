@@ -225,6 +225,29 @@ class OpenTest(ViewerCase):
         other.destroy()
 
 
+    def test_compact_styles(self):
+        # The widget's property for every open, the option for one: the same cells, with one
+        # style rule per look instead of one per cell.
+        def page():
+            return [int(javascript(self.viewer.get_web_view(), script)) for script in (
+                "document.getElementById('XL_Styles').sheet.cssRules.length",
+                "document.querySelectorAll('td[class]').length")]
+
+        self.viewer.props.regenerate_html = True
+        self.assertFalse(self.viewer.props.compact_styles)
+        self.open_sample(open_synchronously=True)
+        rules, classed = page()
+        self.assertEqual(rules, classed + 1)  # and the rule for the whole table
+        self.open_sample(open_synchronously=True, compact_styles=True)
+        compact = page()
+        self.assertEqual(compact[1], classed)
+        self.assertLess(compact[0], rules / 2)
+        self.viewer.props.compact_styles = True
+        self.assertIn("compact-styles", self.notified)
+        self.open_sample(open_synchronously=True)
+        self.assertEqual(page(), compact)
+
+
 class DownloadTest(ViewerCase):
     def url(self, path):
         return f"http://127.0.0.1:{http_port}{path}"
@@ -335,6 +358,12 @@ class KeyboardAndAccessibilityTest(ViewerCase):
             self.assertTrue(window.open_workbook(SAMPLE))
             model = window.sheets.get_model()
             self.assertEqual([row[0] for row in model], SAMPLE_SHEETS)
+            # The check box writes the shown sheet again with compact styles.
+            window.compact.set_active(True)
+            self.assertTrue(window.viewer.props.compact_styles)
+            with open(window.viewer.props.html_file, encoding="utf-8", errors="replace") as f:
+                text = f.read()
+            self.assertLess(text.count("\n.xl"), text.count(" CLASS=xl"))
         finally:
             window.destroy()
 
@@ -359,8 +388,10 @@ class IntrospectionDataTest(unittest.TestCase):
                 members += 1
         self.assertGreater(members, 100)
         # Property documentation starts with the control's help text, the blurb of the pspec.
+        # (The open options have properties of the same names: only the widget's count here.)
+        widget = next(c for c in root.iter("{%s}class" % ns["c"]) if c.get("name") == "Gridwell")
         gir = {p.get("name"): p.find("c:doc", ns).text
-               for p in root.iter("{%s}property" % ns["c"])}
+               for p in widget.iter("{%s}property" % ns["c"])}
         for spec in Gridweller.Gridwell.list_properties():
             if spec.owner_type.name == "GridwellerGridwell":
                 self.assertTrue(gir[spec.name].startswith(spec.blurb), spec.name)

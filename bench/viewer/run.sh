@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Opens the plain, styled and compact (--compact-styles) pages of generated sheets of 10,000,
+# 100,000 and 1,000,000 cells (10 columns of numbers, texts, dates and styled cells, from
+# bench/xlsx/make_bench_xlsx) in WebKitGTK under Xvfb, as the viewer control shows them, and
+# in headless Chromium, side by side in one run. Prints, per page, its size and each browser's
+# time to the first contentful paint and to the load event (from the start of the navigation,
+# as the page's performance timeline reports them), then the targets for 100,000 cells.
+# Two more pages of 100,000 cells show where a compact page's time goes: "hidden" is the
+# compact page with its table not displayed (parsing and building the document only), "bare"
+# the same table with no attribute on any cell (no class, size or wrapping: table layout and
+# text alone).
+#   bench/viewer/run.sh [build-dir]        (default: ./build)
+# Environment: GW_REPEAT (loads per page and browser, the median is kept; default 1),
+# GW_SIZES (default "10k 100k 1m"), GW_TIMEOUT (seconds a load may take; default 240),
+# GW_DIAG=0 (leave out the two diagnostic pages).
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+BUILD=$(cd "${1:-$ROOT/build}" && pwd)
+OUT=$ROOT/bench/out
+PAGES=$OUT/viewer
+REPEAT=${GW_REPEAT:-1}
+SIZES=${GW_SIZES:-"10k 100k 1m"}
+TIMEOUT=${GW_TIMEOUT:-240}
+KINDS="plain styled compact"
+
+if [ -z "${GW_UNDER_XVFB:-}" ]; then
+  cmake --build "$BUILD" --target gridwell make_bench_xlsx webkit_page_timing -j2 >/dev/null
+  command -v xvfb-run >/dev/null || { echo "run.sh: xvfb-run (Debian package xvfb) is needed" >&2; exit 1; }
+  # 24-bit screen: WebKit finds no usable visual on xvfb-run's default 8 bits.
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" env GW_UNDER_XVFB=1 NO_AT_BRIDGE=1 "$0" "$@"
+fi
+
+mkdir -p "$PAGES"
+RESULTS=$PAGES/viewer_results.tsv
+: >"$RESULTS"
+declare -A ROWS=([10k]=1000 [100k]=10000 [1m]=100000)
+declare -A FLAG=([plain]=--plain [styled]= [compact]=--compact-styles)
+ALL=()
+for size in $SIZES; do
+  book=$OUT/bench_$size.xlsx
+  [ -s "$book" ] || "$BUILD/bench/xlsx/make_bench_xlsx" "$book" "${ROWS[$size]}"
+  for kind in $KINDS; do
+    page=$PAGES/$kind-$size.htm
+    # shellcheck disable=SC2086
+    "$BUILD/cli/gridwell" convert "$book" ${FLAG[$kind]} -o "$page"
+    ALL+=("$page")
+  done
+  if [ "$size" = 100k ] && [ "${GW_DIAG:-1}" != 0 ]; then
+    sed 's|^</STYLE>|#XL {display:none}\r\n</STYLE>|' "$PAGES/compact-$size.htm" >"$PAGES/hidden-$size.htm"
+    sed -E 's/<TD [^>]*>/<TD>/g' "$PAGES/compact-$size.htm" >"$PAGES/bare-$size.htm"
+    ALL+=("$PAGES/hidden-$size.htm" "$PAGES/bare-$size.htm")
+  fi
+done
+
+# One line per load: browser size kind bytes paint_ms load_ms dcl_ms cells done_ms
+record() {
+  local browser=$1 page=$2 marks=$3 base size kind
+  base=$(basename "$page" .htm)
+  kind=${base%-*}
+  size=${base##*-}
+  printf '%s\t%s\t%s\t%s\t%s\n' "$browser" "$size" "$kind" "$(stat -c %s "$page")" \
+    "$(tr ' ' '\t' <<<"$marks")" >>"$RESULTS"
+}
+
+echo "WebKitGTK $(pkg-config --modversion webkit2gtk-4.1 2>/dev/null || echo '?') under Xvfb ..."
+# A first load warms WebKit up (fonts, caches); its figures are not kept.
+"$BUILD/bench/viewer/webkit_page_timing" --timeout "$TIMEOUT" "${ALL[0]}" >/dev/null 2>&1 || true
+for ((i = 0; i < REPEAT; i++)); do
+  for page in "${ALL[@]}"; do
+    if marks=$("$BUILD/bench/viewer/webkit_page_timing" --timeout "$TIMEOUT" "$page" 2>/dev/null); then
+      record webkit "$page" "$marks"
+    else
+      record webkit "$page" "-1 -1 -1 -1 -1"
+    fi
+  done
+done
+
+CHROMIUM=$(command -v chromium || command -v chromium-browser || true)
+if [ -n "$CHROMIUM" ]; then
+  echo "$("$CHROMIUM" --version 2>/dev/null) headless ..."
+  list=()
+  for ((i = 0; i < REPEAT; i++)); do list+=("${ALL[@]}"); done
+  while read -r page marks; do
+    record chromium "$page" "$marks"
+  done < <(python3 "$ROOT/bench/viewer/chromium_page_timing.py" --timeout "$TIMEOUT" \
+    --chromium "$CHROMIUM" "${list[@]}" 2>/dev/null || true)
+else
+  echo "note: chromium is not installed; its columns stay empty"
+fi
+
+# --- report ------------------------------------------------------------------------------
+echo
+echo "seconds from the start of the navigation (median of $REPEAT loads; - = not within ${TIMEOUT} s):"
+echo "paint = first contentful paint; load = load event; done = the browser tells its client"
+echo "that the load finished (the control's OpenComplete); page MB = 10^6 bytes"
+awk -F'\t' -v sizes="$SIZES" -v kinds="$KINDS hidden bare" '
+  function median(key,   n, i, j, t, v) {
+    n = split(vals[key], v, " ");
+    for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (v[j] + 0 < v[i] + 0) { t = v[i]; v[i] = v[j]; v[j] = t }
+    return n ? v[int((n + 1) / 2)] : -1;
+  }
+  function sec(ms) { return ms < 0 ? "-" : sprintf("%.2f", ms / 1000) }
+  {
+    split("5 6 9", M, " ");
+    for (m = 1; m <= 3; m++) vals[$1, $2, $3, m] = vals[$1, $2, $3, m] " " $(M[m]);
+    bytes[$2, $3] = $4;
+  }
+  END {
+    printf "%-5s %-8s %7s | %-23s | %-23s\n", "cells", "page", "page MB", "WebKitGTK paint load done", "Chromium paint load done";
+    ns = split(sizes, S, " "); nk = split(kinds, K, " ");
+    for (i = 1; i <= ns; i++) for (j = 1; j <= nk; j++) {
+      s = S[i]; k = K[j];
+      if (!((s, k) in bytes)) continue;
+      line = sprintf("%-5s %-8s %7.1f", s, k, bytes[s, k] / 1e6);
+      for (b = 1; b <= 2; b++) {
+        br = b == 1 ? "webkit" : "chromium";
+        line = line " |";
+        for (m = 1; m <= 3; m++) {
+          r[s, k, br, m] = median(br SUBSEP s SUBSEP k SUBSEP m);
+          line = line sprintf(" %7s", sec(r[s, k, br, m]));
+        }
+      }
+      print line;
+    }
+    s = "100k";
+    if ((s, "compact") in bytes && (s, "plain") in bytes) {
+      print "";
+      printf "100k WebKitGTK: compact first paint %s s (target < 1 s)\n", sec(r[s, "compact", "webkit", 1]);
+      cd = r[s, "compact", "webkit", 3]; pd = r[s, "plain", "webkit", 3];
+      cl = r[s, "compact", "webkit", 2]; pl = r[s, "plain", "webkit", 2];
+      if (cd > 0 && pd > 0) printf "100k WebKitGTK: compact / plain, done %.2fx, load event %.2fx (target <= 1.3x)\n", cd / pd, cl / pl;
+      printf "100k page size: compact / plain %.2fx (target <= 1.3x), styled / plain %.2fx\n",
+             bytes[s, "compact"] / bytes[s, "plain"], bytes[s, "styled"] / bytes[s, "plain"];
+    }
+  }' "$RESULTS"
