@@ -10,6 +10,9 @@ namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
+// A colour override of pure red is written as the word "red".
+constexpr int64_t kRed = 0x0000FF;
+
 bool IsAsciiLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -255,10 +258,13 @@ void AppendInt(std::string& out, int64_t value) {
   out.append(buf, static_cast<size_t>(r.ptr - buf));
 }
 
-void FontOpening::Append(std::string& out, const CellFormat& format, bool red) {
+void FontOpening::Append(std::string& out, const CellFormat& format, int64_t colorOverride) {
   const std::string_view name = format.FontName();
   const double size = format.FontSize();
-  const uint32_t color = red ? 0 : format.FontColor();
+  const bool red = colorOverride == kRed;
+  const uint32_t color = red                 ? 0
+                         : colorOverride < 0 ? format.FontColor()
+                                             : static_cast<uint32_t>(colorOverride);
   if (!valid_ || name != name_ || size != size_ || color != color_ || red != red_) {
     text_.clear();
     AppendFontOpening(text_, name, size, color, red);
@@ -271,22 +277,32 @@ void FontOpening::Append(std::string& out, const CellFormat& format, bool red) {
   out.append(text_);
 }
 
-void AppendCellContent(std::string& out, std::string_view display, bool red,
+void AppendCellContent(std::string& out, std::string_view display, int64_t colorOverride,
                        const CellFormat& format, bool newWindow, bool fontWrapper,
                        FontOpening* opening) {
   const bool strike = format.Strikethrough();
   const int32_t escapement = format.Escapement();
+  const bool mail = IsEmailAddress(display);
+  const bool url = !mail && IsUrl(display);
+  // A strike-through reaches into the wrapper's paragraph; a raise or a lowering does not,
+  // so inside the wrapper <SUP> and <SUB> go around the text instead.
+  const bool wrapped = fontWrapper && !mail && !url;
+  const std::string_view raise = escapement == 1   ? std::string_view("<SUP>")
+                                 : escapement == 2 ? std::string_view("<SUB>")
+                                                   : std::string_view();
+  const std::string_view lower = escapement == 1   ? std::string_view("</SUP>")
+                                 : escapement == 2 ? std::string_view("</SUB>")
+                                                   : std::string_view();
   if (strike) out.append("<S>");
-  if (escapement == 1) out.append("<SUP>");
-  if (escapement == 2) out.append("<SUB>");
+  if (!wrapped) out.append(raise);
 
-  if (IsEmailAddress(display)) {
+  if (mail) {
     out.append("<A HREF = 'mailto:");
     AppendEscaped(out, display);
     out.append("'>");
     AppendEscaped(out, display);
     out.append("</A>");
-  } else if (IsUrl(display)) {
+  } else if (url) {
     out.append("<A HREF = '");
     AppendEscaped(out, display);
     out.append(newWindow ? std::string_view("' TARGET='_new'>")
@@ -295,23 +311,50 @@ void AppendCellContent(std::string& out, std::string_view display, bool red,
     out.append("</A>");
   } else if (fontWrapper) {
     if (opening) {
-      opening->Append(out, format, red);
+      opening->Append(out, format, colorOverride);
     } else {
-      AppendFontOpening(out, format.FontName(), format.FontSize(), red ? 0 : format.FontColor(),
-                        red);
+      FontOpening once;
+      once.Append(out, format, colorOverride);
     }
+    out.append(raise);
     const bool bold = format.Bold();
     if (bold) out.append("<STRONG>");
-    AppendEscaped(out, display);
+    AppendDisplayText(out, display);
     if (bold) out.append("</STRONG>");
+    out.append(lower);
     out.append("</P>");
   } else {
-    AppendEscaped(out, display);
+    AppendDisplayText(out, display);
   }
 
-  if (escapement == 1) out.append("</SUP>");
-  if (escapement == 2) out.append("</SUB>");
+  if (!wrapped) out.append(lower);
   if (strike) out.append("</S>");
+}
+
+void AppendDisplayText(std::string& out, std::string_view text) {
+  const size_t n = text.size();
+  size_t start = 0;  // the first character not yet written
+  size_t i = 0;
+  while (true) {
+    while (i < n && text[i] != ' ' && text[i] != '\n' && text[i] != '\r') ++i;
+    if (i == n) break;
+    AppendEscaped(out, text.substr(start, i - start));
+    if (text[i] == ' ') {
+      // A space that starts or ends a line, or follows a space, would be dropped or folded
+      // into its neighbour.
+      const bool lineStart = i == 0 || text[i - 1] == '\n' || text[i - 1] == '\r';
+      const bool lineEnd = i + 1 == n || text[i + 1] == '\n' || text[i + 1] == '\r';
+      const bool afterSpace = i > 0 && text[i - 1] == ' ';
+      out.append(lineStart || lineEnd || afterSpace ? std::string_view("&nbsp;")
+                                                    : std::string_view(" "));
+    } else {
+      // CR LF, LF and a CR alone each end a line.
+      if (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') ++i;
+      out.append("<BR>");
+    }
+    start = ++i;
+  }
+  AppendEscaped(out, text.substr(start));
 }
 
 }  // namespace gridwell::conv

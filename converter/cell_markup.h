@@ -31,6 +31,10 @@ std::string ColumnLetters(int16_t column);
 // Workbook text made safe for element content and quoted attribute values; control
 // characters other than tab and line breaks are left out.
 void AppendEscaped(std::string& out, std::string_view text);
+// A cell's display text as element content, escaped, with its line breaks as "<BR>" and
+// its spaces keeping their width: a space at the start or end of a line, or after another
+// space, is written "&nbsp;", so that browsers neither collapse nor drop it.
+void AppendDisplayText(std::string& out, std::string_view text);
 // A font name as a quoted CSS string, safe in a style sheet and in a STYLE attribute: the
 // one form both pages write a font family in.
 void AppendCssFontName(std::string& out, std::string_view name);
@@ -46,7 +50,7 @@ void AppendInt(std::string& out, int64_t value);
 // cells mostly share a font, and those then copy the tag instead of making it anew.
 class FontOpening {
  public:
-  void Append(std::string& out, const CellFormat& format, bool red);
+  void Append(std::string& out, const CellFormat& format, int64_t colorOverride);
 
  private:
   bool valid_ = false;
@@ -57,10 +61,11 @@ class FontOpening {
   std::string text_;
 };
 
-// The content of a non-empty data cell. `red`: the colour override of the value formatting.
+// The content of a non-empty data cell. `colorOverride`: the colour of the value's format
+// section (0x00BBGGRR; pure red is written "red"), or negative for the cell's font colour.
 // The styled page passes fontWrapper = false: its class carries the font. `opening`, when
 // given, keeps the wrapper's opening tag from cell to cell.
-void AppendCellContent(std::string& out, std::string_view display, bool red,
+void AppendCellContent(std::string& out, std::string_view display, int64_t colorOverride,
                        const CellFormat& format, bool newWindow, bool fontWrapper,
                        FontOpening* opening = nullptr);
 

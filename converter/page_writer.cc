@@ -130,7 +130,7 @@ class CellCursor {
 class CompactClasses {
  public:
   static uint64_t Key(const ReaderCell& cell, const CellValue& value) {
-    return uint64_t{cell.FormatId()} << 3 | ClassRuleVariant(cell, value);
+    return uint64_t{cell.FormatId()} << 27 | ClassRuleVariant(cell, value);
   }
   // The class of a non-empty cell; the first cell of a new look appends its rule to `out`.
   int32_t Add(std::string& out, const ReaderCell& cell, const CellValue& value) {
@@ -610,8 +610,8 @@ void PageWriter::AppendDataCell(Lane& lane, int32_t row, int32_t col, int16_t he
     line.append(cell.WrapText() ? std::string_view(">") : std::string_view(" NOWRAP>"));
   }
 
-  const bool red = lane.formatter.Format(cell, value, lane.display);
-  AppendCellContent(line, lane.display, red, cell, newWindow_, !styled_, &lane.fontOpening);
+  const int64_t color = lane.formatter.Format(cell, value, lane.display);
+  AppendCellContent(line, lane.display, color, cell, newWindow_, !styled_, &lane.fontOpening);
   line.append("</TD>");
 }
 

@@ -6,32 +6,6 @@ namespace gridwell::conv {
 
 namespace {
 
-// Formats whose negative section is red.
-bool IsRedTextFormat(int16_t index) {
-  switch (index) {
-    case 6:
-    case 8:
-    case 29:
-    case 31:
-    case 37:
-    case 38:
-    case 39:
-    case 41:
-    case 43:
-    case 44:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// A negative number in a format whose negative section is red.
-bool IsRedValue(const CellFormat& format, const CellValue& value) {
-  const bool numeric = value.kind == ValueKind::Number || value.kind == ValueKind::Date;
-  return numeric && value.number < 0 &&
-         IsRedTextFormat(static_cast<int16_t>(format.NumberFormatIndex()));
-}
-
 std::string_view HorizontalWord(int32_t code, ValueKind kind) {
   switch (code) {
     case 0:
@@ -129,17 +103,18 @@ void AppendStyleSheetClosing(std::string& out) {
   out.append("-->\r\n</STYLE>\r\n");
 }
 
-void AppendClassRule(std::string& out, int32_t n, const CellFormat& format,
-                     const CellValue& value) {
+void AppendClassRule(std::string& out, int32_t n, const ReaderCell& cell, const CellValue& value) {
+  const CellFormat& format = cell;
   out.append(".xl");
   AppendInt(out, n);
   out.append("\r\n");
-  AppendClassRuleBody(out, format, value);
+  AppendClassRuleBody(out, cell, value);
 }
 
-uint32_t ClassRuleVariant(const CellFormat& format, const CellValue& value) {
-  // The value decides the word of general alignment (by its kind) and the red colour.
-  uint32_t kind;
+uint64_t ClassRuleVariant(const ReaderCell& cell, const CellValue& value) {
+  // The value decides the word of general alignment (by its kind) and, through the format
+  // section that shows it, the colour.
+  uint64_t kind;
   switch (value.kind) {
     case ValueKind::String:
       kind = 0;
@@ -151,15 +126,19 @@ uint32_t ClassRuleVariant(const CellFormat& format, const CellValue& value) {
     default:
       kind = 2;
   }
-  return kind << 1 | (IsRedValue(format, value) ? 1 : 0);
+  const int64_t section = cell.TextColor();
+  const uint64_t colour = section >= 0 ? (uint64_t{1} << 24 | uint64_t(section & 0xFFFFFF)) : 0;
+  return kind << 25 | colour;
 }
 
-void AppendClassRuleBody(std::string& out, const CellFormat& format, const CellValue& value) {
+void AppendClassRuleBody(std::string& out, const ReaderCell& cell, const CellValue& value) {
+  const CellFormat& format = cell;
   out.append("\t{padding:0px;\r\n\tmso-ignore:padding;\r\n\tcolor:");
-  if (IsRedValue(format, value)) {
+  const int64_t section = cell.TextColor();
+  if (section == 0x0000FF) {
     out.append("red");
   } else {
-    AppendHtmlColor(out, format.FontColor());
+    AppendHtmlColor(out, section >= 0 ? static_cast<uint32_t>(section) : format.FontColor());
   }
   out.append(";\r\n\tfont-size:");
   AppendInt(out, WholePoints(format.FontSize()));

@@ -128,30 +128,47 @@ std::string_view ReaderCell::Formula() const {
   return sheet_->Formula(index_);
 }
 
-void ReaderCell::AppendText(std::string& out) const {
-  if (!sheet_) return;
+int64_t ReaderCell::AppendText(std::string& out) const {
+  if (!sheet_) return -1;
   const model::CellRecord& r = sheet_->Cells().At(index_);
   const model::Workbook& book = sheet_->Book();
   switch (r.kind) {
     case model::StoredKind::Empty:
-      return;
+      return -1;
     case model::StoredKind::Number:
     case model::StoredKind::Date: {
       const numfmt::Format& f = Formats().Get(NumberFormat());
-      numfmt::FormatNumber(r.Number(), f, out, numfmt::RegionalSettings::EnglishUS(),
-                           book.date1904);
-      return;
+      return numfmt::FormatNumber(r.Number(), f, out, numfmt::RegionalSettings::EnglishUS(),
+                                  book.date1904);
     }
-    case model::StoredKind::String:
-      numfmt::FormatText(book.Strings().Get(r.payload[0]), Formats().Get(NumberFormat()), out);
-      return;
+    case model::StoredKind::String: {
+      const std::string_view text = book.Strings().Get(r.payload[0]);
+      const std::string_view code = NumberFormat();
+      if (code == "General") {  // no text section: the text as it stands
+        out.append(text);
+        return -1;
+      }
+      return numfmt::FormatText(text, Formats().Get(code), out);
+    }
     case model::StoredKind::Boolean:
       out.append(r.payload[0] ? "TRUE" : "FALSE");
-      return;
+      return -1;
     case model::StoredKind::Error:
       out.append(ErrorText(static_cast<ErrorCode>(r.payload[0] & 0xFF)));
-      return;
+      return -1;
   }
+  return -1;
+}
+
+int64_t ReaderCell::TextColor() const {
+  if (!sheet_) return -1;
+  const model::CellRecord& r = sheet_->Cells().At(index_);
+  const bool number = r.kind == model::StoredKind::Number || r.kind == model::StoredKind::Date;
+  if (!number && r.kind != model::StoredKind::String) return -1;
+  const std::string_view code = NumberFormat();
+  if (code.find('[') == std::string_view::npos) return -1;  // colours are bracketed names
+  const numfmt::Format& f = Formats().Get(code);
+  return number ? numfmt::NumberColor(r.Number(), f) : numfmt::TextColor(f);
 }
 
 std::string ReaderCell::Text() const {

@@ -72,7 +72,11 @@ class ReaderCell : public CellFormat {
   CellValue Value() const;
   std::string_view Formula() const;  // "" when the cell has none
   std::string Text() const;          // the value as its own number format shows it
-  void AppendText(std::string& out) const;
+  // Appends Text(); returns the colour of the format section that showed the value
+  // (0x00BBGGRR, as a "[Red]" or "[Color10]" gives it), or -1 when that section has none.
+  int64_t AppendText(std::string& out) const;
+  // The colour AppendText returns, without making the text.
+  int64_t TextColor() const;
 
  private:
   friend class ReaderCells;

@@ -74,7 +74,7 @@ std::string_view BuiltinFormatCode(int id) {
     case 46:
       return "[h]:mm:ss";
     case 47:
-      return "mmss.0";
+      return "mm:ss.0";
     case 48:
       return "##0.0E+0";
     case 49:

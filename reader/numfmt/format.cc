@@ -92,6 +92,17 @@ int64_t FormatNumber(double value, const Format& format, std::string& out,
   return s.color;
 }
 
+int64_t NumberColor(double value, const Format& format) {
+  if (!std::isfinite(value)) return -1;
+  const Choice c = ChooseSection(format, value);
+  return c.section ? c.section->color : -1;
+}
+
+int64_t TextColor(const Format& format) {
+  return format.textSection < 0 ? -1
+                                : format.sections[static_cast<size_t>(format.textSection)].color;
+}
+
 std::string FormatNumber(double value, std::string_view code, const RegionalSettings& rs,
                          bool date1904) {
   std::string out;
@@ -109,12 +120,14 @@ void RenderText(std::string_view text, const Section& s, std::string& out) {
   }
 }
 
-void FormatText(std::string_view text, const Format& format, std::string& out) {
+int64_t FormatText(std::string_view text, const Format& format, std::string& out) {
   if (format.textSection < 0) {
     out.append(text);
-    return;
+    return -1;
   }
-  RenderText(text, format.sections[static_cast<size_t>(format.textSection)], out);
+  const Section& s = format.sections[static_cast<size_t>(format.textSection)];
+  RenderText(text, s, out);
+  return s.color;
 }
 
 bool IsDateFormat(const Format& format) {

@@ -71,8 +71,13 @@ int64_t FormatNumber(double value, const Format& format, std::string& out,
 std::string FormatNumber(double value, std::string_view code,
                          const RegionalSettings& rs = RegionalSettings::EnglishUS(),
                          bool date1904 = false);
+// The colour tags FormatNumber and FormatText would return, without rendering anything.
+int64_t NumberColor(double value, const Format& format);
+int64_t TextColor(const Format& format);
+
 // Appends a text value rendered by the format's text section ("@"), or the text unchanged.
-void FormatText(std::string_view text, const Format& format, std::string& out);
+// Returns the text section's colour tag as FormatNumber does.
+int64_t FormatText(std::string_view text, const Format& format, std::string& out);
 
 // True when the code shows a date or a time (d, m, y, h, s outside quotes and brackets, or
 // elapsed [h] [m] [s]).

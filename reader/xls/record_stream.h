@@ -47,6 +47,7 @@ inline constexpr uint16_t kString = 0x0207;
 inline constexpr uint16_t kRow = 0x0208;
 inline constexpr uint16_t kArray = 0x0221;
 inline constexpr uint16_t kDefaultRowHeight = 0x0225;
+inline constexpr uint16_t kTable = 0x0236;
 inline constexpr uint16_t kRk = 0x027E;
 inline constexpr uint16_t kFormat = 0x041E;
 inline constexpr uint16_t kShrFmla = 0x04BC;

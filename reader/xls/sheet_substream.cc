@@ -89,8 +89,10 @@ class SheetReader {
 
   void Handle(const Record& r) {
     std::span<const uint8_t> b = r.body();
+    // A formula's STRING record follows it, with at most the shared formula, array formula
+    // or data table it belongs to recorded in between.
     if (r.type != rec::kString && r.type != rec::kShrFmla && r.type != rec::kArray &&
-        r.type != rec::kFormula) {
+        r.type != rec::kTable && r.type != rec::kFormula) {
       pendingString_ = false;
     }
     switch (r.type) {

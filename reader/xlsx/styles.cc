@@ -249,8 +249,11 @@ void ParseStyles(const std::string& text, const Theme& theme, model::Workbook& b
 
   ForEachChild(Child(root, "numFmts"), "numFmt", [&](const pugi::xml_node& n) {
     uint64_t id = UIntAttr(n, "numFmtId", UINT64_MAX);
-    if (id <= 0xFFFF)
-      book.SetNumberFormat(static_cast<uint16_t>(id), Attr(n, "formatCode").value());
+    if (id > 0xFFFF) return;
+    // The code is an escaped string of the format: "_x000B_" stands for one character.
+    std::string code = Attr(n, "formatCode").value();
+    DecodeEscapes(code);
+    book.SetNumberFormat(static_cast<uint16_t>(id), code);
   });
 
   std::vector<uint32_t> fontIndex;  // file font -> model font

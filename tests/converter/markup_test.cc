@@ -119,14 +119,16 @@ TEST(Markup, WholePointsRoundsHalvesToEven) {
   EXPECT_EQ(WholePoints(1e300), INT32_MAX);
 }
 
+constexpr int64_t kNone = -1, kRed = 0x0000FF;
+
 class CellContent : public ::testing::Test {
  protected:
-  std::string Content(std::string_view display, bool red, model::Font font, bool newWindow = false,
-                      bool wrapper = true) {
+  std::string Content(std::string_view display, int64_t color, model::Font font,
+                      bool newWindow = false, bool wrapper = true) {
     testing::TestBook b;
     b.sheet->SetString(1, 1, "x", b.Style({}, &font));
     std::string out;
-    AppendCellContent(out, display, red, b.Cell(1, 1), newWindow, wrapper);
+    AppendCellContent(out, display, color, b.Cell(1, 1), newWindow, wrapper);
     return out;
   }
 };
@@ -134,11 +136,11 @@ class CellContent : public ::testing::Test {
 TEST_F(CellContent, LinksCarryNoFontMarkup) {
   model::Font bold;
   bold.bold = true;
-  EXPECT_EQ(Content("http://www.example.com", false, bold),
+  EXPECT_EQ(Content("http://www.example.com", kNone, bold),
             "<A HREF = 'http://www.example.com' TARGET='_parent'>http://www.example.com</A>");
-  EXPECT_EQ(Content("http://www.example.com", false, bold, true),
+  EXPECT_EQ(Content("http://www.example.com", kNone, bold, true),
             "<A HREF = 'http://www.example.com' TARGET='_new'>http://www.example.com</A>");
-  EXPECT_EQ(Content("a@b.com", false, bold), "<A HREF = 'mailto:a@b.com'>a@b.com</A>");
+  EXPECT_EQ(Content("a@b.com", kNone, bold), "<A HREF = 'mailto:a@b.com'>a@b.com</A>");
 }
 
 TEST_F(CellContent, FontWrapper) {
@@ -147,37 +149,85 @@ TEST_F(CellContent, FontWrapper) {
   f.size = 10;
   f.color = 0x123456;
   EXPECT_EQ(
-      Content("Total", false, f),
+      Content("Total", kNone, f),
       "<P STYLE='font-family:\"Arial\";font-size:80%;color:#563412'><STRONG>Total</STRONG></P>");
   f.bold = false;
-  EXPECT_EQ(Content("-5", true, f),
+  EXPECT_EQ(Content("-5", kRed, f),
             "<P STYLE='font-family:\"Arial\";font-size:80%;color:red'>-5</P>");
-  EXPECT_EQ(Content("-5", true, f, false, false), "-5") << "styled page: no wrapper";
+  EXPECT_EQ(Content("-5", kRed, f, false, false), "-5") << "styled page: no wrapper";
 }
 
 TEST_F(CellContent, StrikeAndPosition) {
   model::Font f;
   f.strike = true;
   f.escapement = 1;
-  EXPECT_EQ(Content("x", false, f, false, false), "<S><SUP>x</SUP></S>");
+  EXPECT_EQ(Content("x", kNone, f, false, false), "<S><SUP>x</SUP></S>");
   f.escapement = 2;
-  EXPECT_EQ(Content("x", false, f, false, false), "<S><SUB>x</SUB></S>");
+  EXPECT_EQ(Content("x", kNone, f, false, false), "<S><SUB>x</SUB></S>");
   f.escapement = 3;
-  EXPECT_EQ(Content("x", false, f, false, false), "<S>x</S>");
+  EXPECT_EQ(Content("x", kNone, f, false, false), "<S>x</S>");
   f.strike = false;
   f.escapement = 1;
-  EXPECT_EQ(Content("x", false, f, false, false), "<SUP>x</SUP>");
+  EXPECT_EQ(Content("x", kNone, f, false, false), "<SUP>x</SUP>");
   f.escapement = 0;
-  EXPECT_EQ(Content("x", false, f, false, false), "x");
+  EXPECT_EQ(Content("x", kNone, f, false, false), "x");
+  // Inside the font wrapper the raise goes around the text, where a browser applies it.
+  f.strike = true;
+  f.escapement = 1;
+  EXPECT_EQ(Content("x", kNone, f),
+            "<S><P STYLE='font-family:\"Arial\";font-size:80%;color:#000000'><SUP>x</SUP></P></S>");
+  EXPECT_EQ(Content("http://a.com", kNone, f),
+            "<S><SUP><A HREF = 'http://a.com' TARGET='_parent'>http://a.com</A></SUP></S>");
+}
+
+TEST_F(CellContent, SectionColourOverridesTheFontColour) {
+  model::Font f;
+  f.color = 0x123456;
+  const struct {
+    int64_t color;
+    const char* css;
+  } cases[] = {{kNone, "#563412"},
+               {kRed, "red"},
+               {0xFF0000, "#0000FF"},
+               {0x008000, "#008000"},
+               {0, "#000000"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(
+        Content("5", c.color, f),
+        std::string("<P STYLE='font-family:\"Arial\";font-size:80%;color:") + c.css + "'>5</P>")
+        << c.color;
+  }
+}
+
+TEST(Markup, DisplayTextKeepsLineBreaksAndSpaces) {
+  const struct {
+    const char* text;
+    const char* html;
+  } cases[] = {
+      {"a b", "a b"},
+      {"a\nb", "a<BR>b"},
+      {"a\r\nb\rc", "a<BR>b<BR>c"},
+      {"  two", "&nbsp;&nbsp;two"},
+      {"a   b", "a &nbsp;&nbsp;b"},
+      {"$5 ", "$5&nbsp;"},
+      {" x \n y", "&nbsp;x&nbsp;<BR>&nbsp;y"},
+      {"<a> & 'b'\n", "&lt;a&gt; &amp; &#39;b&#39;<BR>"},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    AppendDisplayText(out, c.text);
+    EXPECT_EQ(out, c.html) << c.text;
+  }
 }
 
 TEST_F(CellContent, WorkbookTextIsEscaped) {
   model::Font f;
   f.name = "Ari'al";
-  EXPECT_EQ(Content("<script>alert(1)</script>", false, f),
+  EXPECT_EQ(Content("<script>alert(1)</script>", kNone, f),
             "<P STYLE='font-family:\"Ari\\27 al\";font-size:80%;color:#000000'>"
             "&lt;script&gt;alert(1)&lt;/script&gt;</P>");
-  EXPECT_EQ(Content("http://x.com/?a=1&b='2'", false, f),
+  EXPECT_EQ(Content("http://x.com/?a=1&b='2'", kNone, f),
             "<A HREF = 'http://x.com/?a=1&amp;b=&#39;2&#39;' TARGET='_parent'>"
             "http://x.com/?a=1&amp;b=&#39;2&#39;</A>");
 }

@@ -159,21 +159,42 @@ TEST(StyleSheet, FillWrapAndIndent) {
   EXPECT_EQ(Rule({}, {}).find("background"), std::string::npos);
 }
 
-TEST(StyleSheet, RedForNegativeValuesOfRedFormats) {
+// The colour is the one of the format section that shows the value, as the spreadsheet
+// paints it; without one, the font colour.
+TEST(StyleSheet, ColourOfTheAppliedFormatSection) {
   model::Font f;
   f.color = 0x00FF00;
   const struct {
     uint16_t index;
+    const char* code;  // the workbook's own code, or nullptr for the built-in one
     double v;
     const char* color;
-  } cases[] = {{6, -5, "red"},      {5, -5, "#00FF00"}, {6, 0, "#00FF00"}, {8, -1, "red"},
-               {29, -1, "red"},     {31, -1, "red"},    {37, -1, "red"},   {38, -1, "red"},
-               {39, -1, "red"},     {41, -1, "red"},    {43, -1, "red"},   {44, -1, "red"},
-               {42, -1, "#00FF00"}, {0, -1, "#00FF00"}};
+  } cases[] = {
+      {6, nullptr, -5, "red"},
+      {5, nullptr, -5, "#00FF00"},
+      {6, nullptr, 0, "#00FF00"},
+      {8, nullptr, -1, "red"},
+      {38, nullptr, -1, "red"},
+      {40, nullptr, -1, "red"},
+      {37, nullptr, -1, "#00FF00"},  // "#,##0_);(#,##0)" has no colour
+      {39, nullptr, -1, "#00FF00"},
+      {44, nullptr, -1, "#00FF00"},
+      {0, nullptr, -1, "#00FF00"},
+      {164, "[Blue]0;[Red]-0", 1, "#0000FF"},
+      {164, "[Blue]0;[Red]-0", -1, "red"},
+      {165, "[>100][Color10]0;0", 200, "#008000"},
+      {165, "[>100][Color10]0;0", 50, "#00FF00"},
+  };
   for (const auto& c : cases) {
+    TestBook b;
+    if (c.code) b.book->SetNumberFormat(c.index, c.code);
     model::CellStyle s;
     s.numFmtId = c.index;
-    EXPECT_NE(Rule(s, f, c.v).find(std::string("\tcolor:") + c.color + ";\r\n"), std::string::npos)
+    b.sheet->SetNumber(1, 1, c.v, b.Style(s, &f));
+    const ReaderCell cell = b.Cell(1, 1);
+    std::string out;
+    AppendClassRule(out, 1, cell, cell.Value());
+    EXPECT_NE(out.find(std::string("\tcolor:") + c.color + ";\r\n"), std::string::npos)
         << c.index << " " << c.v;
   }
 }

@@ -194,6 +194,40 @@ TEST(NumFmt, Fractions) {
   });
 }
 
+// Cases seen in real workbooks where a spreadsheet's text is easy to get wrong.
+TEST(NumFmt, ShownAsSpreadsheetsShowThem) {
+  Check({
+      // Fractions: an integer keeps the width of the fraction it does not show.
+      {2, "# ?\?/??", "2      "},
+      {-3, "# ?/?", "-3    "},
+      {2, "?/8", "16/8"},
+      {2.5, "?/8", "20/8"},
+      {2.5, "# ?/?;-# ?/?;0;@", "2 1/2"},
+      {-2.5, "# ?/?;-# ?/?;0;@", "-2 1/2"},
+      {0, "# ?/?;-# ?/?;0;@", "0"},
+      // Sub-seconds round, and the carry runs into seconds, minutes, hours and the day.
+      {59.96 / 86400, "ss.0", "00.0"},
+      {(59 * 60 + 59.96) / 86400, "mm:ss.0", "00:00.0"},
+      {(3600 - 0.004) / 86400, "h:mm:ss.00", "1:00:00.00"},
+      {1 - 1e-8, "m/d/yyyy h:mm:ss.00", "1/1/1900 0:00:00.00"},
+      {(3600 + 59.996) / 86400, "[mm]:ss.00", "61:00.00"},
+      // Conditions, and a fourth section for texts only.
+      {5551234, "[<=9999999]###-####;(###) ###-####", "555-1234"},
+      {5551234567, "[<=9999999]###-####;(###) ###-####", "(555) 123-4567"},
+      {150, "[>100]\"big\";[<0]\"neg\";0", "big"},
+      {-5, "[>100]\"big\";[<0]\"neg\";0", "neg"},
+      {50, "[>100]\"big\";[<0]\"neg\";0", "50"},
+      {0, "0;-0;\"zero\";\"text \"@", "zero"},
+      // A negative that rounds to zero keeps its sign or its negative section.
+      {-0.4, "0\" kg\"", "-0 kg"},
+      {-0.4, "\"$\"0", "-$0"},
+      {-0.001, "0.00;(0.00)", "(0.00)"},
+      {-0.4, "#,##0_);(#,##0)", "(0)"},
+      // A control character that a format code held escaped is a literal.
+      {1, "0.0\x0B", "1.0\x0B"},
+  });
+}
+
 TEST(NumFmt, LiteralsUnderscoreFillAndCurrency) {
   Check({
       {5, "0_)", "5 "},
@@ -518,7 +552,8 @@ TEST(NumFmt, BuiltinTable) {
       {44, 1234, " $1,234.00 "},
       {45, 0.75 + 61.0 / 86400, "01:01"},
       {46, 1.5, "36:00:00"},
-      {47, 61.0 / 86400, "0101.0"},
+      {47, 61.0 / 86400, "01:01.0"},
+      {47, 119.96 / 86400, "02:00.0"},
       {48, 12345, "12.3E+3"},
       {49, 1234.5, "1234.5"},
   };

@@ -326,6 +326,62 @@ TEST(XlsRecords, SharedAndArrayFormulasShiftToTheirCells) {
   EXPECT_EQ(c.Cell(6, 6).Text(), "9");
 }
 
+// A formula's cached text comes in the STRING record after it, also when the shared or
+// array formula it belongs to, or a data table, is recorded in between.
+TEST(XlsRecords, CachedFormulaResultsAfterTheirFormula) {
+  const Bytes exp = {0x01, 0, 0, 0, 0};  // ptgExp: master A1
+  const Bytes text = {0x17, 1, 0, 'x'};
+  Body shr;
+  shr.u16(0).u16(1).u8(0).u8(0).u8(0).u8(2).u16(static_cast<uint16_t>(text.size())).bytes(text);
+  Body arr;
+  arr.u16(0).u16(1).u8(0).u8(0).u16(0).u32(0).u16(static_cast<uint16_t>(text.size())).bytes(text);
+  Body table;  // TABLE: the range, options, the two input cells
+  table.u16(0).u16(1).u8(0).u8(0).u16(0).u16(0).u16(0).u16(0).u16(0);
+  const struct {
+    const char* what;
+    std::vector<Bytes> records;
+    ValueKind kind;
+    const char* text;
+  } cases[] = {
+      {"string",
+       {Formula(0, 0, SpecialResult(0, 0), text), Record(0x0207, Body().str16("s"))},
+       ValueKind::String,
+       "s"},
+      {"string, SHRFMLA between",
+       {Formula(0, 0, SpecialResult(0, 0), exp), Record(0x04BC, shr),
+        Record(0x0207, Body().str16("shared"))},
+       ValueKind::String,
+       "shared"},
+      {"string, ARRAY between",
+       {Formula(0, 0, SpecialResult(0, 0), exp), Record(0x0221, arr),
+        Record(0x0207, Body().str16("array"))},
+       ValueKind::String,
+       "array"},
+      {"string, TABLE between",
+       {Formula(0, 0, SpecialResult(0, 0), exp), Record(0x0236, table),
+        Record(0x0207, Body().str16("table"))},
+       ValueKind::String,
+       "table"},
+      {"Boolean", {Formula(0, 0, SpecialResult(1, 0), exp)}, ValueKind::Boolean, "FALSE"},
+      {"error", {Formula(0, 0, SpecialResult(2, 0x07), exp)}, ValueKind::Error, "#DIV/0!"},
+      {"empty string", {Formula(0, 0, SpecialResult(3, 0), exp)}, ValueKind::String, ""},
+      // A STRING that follows another record belongs to no formula.
+      {"string record too late",
+       {Formula(0, 0, SpecialResult(0, 0), text), Cell(0x0203, 3, 3, 15, Body().f64(1)),
+        Record(0x0207, Body().str16("stray"))},
+       ValueKind::Empty,
+       ""},
+  };
+  for (const auto& c : cases) {
+    ReaderWorkbook wb = Open(Biff8Stream(DefaultFormats(), {{"S", c.records}}));
+    ASSERT_TRUE(wb) << c.what;
+    const ReaderCell cell = wb.Worksheets().Item(1).Cells().Cell(1, 1);
+    ASSERT_TRUE(cell) << c.what;
+    EXPECT_EQ(cell.Value().kind, c.kind) << c.what;
+    EXPECT_EQ(cell.Text(), c.text) << c.what;
+  }
+}
+
 TEST(XlsRecords, Biff5TextInItsCodePage) {
   Body label;
   label.u16(0).u16(0).u16(0).u16(2).u8(0xCF).u8(0xF0);  // "Пр" in windows-1251

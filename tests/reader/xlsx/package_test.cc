@@ -126,7 +126,8 @@ TEST(XlsxPackage, StylesThemeColoursAndDefaults) {
             "<sheetProtection sheet=\"1\"/>"));
   SetPart(parts, "xl/styles.xml",
           "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
-          "<numFmts count=\"1\"><numFmt numFmtId=\"200\" formatCode=\"0.000\"/></numFmts>"
+          "<numFmts count=\"2\"><numFmt numFmtId=\"200\" formatCode=\"0.000\"/>"
+          "<numFmt numFmtId=\"201\" formatCode=\"0.0_x0020_&quot;kg&quot;\"/></numFmts>"
           "<fonts><font><sz val=\"11\"/><name val=\"Calibri\"/></font>"
           "<font><b/><i val=\"0\"/><u val=\"doubleAccounting\"/><color theme=\"4\" "
           "tint=\"0.39997558519241921\"/><sz val=\"9\"/><name val=\"Arial\"/></font></fonts>"
@@ -138,7 +139,7 @@ TEST(XlsxPackage, StylesThemeColoursAndDefaults) {
           "<bottom style=\"mediumDashDotDot\"><color auto=\"1\"/></bottom></border></borders>"
           "<cellXfs><xf/><xf numFmtId=\"200\" fontId=\"1\" fillId=\"2\" borderId=\"1\"><alignment "
           "horizontal=\"centerContinuous\" vertical=\"top\" indent=\"2\" wrapText=\"true\"/></xf>"
-          "<xf fillId=\"3\" fontId=\"99\"/><xf fillId=\"2\"/></cellXfs>"
+          "<xf numFmtId=\"201\" fillId=\"3\" fontId=\"99\"/><xf fillId=\"2\"/></cellXfs>"
           "<colors><indexedColors><rgbColor rgb=\"FF000000\"/><rgbColor rgb=\"FF010203\"/>"
           "<rgbColor rgb=\"FF000000\"/><rgbColor rgb=\"FF000000\"/><rgbColor rgb=\"FF000000\"/>"
           "<rgbColor rgb=\"FF000000\"/><rgbColor rgb=\"FF000000\"/><rgbColor rgb=\"FF000000\"/>"
@@ -164,8 +165,10 @@ TEST(XlsxPackage, StylesThemeColoursAndDefaults) {
   EXPECT_EQ(a.BorderColor(3), 0u);
   ReaderCell b = ws.Cells().Cell(1, 2);
   EXPECT_EQ(b.FillPattern(), 8);
-  EXPECT_EQ(b.FillColor(), 0x0000FFu);   // past the custom entries: default palette 10, red
-  EXPECT_EQ(b.FontName(), "Calibri");    // font index out of range: the default font
+  EXPECT_EQ(b.FillColor(), 0x0000FFu);        // past the custom entries: default palette 10, red
+  EXPECT_EQ(b.FontName(), "Calibri");         // font index out of range: the default font
+  EXPECT_EQ(b.NumberFormat(), "0.0 \"kg\"");  // "_x0020_" is an escaped space
+  EXPECT_EQ(b.Text(), "1.0 kg");
   ReaderCell c = ws.Cells().Cell(1, 3);  // absurd style index: the default format
   EXPECT_EQ(c.FillPattern(), 58);
   EXPECT_TRUE(ws.Cells().Cell(1, 4));  // a formatted blank is kept

@@ -1,0 +1,51 @@
+// Headless Chromium for the browser tests: finding it, and loading one page file with
+// --dump-dom to get the document as the browser left it after its scripts ran.
+#pragma once
+
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+namespace gridwell::testing {
+
+// GRIDWELL_CHROMIUM, or chromium / chromium-browser on the PATH; "" when there is none.
+inline std::string FindChromium() {
+  if (const char* env = std::getenv("GRIDWELL_CHROMIUM")) return env;
+  const char* path = std::getenv("PATH");
+  std::stringstream ss(path ? path : "");
+  std::string dir;
+  while (std::getline(ss, dir, ':')) {
+    for (const char* name : {"chromium", "chromium-browser"}) {
+      const std::filesystem::path p = std::filesystem::path(dir) / name;
+      if (access(p.c_str(), X_OK) == 0) return p.string();
+    }
+  }
+  return {};
+}
+
+// Loads `page` in one run of the browser (its profile kept under `profileDir`) and returns
+// the document it dumps.
+inline std::string DumpDom(const std::string& chromium, const std::filesystem::path& page,
+                           const std::filesystem::path& profileDir, int timeoutSeconds = 120) {
+  const std::string cmd = "timeout " + std::to_string(timeoutSeconds) + " '" + chromium +
+                          "' --headless --no-sandbox --disable-gpu"
+                          " --disable-background-networking --disable-component-update"
+                          " --disable-sync --no-first-run --user-data-dir='" +
+                          profileDir.string() + "' --dump-dom 'file://" + page.string() +
+                          "' 2>/dev/null";
+  std::string dom;
+  if (FILE* p = popen(cmd.c_str(), "r")) {
+    std::array<char, 65536> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) dom.append(buf.data(), n);
+    pclose(p);
+  }
+  return dom;
+}
+
+}  // namespace gridwell::testing
