@@ -104,7 +104,6 @@ void AppendStyleSheetClosing(std::string& out) {
 }
 
 void AppendClassRule(std::string& out, int32_t n, const ReaderCell& cell, const CellValue& value) {
-  const CellFormat& format = cell;
   out.append(".xl");
   AppendInt(out, n);
   out.append("\r\n");
