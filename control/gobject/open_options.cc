@@ -56,16 +56,16 @@ static void gridweller_open_options_class_init(GridwellerOpenOptionsClass* klass
   constexpr auto flags = static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS);
   for (size_t i = 0; i < kOptionCount; ++i) {
     const auto& o = kOptions[i];
-    GParamSpec*& spec = g_option_specs[i + 1];
+    GParamSpec*& pspec = g_option_specs[i + 1];
     switch (o.kind) {
       case ValueKind::String:
-        spec = g_param_spec_string(o.name, o.param, o.text, nullptr, flags);
+        pspec = g_param_spec_string(o.name, o.param, o.text, nullptr, flags);
         break;
       case ValueKind::Int:
-        spec = g_param_spec_int(o.name, o.param, o.text, o.min, o.max, 0, flags);
+        pspec = g_param_spec_int(o.name, o.param, o.text, o.min, o.max, 0, flags);
         break;
       case ValueKind::Boolean:
-        spec = g_param_spec_boolean(o.name, o.param, o.text, FALSE, flags);
+        pspec = g_param_spec_boolean(o.name, o.param, o.text, FALSE, flags);
         break;
       default:
         g_assert_not_reached();

@@ -392,9 +392,9 @@ class IntrospectionDataTest(unittest.TestCase):
         widget = next(c for c in root.iter("{%s}class" % ns["c"]) if c.get("name") == "Gridwell")
         gir = {p.get("name"): p.find("c:doc", ns).text
                for p in widget.iter("{%s}property" % ns["c"])}
-        for spec in Gridweller.Gridwell.list_properties():
-            if spec.owner_type.name == "GridwellerGridwell":
-                self.assertTrue(gir[spec.name].startswith(spec.blurb), spec.name)
+        for prop in Gridweller.Gridwell.list_properties():
+            if prop.owner_type.name == "GridwellerGridwell":
+                self.assertTrue(gir[prop.name].startswith(prop.blurb), prop.name)
 
 
 if __name__ == "__main__":
