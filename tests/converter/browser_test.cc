@@ -59,20 +59,6 @@ constexpr const char* kProbe = R"JS(<script>
 </script>
 )JS";
 
-// Undoes the probe's field encoding: a leading "_", then percent escapes.
-std::string Decode(const std::string& s) {
-  std::string out;
-  for (size_t i = s.empty() || s[0] != '_' ? 0 : 1; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size()) {
-      out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      out += s[i];
-    }
-  }
-  return out;
-}
-
 struct Cell {
   std::string text, title, weight, color, background;
 };
@@ -118,8 +104,9 @@ class Browser : public ::testing::Test {
         std::stringstream parts(value);
         Cell cell;
         parts >> cell.text >> cell.title >> cell.weight >> cell.color >> cell.background;
-        cell = {Decode(cell.text), Decode(cell.title), Decode(cell.weight), Decode(cell.color),
-                Decode(cell.background)};
+        cell = {testing::DecodeProbeField(cell.text), testing::DecodeProbeField(cell.title),
+                testing::DecodeProbeField(cell.weight), testing::DecodeProbeField(cell.color),
+                testing::DecodeProbeField(cell.background)};
         probe.cells[{r, c}] = cell;
       } else {
         probe.values[key] = value;

@@ -124,19 +124,6 @@ struct Shown {
 // What the browser showed: (page, table row, table column) -> cell.
 using ShownCells = std::map<std::tuple<int, int, int>, Shown>;
 
-std::string Decode(const std::string& s) {
-  std::string out;
-  for (size_t i = s.empty() || s[0] != '_' ? 0 : 1; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size()) {
-      out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      out += s[i];
-    }
-  }
-  return out;
-}
-
 // The pages as the converter writes them, without row numbers or column letters, so that
 // table row r and column c are the range's r-th row and c-th column.
 std::string PageOf(const PageJob& job) {
@@ -179,7 +166,7 @@ bool ShowPages(const std::string& chromium, const fs::path& dir, const std::vect
     Shown cell;
     std::string text;
     if (!(fields >> p >> r >> c >> cell.shift >> text)) continue;
-    cell.text = Decode(text);
+    cell.text = testing::DecodeProbeField(text);
     shown[{static_cast<int>(from) + p, r, c}] = cell;
   }
   return true;

@@ -31,13 +31,14 @@ inline std::string FindChromium() {
 // Loads `page` in one run of the browser (its profile kept under `profileDir`) and returns
 // the document it dumps.
 inline std::string DumpDom(const std::string& chromium, const std::filesystem::path& page,
-                           const std::filesystem::path& profileDir, int timeoutSeconds = 120) {
+                           const std::filesystem::path& profileDir, int timeoutSeconds = 120,
+                           const std::string& extraFlags = "") {
   const std::string cmd = "timeout " + std::to_string(timeoutSeconds) + " '" + chromium +
                           "' --headless --no-sandbox --disable-gpu"
                           " --disable-background-networking --disable-component-update"
-                          " --disable-sync --no-first-run --user-data-dir='" +
-                          profileDir.string() + "' --dump-dom 'file://" + page.string() +
-                          "' 2>/dev/null";
+                          " --disable-sync --no-first-run " +
+                          extraFlags + " --user-data-dir='" + profileDir.string() +
+                          "' --dump-dom 'file://" + page.string() + "' 2>/dev/null";
   std::string dom;
   if (FILE* p = popen(cmd.c_str(), "r")) {
     std::array<char, 65536> buf;
@@ -46,6 +47,20 @@ inline std::string DumpDom(const std::string& chromium, const std::filesystem::p
     pclose(p);
   }
   return dom;
+}
+
+// Undoes the field encoding of the tests' page probes: a leading "_", then percent escapes.
+inline std::string DecodeProbeField(const std::string& s) {
+  std::string out;
+  for (size_t i = s.empty() || s[0] != '_' ? 0 : 1; i < s.size(); ++i) {
+    if (s[i] == '%' && i + 2 < s.size()) {
+      out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
 }
 
 }  // namespace gridwell::testing

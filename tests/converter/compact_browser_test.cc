@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "chromium.h"
 #include "showcase_book.h"
 #include "tests/support/corpus.h"
 
@@ -65,20 +66,6 @@ window.addEventListener('load', function () {
 });
 </script>
 )JS";
-
-std::string FindChromium() {
-  if (const char* env = std::getenv("GRIDWELL_CHROMIUM")) return env;
-  const char* path = std::getenv("PATH");
-  std::stringstream ss(path ? path : "");
-  std::string dir;
-  while (std::getline(ss, dir, ':')) {
-    for (const char* name : {"chromium", "chromium-browser"}) {
-      const fs::path p = fs::path(dir) / name;
-      if (access(p.c_str(), X_OK) == 0) return p.string();
-    }
-  }
-  return {};
-}
 
 // A workbook with many looks: fonts, sizes, underlines, colours, every alignment code,
 // borders of every code on every side, fills, wrapping, indentation and red negatives, over
@@ -154,7 +141,7 @@ struct Pair {
 class CompactLook : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    chromium_ = FindChromium();
+    chromium_ = testing::FindChromium();
     if (chromium_.empty()) return;
     char tmpl[] = "/tmp/gridwell-compact-XXXXXX";
     if (mkdtemp(tmpl) == nullptr) return;
@@ -251,20 +238,8 @@ class CompactLook : public ::testing::Test {
     }
     harness << kHarnessScript << "</body></html>\n";
     harness.close();
-    const std::string cmd = "timeout 240 '" + chromium_ +
-                            "' --headless --no-sandbox --disable-gpu"
-                            " --disable-background-networking --disable-component-update"
-                            " --disable-sync --no-first-run --allow-file-access-from-files"
-                            " --user-data-dir='" +
-                            (dir_ / "profile").string() + "' --dump-dom 'file://" +
-                            (dir_ / "harness.htm").string() + "' 2>/dev/null";
-    std::string dom;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-      std::array<char, 8192> buf;
-      size_t n;
-      while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) dom.append(buf.data(), n);
-      pclose(p);
-    }
+    const std::string dom = testing::DumpDom(chromium_, dir_ / "harness.htm", dir_ / "profile", 240,
+                                             "--allow-file-access-from-files");
     const size_t start = dom.find("<pre id=\"probe\">");
     const size_t end = dom.find("</pre>", start);
     if (start == std::string::npos || end == std::string::npos) return;
