@@ -6,7 +6,6 @@
 // rules, escaping, widths, merged areas) are asserted on the committed files too, and a page
 // regenerated with a fault in it fails them.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +17,7 @@
 
 #include "showcase_book.h"
 #include "tests/support/corpus.h"
+#include "tests/support/files.h"
 
 namespace gridwell {
 namespace {
@@ -26,12 +26,7 @@ namespace fs = std::filesystem;
 
 const fs::path kGoldenDir = fs::path(GRIDWELL_SOURCE_DIR) / "tests/converter/golden";
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using test::ReadFile;
 
 // Compares `page` with the golden page `name`, or rewrites it in update mode.
 void CheckGolden(const std::string& name, const std::string& page) {
@@ -83,9 +78,9 @@ TEST(Golden, WorkbookFiles) {
   GRIDWELL_REQUIRE_CORPUS();
   const char* books[] = {"calamine/date.xls", "calamine/hyperlinks.xlsx", "calamine/issues.xlsx",
                          "calamine/merge_cells.xls", "xlsxwriter/comment04.xlsx"};
-  char tmpl[] = "/tmp/gridwell-golden-XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  const fs::path dir = tmpl;
+  const test::TempFolder folder;
+  ASSERT_FALSE(folder.Dir().empty());
+  const fs::path dir = folder.Dir();
   for (const char* book : books) {
     const std::string stem = fs::path(book).filename().string();
     for (bool styled : {false, true}) {
@@ -104,7 +99,6 @@ TEST(Golden, WorkbookFiles) {
       CheckGolden(stem + (styled ? ".styled.htm" : ".plain.htm"), ReadFile(out));
     }
   }
-  fs::remove_all(dir);
 }
 
 // One data cell of a page: its markup from "<TD" to "</TD>", the text it shows (tags and
