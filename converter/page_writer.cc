@@ -449,7 +449,7 @@ void PageWriter::PutBlocks(const std::vector<RowBlock>& blocks, Produce produce)
     std::string text;
   };
   Lane second(cursor_);
-  OrderedWorkQueue<BlockText> queue(
+  base::OrderedWorkQueue<BlockText> queue(
       kBlocksAhead,
       [&](BlockText& b, unsigned worker) {
         Lane& lane = worker == 0 ? main_ : second;

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-namespace gridwell {
+namespace gridwell::base {
 
 // At most `capacity` items are outstanding (pushed and not yet popped): the owner pops
 // before it pushes more, so the memory the items hold stays bounded. `work(item, worker)`
@@ -178,4 +178,4 @@ class OrderedWorkQueue {
   std::thread thread_;
 };
 
-}  // namespace gridwell
+}  // namespace gridwell::base

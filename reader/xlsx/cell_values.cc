@@ -3,18 +3,11 @@
 #include <charconv>
 #include <cstddef>
 
+#include "reader/base/date_serial.h"
+
 namespace gridwell::xlsx {
 
 namespace {
-
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
 
 bool Digits(std::string_view s, size_t pos, size_t n, int& out) {
   if (pos + n > s.size()) return false;
@@ -88,16 +81,7 @@ bool ParseIsoDate(std::string_view t, bool date1904, double& serial) {
   if (!haveDate && pos == 0) return false;
   double days = 0;
   if (haveDate) {
-    int64_t n = DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d));
-    if (date1904) {
-      days = static_cast<double>(n - DaysFromCivil(1904, 1, 1));
-    } else {
-      // The 1900 system counts a 29 February 1900 that never was: serials from 1 March
-      // 1900 on are one day higher than a plain count from 31 December 1899.
-      int64_t base = n >= DaysFromCivil(1900, 3, 1) ? DaysFromCivil(1899, 12, 30)
-                                                    : DaysFromCivil(1899, 12, 31);
-      days = static_cast<double>(n - base);
-    }
+    days = static_cast<double>(base::SerialFromCivil(y, mo, d, date1904));
     if (days < 0) return false;
   }
   serial = days + (h * 3600 + mi * 60 + sec + frac) / 86400.0;

@@ -17,8 +17,8 @@ namespace {
 // Expat is about half of reading a big sheet. Runs of whole rows are therefore parsed on a
 // second thread as XML fragments, their parser events recorded, and the events replayed
 // into the sheet handlers (sheet_handlers.h) in document order, so the sheet is built
-// exactly as one parser would build it. The main parser reads everything else (the head of the part and what
-// follows the rows) and never sees the bytes of the runs. Runs in the plain form that
+// exactly as one parser would build it. The main parser reads everything else (the head of the part
+// and what follows the rows) and never sees the bytes of the runs. Runs in the plain form that
 // spreadsheet programs write are recorded by a scanner several times faster than expat
 // (row_events.h), which falls back to expat for anything else.
 //
@@ -269,7 +269,7 @@ class SplitParse {
   std::atomic<bool> fullParses_{false};  // a run on the second thread needed expat
   // Runs in document order, recorded on the second thread; the last member, so that its
   // thread ends before anything it uses.
-  OrderedWorkQueue<RecordedRun> runs_{3, [this](RecordedRun& run, unsigned) { Record(run); }};
+  base::OrderedWorkQueue<RecordedRun> runs_{3, [this](RecordedRun& run, unsigned) { Record(run); }};
 };
 
 }  // namespace

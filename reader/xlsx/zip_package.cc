@@ -245,7 +245,7 @@ PartStatus ZipPackage::ParsePipelined(Reader& r, XML_Parser parser, std::string&
   PartStatus readStatus = PartStatus::Ok;
   std::string readError;
   bool ended = false;  // the end or a read error was reached: nothing more is read
-  OrderedWorkQueue<Piece*> inflater(kPieces, [&](Piece*& p, unsigned) {
+  base::OrderedWorkQueue<Piece*> inflater(kPieces, [&](Piece*& p, unsigned) {
     p->got = ended ? 0 : r.ReadSome(p->bytes.data(), p->bytes.size(), readStatus, readError);
     ended = p->got <= 0;
   });

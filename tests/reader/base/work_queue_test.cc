@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace gridwell {
+namespace gridwell::base {
 namespace {
 
 // Items come back in push order, each worked once (or, pushed without work, untouched);
@@ -65,4 +65,4 @@ TEST(OrderedWorkQueue, HandsItemsBackInOrderAndStopsAtTheFirstFailure) {
 }
 
 }  // namespace
-}  // namespace gridwell
+}  // namespace gridwell::base
