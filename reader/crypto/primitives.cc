@@ -150,9 +150,10 @@ size_t HashSize(HashAlg alg) {
 
 Bytes Hash(HashAlg alg, std::initializer_list<ByteView> parts) {
   LegacyProviderAvailable();
+  // The output first: its allocation may throw, which must not leak the context.
+  Bytes out(HashSize(alg));
   EVP_MD_CTX* ctx = EVP_MD_CTX_new();
   if (!ctx) return {};
-  Bytes out(HashSize(alg));
   unsigned len = 0;
   bool ok = EVP_DigestInit_ex(ctx, DigestOf(alg), nullptr) == 1;
   for (ByteView p : parts) ok = ok && EVP_DigestUpdate(ctx, p.data(), p.size()) == 1;
