@@ -19,6 +19,7 @@
 #include "cli/scratch.h"
 #include "cli/workbook_args.h"
 #include "converter/cls_html.h"
+#include "reader/base/bytes.h"
 
 namespace gridwell::cli {
 
@@ -241,9 +242,10 @@ std::string NameFromAddress(std::string_view url) {
   std::string clean;
   for (size_t i = 0; i < name.size(); ++i) {
     char c = name[i];
-    if (c == '%' && i + 2 < name.size() && std::isxdigit(static_cast<unsigned char>(name[i + 1])) &&
-        std::isxdigit(static_cast<unsigned char>(name[i + 2]))) {
-      c = static_cast<char>(std::stoi(std::string(name.substr(i + 1, 2)), nullptr, 16));
+    const int high = i + 2 < name.size() ? base::HexDigitValue(name[i + 1]) : -1;
+    const int low = high >= 0 ? base::HexDigitValue(name[i + 2]) : -1;
+    if (c == '%' && low >= 0) {
+      c = static_cast<char>(high * 16 + low);
       i += 2;
     }
     // Separators and control characters are kept out of the local name.

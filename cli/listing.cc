@@ -9,6 +9,7 @@
 
 #include "cli/commands.h"
 #include "cli/workbook_args.h"
+#include "reader/base/bytes.h"
 
 namespace gridwell::cli {
 
@@ -82,10 +83,8 @@ void PutField(std::string& line, std::string_view s) {
         break;
       default:
         if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) {
-          static constexpr char kHex[] = "0123456789abcdef";
           line += "\\x";
-          line += kHex[static_cast<unsigned char>(ch) >> 4];
-          line += kHex[ch & 0xF];
+          base::AppendHexByte(line, static_cast<uint8_t>(ch), base::kHexLower);
         } else {
           line += ch;
         }

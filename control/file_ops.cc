@@ -10,6 +10,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include "reader/base/bytes.h"
+
 namespace gridwell::fileops {
 
 bool FileExists(const std::string& path) {
@@ -61,9 +63,8 @@ std::string FileSafeTag(const std::string& tag) {
   std::string out;
   for (char c : tag) {
     if (c == '%' || c == '/' || c == '\0' || (escapeDots && c == '.')) {
-      char hex[4];
-      std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
-      out += hex;
+      out += '%';
+      base::AppendHexByte(out, static_cast<uint8_t>(c));
     } else {
       out += c;
     }

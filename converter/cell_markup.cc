@@ -4,11 +4,11 @@
 #include <cmath>
 #include <limits>
 
+#include "reader/base/bytes.h"
+
 namespace gridwell::conv {
 
 namespace {
-
-constexpr char kHex[] = "0123456789ABCDEF";
 
 // A colour override of pure red is written as the word "red".
 constexpr int64_t kRed = 0x0000FF;
@@ -68,7 +68,7 @@ void AppendHtmlColor(std::string& out, uint32_t value) {
   int n = 0;
   uint32_t v = value;
   do {
-    digits[n++] = kHex[v & 0xF];
+    digits[n++] = base::kHexUpper[v & 0xF];
     v >>= 4;
   } while (v != 0);
   while (n < 6) digits[n++] = '0';
@@ -234,8 +234,7 @@ void AppendCssFontName(std::string& out, std::string_view name) {
       continue;
     }
     out += '\\';
-    out += kHex[u >> 4];
-    out += kHex[u & 0xF];
+    base::AppendHexByte(out, u);
     out += ' ';
   }
   out += '"';

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "reader/base/bytes.h"
 #include "reader/value.h"
 #include "reader/xls/record_stream.h"
 
@@ -95,7 +96,7 @@ class Decoder {
   bool Need(size_t n) const { return tok_.size() - pos_ >= n; }
   uint8_t U8() { return tok_[pos_++]; }
   uint16_t U16() {
-    uint16_t v = static_cast<uint16_t>(tok_[pos_] | (tok_[pos_ + 1] << 8));
+    uint16_t v = base::ReadLe16(&tok_[pos_]);
     pos_ += 2;
     return v;
   }
@@ -411,7 +412,7 @@ class Decoder {
   bool SkipMemAreaExtra() {
     // ptgMemArea keeps its rectangles in the extra data: a count, then the rectangles.
     if (f_.extra.size() - extraPos_ < 2) return true;
-    uint16_t n = static_cast<uint16_t>(f_.extra[extraPos_] | (f_.extra[extraPos_ + 1] << 8));
+    uint16_t n = base::ReadLe16(&f_.extra[extraPos_]);
     size_t each = names_.biff5 ? 6 : 8;
     size_t need = 2 + size_t{n} * each;
     extraPos_ = need > f_.extra.size() - extraPos_ ? f_.extra.size() : extraPos_ + need;
