@@ -19,6 +19,7 @@
 #include "cli/scratch.h"
 #include "cli/workbook_args.h"
 #include "converter/cls_html.h"
+#include "reader/base/ascii.h"
 #include "reader/base/bytes.h"
 
 namespace gridwell::cli {
@@ -219,14 +220,8 @@ int ParseArgs(const std::vector<std::string>& args, Options& o) {
 }
 
 bool IsAddress(std::string_view s) {
-  auto starts = [&](std::string_view p) {
-    if (s.size() < p.size()) return false;
-    for (size_t i = 0; i < p.size(); ++i) {
-      if (std::tolower(static_cast<unsigned char>(s[i])) != p[i]) return false;
-    }
-    return true;
-  };
-  return starts("http://") || starts("https://") || starts("ftp://");
+  return base::StartsWithNoCase(s, "http://") || base::StartsWithNoCase(s, "https://") ||
+         base::StartsWithNoCase(s, "ftp://");
 }
 
 // The file name an address ends in, without query or fragment; "workbook.xlsx" when the

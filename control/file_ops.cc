@@ -42,17 +42,6 @@ std::string TrimSpaces(const std::string& text) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
-bool EqualsNoCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && LowerAscii(a) == LowerAscii(b);
-}
-
 std::string ExtensionOf(const std::string& path) {
   auto dot = path.rfind('.');
   return dot == std::string::npos ? std::string() : LowerAscii(path.substr(dot));

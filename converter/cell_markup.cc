@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "reader/base/ascii.h"
 #include "reader/base/bytes.h"
 
 namespace gridwell::conv {
@@ -13,30 +14,16 @@ namespace {
 // A colour override of pure red is written as the word "red".
 constexpr int64_t kRed = 0x0000FF;
 
-bool IsAsciiLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (Lower(text[i]) != prefix[i]) return false;
-  }
-  return true;
-}
+using base::IsAsciiDigit;
+using base::IsAsciiLetter;
+using base::StartsWithNoCase;
 
 // The character lists of the address test, read as plain lists: "\" is a member.
 bool InLocalList(char c) {
-  return IsAsciiLetter(c) || IsDigit(c) || c == '_' || c == '.' || c == '-' || c == '\\';
+  return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '_' || c == '.' || c == '-' || c == '\\';
 }
 bool InLabelList(char c) {
-  return IsAsciiLetter(c) || IsDigit(c) || c == '-' || c == '\\';
+  return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '-' || c == '\\';
 }
 
 // "<P STYLE='font-family:...;font-size:...%;color:...'>"; `color` is not used when `red`.
@@ -113,7 +100,7 @@ bool IsEmailAddress(std::string_view text) {
   std::string_view last = domain.substr(start);
   if (last.size() < 2 || last.size() > 4) return false;
   for (char c : last) {
-    if (!IsAsciiLetter(c) && !IsDigit(c)) return false;
+    if (!IsAsciiLetter(c) && !IsAsciiDigit(c)) return false;
   }
   return true;
 }
@@ -121,7 +108,7 @@ bool IsEmailAddress(std::string_view text) {
 std::string RowPart(std::string_view text) {
   std::string s;
   for (char c : text) {
-    if (IsDigit(c)) s += c;
+    if (IsAsciiDigit(c)) s += c;
   }
   return s;
 }
@@ -129,7 +116,7 @@ std::string RowPart(std::string_view text) {
 std::string ColumnPart(std::string_view text) {
   std::string s;
   for (char c : text) {
-    if (!IsDigit(c)) s += c;
+    if (!IsAsciiDigit(c)) s += c;
   }
   return s;
 }
@@ -228,7 +215,7 @@ void AppendCssFontName(std::string& out, std::string_view name) {
   for (char c : name) {
     const unsigned char u = static_cast<unsigned char>(c);
     if (u < 0x20 || u == 0x7F) continue;
-    if (u >= 0x80 || IsAsciiLetter(c) || IsDigit(c) || c == ' ' || c == '-' || c == '_' ||
+    if (u >= 0x80 || IsAsciiLetter(c) || IsAsciiDigit(c) || c == ' ' || c == '-' || c == '_' ||
         c == '.') {
       out += c;
       continue;

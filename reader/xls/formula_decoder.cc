@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "reader/base/ascii.h"
 #include "reader/base/bytes.h"
 #include "reader/value.h"
 #include "reader/xls/record_stream.h"
@@ -54,17 +55,14 @@ bool LooksLikeCellRef(std::string_view s) {
     while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
     if (j == s.size()) return true;
   }
-  auto upper = [](char c) {
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  };
   size_t k = 0;
   bool any = false;
-  if (k < s.size() && upper(s[k]) == 'R') {
+  if (k < s.size() && base::ToUpperAscii(s[k]) == 'R') {
     ++k;
     any = true;
     while (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) ++k;
   }
-  if (k < s.size() && upper(s[k]) == 'C') {
+  if (k < s.size() && base::ToUpperAscii(s[k]) == 'C') {
     ++k;
     any = true;
     while (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) ++k;
