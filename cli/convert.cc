@@ -21,6 +21,7 @@
 #include "converter/cls_html.h"
 #include "reader/base/ascii.h"
 #include "reader/base/bytes.h"
+#include "reader/base/cell_ref.h"
 
 namespace gridwell::cli {
 
@@ -199,13 +200,13 @@ int ParseArgs(const std::vector<std::string>& args, Options& o) {
     // The references are checked as `cells --range` checks them; the converter then reads
     // the text its own way (a single reference is the corner opposite A1).
     const size_t colon = o.range.find(':');
-    int32_t r1 = 1, c1 = 1, r2 = 0, c2 = 0;
+    base::CellRef first{.row = 1, .col = 1}, last;
     const bool ok = colon == std::string::npos
-                        ? ParseCellRef(o.range, r2, c2)
-                        : ParseCellRef(std::string_view(o.range).substr(0, colon), r1, c1) &&
-                              ParseCellRef(std::string_view(o.range).substr(colon + 1), r2, c2);
+                        ? base::ParseCellRef(o.range, last)
+                        : base::ParseCellRef(std::string_view(o.range).substr(0, colon), first) &&
+                              base::ParseCellRef(std::string_view(o.range).substr(colon + 1), last);
     if (!ok) return Usage("bad range " + o.range + " (expected like A1:H40)");
-    if (r1 > r2 || c1 > c2) {
+    if (first.row > last.row || first.col > last.col) {
       return Usage("bad range " + o.range + ": the first cell must be above and left of the last");
     }
   }

@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/workbook_args.h"
 #include "reader/base/bytes.h"
+#include "reader/base/cell_ref.h"
 
 namespace gridwell::cli {
 
@@ -162,7 +163,7 @@ int RunCells(const std::vector<std::string>& args) {
   for (const auto& [key, i] : order) {
     ReaderCell c = cells.Item(i);
     CellValue v = c.Value();
-    out += ColumnName(c.Column());
+    base::AppendColumnLetters(out, c.Column());
     out += std::to_string(c.Row());
     out += '\t';
     switch (v.kind) {

@@ -6,6 +6,7 @@
 
 #include "reader/base/ascii.h"
 #include "reader/base/bytes.h"
+#include "reader/base/cell_ref.h"
 
 namespace gridwell::conv {
 
@@ -144,19 +145,7 @@ int16_t ColumnNumber(std::string_view text) {
 }
 
 void AppendColumnLetters(std::string& out, int32_t column) {
-  if (column < 1 || column > model::kMaxColumns) {
-    out.append("ERR");
-    return;
-  }
-  char letters[3];
-  int n = 0;
-  int32_t c = column;
-  while (c > 0) {
-    --c;
-    letters[n++] = static_cast<char>('A' + c % 26);
-    c /= 26;
-  }
-  while (n > 0) out += letters[--n];
+  if (!base::AppendColumnLetters(out, column)) out.append("ERR");
 }
 
 std::string ColumnLetters(int16_t column) {

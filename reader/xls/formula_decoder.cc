@@ -6,6 +6,7 @@
 
 #include "reader/base/ascii.h"
 #include "reader/base/bytes.h"
+#include "reader/base/cell_ref.h"
 #include "reader/value.h"
 #include "reader/xls/record_stream.h"
 
@@ -154,7 +155,7 @@ class Decoder {
 
   void CellText(int32_t row, int32_t col, bool rowRel, bool colRel, std::string& out) const {
     if (!colRel) out += '$';
-    AppendColumnName(col, out);
+    base::AppendColumnLetters(out, col + 1);
     if (!rowRel) out += '$';
     out += std::to_string(row + 1);
   }
@@ -231,10 +232,10 @@ class Decoder {
     if (row1 == 0 && row2 == MaxRow()) {
       // Whole columns: "A:B".
       if (!cr1) out += '$';
-      AppendColumnName(col1, out);
+      base::AppendColumnLetters(out, col1 + 1);
       out += ':';
       if (!cr2) out += '$';
-      AppendColumnName(col2, out);
+      base::AppendColumnLetters(out, col2 + 1);
     } else if (col1 == 0 && col2 == 0xFF) {
       // Whole rows: "1:3".
       if (!rr1) out += '$';
@@ -708,18 +709,6 @@ class Decoder {
 };
 
 }  // namespace
-
-void AppendColumnName(int32_t col, std::string& out) {
-  char buf[8];
-  int n = 0;
-  int64_t c = col;
-  if (c < 0) c = 0;
-  do {
-    buf[n++] = static_cast<char>('A' + c % 26);
-    c = c / 26 - 1;
-  } while (c >= 0 && n < 7);
-  while (n > 0) out += buf[--n];
-}
 
 std::string QuoteSheetName(std::string_view name) {
   bool quote =
