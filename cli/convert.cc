@@ -18,6 +18,7 @@
 #include "cli/commands.h"
 #include "cli/scratch.h"
 #include "cli/workbook_args.h"
+#include "control/net/transfer.h"
 #include "converter/cls_html.h"
 #include "reader/base/ascii.h"
 #include "reader/base/bytes.h"
@@ -301,25 +302,13 @@ std::string Download(const std::string& url, const std::string& path, const Opti
     std::fclose(f);
     return "cannot start a transfer";
   }
-  char error[CURL_ERROR_SIZE] = "";
+  char error[CURL_ERROR_SIZE];
   Progress progress;
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
-  curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);  // an HTTP error status is a failure
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
-  // A transfer that stalls (under one byte a second for a minute) is given up.
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
+  const net::TransferLimits limits{o.maxDownloadBytes, o.downloadSeconds};
+  net::SetUpTransfer(curl, url, limits, error);
   Sink sink{f, 0, o.maxDownloadBytes};
-  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(o.maxDownloadBytes));
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(o.downloadSeconds * 1000));
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
-  curl_easy_setopt(curl, CURLOPT_USERAGENT, "gridwell");
   if (isatty(STDERR_FILENO)) {
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, ShowProgress);
@@ -329,23 +318,21 @@ std::string Download(const std::string& url, const std::string& path, const Opti
   const CURLcode rc = curl_easy_perform(curl);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  const net::TransferFailure failure =
+      net::DescribeFailure(curl, rc, sink.tooLarge, seconds, limits, error);
   curl_easy_cleanup(curl);
   const bool closed = std::fclose(f) == 0;
   if (progress.shown) std::fputc('\n', stderr);
-  char limit[160];
-  if (sink.tooLarge || rc == CURLE_FILESIZE_EXCEEDED) {
-    std::snprintf(limit, sizeof limit,
-                  "larger than the limit of %lld bytes (raise it with --max-download-bytes)",
-                  static_cast<long long>(o.maxDownloadBytes));
-    return limit;
+  switch (failure.kind) {
+    case net::TransferFailure::Kind::None:
+      break;
+    case net::TransferFailure::Kind::TooLarge:
+      return failure.text + " (raise it with --max-download-bytes)";
+    case net::TransferFailure::Kind::TooLong:
+      return failure.text + " (raise it with --download-timeout)";
+    default:
+      return failure.text;
   }
-  if (rc == CURLE_OPERATION_TIMEDOUT && seconds >= o.downloadSeconds * 0.99) {
-    std::snprintf(limit, sizeof limit,
-                  "took longer than the limit of %g s (raise it with --download-timeout)",
-                  o.downloadSeconds);
-    return limit;
-  }
-  if (rc != CURLE_OK) return error[0] ? std::string(error) : std::string(curl_easy_strerror(rc));
   if (!closed) return path + ": " + std::strerror(errno);
   return {};
 }
