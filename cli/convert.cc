@@ -98,102 +98,116 @@ bool ParseNumber(std::string_view text, Int lo, Int hi, Int& out) {
   return true;
 }
 
-// Returns kOk, or a usage error after one line on stderr.
-int ParseArgs(const std::vector<std::string>& args, Options& o) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    std::string v;
-    auto value = [&]() {
-      if (i + 1 >= args.size()) return false;
-      v = args[++i];
-      return true;
-    };
-    auto number32 = [&](int32_t& dst) {
-      if (!value()) return Usage(a + " needs a value");
-      if (!ParseNumber<int32_t>(v, 1, 1048576, dst)) return Usage(a + ": not a row number: " + v);
-      o.numbers = true;
-      return int(kOk);
-    };
-    auto number16 = [&](int16_t& dst) {
-      if (!value()) return Usage(a + " needs a value");
-      if (!ParseNumber<int16_t>(v, 1, 16384, dst)) return Usage(a + ": not a column number: " + v);
-      o.numbers = true;
-      return int(kOk);
-    };
-    struct Text {
-      const char* name;
-      std::string* dst;
-    };
-    const Text texts[] = {{"-o", &o.output},
-                          {"--output", &o.output},
-                          {"--sheet", &o.sheet},
-                          {"--range", &o.range},
-                          {"--password", &o.password},
-                          {"--heading", &o.heading},
-                          {"--title", &o.title},
-                          {"--background-color", &o.backgroundColor},
-                          {"--background-image", &o.backgroundImage},
-                          {"--table-color", &o.tableColor},
-                          {"--table-image", &o.tableImage}};
-    struct Flag {
-      const char* name;
-      bool* dst;
-    };
-    const Flag flags[] = {{"--plain", &o.plain},
-                          {"--compact-styles", &o.compactStyles},
-                          {"--verbose", &o.verbose},
-                          {"--formulas", &o.formulas},
-                          {"--comments", &o.comments},
-                          {"--hide-row-numbers", &o.hideRowNumbers},
-                          {"--hide-col-letters", &o.hideColLetters},
-                          {"--col-letters-bottom", &o.lettersBottom},
-                          {"--row-numbers-right", &o.numbersRight},
-                          {"--new-window", &o.newWindow}};
-    bool matched = false;
-    for (const Text& t : texts) {
-      if (a == t.name) {
-        if (!value()) return Usage(a + " needs a value");
-        *t.dst = v;
-        matched = true;
-      }
-    }
-    for (const Flag& f : flags) {
-      if (a == f.name) {
-        *f.dst = true;
-        matched = true;
-      }
-    }
-    if (matched) continue;
-    int rc = kOk;
-    if (a == "-h" || a == "--help") {
-      o.help = true;
-    } else if (a == "--start-row") {
-      rc = number32(o.startRow);
-    } else if (a == "--end-row") {
-      rc = number32(o.endRow);
-    } else if (a == "--start-col") {
-      rc = number16(o.startCol);
-    } else if (a == "--end-col") {
-      rc = number16(o.endCol);
-    } else if (a == "--max-download-bytes") {
-      if (!value() || !ParseNumber<int64_t>(v, 1, INT64_MAX, o.maxDownloadBytes))
-        return Usage(a + " needs a number of bytes above 0");
-    } else if (a == "--download-timeout") {
-      char* end = nullptr;
-      const double seconds = value() ? std::strtod(v.c_str(), &end) : 0;
-      if (!end || *end || !(seconds > 0) || seconds > 1e6)
-        return Usage(a + " needs a number of seconds above 0");
-      o.downloadSeconds = seconds;
-    } else if (a.size() > 1 && a[0] == '-') {
-      return Usage("unknown option " + a);
-    } else if (o.book.empty()) {
-      o.book = a;
-    } else {
-      return Usage("unexpected argument " + a);
-    }
-    if (rc != kOk) return rc;
+// The options that take a text, the flags, and the row and column bounds, each by the
+// member of Options it sets.
+struct TextOption {
+  const char* name;
+  std::string Options::*field;
+};
+constexpr TextOption kTextOptions[] = {{"-o", &Options::output},
+                                       {"--output", &Options::output},
+                                       {"--sheet", &Options::sheet},
+                                       {"--range", &Options::range},
+                                       {"--password", &Options::password},
+                                       {"--heading", &Options::heading},
+                                       {"--title", &Options::title},
+                                       {"--background-color", &Options::backgroundColor},
+                                       {"--background-image", &Options::backgroundImage},
+                                       {"--table-color", &Options::tableColor},
+                                       {"--table-image", &Options::tableImage}};
+
+struct FlagOption {
+  const char* name;
+  bool Options::*field;
+};
+constexpr FlagOption kFlagOptions[] = {{"--plain", &Options::plain},
+                                       {"--compact-styles", &Options::compactStyles},
+                                       {"--verbose", &Options::verbose},
+                                       {"-h", &Options::help},
+                                       {"--help", &Options::help},
+                                       {"--formulas", &Options::formulas},
+                                       {"--comments", &Options::comments},
+                                       {"--hide-row-numbers", &Options::hideRowNumbers},
+                                       {"--hide-col-letters", &Options::hideColLetters},
+                                       {"--col-letters-bottom", &Options::lettersBottom},
+                                       {"--row-numbers-right", &Options::numbersRight},
+                                       {"--new-window", &Options::newWindow}};
+
+struct RowOption {
+  const char* name;
+  int32_t Options::*field;
+};
+constexpr RowOption kRowOptions[] = {{"--start-row", &Options::startRow},
+                                     {"--end-row", &Options::endRow}};
+
+struct ColumnOption {
+  const char* name;
+  int16_t Options::*field;
+};
+constexpr ColumnOption kColumnOptions[] = {{"--start-col", &Options::startCol},
+                                           {"--end-col", &Options::endCol}};
+
+// Reads the option at args[i] (and its value, moving i past it). Returns kOk, or a usage
+// error after one line on stderr.
+int ParseOption(const std::vector<std::string>& args, size_t& i, Options& o) {
+  const std::string& a = args[i];
+  std::string v;
+  auto value = [&]() {
+    if (i + 1 >= args.size()) return false;
+    v = args[++i];
+    return true;
+  };
+  for (const TextOption& t : kTextOptions) {
+    if (a != t.name) continue;
+    if (!value()) return Usage(a + " needs a value");
+    o.*t.field = v;
+    return kOk;
   }
-  if (o.help) return kOk;
+  for (const FlagOption& f : kFlagOptions) {
+    if (a != f.name) continue;
+    o.*f.field = true;
+    return kOk;
+  }
+  for (const RowOption& r : kRowOptions) {
+    if (a != r.name) continue;
+    if (!value()) return Usage(a + " needs a value");
+    if (!ParseNumber<int32_t>(v, 1, 1048576, o.*r.field)) {
+      return Usage(a + ": not a row number: " + v);
+    }
+    o.numbers = true;
+    return kOk;
+  }
+  for (const ColumnOption& c : kColumnOptions) {
+    if (a != c.name) continue;
+    if (!value()) return Usage(a + " needs a value");
+    if (!ParseNumber<int16_t>(v, 1, 16384, o.*c.field)) {
+      return Usage(a + ": not a column number: " + v);
+    }
+    o.numbers = true;
+    return kOk;
+  }
+  if (a == "--max-download-bytes") {
+    if (!value() || !ParseNumber<int64_t>(v, 1, INT64_MAX, o.maxDownloadBytes))
+      return Usage(a + " needs a number of bytes above 0");
+  } else if (a == "--download-timeout") {
+    char* end = nullptr;
+    const double seconds = value() ? std::strtod(v.c_str(), &end) : 0;
+    if (!end || *end || !(seconds > 0) || seconds > 1e6)
+      return Usage(a + " needs a number of seconds above 0");
+    o.downloadSeconds = seconds;
+  } else if (a.size() > 1 && a[0] == '-') {
+    return Usage("unknown option " + a);
+  } else if (o.book.empty()) {
+    o.book = a;
+  } else {
+    return Usage("unexpected argument " + a);
+  }
+  return kOk;
+}
+
+// The checks that need all the options: a workbook, a well-formed range, and no two
+// options that exclude each other.
+int CheckOptions(const Options& o) {
   if (o.book.empty()) return Usage("no workbook given");
   if (!o.range.empty() && o.numbers)
     return Usage("--range and the row and column numbers exclude each other");
@@ -219,6 +233,14 @@ int ParseArgs(const std::vector<std::string>& args, Options& o) {
   }
   if (o.plain && o.compactStyles) return Usage("--plain and --compact-styles exclude each other");
   return kOk;
+}
+
+// Returns kOk, or a usage error after one line on stderr.
+int ParseArgs(const std::vector<std::string>& args, Options& o) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (const int rc = ParseOption(args, i, o); rc != kOk) return rc;
+  }
+  return o.help ? int(kOk) : CheckOptions(o);
 }
 
 bool IsAddress(std::string_view s) {
@@ -388,6 +410,58 @@ int ExitFor(ConvertStop stop) {
   return kUnreadable;
 }
 
+// Converts the workbook at `bookPath` to `page` as the options ask; returns kOk, or the
+// exit code after one line on stderr.
+int Convert(const Options& o, const std::string& bookPath, const std::string& page, clsHTML& h) {
+  h.ExcelFile = bookPath;
+  h.Password = o.password;
+  if (o.sheet.empty()) {
+    h.Worksheetnum = 1;
+  } else if (int32_t n = 0; ParseNumber<int32_t>(o.sheet, 1, INT32_MAX, n)) {
+    h.Worksheetnum = n;
+  } else {
+    h.Worksheet = o.sheet;
+  }
+  h.Range = o.range;
+  h.StartRow = o.startRow;
+  h.StartCol = o.startCol;
+  h.EndRow = o.endRow;
+  h.EndCol = o.endCol;
+  h.ShowFormulas = o.formulas ? kTrue : kFalse;
+  h.ShowComments = o.comments ? kTrue : kFalse;
+  h.HideRowNumbers = o.hideRowNumbers ? kTrue : kFalse;
+  h.HideColLetters = o.hideColLetters ? kTrue : kFalse;
+  h.ColLetters = o.lettersBottom ? kTrue : kFalse;
+  h.RowNumbers = o.numbersRight ? kTrue : kFalse;
+  h.NewWindow = o.newWindow ? kTrue : kFalse;
+  h.CompactStyles = o.compactStyles ? kTrue : kFalse;
+  if (o.plain) {
+    h.CreateHtmlFile(page, o.heading, o.title, o.backgroundColor, o.backgroundImage, o.tableColor,
+                     o.tableImage);
+  } else {
+    h.CreateStyledHtmlFile(page, o.heading, o.title, o.backgroundColor, o.backgroundImage,
+                           o.tableColor, o.tableImage);
+  }
+  if (h.LastStop() == ConvertStop::None) return kOk;
+  std::cerr << "gridwell convert: " << h.LastStopDetail() << "\n";
+  return ExitFor(h.LastStop());
+}
+
+// The --verbose line: where the page went, its kind and size, and how long it all took.
+void PrintSummary(const Options& o, const std::string& page, bool toStdout, int32_t sheets,
+                  std::chrono::steady_clock::time_point started) {
+  std::error_code ec;
+  const auto bytes = fs::file_size(page, ec);
+  const double secs =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  std::fprintf(stderr, "gridwell convert: %s: %s page of %llu bytes, %d sheet(s), %.3f s\n",
+               toStdout ? "-" : page.c_str(),
+               o.plain           ? "plain"
+               : o.compactStyles ? "compact styled"
+                                 : "styled",
+               static_cast<unsigned long long>(ec ? 0 : bytes), sheets, secs);
+}
+
 }  // namespace
 
 int RunConvert(const std::vector<std::string>& args) {
@@ -429,56 +503,13 @@ int RunConvert(const std::vector<std::string>& args) {
   }
 
   clsHTML h;
-  h.ExcelFile = bookPath;
-  h.Password = o.password;
-  if (o.sheet.empty()) {
-    h.Worksheetnum = 1;
-  } else if (int32_t n = 0; ParseNumber<int32_t>(o.sheet, 1, INT32_MAX, n)) {
-    h.Worksheetnum = n;
-  } else {
-    h.Worksheet = o.sheet;
-  }
-  h.Range = o.range;
-  h.StartRow = o.startRow;
-  h.StartCol = o.startCol;
-  h.EndRow = o.endRow;
-  h.EndCol = o.endCol;
-  h.ShowFormulas = o.formulas ? kTrue : kFalse;
-  h.ShowComments = o.comments ? kTrue : kFalse;
-  h.HideRowNumbers = o.hideRowNumbers ? kTrue : kFalse;
-  h.HideColLetters = o.hideColLetters ? kTrue : kFalse;
-  h.ColLetters = o.lettersBottom ? kTrue : kFalse;
-  h.RowNumbers = o.numbersRight ? kTrue : kFalse;
-  h.NewWindow = o.newWindow ? kTrue : kFalse;
-  h.CompactStyles = o.compactStyles ? kTrue : kFalse;
-  if (o.plain) {
-    h.CreateHtmlFile(page, o.heading, o.title, o.backgroundColor, o.backgroundImage, o.tableColor,
-                     o.tableImage);
-  } else {
-    h.CreateStyledHtmlFile(page, o.heading, o.title, o.backgroundColor, o.backgroundImage,
-                           o.tableColor, o.tableImage);
-  }
-  if (h.LastStop() != ConvertStop::None) {
-    std::cerr << "gridwell convert: " << h.LastStopDetail() << "\n";
-    return ExitFor(h.LastStop());
-  }
+  if (const int rc = Convert(o, bookPath, page, h); rc != kOk) return rc;
   if (toStdout && !CopyToStdout(page)) {
     std::cerr << "gridwell convert: cannot write to standard output: " << std::strerror(errno)
               << "\n";
     return kCannotWrite;
   }
-  if (o.verbose) {
-    std::error_code ec;
-    const auto bytes = fs::file_size(page, ec);
-    const double secs =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::fprintf(stderr, "gridwell convert: %s: %s page of %llu bytes, %d sheet(s), %.3f s\n",
-                 toStdout ? "-" : page.c_str(),
-                 o.plain           ? "plain"
-                 : o.compactStyles ? "compact styled"
-                                   : "styled",
-                 static_cast<unsigned long long>(ec ? 0 : bytes), h.SheetTotal(), secs);
-  }
+  if (o.verbose) PrintSummary(o, page, toStdout, h.SheetTotal(), started);
   return kOk;
 }
 

@@ -99,6 +99,63 @@ void PutNumber(std::string& line, double v) {
   line += buf;
 }
 
+// The positions of the stored cells inside `range`, row by row: storage order follows the
+// file, and a row-major listing stays the same whoever wrote it.
+std::vector<int32_t> CellsInRowOrder(const ReaderCells& cells, const CellRange& range) {
+  std::vector<std::pair<uint64_t, int32_t>> order;
+  order.reserve(static_cast<size_t>(cells.Count()));
+  for (int32_t i = 1; i <= cells.Count(); ++i) {
+    ReaderCell c = cells.Item(i);
+    if (!range.Contains(c.Row(), c.Column())) continue;
+    order.emplace_back((uint64_t(uint32_t(c.Row())) << 16) | uint32_t(c.Column()), i);
+  }
+  std::sort(order.begin(), order.end());
+  std::vector<int32_t> items;
+  items.reserve(order.size());
+  for (const auto& entry : order) items.push_back(entry.second);
+  return items;
+}
+
+// One line of the listing: ref, kind, raw value, text, number format index, formula.
+void AppendCellLine(std::string& out, const ReaderCell& c) {
+  CellValue v = c.Value();
+  base::AppendColumnLetters(out, c.Column());
+  out += std::to_string(c.Row());
+  out += '\t';
+  switch (v.kind) {
+    case ValueKind::Empty:
+      out += "e\t";
+      break;
+    case ValueKind::Number:
+      out += "n\t";
+      PutNumber(out, v.number);
+      break;
+    case ValueKind::Date:
+      out += "d\t";
+      PutNumber(out, v.number);
+      break;
+    case ValueKind::String:
+      out += "s\t";
+      PutField(out, v.text);
+      break;
+    case ValueKind::Boolean:
+      out += "b\t";
+      out += v.boolean ? "TRUE" : "FALSE";
+      break;
+    case ValueKind::Error:
+      out += "x\t";
+      out += ErrorText(v.error);
+      break;
+  }
+  out += '\t';
+  PutField(out, c.Text());
+  out += '\t';
+  out += std::to_string(c.NumberFormatIndex());
+  out += '\t';
+  PutField(out, c.Formula());
+  out += '\n';
+}
+
 }  // namespace
 
 int RunSheets(const std::vector<std::string>& args) {
@@ -149,55 +206,9 @@ int RunCells(const std::vector<std::string>& args) {
     return kNoSheet;
   }
   ReaderCells cells = sheet.Cells();
-  // Storage order follows the file; print row-major so that output is stable.
-  std::vector<std::pair<uint64_t, int32_t>> order;
-  order.reserve(static_cast<size_t>(cells.Count()));
-  for (int32_t i = 1; i <= cells.Count(); ++i) {
-    ReaderCell c = cells.Item(i);
-    if (!range.Contains(c.Row(), c.Column())) continue;
-    order.emplace_back((uint64_t(uint32_t(c.Row())) << 16) | uint32_t(c.Column()), i);
-  }
-  std::sort(order.begin(), order.end());
-
   std::string out = "ref\tkind\tvalue\ttext\tformat_index\tformula\n";
-  for (const auto& [key, i] : order) {
-    ReaderCell c = cells.Item(i);
-    CellValue v = c.Value();
-    base::AppendColumnLetters(out, c.Column());
-    out += std::to_string(c.Row());
-    out += '\t';
-    switch (v.kind) {
-      case ValueKind::Empty:
-        out += "e\t";
-        break;
-      case ValueKind::Number:
-        out += "n\t";
-        PutNumber(out, v.number);
-        break;
-      case ValueKind::Date:
-        out += "d\t";
-        PutNumber(out, v.number);
-        break;
-      case ValueKind::String:
-        out += "s\t";
-        PutField(out, v.text);
-        break;
-      case ValueKind::Boolean:
-        out += "b\t";
-        out += v.boolean ? "TRUE" : "FALSE";
-        break;
-      case ValueKind::Error:
-        out += "x\t";
-        out += ErrorText(v.error);
-        break;
-    }
-    out += '\t';
-    PutField(out, c.Text());
-    out += '\t';
-    out += std::to_string(c.NumberFormatIndex());
-    out += '\t';
-    PutField(out, c.Formula());
-    out += '\n';
+  for (const int32_t i : CellsInRowOrder(cells, range)) {
+    AppendCellLine(out, cells.Item(i));
     if (out.size() > (1u << 20)) {
       std::cout << out;
       out.clear();

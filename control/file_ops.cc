@@ -21,12 +21,6 @@ bool FileExists(const std::string& path) {
   return errno != ENOENT && errno != ENOTDIR;
 }
 
-bool DirectoryExists(const std::string& path) {
-  struct stat st;
-  return path.find('\0') == std::string::npos && ::stat(path.c_str(), &st) == 0 &&
-         S_ISDIR(st.st_mode);
-}
-
 std::string CutAtNull(const std::string& text) {
   return text.substr(0, text.find('\0'));
 }

@@ -12,7 +12,6 @@ namespace gridwell::fileops {
 // True when a query for the path finds an entry, and also when the query itself fails (a path
 // that cannot be asked about, e.g. one holding a NUL); false only when nothing is there.
 bool FileExists(const std::string& path);
-bool DirectoryExists(const std::string& path);
 
 // The part before the first NUL character.
 std::string CutAtNull(const std::string& text);

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <type_traits>
 
 #include "control/file_ops.h"
 #include "control/page_converter.h"
@@ -25,6 +26,30 @@ constexpr const char* kRegenerateKey = "RegenerateHTML";
 constexpr int kMaxNameDraws = 1000;
 // Read-service option: fetch from the server even when a cached copy exists.
 constexpr int32_t kReadNoCache = 16;
+
+// The one place where the control turns a failure into what its interface promises: every
+// public member runs its work through Guarded. An exception of any kind (from the platform, from
+// a host's handler, from the converter, std::bad_alloc when memory runs out) ends that step and
+// gives the member's documented failure result: False for a method with a flag result, 0 for
+// hwnd, and for the rest nothing, after which the member goes on with its next step. No failure
+// reaches the host, nor the toolkit's C frames that deliver the platform's notifications.
+template <typename Step>
+std::invoke_result_t<Step&> Guarded(
+    Step&& step, std::type_identity_t<std::invoke_result_t<Step&>> failed) noexcept {
+  try {
+    return step();
+  } catch (...) {
+    return failed;
+  }
+}
+
+template <typename Step>
+void Guarded(Step&& step) noexcept {
+  try {
+    step();
+  } catch (...) {
+  }
+}
 
 VbBool ToVb(bool value) {
   return value ? kVbTrue : kVbFalse;
@@ -150,19 +175,14 @@ struct Gridwell::OpenCommon {
 
 Gridwell::Gridwell(const Platform& platform)
     : platform_(platform), converterFactory_(MakeHtmlConverter) {
-  try {
-    platform_.browser.SetVisible(false);
-  } catch (...) {
-  }
+  // Creation goes on past every failing step.
+  Guarded([&] { platform_.browser.SetVisible(false); });
   std::string base = platform_.tempBase.empty() ? DefaultTempBase() : platform_.tempBase;
   if (base.back() != '/') base += '/';
   platform_.tempBase = base;
-  RemoveStaleFolders(base);
+  Guarded([&] { RemoveStaleFolders(base); });
   for (int i = 0; i < kMaxNameDraws; ++i) {
-    try {
-      platform_.container.ProcessPendingMessages();
-    } catch (...) {
-    }
+    Guarded([&] { platform_.container.ProcessPendingMessages(); });
     folderName_ = RandomName();
     tempPath_ = base + folderName_ + "/";
     if (!FileExists(tempPath_)) break;
@@ -190,19 +210,12 @@ std::string Gridwell::RandomName() {
 }
 
 int32_t Gridwell::hwnd() const {
-  try {
-    return platform_.container.WindowHandle();
-  } catch (...) {
-    return 0;
-  }
+  return Guarded([&] { return platform_.container.WindowHandle(); }, 0);
 }
 
 void Gridwell::SetRegenerateHTML(VbBool value) {
   regenerateHTML_ = value;
-  try {
-    platform_.container.Properties().Changed(kRegenerateKey);
-  } catch (...) {
-  }
+  Guarded([&] { platform_.container.Properties().Changed(kRegenerateKey); });
 }
 
 void Gridwell::InitProperties() {
@@ -210,19 +223,17 @@ void Gridwell::InitProperties() {
 }
 
 void Gridwell::ReadProperties() {
-  try {
+  Guarded([&] {
     regenerateHTML_ =
         ToVb(ParseStoredBool(platform_.container.Properties().Read(kRegenerateKey, "False")));
-  } catch (...) {
-  }
+  });
 }
 
 void Gridwell::WriteProperties() {
-  try {
+  Guarded([&] {
     platform_.container.Properties().Write(kRegenerateKey, regenerateHTML_ ? "True" : "False",
                                            "False");
-  } catch (...) {
-  }
+  });
 }
 
 void Gridwell::OnShow(int width, int height) {
@@ -230,10 +241,7 @@ void Gridwell::OnShow(int width, int height) {
 }
 
 void Gridwell::OnResize(int width, int height) {
-  try {
-    platform_.browser.Move(0, 0, width, height);
-  } catch (...) {
-  }
+  Guarded([&] { platform_.browser.Move(0, 0, width, height); });
 }
 
 void Gridwell::OnPaint() {
@@ -271,18 +279,13 @@ void Gridwell::Pause(double seconds) {
 void Gridwell::Terminate() {
   if (terminated_) return;
   terminated_ = true;
-  try {
-    platform_.browser.NavigateBlank();
-  } catch (...) {
-  }
-  try {
-    Pause(limits_.destroyPauseSeconds);
-  } catch (...) {
-  }
+  // Each step of the clean-up runs whatever became of the one before.
+  Guarded([&] { platform_.browser.NavigateBlank(); });
+  Guarded([&] { Pause(limits_.destroyPauseSeconds); });
   // Only a folder this control created is ever emptied or removed.
   if (folderFd_ < 0) return;
   if (!htmlFile_.empty()) DeleteFilesIn(folderFd_);
-  RemoveTempFolder();
+  Guarded([&] { RemoveTempFolder(); });
 }
 
 void Gridwell::RemoveTempFolder() {
@@ -368,20 +371,14 @@ void Gridwell::RaiseOpen(const std::function<void(std::string&, std::string&)>& 
 void Gridwell::OnBeforeNavigate() {
   if (terminated_) return;
   documentLoaded_ = false;
-  try {
-    RaiseOpen(OpenStart);
-  } catch (...) {
-  }
+  Guarded([&] { RaiseOpen(OpenStart); });
 }
 
 void Gridwell::OnNavigateComplete() {
   if (terminated_) return;
   documentLoaded_ = true;
   pageShown_ = true;
-  try {
-    RaiseOpen(OpenComplete);
-  } catch (...) {
-  }
+  Guarded([&] { RaiseOpen(OpenComplete); });
 }
 
 void Gridwell::OnNavigateError() {
@@ -390,44 +387,38 @@ void Gridwell::OnNavigateError() {
   // No page was written for the workbook (unreadable, wrong password, gone): the sheet shown
   // before must not stay on screen as if it were the new one. A link followed from a page that
   // is there keeps that page.
-  if (!requestedPage_.empty() && !FileExists(requestedPage_)) {
+  Guarded([&] {
+    if (requestedPage_.empty() || FileExists(requestedPage_)) return;
     pageShown_ = false;
-    try {
-      platform_.browser.ShowErrorPage("The workbook " + FileNameOf(excelFile_) +
-                                      " could not be shown.");
-    } catch (...) {
-    }
-  }
-  try {
-    RaiseOpen(OpenError);
-  } catch (...) {
-  }
+    platform_.browser.ShowErrorPage("The workbook " + FileNameOf(excelFile_) +
+                                    " could not be shown.");
+  });
+  Guarded([&] { RaiseOpen(OpenError); });
 }
 
 // ---- Download ----
 
 VbBool Gridwell::BeginDownload(std::string& strURL, std::string& strFile) {
   if (terminated_) return kVbFalse;
-  try {
-    downloadDone_ = false;
-    if (auto handler = DownloadStarted) handler(strFile);
-    cancelledReads_.erase(strFile);
-    return ToVb(platform_.container.StartBoundedRead(
-        strURL, strFile, kReadNoCache,
-        ReadLimits{downloadLimits_.maxBytes, downloadLimits_.maxSeconds}));
-  } catch (...) {
-    return kVbFalse;
-  }
+  return Guarded(
+      [&] {
+        downloadDone_ = false;
+        if (auto handler = DownloadStarted) handler(strFile);
+        cancelledReads_.erase(strFile);
+        return ToVb(platform_.container.StartBoundedRead(
+            strURL, strFile, kReadNoCache,
+            ReadLimits{downloadLimits_.maxBytes, downloadLimits_.maxSeconds}));
+      },
+      kVbFalse);
 }
 
 void Gridwell::OnReadProgress(const std::string& propertyName, int32_t current, int32_t total) {
   if (total == 0 || terminated_ || cancelledReads_.count(propertyName)) return;
-  try {
+  Guarded([&] {
     int32_t cur = current, max = total;
     std::string file = propertyName;
     if (auto handler = DownloadProgress) handler(cur, max, file);
-  } catch (...) {
-  }
+  });
 }
 
 void Gridwell::OnReadComplete(const std::string& propertyName, int32_t total,
@@ -436,27 +427,27 @@ void Gridwell::OnReadComplete(const std::string& propertyName, int32_t total,
   if (cancelledReads_.erase(propertyName)) return;
   // A refused or broken transfer counts as failed even when the server sent an error page.
   const bool received = !failed && total != 0 && !data.empty();
-  downloadErrorText_ = received           ? std::string()
-                       : !failure.empty() ? failure
-                       : failed           ? std::string("the transfer failed")
-                                          : std::string("no data received");
-  try {
+  Guarded([&] {
+    downloadErrorText_ = received           ? std::string()
+                         : !failure.empty() ? failure
+                         : failed           ? std::string("the transfer failed")
+                                            : std::string("no data received");
+  });
+  Guarded([&] {
     if (received) {
       WriteFileAtomically(propertyName, data);
     } else if (!terminated_) {
       std::string file = propertyName;
       if (auto handler = DownloadError) handler(file);
     }
-  } catch (...) {
-  }
+  });
   downloadDone_ = true;
   if (terminated_) return;
-  try {
+  Guarded([&] {
     int32_t max = received ? total : 0;
     std::string file = propertyName;
     if (auto handler = DownloadComplete) handler(max, file);
-  } catch (...) {
-  }
+  });
 }
 
 // A download whose wait ended by its time limit: the transfer stops, and neither its file nor
@@ -469,10 +460,7 @@ void Gridwell::CancelDownload(const std::string& file) {
   std::snprintf(text, sizeof text, "the wait for the download ended after its limit of %g s",
                 limits_.downloadSeconds);
   downloadErrorText_ = text;
-  try {
-    platform_.container.CancelRead(file);
-  } catch (...) {
-  }
+  Guarded([&] { platform_.container.CancelRead(file); });
   if (folderFd_ >= 0 && file.size() > tempPath_.size() &&
       file.compare(0, tempPath_.size(), tempPath_) == 0 &&
       file.find('/', tempPath_.size()) == std::string::npos) {
@@ -482,10 +470,35 @@ void Gridwell::CancelDownload(const std::string& file) {
 
 // ---- Open workflow ----
 
+namespace {
+
+// The scheme of an address the control downloads before it converts.
+bool IsAddress(const std::string& path) {
+  const std::string scheme = LowerAscii(path.substr(0, 4));
+  return scheme == "http" || scheme == "ftp:";
+}
+
+// Sheet rule: only a non-blank name or a positive 16-bit number chooses another sheet than the
+// first. Sets the converter's sheet field and returns the tag that names the page.
+std::string ChooseSheet(clsHTML& f, const Variant& sheet) {
+  if (const auto* name = std::get_if<std::string>(&sheet); name && !TrimSpaces(*name).empty()) {
+    f.Worksheet = *name;
+    return *name;
+  }
+  const auto* number = std::get_if<int16_t>(&sheet);
+  const int32_t chosen = number && *number > 0 ? *number : 1;
+  f.Worksheetnum = chosen;
+  return std::to_string(chosen);
+}
+
+}  // namespace
+
 // The arguments OpenXL and OpenXLrange have in common; the by-reference ones stay linked
 // to the caller's structure so that handlers and the open itself see one value.
 template <typename Args>
 void Gridwell::CopySharedArguments(Args& a, OpenCommon& c) {
+  c.strPath = a.strPath;
+  c.varSheet = &a.varSheet;
   c.strPassword = a.strPassword;
   c.blnShowFormulas = a.blnShowFormulas;
   c.blnHideRowNumbers = a.blnHideRowNumbers;
@@ -506,44 +519,38 @@ void Gridwell::CopySharedArguments(Args& a, OpenCommon& c) {
 }
 
 VbBool Gridwell::OpenXL(OpenXLArgs& a) {
-  try {
-    if (a.lngStartRow > 65536 || a.intStartCol > 256) return kVbFalse;
-    OpenCommon c;
-    c.strPath = a.strPath;
-    c.varSheet = &a.varSheet;
-    c.lngStartRow = a.lngStartRow;
-    c.intStartCol = a.intStartCol;
-    c.lngEndRow = a.lngEndRow;
-    c.intEndCol = a.intEndCol;
-    CopySharedArguments(a, c);
-    return Open(c);
-  } catch (...) {
-    return kVbFalse;
-  }
+  return Guarded(
+      [&] {
+        if (a.lngStartRow > 65536 || a.intStartCol > 256) return kVbFalse;
+        OpenCommon c;
+        CopySharedArguments(a, c);
+        c.lngStartRow = a.lngStartRow;
+        c.intStartCol = a.intStartCol;
+        c.lngEndRow = a.lngEndRow;
+        c.intEndCol = a.intEndCol;
+        return Open(c);
+      },
+      kVbFalse);
 }
 
 VbBool Gridwell::OpenXLrange(OpenXLrangeArgs& a) {
-  try {
-    OpenCommon c;
-    c.isRange = true;
-    c.strPath = a.strPath;
-    c.varSheet = &a.varSheet;
-    c.strRange = a.strRange;
-    CopySharedArguments(a, c);
-    return Open(c);
-  } catch (...) {
-    return kVbFalse;
-  }
+  return Guarded(
+      [&] {
+        OpenCommon c;
+        CopySharedArguments(a, c);
+        c.isRange = true;
+        c.strRange = a.strRange;
+        return Open(c);
+      },
+      kVbFalse);
 }
 
+// Until the workbook is settled, a failing step is skipped; the named checks are the only early
+// exits. From the conversion on, an error in the control's own steps ends the request with False
+// (the caller's guard).
 VbBool Gridwell::Open(OpenCommon& c) {
   if (terminated_) return kVbFalse;
-  // Until the workbook is settled, a failing step is skipped; the named checks are the only
-  // early exits.
-  try {
-    platform_.browser.SetVisible(false);
-  } catch (...) {
-  }
+  Guarded([&] { platform_.browser.SetVisible(false); });
   std::string path = TrimSpaces(c.strPath).empty() ? path_ : c.strPath;
   path = TrimSpaces(CutAtNull(path));
   if (path.empty()) return kVbFalse;
@@ -552,93 +559,80 @@ VbBool Gridwell::Open(OpenCommon& c) {
   if (!EqualsNoCase(path, excelFile_)) EmptyTempFolder();
 
   const std::string extension = ExtensionOf(path);
-  const std::string scheme = LowerAscii(path.substr(0, 4));
-  if (scheme == "http" || scheme == "ftp:") {
-    // An address's "extension" may run across a "/" (http://host.name/get); such a tail does
-    // not belong in a file name.
-    std::string localExtension =
-        extension.find('/') == std::string::npos ? extension : std::string();
-    const std::string localName = RandomName() + localExtension;
-    std::string local = tempPath_ + localName;
-    ::unlinkat(folderFd_, localName.c_str(), 0);
-    std::string url = path;
-    if (!BeginDownload(url, local)) return kVbFalse;
-    const bool done = WaitUntil(downloadDone_, limits_.downloadSeconds);
-    if (terminated_) return kVbFalse;
-    if (!done) CancelDownload(local);
-    path = local;
-    tempWorkbook_ = local;
-  }
+  if (IsAddress(path) && !DownloadWorkbook(path, extension)) return kVbFalse;
   if (!FileExists(path)) return kVbFalse;
   excelFile_ = path;
+  return ConvertAndShow(c, path, extension);
+}
 
-  // From here on an error in the control's own steps ends the request with False.
-  try {
-    std::unique_ptr<PageConverter> converter = converterFactory_();
-    clsHTML& f = converter->Fields();
-    f.ColLetters = c.blnColLettersAtBottom;
-    f.ExcelFile = path;
-    f.HideColLetters = c.blnHideColLetters;
-    f.HideRowNumbers = c.blnHideRowNumbers;
-    if (!TrimSpaces(c.strPassword).empty()) f.Password = c.strPassword;
-    f.RowNumbers = c.blnRowNumbersAtRight;
-    f.ShowFormulas = c.blnShowFormulas;
-    if (c.isRange) {
-      f.Range = TrimSpaces(c.strRange);
-    } else {
-      f.StartCol = c.intStartCol < 1 ? int16_t{1} : c.intStartCol;
-      f.StartRow = c.lngStartRow < 1 ? 1 : c.lngStartRow;
-      f.EndCol = c.intEndCol;
-      f.EndRow = c.lngEndRow;
-    }
-    // Sheet rule: only a non-blank name or a positive 16-bit number chooses another sheet.
-    std::string tag = "1";
-    int32_t sheetNumber = 1;
-    bool byName = false;
-    if (const auto* name = std::get_if<std::string>(c.varSheet)) {
-      if (!TrimSpaces(*name).empty()) {
-        byName = true;
-        tag = *name;
-      }
-    } else if (const auto* number = std::get_if<int16_t>(c.varSheet)) {
-      if (*number > 0) {
-        sheetNumber = *number;
-        tag = std::to_string(*number);
-      }
-    }
-    if (byName) {
-      f.Worksheet = tag;
-    } else {
-      f.Worksheetnum = sheetNumber;
-    }
+// Fetches the workbook at the address `path` into the temporary folder and waits for it; `path`
+// becomes the local file. False when the download did not start or the control was destroyed
+// meanwhile. A download whose wait ran out is cancelled; the check for the file then fails.
+bool Gridwell::DownloadWorkbook(std::string& path, const std::string& extension) {
+  // An address's "extension" may run across a "/" (http://host.name/get); such a tail does not
+  // belong in a file name.
+  const std::string localExtension =
+      extension.find('/') == std::string::npos ? extension : std::string();
+  const std::string localName = RandomName() + localExtension;
+  std::string local = tempPath_ + localName;
+  ::unlinkat(folderFd_, localName.c_str(), 0);
+  std::string url = path;
+  if (!BeginDownload(url, local)) return false;
+  const bool done = WaitUntil(downloadDone_, limits_.downloadSeconds);
+  if (terminated_) return false;
+  if (!done) CancelDownload(local);
+  path = local;
+  tempWorkbook_ = local;
+  return true;
+}
 
-    const std::string page = tempPath_ + PageFileName(FileNameOf(path), extension, tag);
-    if (FileExists(page)) {
-      if (!regenerateHTML_) {
-        converter.reset();
-        return ShowPage(page, *c.blnOpenSynchronously);
-      }
-      ::unlinkat(folderFd_, FileNameOf(page).c_str(), 0);
-    }
-
-    f.NewWindow = *c.blnNewBrowserWindow;
-    f.ShowComments = *c.blnShowComments;
-    f.CompactStyles = compactStyles_ || c.blnCompactStyles ? kVbTrue : kVbFalse;
-    if (*c.blnNoStyle) {
-      converter->CreateHtmlFile(page, c.strHeading, c.strTitle, c.strBackgroundColor,
-                                c.strBackgroundImageFile, c.strTableColor, c.strTableImageFile);
-    } else {
-      converter->CreateStyledHtmlFile(page, c.strHeading, c.strTitle, c.strBackgroundColor,
-                                      c.strBackgroundImageFile, c.strTableColor,
-                                      c.strTableImageFile);
-    }
-    sheetTotal_ = converter->SheetTotal();
-    sheetNames_ = converter->SheetNames();
-    converter.reset();
-    return ShowPage(page, *c.blnOpenSynchronously);
-  } catch (...) {
-    return kVbFalse;
+// Settings from the arguments, the page shown again when it exists and may be reused, otherwise
+// written anew; then the browser is sent to it.
+VbBool Gridwell::ConvertAndShow(const OpenCommon& c, const std::string& path,
+                                const std::string& extension) {
+  std::unique_ptr<PageConverter> converter = converterFactory_();
+  clsHTML& f = converter->Fields();
+  f.ColLetters = c.blnColLettersAtBottom;
+  f.ExcelFile = path;
+  f.HideColLetters = c.blnHideColLetters;
+  f.HideRowNumbers = c.blnHideRowNumbers;
+  if (!TrimSpaces(c.strPassword).empty()) f.Password = c.strPassword;
+  f.RowNumbers = c.blnRowNumbersAtRight;
+  f.ShowFormulas = c.blnShowFormulas;
+  if (c.isRange) {
+    f.Range = TrimSpaces(c.strRange);
+  } else {
+    f.StartCol = c.intStartCol < 1 ? int16_t{1} : c.intStartCol;
+    f.StartRow = c.lngStartRow < 1 ? 1 : c.lngStartRow;
+    f.EndCol = c.intEndCol;
+    f.EndRow = c.lngEndRow;
   }
+  const std::string tag = ChooseSheet(f, *c.varSheet);
+
+  const std::string page = tempPath_ + PageFileName(FileNameOf(path), extension, tag);
+  if (FileExists(page)) {
+    if (!regenerateHTML_) {
+      converter.reset();
+      return ShowPage(page, *c.blnOpenSynchronously);
+    }
+    ::unlinkat(folderFd_, FileNameOf(page).c_str(), 0);
+  }
+  WritePage(*converter, c, page);
+  sheetTotal_ = converter->SheetTotal();
+  sheetNames_ = converter->SheetNames();
+  converter.reset();
+  return ShowPage(page, *c.blnOpenSynchronously);
+}
+
+void Gridwell::WritePage(PageConverter& converter, const OpenCommon& c, const std::string& page) {
+  clsHTML& f = converter.Fields();
+  f.NewWindow = *c.blnNewBrowserWindow;
+  f.ShowComments = *c.blnShowComments;
+  f.CompactStyles = compactStyles_ || c.blnCompactStyles ? kVbTrue : kVbFalse;
+  const auto writer =
+      *c.blnNoStyle ? &PageConverter::CreateHtmlFile : &PageConverter::CreateStyledHtmlFile;
+  (converter.*writer)(page, c.strHeading, c.strTitle, c.strBackgroundColor,
+                      c.strBackgroundImageFile, c.strTableColor, c.strTableImageFile);
 }
 
 VbBool Gridwell::ShowPage(const std::string& page, VbBool synchronously) {
@@ -653,13 +647,12 @@ VbBool Gridwell::ShowPage(const std::string& page, VbBool synchronously) {
 }
 
 void Gridwell::GoHome(VbBool& blnOpenSynchronously) {
-  try {
+  Guarded([&] {
     if (terminated_ || htmlFile_.empty()) return;
     requestedPage_ = htmlFile_;
     platform_.browser.Navigate(htmlFile_);
     if (blnOpenSynchronously) WaitUntil(documentLoaded_, limits_.pageSeconds);
-  } catch (...) {
-  }
+  });
 }
 
 void Gridwell::GoHome() {
@@ -670,24 +663,22 @@ void Gridwell::GoHome() {
 // ---- Document commands ----
 
 namespace {
-template <typename F>
-void Guarded(bool terminated, F&& f) {
-  if (terminated) return;
-  try {
-    f();
-  } catch (...) {
-  }
+
+// A browser command of a document method: nothing once the control is destroyed, and no
+// failure beyond the method.
+void RunCommand(bool terminated, Browser& browser, int32_t command, int32_t option) {
+  if (!terminated) Guarded([&] { browser.ExecWB(command, option); });
 }
+
 }  // namespace
 
 void Gridwell::SetupDocument() {
-  Guarded(terminated_, [&] { platform_.browser.ExecWB(kCmdPageSetup, kExecDefault); });
+  RunCommand(terminated_, platform_.browser, kCmdPageSetup, kExecDefault);
 }
 
 void Gridwell::PrintDocument(VbBool& blnShowPrompt) {
-  Guarded(terminated_, [&] {
-    platform_.browser.ExecWB(kCmdPrint, blnShowPrompt ? kExecPromptUser : kExecDontPromptUser);
-  });
+  RunCommand(terminated_, platform_.browser, kCmdPrint,
+             blnShowPrompt ? kExecPromptUser : kExecDontPromptUser);
 }
 
 void Gridwell::PrintDocument() {
@@ -696,7 +687,8 @@ void Gridwell::PrintDocument() {
 }
 
 void Gridwell::FindInDocument() {
-  Guarded(terminated_, [&] {
+  if (terminated_) return;
+  Guarded([&] {
     // A find bar over no page would search nothing.
     if (!pageShown_ || !platform_.browser.Visible()) return;
     platform_.browser.SetFocus();
@@ -705,39 +697,41 @@ void Gridwell::FindInDocument() {
 }
 
 void Gridwell::PrintPreviewDocument() {
-  Guarded(terminated_, [&] { platform_.browser.ExecWB(kCmdPrintPreview, kExecDefault); });
+  RunCommand(terminated_, platform_.browser, kCmdPrintPreview, kExecDefault);
 }
 
 void Gridwell::ShowDocumentProperties() {
-  Guarded(terminated_, [&] { platform_.browser.ExecWB(kCmdProperties, kExecDefault); });
+  RunCommand(terminated_, platform_.browser, kCmdProperties, kExecDefault);
 }
 
 void Gridwell::SaveDocument() {
-  Guarded(terminated_, [&] { platform_.browser.ExecWB(kCmdSaveAs, kExecPromptUser); });
+  RunCommand(terminated_, platform_.browser, kCmdSaveAs, kExecPromptUser);
 }
 
 void Gridwell::Refresh() {
-  Guarded(terminated_, [&] {
+  if (terminated_) return;
+  Guarded([&] {
     platform_.container.Redraw();
     platform_.browser.Refresh();
   });
 }
 
 void Gridwell::Find() {
-  Guarded(terminated_, [&] { platform_.browser.ExecWB(kCmdHideToolbars, kExecDontPromptUser); });
+  RunCommand(terminated_, platform_.browser, kCmdHideToolbars, kExecDontPromptUser);
 }
 
 // ---- Saving ----
 
 VbBool Gridwell::SaveHTML(std::string strDir, std::string& strFilename) {
-  try {
-    if (strDir.empty() || strDir.back() != '/') strDir += '/';
-    if (htmlFile_.empty()) return kVbFalse;
-    const std::string name = TrimSpaces(strFilename).empty() ? FileNameOf(htmlFile_) : strFilename;
-    return ToVb(CopyFileReplacing(htmlFile_, strDir + name));
-  } catch (...) {
-    return kVbFalse;
-  }
+  return Guarded(
+      [&] {
+        if (strDir.empty() || strDir.back() != '/') strDir += '/';
+        if (htmlFile_.empty()) return kVbFalse;
+        const std::string name =
+            TrimSpaces(strFilename).empty() ? FileNameOf(htmlFile_) : strFilename;
+        return ToVb(CopyFileReplacing(htmlFile_, strDir + name));
+      },
+      kVbFalse);
 }
 
 VbBool Gridwell::SaveHTML(std::string strDir) {
@@ -746,18 +740,18 @@ VbBool Gridwell::SaveHTML(std::string strDir) {
 }
 
 VbBool Gridwell::SaveCopy(std::string& strCopyTo, VbBool& blnWarnIfExists) {
-  try {
-    if (FileExists(strCopyTo) && blnWarnIfExists) {
-      const auto answer = platform_.messageBox.Show(
-          "File '" + strCopyTo + "' exists.\r\nDo you want to overwrite it?",
-          "Overwrite File Confirmation", 4132);
-      if (answer != MessageBoxAnswer::Yes) return kVbFalse;
-    }
-    // The existing target is replaced only by a complete copy, never deleted beforehand.
-    return ToVb(CopyFileReplacing(excelFile_, strCopyTo));
-  } catch (...) {
-    return kVbFalse;
-  }
+  return Guarded(
+      [&] {
+        if (FileExists(strCopyTo) && blnWarnIfExists) {
+          const auto answer = platform_.messageBox.Show(
+              "File '" + strCopyTo + "' exists.\r\nDo you want to overwrite it?",
+              "Overwrite File Confirmation", 4132);
+          if (answer != MessageBoxAnswer::Yes) return kVbFalse;
+        }
+        // The existing target is replaced only by a complete copy, never deleted beforehand.
+        return ToVb(CopyFileReplacing(excelFile_, strCopyTo));
+      },
+      kVbFalse);
 }
 
 VbBool Gridwell::SaveCopy(std::string& strCopyTo) {

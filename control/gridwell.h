@@ -222,6 +222,10 @@ class Gridwell {
   template <typename Args>
   static void CopySharedArguments(Args& a, OpenCommon& c);
   VbBool Open(OpenCommon& request);
+  bool DownloadWorkbook(std::string& path, const std::string& extension);
+  VbBool ConvertAndShow(const OpenCommon& request, const std::string& path,
+                        const std::string& extension);
+  void WritePage(PageConverter& converter, const OpenCommon& request, const std::string& page);
   VbBool ShowPage(const std::string& page, VbBool synchronously);
   bool EnsureTempFolder();
   int OpenBaseFolder();

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <map>
 #include <string>
-#include <vector>
 
 namespace gridwell {
 
@@ -61,7 +60,7 @@ class PropertyStore {
   virtual void Changed(const std::string& /*key*/) {}
 };
 
-// In-memory store for hosts that keep nothing and for tests.
+// In-memory store for hosts that keep nothing, or that move the values to their own settings.
 class MemoryPropertyStore : public PropertyStore {
  public:
   std::string Read(const std::string& key, const std::string& defaultValue) override {
@@ -71,10 +70,8 @@ class MemoryPropertyStore : public PropertyStore {
   void Write(const std::string& key, const std::string& value, const std::string&) override {
     values[key] = value;
   }
-  void Changed(const std::string& key) override { changed.push_back(key); }
 
   std::map<std::string, std::string> values;
-  std::vector<std::string> changed;
 };
 
 // Bounds of one read: it fails when its data grows past `maxBytes` or when it runs longer than

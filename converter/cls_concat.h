@@ -38,7 +38,6 @@ class clsConcat {
     used_ += static_cast<int32_t>(n);
     return true;
   }
-  bool Append(char c) { return Append(std::string_view(&c, 1)); }
 
   // Sets aside memory for about `bytes` characters so that growing does not move the text;
   // the buffer's length and the gathered text do not change.

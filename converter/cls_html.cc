@@ -62,26 +62,67 @@ void clsHTML::Convert(const std::string& HTMLfile, const conv::PageDecoration& d
 
 void clsHTML::ConvertTo(const std::string& HTMLfile, const conv::PageDecoration& decoration,
                         bool styled, conv::PageFile& out) {
-  // 1. Checks and opening.
-  if (conv::TrimSpaces(ExcelFile).empty()) {
-    Stop(ConvertStop::NoWorkbookPath, "no workbook path");
+  if (!CheckWorkbookPath()) return;
+  ReaderWorkbook book = OpenWorkbook();
+  if (!book) return;
+  // A failure to list the sheets is remembered and stops the call once the output file is
+  // open.
+  const std::string pendingWhy = ReadSheetNames(book);
+  ReaderWorksheet sheet = ChooseSheet(book);
+  if (!sheet) return;
+
+  // The output file: a new file beside the target, which replaces it once the page is
+  // complete. A page may never replace the workbook it is made from.
+  std::string why;
+  if (conv::SameFile(HTMLfile, ExcelFile)) {
+    Stop(ConvertStop::OutputNotWritable, HTMLfile + ": is the workbook itself");
     return;
   }
-  if (!base::EndsWithNoCase(ExcelFile, ".xls") && !base::EndsWithNoCase(ExcelFile, ".xlsx")) {
-    Stop(ConvertStop::WrongExtension, "not an .xls or .xlsx file: " + ExcelFile);
+  if (!out.Open(HTMLfile, why)) {
+    Stop(ConvertStop::OutputNotWritable, why);
     return;
   }
-  if (!IsOrdinaryFile(ExcelFile)) {
-    Stop(ConvertStop::MissingFile, "no such file: " + ExcelFile);
+  if (!pendingWhy.empty()) {
+    Stop(ConvertStop::PendingError, pendingWhy);
     return;
   }
 
+  // The page, gathered whole and written in one piece.
+  std::string text;
+  {
+    clsConcat page;
+    if (!conv::AppendPage(page, *this, sheet, decoration, styled, {}, &why)) {
+      Stop(ConvertStop::OutputNotWritable, HTMLfile + ": " + why);
+      return;
+    }
+    text = page.GetString();
+  }
+  if (!out.Write(text, why) || !out.Commit(why)) Stop(ConvertStop::OutputNotWritable, why);
+}
+
+bool clsHTML::CheckWorkbookPath() {
+  if (conv::TrimSpaces(ExcelFile).empty()) {
+    Stop(ConvertStop::NoWorkbookPath, "no workbook path");
+    return false;
+  }
+  if (!base::EndsWithNoCase(ExcelFile, ".xls") && !base::EndsWithNoCase(ExcelFile, ".xlsx")) {
+    Stop(ConvertStop::WrongExtension, "not an .xls or .xlsx file: " + ExcelFile);
+    return false;
+  }
+  if (!IsOrdinaryFile(ExcelFile)) {
+    Stop(ConvertStop::MissingFile, "no such file: " + ExcelFile);
+    return false;
+  }
+  return true;
+}
+
+ReaderWorkbook clsHTML::OpenWorkbook() {
   ReaderApplication app;
   WorkbookLoader& loader = app.Workbooks();
   const int protection = loader.IsPasswordProtected(ExcelFile);
   if (protection == -1) {
     Stop(ConvertStop::Unreadable, "not a readable workbook: " + ExcelFile);
-    return;
+    return {};
   }
   if (protection != 0) {
     loader.OpenWithPassword(ExcelFile, Password);
@@ -95,13 +136,11 @@ void clsHTML::ConvertTo(const std::string& HTMLfile, const conv::PageDecoration&
     const bool password = st == ReadStatus::WrongPassword || st == ReadStatus::NeedPassword;
     Stop(password ? ConvertStop::WrongPassword : ConvertStop::Unreadable,
          loader.LastError().empty() ? "cannot read " + ExcelFile : loader.LastError());
-    return;
   }
+  return book;
+}
 
-  // 2. Sheet list. A failure here is remembered and stops the call once the output file
-  // is open.
-  bool pending = false;
-  std::string pendingWhy;
+std::string clsHTML::ReadSheetNames(const ReaderWorkbook& book) {
   try {
     const ReaderWorksheets sheets = book.Worksheets();
     sheetTotal_ = sheets.Count();
@@ -110,11 +149,12 @@ void clsHTML::ConvertTo(const std::string& HTMLfile, const conv::PageDecoration&
     for (int32_t i = 1; i <= sheetTotal_; ++i) names.emplace_back(sheets.Item(i).Name());
     sheetNames_ = std::move(names);
   } catch (const std::exception& e) {
-    pending = true;
-    pendingWhy = std::string("reading the sheet list failed: ") + e.what();
+    return std::string("reading the sheet list failed: ") + e.what();
   }
+  return {};
+}
 
-  // 3. The sheet.
+ReaderWorksheet clsHTML::ChooseSheet(const ReaderWorkbook& book) {
   ReaderWorksheet sheet =
       Worksheetnum >= 1 ? book.Worksheets().Item(Worksheetnum) : book.WorksheetByName(Worksheet);
   if (sheet && sheet.IsProtected()) sheet.Unprotect();
@@ -122,36 +162,8 @@ void clsHTML::ConvertTo(const std::string& HTMLfile, const conv::PageDecoration&
     Stop(ConvertStop::NoSuchSheet, Worksheetnum >= 1
                                        ? "no sheet number " + std::to_string(Worksheetnum)
                                        : "no sheet named \"" + Worksheet + "\"");
-    return;
   }
-
-  // 4. The output file: a new file beside the target, which replaces it once the page is
-  // complete. A page may never replace the workbook it is made from.
-  std::string why;
-  if (conv::SameFile(HTMLfile, ExcelFile)) {
-    Stop(ConvertStop::OutputNotWritable, HTMLfile + ": is the workbook itself");
-    return;
-  }
-  if (!out.Open(HTMLfile, why)) {
-    Stop(ConvertStop::OutputNotWritable, why);
-    return;
-  }
-  if (pending) {
-    Stop(ConvertStop::PendingError, pendingWhy);
-    return;
-  }
-
-  // 5 to 13. The page, gathered whole and written in one piece.
-  std::string text;
-  {
-    clsConcat page;
-    if (!conv::AppendPage(page, *this, sheet, decoration, styled, {}, &why)) {
-      Stop(ConvertStop::OutputNotWritable, HTMLfile + ": " + why);
-      return;
-    }
-    text = page.GetString();
-  }
-  if (!out.Write(text, why) || !out.Commit(why)) Stop(ConvertStop::OutputNotWritable, why);
+  return sheet;
 }
 
 }  // namespace gridwell

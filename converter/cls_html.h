@@ -8,6 +8,9 @@
 
 namespace gridwell {
 
+class ReaderWorkbook;
+class ReaderWorksheet;
+
 namespace conv {
 struct PageDecoration;
 class PageFile;
@@ -79,6 +82,12 @@ class clsHTML {
   // caller discards it whatever happens afterwards unless it was completed.
   void ConvertTo(const std::string& HTMLfile, const conv::PageDecoration& decoration, bool styled,
                  conv::PageFile& out);
+  // The steps of ConvertTo. Each that fails records why with Stop.
+  bool CheckWorkbookPath();
+  ReaderWorkbook OpenWorkbook();
+  // Fills the sheet list; returns why it failed, or an empty string.
+  std::string ReadSheetNames(const ReaderWorkbook& book);
+  ReaderWorksheet ChooseSheet(const ReaderWorkbook& book);
   void Stop(ConvertStop why, std::string detail);
 
   std::vector<std::string> sheetNames_;

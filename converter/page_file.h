@@ -20,7 +20,6 @@ class PageFile {
   // replaces the file it names); a target that exists but is no ordinary file (a device, a
   // pipe) is written in place. False, with the reason in `why`, when nothing can be created.
   bool Open(const std::string& target, std::string& why);
-  bool IsOpen() const { return fd_ >= 0; }
   bool Write(std::string_view text, std::string& why);
   // Puts the written page in the target's place.
   bool Commit(std::string& why);

@@ -216,7 +216,13 @@ class PageWriter {
     Put(lane.text);
     lane.text.clear();
   }
+  void AppendHead(const PageDecoration& d);
   bool FitsPage(std::string* why) const;
+  void MeasureColumns();
+  double ReservePage();
+  void AppendStyleSheetRules(const std::vector<RowBlock>& blocks);
+  void AppendBodyOpening(const PageDecoration& d);
+  void AppendTable(const std::vector<RowBlock>& blocks);
   std::vector<RowBlock> PlanBlocks(double estimate) const;
   template <class Produce>
   void PutBlocks(const std::vector<RowBlock>& blocks, Produce produce);
@@ -224,6 +230,8 @@ class PageWriter {
   void AppendRowNumberCell(std::string& out, int32_t row, int16_t height) const;
   void AppendRows(Lane& lane, const RowBlock& b) const;
   void AppendDataCell(Lane& lane, int32_t row, int32_t col, int16_t height, int16_t width) const;
+  void AppendCellLook(Lane& lane, const ReaderCell& cell, const CellValue& value) const;
+  void AppendCellTip(std::string& line, int32_t row, int32_t col, const ReaderCell& cell) const;
   void AppendClassRules(Lane& lane, const RowBlock& b) const;
   void AppendCompactClassRules(Lane& lane);
 
@@ -244,7 +252,21 @@ class PageWriter {
 };
 
 bool PageWriter::Write(const PageRange& requested, const PageDecoration& d, std::string* why) {
-  std::string& line = main_.text;
+  AppendHead(d);
+  r_ = ResolveRangeWithin(requested, cursor_.MaxRow(), cursor_.MaxColumn());
+  if (!FitsPage(why)) return false;
+  MeasureColumns();
+  const std::vector<RowBlock> blocks = PlanBlocks(ReservePage());
+  AppendStyleSheetRules(blocks);
+  Put("</HEAD>\r\n");
+  AppendBodyOpening(d);
+  AppendTable(blocks);
+  Put("</TBODY>\r\n</TABLE>\r\n</DIV>\r\n</BODY>\r\n</HTML>\r\n");
+  if (!ok_ && why) *why = "the page would exceed " + std::to_string(page_.MaxLength()) + " bytes";
+  return ok_;
+}
+
+void PageWriter::AppendHead(const PageDecoration& d) {
   Put("<HTML>\r\n<HEAD>\r\n");
   Put(kCharsetLine);
   Put("<CENTER><STRONG>");
@@ -252,52 +274,59 @@ bool PageWriter::Write(const PageRange& requested, const PageDecoration& d, std:
   Put("</STRONG></CENTER>\r\n<TITLE>");
   Put(d.title);
   Put("</TITLE><BR>\r\n");
-  if (styled_) {
-    Put("<!--[if !mso]>\r\n"
-        "<STYLE>\r\n"
-        "v\\\\:* {behavior:url(#default#VML);}\r\n"
-        "o\\\\:* {behavior:url(#default#VML);}\r\n"
-        "x\\\\:* {behavior:url(#default#VML);}\r\n"
-        ".shape {behavior:url(#default#VML);}\r\n"
-        "</STYLE>\r\n"
-        "<![endif]-->\r\n");
-    AppendStyleSheetOpening(line);
-    PutLane(main_);
-  }
+  if (!styled_) return;
+  Put("<!--[if !mso]>\r\n"
+      "<STYLE>\r\n"
+      "v\\\\:* {behavior:url(#default#VML);}\r\n"
+      "o\\\\:* {behavior:url(#default#VML);}\r\n"
+      "x\\\\:* {behavior:url(#default#VML);}\r\n"
+      ".shape {behavior:url(#default#VML);}\r\n"
+      "</STYLE>\r\n"
+      "<![endif]-->\r\n");
+  AppendStyleSheetOpening(main_.text);
+  PutLane(main_);
+}
 
-  r_ = ResolveRangeWithin(requested, cursor_.MaxRow(), cursor_.MaxColumn());
-  if (!FitsPage(why)) return false;
+// Column widths in pixels, from the sheet's widths in characters: 7.136 pixels a character
+// and 10 more.
+void PageWriter::MeasureColumns() {
   const ReaderColumns columns = sheet_.Columns();
   for (int32_t c = r_.startCol; c <= r_.endCol; ++c) {
     widths_.push_back(RoundToInt16(columns.Item(c).Width() * 7.136 + 10));
   }
+}
 
-  // Room for the whole page up front, so that the gathered text is never moved while it
-  // grows: an empty position takes about 40 characters, a stored cell a few hundred.
-  double estimate = 0;
-  if (r_.endRow >= r_.startRow && r_.endCol >= r_.startCol) {
-    const double positions =
-        double(r_.endRow - r_.startRow + 1) * double(r_.endCol - r_.startCol + 1);
-    estimate =
-        positions * 48 + double(cursor_.Count()) * (styled_ && !compact_ ? 420 : 140) + 65536;
-    page_.Reserve(
-        static_cast<size_t>(std::min(estimate, double(std::numeric_limits<int32_t>::max()))));
-  }
-  const std::vector<RowBlock> blocks = PlanBlocks(estimate);
+// Room for the whole page up front, so that the gathered text is never moved while it grows:
+// an empty position takes about 40 characters, a stored cell a few hundred. Returns the
+// estimate, 0 for an empty range.
+double PageWriter::ReservePage() {
+  if (r_.endRow < r_.startRow || r_.endCol < r_.startCol) return 0;
+  const double positions =
+      double(r_.endRow - r_.startRow + 1) * double(r_.endCol - r_.startCol + 1);
+  const double estimate =
+      positions * 48 + double(cursor_.Count()) * (styled_ && !compact_ ? 420 : 140) + 65536;
+  page_.Reserve(
+      static_cast<size_t>(std::min(estimate, double(std::numeric_limits<int32_t>::max()))));
+  return estimate;
+}
 
+void PageWriter::AppendStyleSheetRules(const std::vector<RowBlock>& blocks) {
   if (compact_) {
     // The rules come in the order of the cells that first use them, so one thread writes
     // them all; they are few, and the table's threads then only look their numbers up.
     AppendCompactClassRules(main_);
-    AppendStyleSheetClosing(line);
-    PutLane(main_);
   } else if (styled_) {
     PutBlocks(blocks, [this](Lane& lane, const RowBlock& b) { AppendClassRules(lane, b); });
-    AppendStyleSheetClosing(line);
-    PutLane(main_);
+  } else {
+    return;
   }
+  AppendStyleSheetClosing(main_.text);
+  PutLane(main_);
+}
 
-  Put("</HEAD>\r\n");
+// The body and the table's opening tag, each with the host's colour or picture, else the
+// default colour.
+void PageWriter::AppendBodyOpening(const PageDecoration& d) {
   if (!TrimSpaces(d.backgroundColor).empty()) {
     Put("<BODY BGCOLOR='");
     Put(d.backgroundColor);
@@ -319,19 +348,18 @@ bool PageWriter::Write(const PageRange& requested, const PageDecoration& d, std:
     Put("BGCOLOR='lightgrey");
   }
   Put("' BORDERCOLOR='black' BORDERCOLORDARK='silver' BORDERCOLORLIGHT='white'>\r\n<TBODY>\r\n");
+}
 
+void PageWriter::AppendTable(const std::vector<RowBlock>& blocks) {
   if (!hideColLetters_) {
-    AppendLetterRow(line);
+    AppendLetterRow(main_.text);
     PutLane(main_);
   }
   PutBlocks(blocks, [this](Lane& lane, const RowBlock& b) { AppendRows(lane, b); });
   if (lettersBelow_) {
-    AppendLetterRow(line);
+    AppendLetterRow(main_.text);
     PutLane(main_);
   }
-  Put("</TBODY>\r\n</TABLE>\r\n</DIV>\r\n</BODY>\r\n</HTML>\r\n");
-  if (!ok_ && why) *why = "the page would exceed " + std::to_string(page_.MaxLength()) + " bytes";
-  return ok_;
 }
 
 // Every position of the range becomes a table cell of at least "<TD HEIGHT='0'></TD>" and
@@ -505,6 +533,46 @@ void PageWriter::AppendRowNumberCell(std::string& out, int32_t row, int16_t heig
   out.append("</TD>");
 }
 
+// The plain page's ALIGN for a cell: its own alignment, else the one its kind of value gets
+// under the General alignment; empty where the row's right alignment applies.
+std::string_view HorizontalAlignAttribute(int32_t alignment, ValueKind kind) {
+  switch (alignment) {
+    case 1:
+      return " ALIGN='LEFT'";
+    case 2:
+      return " ALIGN='CENTER'";
+    case 3:
+      return " ALIGN='RIGHT'";
+    case 5:
+      return " ALIGN='JUSTIFY'";
+    default:
+      break;
+  }
+  switch (kind) {
+    case ValueKind::Number:
+      return " ALIGN='RIGHT'";
+    case ValueKind::String:
+      return " ALIGN='LEFT'";
+    case ValueKind::Boolean:
+      return " ALIGN='CENTER'";
+    default:
+      return {};
+  }
+}
+
+std::string_view VerticalAlignAttribute(int32_t alignment) {
+  switch (alignment) {
+    case 0:
+      return " VALIGN='TOP'";
+    case 1:
+      return " VALIGN='MIDDLE'";
+    case 2:
+      return " VALIGN='BOTTOM'";
+    default:
+      return {};
+  }
+}
+
 void PageWriter::AppendDataCell(Lane& lane, int32_t row, int32_t col, int16_t height,
                                 int16_t width) const {
   std::string& line = lane.text;
@@ -522,7 +590,15 @@ void PageWriter::AppendDataCell(Lane& lane, int32_t row, int32_t col, int16_t he
     line.append("></TD>");
     return;
   }
+  AppendCellLook(lane, cell, value);
+  AppendCellTip(line, row, col, cell);
+  const int64_t color = lane.formatter.Format(cell, value, lane.display);
+  AppendCellContent(line, lane.display, color, cell, newWindow_, !styled_, &lane.fontOpening);
+  line.append("</TD>");
+}
 
+void PageWriter::AppendCellLook(Lane& lane, const ReaderCell& cell, const CellValue& value) const {
+  std::string& line = lane.text;
   if (compact_) {
     const uint64_t key = CompactClasses::Key(cell, value);
     if (key != lane.lastKey) {
@@ -535,47 +611,8 @@ void PageWriter::AppendDataCell(Lane& lane, int32_t row, int32_t col, int16_t he
     line.append(" CLASS=xl");
     AppendInt(line, lane.classNumber++);
   } else {
-    switch (cell.HorizontalAlignment()) {
-      case 1:
-        line.append(" ALIGN='LEFT'");
-        break;
-      case 2:
-        line.append(" ALIGN='CENTER'");
-        break;
-      case 3:
-        line.append(" ALIGN='RIGHT'");
-        break;
-      case 5:
-        line.append(" ALIGN='JUSTIFY'");
-        break;
-      default:
-        switch (value.kind) {
-          case ValueKind::Number:
-            line.append(" ALIGN='RIGHT'");
-            break;
-          case ValueKind::String:
-            line.append(" ALIGN='LEFT'");
-            break;
-          case ValueKind::Boolean:
-            line.append(" ALIGN='CENTER'");
-            break;
-          default:
-            break;  // the row's right alignment applies
-        }
-    }
-    switch (cell.VerticalAlignment()) {
-      case 0:
-        line.append(" VALIGN='TOP'");
-        break;
-      case 1:
-        line.append(" VALIGN='MIDDLE'");
-        break;
-      case 2:
-        line.append(" VALIGN='BOTTOM'");
-        break;
-      default:
-        break;
-    }
+    line.append(HorizontalAlignAttribute(cell.HorizontalAlignment(), value.kind));
+    line.append(VerticalAlignAttribute(cell.VerticalAlignment()));
     const uint32_t fill = cell.FillColor();
     if (fill != 0) {
       line.append(" BGCOLOR='");
@@ -583,7 +620,12 @@ void PageWriter::AppendDataCell(Lane& lane, int32_t row, int32_t col, int16_t he
       line += '\'';
     }
   }
+}
 
+// Ends the opening tag. A comment shown as a tool-tip comes with a check mark and takes the
+// place of the formula's tool-tip; a cell that does not wrap its text keeps it on one line.
+void PageWriter::AppendCellTip(std::string& line, int32_t row, int32_t col,
+                               const ReaderCell& cell) const {
   std::string_view comment;
   if (showComments_) comment = comments_.Item(row, col).Text();
   if (!comment.empty()) {
@@ -591,21 +633,17 @@ void PageWriter::AppendDataCell(Lane& lane, int32_t row, int32_t col, int16_t he
     AppendEscaped(line, comment);
     line.append("'>");
     line.append(kCheckMark);
-  } else {
-    if (showFormulas_) {
-      const std::string_view formula = cell.Formula();
-      if (!formula.empty()) {
-        line.append(" TITLE='Formula: ");
-        AppendEscaped(line, formula);
-        line += '\'';
-      }
-    }
-    line.append(cell.WrapText() ? std::string_view(">") : std::string_view(" NOWRAP>"));
+    return;
   }
-
-  const int64_t color = lane.formatter.Format(cell, value, lane.display);
-  AppendCellContent(line, lane.display, color, cell, newWindow_, !styled_, &lane.fontOpening);
-  line.append("</TD>");
+  if (showFormulas_) {
+    const std::string_view formula = cell.Formula();
+    if (!formula.empty()) {
+      line.append(" TITLE='Formula: ");
+      AppendEscaped(line, formula);
+      line += '\'';
+    }
+  }
+  line.append(cell.WrapText() ? std::string_view(">") : std::string_view(" NOWRAP>"));
 }
 
 void PageWriter::AppendClassRules(Lane& lane, const RowBlock& b) const {

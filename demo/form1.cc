@@ -58,6 +58,15 @@ void Style(GtkWidget* widget, GtkCssProvider* css, const char* klass) {
   gtk_style_context_add_class(context, klass);
 }
 
+// The samples open at their first sheet from its first cell, with comments as tool tips.
+gridwell::OpenXLArgs SampleRequest(const std::string& path) {
+  return {.strPath = path,
+          .varSheet = int16_t{1},
+          .lngStartRow = 1,
+          .intStartCol = 1,
+          .blnShowComments = kVbTrue};
+}
+
 int ComboCount(GtkWidget* combo) {
   return gtk_tree_model_iter_n_children(gtk_combo_box_get_model(GTK_COMBO_BOX(combo)), nullptr);
 }
@@ -87,14 +96,71 @@ gridwell::Gridwell& Form1::Control() {
   return gridwell_widget_control(Gridwell1);
 }
 
+namespace {
+
+// A picture button whose tool tip names it; `action` runs on a click.
+GtkWidget* PictureButton(Form1* form, GtkCssProvider* css, Picture p, const char* tip,
+                         void (Form1::*action)(), Item item) {
+  GtkWidget* button = gtk_button_new();
+  GdkPixbuf* pixbuf = DrawPicture(p);
+  GtkWidget* image = gtk_image_new_from_pixbuf(pixbuf);
+  g_object_unref(pixbuf);
+  gtk_button_set_image(GTK_BUTTON(button), image);
+  gtk_button_set_always_show_image(GTK_BUTTON(button), TRUE);
+  gtk_widget_set_tooltip_text(button, tip);
+  // A picture says nothing to a screen reader: the tool tip is the button's name.
+  atk_object_set_name(gtk_widget_get_accessible(button), tip);
+  Style(button, css, "gridwell-demo-button");
+  Style(button, css, "gridwell-demo-picture");
+  Connect(button, "clicked", form, action);
+  PanelPut(form->Panel, button, item);
+  gtk_widget_show(image);
+  gtk_widget_show(button);
+  return button;
+}
+
+GtkWidget* TextButton(Form1* form, GtkCssProvider* css, const char* caption, bool mnemonic,
+                      void (Form1::*action)(), Item item) {
+  GtkWidget* button =
+      mnemonic ? gtk_button_new_with_mnemonic(caption) : gtk_button_new_with_label(caption);
+  Style(button, css, "gridwell-demo-button");
+  Connect(button, "clicked", form, action);
+  PanelPut(form->Panel, button, item);
+  gtk_widget_show(button);
+  return button;
+}
+
+}  // namespace
+
 void Form1::Build() {
+  BuildWindow();
+  GtkCssProvider* css = gtk_css_provider_new();
+  gtk_css_provider_load_from_data(css, kCss, -1, nullptr);
+
+  Panel = PanelNew();
+  gtk_container_add(GTK_CONTAINER(window_), Panel);
+
+  Gridwell1 = options_.tempBase.empty()
+                  ? gridwell_widget_new(options_.store)
+                  : gridwell_widget_new_with_temp_base(options_.store, options_.tempBase);
+  PanelPut(Panel, Gridwell1, Item::Gridwell1);
+  AddControls(css);
+  g_object_unref(css);
+  SetTabOrder();
+
+  gtk_widget_show(Gridwell1);
+  gtk_widget_show(Panel);
+}
+
+// The top-level window; its properties are saved when it is asked to close, before anything is
+// torn down, and the controls' pointers are cleared when it is gone.
+void Form1::BuildWindow() {
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(GTK_WINDOW(window_), kAppTitle);
   gtk_window_set_default_size(GTK_WINDOW(window_), PixelsFromTwips(kDesignClientWidth),
                               PixelsFromTwips(kDesignClientHeight));
   waitCursor_ = gdk_cursor_new_from_name(gtk_widget_get_display(window_), "wait");
 
-  // The window's properties are saved when it is asked to close, before anything is torn down.
   g_signal_connect(window_, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) {
                      auto* form = static_cast<Form1*>(self);
                      gridwell_widget_save_properties(form->Gridwell1);
@@ -110,60 +176,27 @@ void Form1::Build() {
                      form->Command6 = form->Command14 = form->Command5 = nullptr;
                    }),
                    this);
+}
 
-  GtkCssProvider* css = gtk_css_provider_new();
-  gtk_css_provider_load_from_data(css, kCss, -1, nullptr);
-
-  Panel = PanelNew();
-  gtk_container_add(GTK_CONTAINER(window_), Panel);
-
-  Gridwell1 = options_.tempBase.empty()
-                  ? gridwell_widget_new(options_.store)
-                  : gridwell_widget_new_with_temp_base(options_.store, options_.tempBase);
-  PanelPut(Panel, Gridwell1, Item::Gridwell1);
-
-  auto picture = [&](Picture p, const char* tip, void (Form1::*action)(), Item item) {
-    GtkWidget* button = gtk_button_new();
-    GdkPixbuf* pixbuf = DrawPicture(p);
-    GtkWidget* image = gtk_image_new_from_pixbuf(pixbuf);
-    g_object_unref(pixbuf);
-    gtk_button_set_image(GTK_BUTTON(button), image);
-    gtk_button_set_always_show_image(GTK_BUTTON(button), TRUE);
-    gtk_widget_set_tooltip_text(button, tip);
-    // A picture says nothing to a screen reader: the tool tip is the button's name.
-    atk_object_set_name(gtk_widget_get_accessible(button), tip);
-    Style(button, css, "gridwell-demo-button");
-    Style(button, css, "gridwell-demo-picture");
-    Connect(button, "clicked", this, action);
-    PanelPut(Panel, button, item);
-    gtk_widget_show(image);
-    gtk_widget_show(button);
-    return button;
-  };
-  auto text = [&](const char* caption, bool mnemonic, void (Form1::*action)(), Item item) {
-    GtkWidget* button =
-        mnemonic ? gtk_button_new_with_mnemonic(caption) : gtk_button_new_with_label(caption);
-    Style(button, css, "gridwell-demo-button");
-    Connect(button, "clicked", this, action);
-    PanelPut(Panel, button, item);
-    gtk_widget_show(button);
-    return button;
-  };
-
-  Command1 = picture(Picture::Open, "Open Excel workbook", &Form1::Command1_Click, Item::Command1);
-  Command2 = picture(Picture::Home, "Go to home workbook", &Form1::Command2_Click, Item::Command2);
-  Command8 = picture(Picture::SaveWorkbook, "Save a copy of workbook", &Form1::Command8_Click,
-                     Item::Command8);
-  Command10 = picture(Picture::SavePage, "Save a copy of HTML document", &Form1::Command10_Click,
-                      Item::Command10);
-  Command11 = picture(Picture::PrintPreview, "Print preview HTML document", &Form1::Command11_Click,
-                      Item::Command11);
-  Command12 = picture(Picture::PageSetup, "Setup HTML page for printing", &Form1::Command12_Click,
-                      Item::Command12);
-  Command13 = picture(Picture::Find, "Find text in HTML document", &Form1::Command13_Click,
-                      Item::Command13);
-  Command6 = text("Protected workbook", false, &Form1::Command6_Click, Item::Command6);
-  Command14 = text("Open range", false, &Form1::Command14_Click, Item::Command14);
+// The buttons, the label and the sheet box, in the order the panel stacks them.
+void Form1::AddControls(GtkCssProvider* css) {
+  Command1 = PictureButton(this, css, Picture::Open, "Open Excel workbook", &Form1::Command1_Click,
+                           Item::Command1);
+  Command2 = PictureButton(this, css, Picture::Home, "Go to home workbook", &Form1::Command2_Click,
+                           Item::Command2);
+  Command8 = PictureButton(this, css, Picture::SaveWorkbook, "Save a copy of workbook",
+                           &Form1::Command8_Click, Item::Command8);
+  Command10 = PictureButton(this, css, Picture::SavePage, "Save a copy of HTML document",
+                            &Form1::Command10_Click, Item::Command10);
+  Command11 = PictureButton(this, css, Picture::PrintPreview, "Print preview HTML document",
+                            &Form1::Command11_Click, Item::Command11);
+  Command12 = PictureButton(this, css, Picture::PageSetup, "Setup HTML page for printing",
+                            &Form1::Command12_Click, Item::Command12);
+  Command13 = PictureButton(this, css, Picture::Find, "Find text in HTML document",
+                            &Form1::Command13_Click, Item::Command13);
+  Command6 =
+      TextButton(this, css, "Protected workbook", false, &Form1::Command6_Click, Item::Command6);
+  Command14 = TextButton(this, css, "Open range", false, &Form1::Command14_Click, Item::Command14);
 
   Label1 = gtk_label_new("");
   gtk_label_set_xalign(GTK_LABEL(Label1), 0);
@@ -177,10 +210,10 @@ void Form1::Build() {
   PanelPut(Panel, Combo1, Item::Combo1);
   gtk_widget_show(Combo1);
 
-  Command5 = text("_Exit", true, &Form1::Command5_Click, Item::Command5);
-  g_object_unref(css);
+  Command5 = TextButton(this, css, "_Exit", true, &Form1::Command5_Click, Item::Command5);
+}
 
-  // Tab order of the window.
+void Form1::SetTabOrder() {
   GList* chain = nullptr;
   for (GtkWidget* w : {Command1, Command2, Command8, Command10, Command11, Command12, Command13,
                        Command6, Command5, Command14, Combo1, Label1}) {
@@ -190,9 +223,6 @@ void Form1::Build() {
   gtk_container_set_focus_chain(GTK_CONTAINER(Panel), chain);
   G_GNUC_END_IGNORE_DEPRECATIONS
   g_list_free(chain);
-
-  gtk_widget_show(Gridwell1);
-  gtk_widget_show(Panel);
 }
 
 void Form1::Show() {
@@ -249,15 +279,9 @@ void Form1::Form_Load() {
   const std::string sample = AppFolder + "/comics.xls";
   SetCaption(std::string(kAppTitle) + " - " + sample);
   Hourglass(false);
-  Control().OpenXL({.strPath = sample,
-                    .varSheet = int16_t{1},
-                    .lngStartRow = 1,
-                    .intStartCol = 1,
-                    .lngEndRow = 0,
-                    .intEndCol = 0,
-                    .strPassword = "",
-                    .blnShowFormulas = kVbTrue,
-                    .blnShowComments = kVbTrue});
+  gridwell::OpenXLArgs request = SampleRequest(sample);
+  request.blnShowFormulas = kVbTrue;
+  Control().OpenXL(request);
   if (window_ == nullptr) return;
   // The start does not judge the open; with no sample beside the program the box stays empty
   // and the label reads "0 sheets". Say why on the terminal.
@@ -355,14 +379,9 @@ void Form1::Command6_Click() {
   const std::string path = AppFolder + "/protected.xls";
   Hourglass(true);
   if (window_ == nullptr) return;
-  const gridwell::VbBool ok = Control().OpenXL({.strPath = path,
-                                                .varSheet = int16_t{1},
-                                                .lngStartRow = 1,
-                                                .intStartCol = 1,
-                                                .lngEndRow = 0,
-                                                .intEndCol = 0,
-                                                .strPassword = "quorin",
-                                                .blnShowComments = kVbTrue});
+  gridwell::OpenXLArgs request = SampleRequest(path);
+  request.strPassword = "quorin";
+  const gridwell::VbBool ok = Control().OpenXL(request);
   DefaultPointer();
   if (window_ == nullptr) return;
   if (ok) {

@@ -86,6 +86,9 @@ class Form1 {
 
  private:
   void Build();
+  void BuildWindow();
+  void AddControls(GtkCssProvider* css);
+  void SetTabOrder();
   void SetCaption(const std::string& caption);
   void SetPointer(GdkCursor* cursor);
   void Hourglass(bool repaint);

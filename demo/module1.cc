@@ -125,26 +125,33 @@ void SetFileDialogBackend(FileDialogBackend* backend) {
   g_backend = backend;
 }
 
-std::string ShowOpenDialog(GtkWindow* owner, const std::string& filter, const std::string& title,
-                           const std::string& initialFolder) {
+namespace {
+
+FileDialogRequest Request(FileDialogRequest::Kind kind, GtkWindow* owner, const std::string& filter,
+                          const std::string& title, const std::string& initialFolder) {
   FileDialogRequest request;
-  request.kind = FileDialogRequest::Kind::Open;
+  request.kind = kind;
   request.owner = owner;
   request.filters = ParseFilter(filter);
   request.title = title;
   request.initialFolder = initialFolder;
+  return request;
+}
+
+}  // namespace
+
+std::string ShowOpenDialog(GtkWindow* owner, const std::string& filter, const std::string& title,
+                           const std::string& initialFolder) {
+  FileDialogRequest request =
+      Request(FileDialogRequest::Kind::Open, owner, filter, title, initialFolder);
   request.fileMustExist = true;
   return AsNameBuffer(Backend().Run(request));
 }
 
 std::string ShowSaveDialog(GtkWindow* owner, const std::string& filter, const std::string& title,
                            const std::string& initialFolder, const std::string& proposedName) {
-  FileDialogRequest request;
-  request.kind = FileDialogRequest::Kind::Save;
-  request.owner = owner;
-  request.filters = ParseFilter(filter);
-  request.title = title;
-  request.initialFolder = initialFolder;
+  FileDialogRequest request =
+      Request(FileDialogRequest::Kind::Save, owner, filter, title, initialFolder);
   request.proposedName = proposedName;
   request.overwritePrompt = true;
   return AsNameBuffer(Backend().Run(request));

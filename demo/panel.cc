@@ -103,8 +103,4 @@ void PanelPut(GtkWidget* panel, GtkWidget* child, Item item) {
   gtk_fixed_put(GTK_FIXED(panel), child, PixelsFromTwips(r.left), PixelsFromTwips(r.top));
 }
 
-TwipsRect PanelRect(GtkWidget* panel, Item item) {
-  return DEMO_PANEL(panel)->state->rects[static_cast<int>(item)];
-}
-
 }  // namespace demo

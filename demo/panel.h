@@ -11,7 +11,5 @@ namespace demo {
 GtkWidget* PanelNew();
 // Adds `child` as the control `item`, at its design place until the first allocation.
 void PanelPut(GtkWidget* panel, GtkWidget* child, Item item);
-// Where the control `item` is now, in twips of the client area.
-TwipsRect PanelRect(GtkWidget* panel, Item item);
 
 }  // namespace demo

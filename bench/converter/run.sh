@@ -9,12 +9,10 @@
 # GW_PEERS_SMALL=0 (peers on the 1M file only), GW_NO_INSTALL=1 (install nothing; a peer
 # that is missing is skipped).
 set -euo pipefail
-ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD=$(cd "${1:-$ROOT/build}" && pwd)
-OUT=$ROOT/bench/out
+source "$(dirname "$0")/../lib.sh"
 PAGES=$OUT/pages
 REPEAT=${GW_REPEAT:-5}
-mkdir -p "$OUT" "$PAGES"
+mkdir -p "$PAGES"
 RESULTS=$OUT/converter_results.tsv
 : >"$RESULTS"
 NOTES=()
@@ -63,9 +61,7 @@ fi
 HAVE_SHEETJS=1
 if [ ! -d "$ROOT/bench/node_modules/xlsx" ]; then
   if [ "${GW_NO_INSTALL:-0}" != 1 ] && command -v npm >/dev/null; then
-    echo "installing SheetJS (npm package xlsx) under bench/node_modules ..."
-    npm install --prefix "$ROOT/bench" --no-save --no-package-lock --no-audit --no-fund xlsx \
-      >/dev/null || HAVE_SHEETJS=0
+    ensure_sheetjs || HAVE_SHEETJS=0
   else
     HAVE_SHEETJS=0
   fi

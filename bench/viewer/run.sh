@@ -14,9 +14,7 @@
 # GW_SIZES (default "10k 100k 1m"), GW_TIMEOUT (seconds a load may take; default 240),
 # GW_DIAG=0 (leave out the two diagnostic pages).
 set -euo pipefail
-ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD=$(cd "${1:-$ROOT/build}" && pwd)
-OUT=$ROOT/bench/out
+source "$(dirname "$0")/../lib.sh"
 PAGES=$OUT/viewer
 REPEAT=${GW_REPEAT:-1}
 SIZES=${GW_SIZES:-"10k 100k 1m"}

@@ -6,10 +6,7 @@
 # BIFF8 by Gnumeric's ssconvert, installed on demand, into bench/out/ (git-ignored).
 #   bench/xls/run.sh [build-dir]        (default: ./build)
 set -euo pipefail
-ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD=$(cd "${1:-$ROOT/build}" && pwd)
-OUT=$ROOT/bench/out
-mkdir -p "$OUT"
+source "$(dirname "$0")/../lib.sh"
 BOOK=$OUT/bench_60k.xls
 
 cmake --build "$BUILD" --target make_bench_xlsx xls_read_bench -j2 >/dev/null
@@ -27,13 +24,10 @@ if [ ! -s "$BOOK" ]; then
 fi
 ls -l "$BOOK"
 
-if [ ! -d "$ROOT/bench/node_modules/xlsx" ]; then
-  echo "installing SheetJS (npm package xlsx) under bench/node_modules ..."
-  npm install --prefix "$ROOT/bench" --no-save --no-package-lock --no-audit --no-fund xlsx >/dev/null
-fi
+ensure_sheetjs
 
 "$BUILD/bench/xls/xls_read_bench" "$BOOK" 3 | tee "$OUT/gridwell_xls.txt"
-node --max-old-space-size=8192 "$ROOT/bench/xls/sheetjs_read.js" "$BOOK" 3 | tee "$OUT/sheetjs_xls.txt"
+node --max-old-space-size=8192 "$ROOT/bench/sheetjs_read.js" "$BOOK" 3 --styles | tee "$OUT/sheetjs_xls.txt"
 
 g=$(awk '/^gridwell_seconds/ {print $2}' "$OUT/gridwell_xls.txt")
 s=$(awk '/^sheetjs_seconds/ {print $2}' "$OUT/sheetjs_xls.txt")

@@ -4,10 +4,7 @@
 # build), and prints the best of three times of each, their ratio and the peak memory.
 #   bench/xlsx/run.sh [build-dir]        (default: ./build)
 set -euo pipefail
-ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD=$(cd "${1:-$ROOT/build}" && pwd)
-OUT=$ROOT/bench/out
-mkdir -p "$OUT"
+source "$(dirname "$0")/../lib.sh"
 BOOK=$OUT/bench_1m.xlsx
 
 cmake --build "$BUILD" --target make_bench_xlsx xlsx_read_bench -j2 >/dev/null
@@ -17,10 +14,7 @@ if [ ! -s "$BOOK" ]; then
 fi
 ls -l "$BOOK"
 
-if [ ! -d "$ROOT/bench/node_modules/xlsx" ]; then
-  echo "installing SheetJS (npm package xlsx) under bench/node_modules ..."
-  npm install --prefix "$ROOT/bench" --no-save --no-package-lock --no-audit --no-fund xlsx >/dev/null
-fi
+ensure_sheetjs
 
 peak_kb() { grep 'Maximum resident set size' "$1" | awk '{print $NF}'; }
 
@@ -41,7 +35,7 @@ best_run() {  # best_run NAME COMMAND...: keeps the output and time of the faste
 }
 best_run gridwell_xlsx "$BUILD/bench/xlsx/xlsx_read_bench" "$BOOK"
 cat "$OUT/gridwell_xlsx.txt"
-best_run sheetjs_xlsx node --max-old-space-size=8192 "$ROOT/bench/xlsx/sheetjs_read.js" "$BOOK"
+best_run sheetjs_xlsx node --max-old-space-size=8192 "$ROOT/bench/sheetjs_read.js" "$BOOK"
 cat "$OUT/sheetjs_xlsx.txt"
 
 g=$(awk '/^gridwell_seconds/ {print $2}' "$OUT/gridwell_xlsx.txt")

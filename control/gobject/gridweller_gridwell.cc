@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -56,13 +55,6 @@ static_assert(std::size(kSignals) == kSigCount);
 
 GParamSpec* g_props[kPropCount];
 guint g_signals[kSigCount];
-
-const char* HelpText(const char* member) {
-  for (const auto& m : gw::Gridwell::Members()) {
-    if (std::string_view(m.name) == member) return m.helpText;
-  }
-  return "";
-}
 
 GType TypeOf(ValueKind kind) {
   switch (kind) {
@@ -406,8 +398,9 @@ static void gridweller_gridwell_class_init(GridwellerGridwellClass* klass) {
 
   for (guint id = 1; id < kPropCount; ++id) {
     const auto& d = kProperties[id - 1];
-    const char* blurb = *d.member ? HelpText(d.member) : d.note;
-    const char* nick = *d.member ? d.member : d.name;
+    // The control's help text is the blurb; a property of this widget alone has its note.
+    const char* blurb = d.member ? d.member->helpText : d.note;
+    const char* nick = d.member ? d.member->name : d.name;
     // Changes are notified by Sync, also those made by the control itself.
     auto flags = static_cast<GParamFlags>(G_PARAM_READABLE | G_PARAM_STATIC_STRINGS |
                                           G_PARAM_EXPLICIT_NOTIFY);

@@ -1,9 +1,10 @@
 // The GObject face of the control as data: the properties, signals and methods of
 // GridwellerGridwell and the settings of GridwellerOpenOptions, in the control's interface
-// order, with what their documentation adds to the control's own help texts. The widget installs
-// its properties and signals from these tables, and gridweller_docgen writes the introspection
-// documentation from them together with Gridwell::Members() (help texts and dispatch ids), so
-// the two cannot drift apart.
+// order, with what their documentation adds to the control's own help texts. Each row points at
+// its member of the control's table (control/members.h), which alone holds the help texts,
+// dispatch ids and parameters: the widget installs its properties and signals from these rows
+// with those help texts as blurbs, and gridweller_docgen writes the introspection documentation
+// from the same rows, so the GObject face and the control cannot drift apart.
 //
 // To add a setting: one row here, a getter (and setter) in gridweller.h, one case in the
 // widget's get/set functions (or, for an open option, one line in ToArgs).
@@ -14,14 +15,18 @@
 #include <iterator>
 #include <span>
 
+#include "control/members.h"
+
 namespace gridwell::gobject {
+
+using members::MemberNamed;
 
 enum class ValueKind { String, Strv, Int, UInt, Boolean };
 
 // A property of GridwellerGridwell; its position + 1 is its GObject property id.
 struct PropertyDoc {
-  const char* name;    // kebab-case
-  const char* member;  // the control's member whose help text documents it; "" for none
+  const char* name;          // kebab-case
+  const MemberInfo* member;  // the control's member whose help text documents it, or none
   ValueKind kind;
   bool writable;
   const char* note;  // documentation after the help text
@@ -35,7 +40,7 @@ struct ArgDoc {
 
 struct SignalDoc {
   const char* name;
-  const char* member;
+  const MemberInfo* member;
   std::span<const ArgDoc> args;
   const char* note;
 };
@@ -49,7 +54,7 @@ struct ParamDoc {
 // A function of gridweller.h that is not a property accessor.
 struct MethodDoc {
   const char* symbol;
-  const char* member;  // "" for functions that the control's interface does not have
+  const MemberInfo* member;  // none for functions that the control's interface does not have
   std::span<const ParamDoc> params;
   const char* returns;  // "" for none; may start with annotations and ": "
   const char* note;
@@ -70,44 +75,45 @@ inline constexpr const char* kLiveOpenArgs =
     "stored workbook and page paths, as the control's by-reference event arguments do.";
 
 inline constexpr PropertyDoc kProperties[] = {
-    {"path", "Path", ValueKind::String, true,
+    {"path", MemberNamed("Path"), ValueKind::String, true,
      "The workbook that gridweller_gridwell_open_xl() and gridweller_gridwell_open_xl_range() "
      "open when their path is %NULL or blank. Not persisted."},
-    {"sheet-names", "SheetNames", ValueKind::Strv, false,
+    {"sheet-names", MemberNamed("SheetNames"), ValueKind::Strv, false,
      "Empty before the first conversion; a page shown again without converting keeps the "
      "names of the last conversion."},
-    {"sheet-total", "SheetTotal", ValueKind::Int, false, "0 before the first conversion."},
-    {"hwnd", "hwnd", ValueKind::UInt, false,
+    {"sheet-total", MemberNamed("SheetTotal"), ValueKind::Int, false,
+     "0 before the first conversion."},
+    {"hwnd", MemberNamed("hwnd"), ValueKind::UInt, false,
      "Here: the X11 window id of the window the control draws on, or 0 when it is not realized "
      "or not on X11."},
-    {"temp-workbook", "TempWorkbook", ValueKind::String, false,
+    {"temp-workbook", MemberNamed("TempWorkbook"), ValueKind::String, false,
      "A local file in #GridwellerGridwell:temp-path; \"\" until an open request downloads."},
-    {"regenerate-html", "RegenerateHTML", ValueKind::Boolean, true,
+    {"regenerate-html", MemberNamed("RegenerateHTML"), ValueKind::Boolean, true,
      "When %FALSE an open request shows an existing page of the same workbook and sheet again "
      "without converting. The one persisted property: see "
      "gridweller_gridwell_load_properties() and gridweller_gridwell_save_properties()."},
-    {"temp-path", "TempPath", ValueKind::String, false,
+    {"temp-path", MemberNamed("TempPath"), ValueKind::String, false,
      "Read-only: the control's own temporary folder, ending with \"/\", chosen at creation and "
      "removed when the control is destroyed."},
-    {"html-file", "HTMLfile", ValueKind::String, true,
+    {"html-file", MemberNamed("HTMLfile"), ValueKind::String, true,
      "Writable only from a handler of #GridwellerGridwell::open-start, "
      "#GridwellerGridwell::open-complete or #GridwellerGridwell::open-error, where it is the "
      "live @html_file argument; a write at any other time is ignored with a warning."},
-    {"excel-file", "ExcelFile", ValueKind::String, true,
+    {"excel-file", MemberNamed("ExcelFile"), ValueKind::String, true,
      "For a downloaded workbook, its local copy. Writable only from a handler of "
      "#GridwellerGridwell::open-start, #GridwellerGridwell::open-complete or "
      "#GridwellerGridwell::open-error, where it is the live @excel_workbook argument; a write "
      "at any other time is ignored with a warning."},
-    {"save-file", "", ValueKind::String, true,
+    {"save-file", nullptr, ValueKind::String, true,
      "The target file of the download whose #GridwellerGridwell::download-started signal is "
      "being emitted, and \"\" at any other time. A handler of that signal sets it to make the "
      "transfer write to another file; gridweller_gridwell_begin_download() then returns the "
      "new name. A write at any other time is ignored with a warning."},
-    {"download-error-text", "", ValueKind::String, false,
+    {"download-error-text", nullptr, ValueKind::String, false,
      "Why the last download that ended failed (a size or time limit passed, an error status of "
      "the server, a lost connection), or \"\" when it succeeded; a handler of "
      "#GridwellerGridwell::download-error reads it."},
-    {"compact-styles", "", ValueKind::Boolean, true,
+    {"compact-styles", nullptr, ValueKind::Boolean, true,
      "Styled pages with one style class per distinct look, shared by the cells that look "
      "alike, instead of one class per cell: the same page on screen with a far smaller style "
      "sheet, which big sheets show much sooner. %FALSE by default and not persisted; "
@@ -129,24 +135,25 @@ inline constexpr ArgDoc kOpenArgs[] = {
     {"html_file", ValueKind::String, "the stored page path (#GridwellerGridwell:html-file)"}};
 
 inline constexpr SignalDoc kSignals[] = {
-    {"download-started", "DownloadStarted", kDownloadStartedArgs,
+    {"download-started", MemberNamed("DownloadStarted"), kDownloadStartedArgs,
      "Emitted by gridweller_gridwell_begin_download() and by an open request for an address. "
      "@save_file is live: set #GridwellerGridwell:save-file in the handler to change the target "
      "file."},
-    {"download-progress", "DownloadProgress", kDownloadProgressArgs,
+    {"download-progress", MemberNamed("DownloadProgress"), kDownloadProgressArgs,
      "Not emitted while the server has not announced a size. The arguments are copies."},
-    {"download-error", "DownloadError", kDownloadStartedArgs,
+    {"download-error", MemberNamed("DownloadError"), kDownloadStartedArgs,
      "Nothing was written; #GridwellerGridwell::download-complete follows with @max_bytes 0. "
      "The argument is a copy."},
-    {"download-complete", "DownloadComplete", kDownloadCompleteArgs,
+    {"download-complete", MemberNamed("DownloadComplete"), kDownloadCompleteArgs,
      "Emitted once for every accepted download, also a failed one. The arguments are copies."},
-    {"open-start", "OpenStart", kOpenArgs,
+    {"open-start", MemberNamed("OpenStart"), kOpenArgs,
      "The browser starts loading a page: one that an open request or "
      "gridweller_gridwell_go_home() asked for, or a link that the user followed. For an open "
      "request @html_file is still the previous page, as the page path is stored after the load "
      "was asked for."},
-    {"open-complete", "OpenComplete", kOpenArgs, "The browser finished loading the page."},
-    {"open-error", "OpenError", kOpenArgs,
+    {"open-complete", MemberNamed("OpenComplete"), kOpenArgs,
+     "The browser finished loading the page."},
+    {"open-error", MemberNamed("OpenError"), kOpenArgs,
      "The browser could not load the page, for example because the converter wrote none for a "
      "workbook it cannot read."},
 };
@@ -185,61 +192,61 @@ inline constexpr ParamDoc kKeyFileParams[] = {
 
 inline constexpr MethodDoc kMethods[] = {
     {"gridweller_gridwell_new",
-     "",
+     nullptr,
      {},
      "(transfer floating): a new #GridwellerGridwell",
      "Creates the control. Its temporary folder lies in $GRIDWTEMP when that is set, otherwise "
      "in a private folder of the user's runtime folder."},
-    {"gridweller_gridwell_begin_download", "BeginDownload", kBeginDownloadParams,
+    {"gridweller_gridwell_begin_download", MemberNamed("BeginDownload"), kBeginDownloadParams,
      "%TRUE when the transfer was started; %FALSE for an address that cannot be fetched",
      "Returns at once; the transfer runs while the main loop runs and reports through "
      "#GridwellerGridwell::download-progress, #GridwellerGridwell::download-error and "
      "#GridwellerGridwell::download-complete."},
-    {"gridweller_gridwell_go_home", "GoHome", kGoHomeParams, "",
+    {"gridweller_gridwell_go_home", MemberNamed("GoHome"), kGoHomeParams, "",
      "Shows #GridwellerGridwell:html-file again; does nothing when no page was shown."},
-    {"gridweller_gridwell_setup_document", "SetupDocument", kSelf, "",
+    {"gridweller_gridwell_setup_document", MemberNamed("SetupDocument"), kSelf, "",
      "Shows the page setup dialog; later prints use its choices."},
-    {"gridweller_gridwell_print_document", "PrintDocument", kPrintParams, "",
+    {"gridweller_gridwell_print_document", MemberNamed("PrintDocument"), kPrintParams, "",
      "Ctrl+P in the control does the same with the print dialog."},
-    {"gridweller_gridwell_find_in_document", "FindInDocument", kSelf, "",
+    {"gridweller_gridwell_find_in_document", MemberNamed("FindInDocument"), kSelf, "",
      "Opens the control's find dialog, as Ctrl+F in the control does; Escape closes it."},
-    {"gridweller_gridwell_print_preview_document", "PrintPreviewDocument", kSelf, "",
+    {"gridweller_gridwell_print_preview_document", MemberNamed("PrintPreviewDocument"), kSelf, "",
      "Prints the page to a PDF file in the temporary folder and opens it in the desktop's "
      "document viewer."},
-    {"gridweller_gridwell_show_document_properties", "ShowDocumentProperties", kSelf, "",
-     "Shows the page's title, address, size and dates."},
-    {"gridweller_gridwell_save_document", "SaveDocument", kSelf, "",
+    {"gridweller_gridwell_show_document_properties", MemberNamed("ShowDocumentProperties"), kSelf,
+     "", "Shows the page's title, address, size and dates."},
+    {"gridweller_gridwell_save_document", MemberNamed("SaveDocument"), kSelf, "",
      "Asks for a file name and saves the page there."},
-    {"gridweller_gridwell_save_html", "SaveHTML", kSaveHtmlParams, "%TRUE when the page was copied",
-     "Copies #GridwellerGridwell:html-file."},
-    {"gridweller_gridwell_save_copy", "SaveCopy", kSaveCopyParams,
+    {"gridweller_gridwell_save_html", MemberNamed("SaveHTML"), kSaveHtmlParams,
+     "%TRUE when the page was copied", "Copies #GridwellerGridwell:html-file."},
+    {"gridweller_gridwell_save_copy", MemberNamed("SaveCopy"), kSaveCopyParams,
      "%TRUE when a file is at @copy_to afterwards",
      "Copies #GridwellerGridwell:excel-file (for a downloaded workbook, its local copy)."},
-    {"gridweller_gridwell_refresh", "Refresh", kSelf, "",
+    {"gridweller_gridwell_refresh", MemberNamed("Refresh"), kSelf, "",
      "Redraws the control and reloads the page."},
-    {"gridweller_gridwell_find", "Find", kSelf, "",
+    {"gridweller_gridwell_find", MemberNamed("Find"), kSelf, "",
      "Kept for hosts of the control's older interface; the page has no toolbar to act on."},
-    {"gridweller_gridwell_open_xl", "OpenXL", kOpenParams,
+    {"gridweller_gridwell_open_xl", MemberNamed("OpenXL"), kOpenParams,
      "%TRUE when the browser was asked to load the page (a page the converter could not write "
      "shows up as #GridwellerGridwell::open-error); %FALSE when the workbook could not be "
      "found, fetched or handed to the converter, or a start bound is too big",
      "Reads the rows and columns of @options (#GridwellerOpenOptions:start-row and the like); "
      "#GridwellerOpenOptions:range is not used. The browser is hidden until the request "
      "succeeds, so a failed request shows no earlier page."},
-    {"gridweller_gridwell_open_xl_range", "OpenXLrange", kOpenParams,
+    {"gridweller_gridwell_open_xl_range", MemberNamed("OpenXLrange"), kOpenParams,
      "%TRUE when the browser was asked to load the page; %FALSE when the workbook could not be "
      "found, fetched or handed to the converter",
      "Reads #GridwellerOpenOptions:range of @options; the row and column bounds are not used."},
-    {"gridweller_gridwell_get_web_view", "", kSelf,
+    {"gridweller_gridwell_get_web_view", nullptr, kSelf,
      "(transfer none): the WebKitWebView that shows the pages",
      "For hosts that need the browser itself, e.g. to run JavaScript on the page."},
-    {"gridweller_gridwell_load_properties", "", kKeyFileParams, "",
+    {"gridweller_gridwell_load_properties", nullptr, kKeyFileParams, "",
      "Reads the persisted properties (#GridwellerGridwell:regenerate-html) from @key_file, as a "
      "host does when it loads its form; a missing entry gives the default."},
-    {"gridweller_gridwell_save_properties", "", kKeyFileParams, "",
+    {"gridweller_gridwell_save_properties", nullptr, kKeyFileParams, "",
      "Writes the persisted properties into @key_file, as a host does when it saves its form."},
     {"gridweller_open_options_new",
-     "",
+     nullptr,
      {},
      "(transfer full): options with every default",
      "In Python, Gridweller.OpenOptions(sheet=\"Sales\", show_comments=True) sets properties "

@@ -2,7 +2,6 @@
 
 #include <gdk/gdkx.h>
 
-#include <deque>
 #include <memory>
 
 #include "control/gtk/curl_reader.h"
@@ -13,18 +12,12 @@ namespace {
 
 using gridwell::MessageBoxAnswer;
 
-// Modal message boxes as GtkMessageDialogs; tests may queue answers instead.
+// Modal message boxes as GtkMessageDialogs.
 class GtkMessageBox : public gridwell::MessageBox {
  public:
   explicit GtkMessageBox(GtkWidget* owner) : owner_(owner) {}
-  std::deque<MessageBoxAnswer> queued;
 
   MessageBoxAnswer Show(const std::string& text, const std::string& title, int32_t style) override {
-    if (!queued.empty()) {
-      auto answer = queued.front();
-      queued.pop_front();
-      return answer;
-    }
     const int buttons = style & 0xF;
     GtkButtonsType gtkButtons = buttons == 4   ? GTK_BUTTONS_YES_NO
                                 : buttons == 1 ? GTK_BUTTONS_OK_CANCEL
@@ -236,12 +229,7 @@ GtkWidget* gridwell_widget_web_view(GtkWidget* widget) {
   return impl ? GTK_WIDGET(impl->view) : nullptr;
 }
 
-// ---- Test hooks ----
-
-namespace {
-
-// Runs the main loop until `done` or the time limit.
-void RunUntil(const bool& done, double timeoutSeconds) {
+void gridwell_widget_run_until(const bool& done, double timeoutSeconds) {
   const gint64 end = g_get_monotonic_time() + static_cast<gint64>(timeoutSeconds * 1e6);
   while (!done && g_get_monotonic_time() < end) {
     guint wake = g_timeout_add(
@@ -250,39 +238,6 @@ void RunUntil(const bool& done, double timeoutSeconds) {
     GSource* source = g_main_context_find_source_by_id(nullptr, wake);
     if (source && !g_source_is_destroyed(source)) g_source_remove(wake);
   }
-}
-
-}  // namespace
-
-std::string gridwell_widget_run_javascript(GtkWidget* widget, const std::string& script, bool* ok,
-                                           double timeoutSeconds) {
-  struct State {
-    bool done = false, ok = false;
-    std::string result;
-  };
-  auto state = std::make_shared<State>();
-  auto* keep = new std::shared_ptr<State>(state);
-  webkit_web_view_evaluate_javascript(
-      ImplOf(widget)->view, script.c_str(), -1, nullptr, nullptr, nullptr,
-      [](GObject* view, GAsyncResult* res, gpointer p) {
-        std::unique_ptr<std::shared_ptr<State>> s(static_cast<std::shared_ptr<State>*>(p));
-        GError* error = nullptr;
-        JSCValue* value =
-            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), res, &error);
-        if (value) {
-          char* text = jsc_value_to_string(value);
-          (*s)->result = text ? text : "";
-          (*s)->ok = true;
-          g_free(text);
-          g_object_unref(value);
-        }
-        if (error) g_error_free(error);
-        (*s)->done = true;
-      },
-      keep);
-  RunUntil(state->done, timeoutSeconds);
-  if (ok) *ok = state->ok;
-  return state->result;
 }
 
 bool gridwell_widget_snapshot_png(GtkWidget* widget, const std::string& pngPath,
@@ -307,59 +262,11 @@ bool gridwell_widget_snapshot_png(GtkWidget* widget, const std::string& pngPath,
         (*s)->done = true;
       },
       new std::shared_ptr<State>(state));
-  RunUntil(state->done, timeoutSeconds);
+  gridwell_widget_run_until(state->done, timeoutSeconds);
   return state->ok;
 }
 
-bool gridwell_widget_print_to_pdf(GtkWidget* widget, const std::string& pdfPath,
-                                  double timeoutSeconds) {
-  auto state = std::make_shared<std::pair<bool, bool>>(false, false);  // done, ok
-  ImplOf(widget)->browser->PrintToPdf(pdfPath, [state](bool ok) {
-    state->first = true;
-    state->second = ok;
-  });
-  RunUntil(state->first, timeoutSeconds);
-  return state->second;
-}
-
-unsigned gridwell_widget_find_text(GtkWidget* widget, const std::string& text,
-                                   double timeoutSeconds) {
-  WebKitFindController* finder = webkit_web_view_get_find_controller(ImplOf(widget)->view);
-  struct State {
-    bool done = false;
-    unsigned count = 0;
-  } state;
-  const gulong counted = g_signal_connect(
-      finder, "counted-matches", G_CALLBACK(+[](WebKitFindController*, guint n, gpointer p) {
-        auto* s = static_cast<State*>(p);
-        s->count = n;
-        s->done = true;
-      }),
-      &state);
-  webkit_find_controller_count_matches(
-      finder, text.c_str(), WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND,
-      G_MAXUINT);
-  RunUntil(state.done, timeoutSeconds);
-  g_signal_handler_disconnect(finder, counted);
-  if (state.count > 0) {
-    webkit_find_controller_search(
-        finder, text.c_str(),
-        WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND, G_MAXUINT);
-  }
-  return state.count;
-}
-
-bool gridwell_widget_find_dialog_visible(GtkWidget* widget) {
+gridwell::WebKitBrowser* gridwell_widget_browser(GtkWidget* widget) {
   Impl* impl = ImplOf(widget);
-  return impl && impl->browser->FindDialogVisible();
-}
-
-void gridwell_widget_set_preview_handler(GtkWidget* widget,
-                                         std::function<void(const std::string&)> handler) {
-  ImplOf(widget)->browser->SetPreviewHandler(std::move(handler));
-}
-
-void gridwell_widget_queue_message_box_answer(GtkWidget* widget,
-                                              gridwell::MessageBoxAnswer answer) {
-  ImplOf(widget)->messageBox->queued.push_back(answer);
+  return impl ? impl->browser.get() : nullptr;
 }

@@ -15,7 +15,6 @@
 
 #include <gtk/gtk.h>
 
-#include <functional>
 #include <string>
 
 #include "control/gridwell.h"
@@ -47,33 +46,9 @@ void gridwell_widget_save_properties(GtkWidget* widget);
 // The WebKitWebView shown by the widget (a GtkWidget*, to keep WebKit headers out of hosts).
 GtkWidget* gridwell_widget_web_view(GtkWidget* widget);
 
-// ---- Test hooks: drive the main loop until the answer is there (or `timeoutSeconds`) ----
-
-// Runs JavaScript on the shown page and returns its result converted to a string; `ok` tells
-// whether it ran and produced a value.
-std::string gridwell_widget_run_javascript(GtkWidget* widget, const std::string& script,
-                                           bool* ok = nullptr, double timeoutSeconds = 10);
-
-// Writes a PNG snapshot of the visible part of the page; false on failure.
+// Writes a PNG snapshot of the visible part of the page, driving the main loop until it is
+// written (or `timeoutSeconds` have passed); false on failure. The browser paints through its
+// own compositor, so a copy of the window's pixels does not show the page: hosts that picture
+// their window lay this over it.
 bool gridwell_widget_snapshot_png(GtkWidget* widget, const std::string& pngPath,
                                   double timeoutSeconds = 10);
-
-// Prints the shown page to a PDF file without any dialog; false on failure.
-bool gridwell_widget_print_to_pdf(GtkWidget* widget, const std::string& pdfPath,
-                                  double timeoutSeconds = 30);
-
-// Searches the page as the find bar does (wrapping around); returns the number of matches.
-unsigned gridwell_widget_find_text(GtkWidget* widget, const std::string& text,
-                                   double timeoutSeconds = 10);
-
-// Whether the find dialog opened by FindInDocument is showing, and its search text.
-bool gridwell_widget_find_dialog_visible(GtkWidget* widget);
-
-// Receives the PDF of the next print previews instead of the desktop's PDF viewer; an empty
-// function restores the viewer.
-void gridwell_widget_set_preview_handler(GtkWidget* widget,
-                                         std::function<void(const std::string& pdfPath)> handler);
-
-// Answers the next message boxes without showing them (for tests): each call to the message
-// box pops the front answer; with the queue empty, real dialogs are shown again.
-void gridwell_widget_queue_message_box_answer(GtkWidget* widget, gridwell::MessageBoxAnswer answer);

@@ -43,7 +43,6 @@ class WebKitBrowser : public Browser {
   void SetPreviewHandler(std::function<void(const std::string& pdfPath)> handler) {
     previewHandler_ = std::move(handler);
   }
-  WebKitWebView* View() const { return view_; }
 
  private:
   static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
@@ -76,3 +75,12 @@ class WebKitBrowser : public Browser {
 };
 
 }  // namespace gridwell
+
+// The browser of a widget made by gridwell_widget_new (control/gtk/gridwell_widget.h); nullptr
+// once the widget is destroyed. Library-internal: the library's own tests reach the print and
+// find facilities through it.
+gridwell::WebKitBrowser* gridwell_widget_browser(GtkWidget* widget);
+
+// Runs the main loop until `done` is set or `timeoutSeconds` have passed, for the calls that wait
+// for an answer of the browser.
+void gridwell_widget_run_until(const bool& done, double timeoutSeconds);

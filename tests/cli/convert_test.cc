@@ -10,11 +10,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "cli/commands.h"
 #include "tests/cli/shell_run.h"
+#include "tests/support/files.h"
 #include "tests/tools/stream_server.h"
 
 namespace gridwell::cli {
@@ -25,30 +25,22 @@ namespace fs = std::filesystem;
 const std::string kBook = std::string(GRIDWELL_SOURCE_DIR) + "/tests/data/xlsx/sample.xlsx";
 
 // Runs the CLI in `dir`; stderr is dropped.
-ShellRun Convert(const std::string& dir, const std::string& args) {
-  return RunShell("cd '" + dir + "' && " + std::string(GRIDWELL_CLI) + " convert " + args +
+ShellRun Convert(const fs::path& dir, const std::string& args) {
+  return RunShell("cd '" + dir.string() + "' && " + std::string(GRIDWELL_CLI) + " convert " + args +
                   " 2>/dev/null");
 }
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using test::ReadFile;
 
-class ConvertCli : public ::testing::Test {
+class ConvertCli : public test::TempFolderTest {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/gridwell-cli-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
+    test::TempFolderTest::SetUp();
+    if (HasFatalFailure()) return;
     // Every test needs a workbook the reader can open.
     const ShellRun probe = Convert(dir_, "'" + kBook + "' -o /dev/null");
     ASSERT_EQ(probe.code, kOk) << "the reader cannot open " << kBook;
   }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string dir_;
 };
 
 TEST_F(ConvertCli, DefaultOutputIsTheBookNameInTheCurrentFolder) {
@@ -206,9 +198,9 @@ TEST(ConvertCliDownload, StopsAtItsLimitsWithAClearError) {
   StreamServer endless(StreamServer::Pace::Endless, int64_t{64} << 20, 30);
   StreamServer slow(StreamServer::Pace::Slow, 600, 30);  // a byte every 50 ms
   ASSERT_TRUE(endless.Ready() && slow.Ready());
-  char tmpl[] = "/tmp/gridwell-cli-limits-XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  const std::string dir = tmpl;
+  const test::TempFolder folder;
+  ASSERT_FALSE(folder.Dir().empty());
+  const std::string dir = folder.Dir().string();
   const struct {
     std::string args;
     int code;
@@ -234,7 +226,6 @@ TEST(ConvertCliDownload, StopsAtItsLimitsWithAClearError) {
   }
   EXPECT_EQ(endless.ClientsGone(), 1);
   EXPECT_EQ(slow.ClientsGone(), 1);
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -18,6 +17,7 @@
 #include "cli/commands.h"
 #include "tests/reader/xlsx/package_builder.h"
 #include "tests/support/corpus.h"
+#include "tests/support/files.h"
 
 namespace gridwell::cli {
 namespace {
@@ -29,28 +29,18 @@ struct Outcome {
   std::string out, err;
 };
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using test::ReadFile;
 
-class Hardening : public ::testing::Test {
+class Hardening : public test::TempFolderTest {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/gridwell-hard-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
+    test::TempFolderTest::SetUp();
+    if (HasFatalFailure()) return;
     fs::create_directory(dir_ / "tmp");
   }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
   void WriteBook(const std::string& name, xlsx::testing::Parts parts) const {
-    const std::vector<uint8_t> bytes = xlsx::testing::Zip(parts);
-    std::ofstream(Path(name), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    test::WriteFile(Path(name), xlsx::testing::Zip(parts));
   }
 
   // Starts the CLI with `args`, its output and errors going to files and TMPDIR pointing
@@ -79,14 +69,13 @@ class Hardening : public ::testing::Test {
     ::waitpid(pid, &status, 0);
     Outcome r;
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = Slurp(Path("stdout"));
-    r.err = Slurp(Path("stderr"));
+    r.out = ReadFile(Path("stdout"));
+    r.err = ReadFile(Path("stderr"));
     return r;
   }
   Outcome Run(const std::vector<std::string>& args, rlim_t addressSpace = 0) const {
     return Wait(Start(args, addressSpace));
   }
-  fs::path dir_;
 };
 
 // 12 million stored cells from a workbook of a few megabytes: more than the process may
@@ -165,14 +154,14 @@ TEST_F(Hardening, ControlCharactersAreEscaped) {
 TEST_F(Hardening, OutputThatIsTheInputIsRefused) {
   WriteBook("book.xlsx", xlsx::testing::MinimalParts(
                              xlsx::testing::Sheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>")));
-  const std::string before = Slurp(Path("book.xlsx"));
+  const std::string before = ReadFile(Path("book.xlsx"));
   fs::create_symlink(Path("book.xlsx"), Path("link.htm"));
   for (const std::string& out : {Path("book.xlsx"), Path("link.htm")}) {
     for (const char* mode : {"--plain", "--verbose"}) {
       const Outcome r = Run({"convert", Path("book.xlsx"), "-o", out, mode});
       EXPECT_EQ(r.code, kUsage) << out;
       EXPECT_NE(r.err.find("would replace the workbook"), std::string::npos) << r.err;
-      EXPECT_EQ(Slurp(Path("book.xlsx")), before) << out;
+      EXPECT_EQ(ReadFile(Path("book.xlsx")), before) << out;
     }
   }
 }

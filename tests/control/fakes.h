@@ -62,10 +62,16 @@ struct FakeResponse {
   int chunks = 2;
 };
 
+// A store that also records the properties the control reported as changed.
+struct RecordingPropertyStore : MemoryPropertyStore {
+  std::vector<std::string> changed;
+  void Changed(const std::string& key) override { changed.push_back(key); }
+};
+
 struct FakeContainer : Container {
   explicit FakeContainer(FakeClock& c) : clock(c) {}
   FakeClock& clock;
-  MemoryPropertyStore store;
+  RecordingPropertyStore store;
   std::deque<std::function<void()>> pending;
   std::map<std::string, FakeResponse> server;
   bool refuseReads = false;

@@ -9,8 +9,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <new>
 #include <optional>
 #include <set>
+#include <stdexcept>
 
 #include "tests/control/fakes.h"
 
@@ -432,6 +434,88 @@ TEST_F(ControlTest, ErrorAfterTheWorkbookIsSettledKeepsTheNewWorkbookPath) {
   EXPECT_EQ(script_.alive, 0);  // released on every path
   EXPECT_EQ(control_->HTMLfile(), page);
   EXPECT_FALSE(browser_.visible);
+}
+
+// ---- Failures ----
+
+// Whatever fails (the platform, a host's handler, the converter, or memory running out), every
+// member ends in its documented result (False, 0 or nothing) and no exception reaches the host.
+TEST_F(ControlTest, EveryMemberEndsAFailureInItsDocumentedResult) {
+  const std::pair<const char*, std::function<void()>> failures[] = {
+      {"error", [] { throw std::runtime_error("platform error"); }},
+      {"out of memory", [] { throw std::bad_alloc(); }},
+  };
+  for (const auto& [what, fail] : failures) {
+    SCOPED_TRACE(what);
+    struct FailingBrowser : Browser {
+      std::function<void()> fail;
+      void SetVisible(bool) override { fail(); }
+      bool Visible() const override { return fail(), true; }
+      void Move(int, int, int, int) override { fail(); }
+      bool Navigate(const std::string&) override { return fail(), true; }
+      void NavigateBlank() override { fail(); }
+      void Refresh() override { fail(); }
+      void SetFocus() override { fail(); }
+      void ExecWB(int32_t, int32_t) override { fail(); }
+      void OpenFindDialog() override { fail(); }
+    } browser;
+    struct FailingContainer : FakeContainer {
+      using FakeContainer::FakeContainer;
+      std::function<void()> fail;
+      PropertyStore& Properties() override { return fail(), store; }
+      bool StartBoundedRead(const std::string&, const std::string&, int32_t,
+                            const ReadLimits&) override {
+        return fail(), true;
+      }
+      void CancelRead(const std::string&) override { fail(); }
+      int32_t WindowHandle() const override { return fail(), 1; }
+      void Redraw() override { fail(); }
+    } container{clock_};
+    struct FailingMessageBox : MessageBox {
+      std::function<void()> fail;
+      MessageBoxAnswer Show(const std::string&, const std::string&, int32_t) override {
+        return fail(), MessageBoxAnswer::Yes;
+      }
+    } box;
+    browser.fail = container.fail = box.fail = fail;
+
+    Gridwell c(Platform{browser, container, box, clock_, random_, base_});
+    c.SetConverterFactory([&]() -> std::unique_ptr<PageConverter> { return fail(), nullptr; });
+    c.OpenStart = c.OpenComplete = c.OpenError = [&](std::string&, std::string&) { fail(); };
+    c.DownloadStarted = c.DownloadError = [&](std::string&) { fail(); };
+    c.DownloadProgress = [&](int32_t&, int32_t&, std::string&) { fail(); };
+    c.DownloadComplete = [&](int32_t&, std::string&) { fail(); };
+
+    EXPECT_EQ(c.hwnd(), 0);
+    c.SetRegenerateHTML(kVbTrue);
+    c.ReadProperties();
+    c.WriteProperties();
+    c.OnShow(640, 480);
+    std::string url = "http://host/book.xlsx", file = root_ + "/download.xlsx";
+    EXPECT_EQ(c.BeginDownload(url, file), kVbFalse);
+    c.OnReadProgress(file, 1, 2);
+    c.OnReadComplete(file, 2, {1, 2}, false);
+    c.OnReadComplete(file, 0, {}, true);
+    c.OnBeforeNavigate();
+    c.OnNavigateComplete();
+    c.OnNavigateError();
+    EXPECT_EQ(c.OpenXL({.strPath = Book1()}), kVbFalse);
+    EXPECT_EQ(c.OpenXLrange({.strPath = Book1(), .strRange = "A1:B2"}), kVbFalse);
+    c.GoHome();
+    c.SetupDocument();
+    c.PrintDocument();
+    c.FindInDocument();
+    c.PrintPreviewDocument();
+    c.ShowDocumentProperties();
+    c.SaveDocument();
+    c.Refresh();
+    c.Find();
+    EXPECT_EQ(c.SaveHTML(root_), kVbFalse);
+    std::string target = Book1();
+    VbBool warn = kVbTrue;
+    EXPECT_EQ(c.SaveCopy(target, warn), kVbFalse);  // the overwrite question failed
+    c.Terminate();
+  }
 }
 
 // ---- Open workflow: naming, sheet rule, converter settings ----

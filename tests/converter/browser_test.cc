@@ -14,6 +14,7 @@
 
 #include "chromium.h"
 #include "showcase_book.h"
+#include "tests/support/files.h"
 
 namespace gridwell {
 namespace {
@@ -71,17 +72,12 @@ struct Probe {
   int Number(const std::string& key) { return values.count(key) ? std::stoi(values[key]) : -1; }
 };
 
-class Browser : public ::testing::Test {
+class Browser : public test::TempFolderTest {
  protected:
   void SetUp() override {
     chromium_ = testing::FindChromium();
     if (chromium_.empty()) GTEST_SKIP() << "chromium is not installed";
-    char tmpl[] = "/tmp/gridwell-browser-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override {
-    if (!dir_.empty()) fs::remove_all(dir_);
+    test::TempFolderTest::SetUp();
   }
 
   // Loads `page` (with the probe appended) and returns what the probe saw.
@@ -90,12 +86,9 @@ class Browser : public ::testing::Test {
     std::ofstream(file, std::ios::binary) << page << kProbe;
     const std::string dom = testing::DumpDom(chromium_, file, dir_ / "profile");
     Probe probe;
-    const size_t start = dom.find("<pre id=\"probe\">");
-    const size_t end = dom.find("</pre>", start);
-    if (start == std::string::npos || end == std::string::npos) return probe;
-    std::stringstream lines(dom.substr(start + 16, end - start - 16));
-    std::string line;
-    while (std::getline(lines, line)) {
+    const std::optional<std::vector<std::string>> lines = testing::ProbeLines(dom);
+    if (!lines) return probe;
+    for (const std::string& line : *lines) {
       const size_t eq = line.find('=');
       if (eq == std::string::npos) continue;
       const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
@@ -117,7 +110,6 @@ class Browser : public ::testing::Test {
   }
 
   std::string chromium_;
-  fs::path dir_;
 };
 
 TEST_F(Browser, PlainPageTableAndText) {

@@ -26,6 +26,7 @@
 #include "reader/base/bytes.h"
 #include "reader/reader.h"
 #include "tests/support/corpus.h"
+#include "tests/support/files.h"
 
 namespace gridwell {
 namespace {
@@ -154,12 +155,9 @@ bool ShowPages(const std::string& chromium, const fs::path& dir, const std::vect
   const fs::path file = dir / "driver.htm";
   std::ofstream(file, std::ios::binary) << driver;
   const std::string dom = testing::DumpDom(chromium, file, dir / "profile", 600);
-  const size_t start = dom.find("<pre id=\"probe\">");
-  const size_t end = dom.find("</pre>", start);
-  if (start == std::string::npos || end == std::string::npos) return false;
-  std::stringstream lines(dom.substr(start + 16, end - start - 16));
-  std::string line;
-  while (std::getline(lines, line)) {
+  const std::optional<std::vector<std::string>> lines = testing::ProbeLines(dom);
+  if (!lines) return false;
+  for (const std::string& line : *lines) {
     std::stringstream fields(line);
     int p = 0, r = 0, c = 0;
     Shown cell;
@@ -294,21 +292,15 @@ void AddSheetPages(std::vector<PageJob>& jobs, const std::string& label, const R
   }
 }
 
-class BrowserText : public ::testing::Test {
+class BrowserText : public test::TempFolderTest {
  protected:
   static void SetUpTestSuite() { chromium_ = testing::FindChromium(); }
   void SetUp() override {
     if (chromium_.empty()) GTEST_SKIP() << "chromium is not installed";
-    char tmpl[] = "/tmp/gridwell-browser-text-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override {
-    if (!dir_.empty()) fs::remove_all(dir_);
+    test::TempFolderTest::SetUp();
   }
 
   static std::string chromium_;
-  fs::path dir_;
 };
 std::string BrowserText::chromium_;
 
@@ -467,29 +459,21 @@ TEST_F(BrowserText, EveryFormatShowsTheReadersText) {
 // non-empty cells show the reader's text; the differences are printed.
 TEST_F(BrowserText, CorpusCellsShowTheReadersText) {
   GRIDWELL_REQUIRE_CORPUS();
-  std::ifstream manifest(test::CorpusPath("MANIFEST.tsv"));
-  std::string line;
-  std::getline(manifest, line);       // header
   std::vector<ReaderWorkbook> books;  // kept open while their sheets are shown
   std::vector<PageJob> jobs;
-  while (std::getline(manifest, line)) {
-    std::vector<std::string> f;
-    std::stringstream ss(line);
-    std::string field;
-    while (std::getline(ss, field, '\t')) f.push_back(field);
-    if (f.size() < 5) continue;
-    const std::string path = test::CorpusPath(f[0]);
+  for (const test::ManifestEntry& e : test::Manifest()) {
+    const std::string path = test::CorpusPath(e.path);
     WorkbookLoader loader;
     const int protection = loader.IsPasswordProtected(path);
     if (protection < 0) continue;
-    if (protection > 0 && !f[4].empty() && f[4] != "(unknown)") {
-      loader.OpenWithPassword(path, f[4]);
+    if (protection > 0 && e.KnownPassword()) {
+      loader.OpenWithPassword(path, e.password);
     } else {
       loader.Open(path);
     }
     if (!loader.Workbook()) continue;
     books.push_back(loader.Workbook());
-    AddSheetPages(jobs, f[0], books.back(), 20000);
+    AddSheetPages(jobs, e.path, books.back(), 20000);
   }
   ASSERT_FALSE(jobs.empty());
   ShownCells shown;

@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace gridwell::testing {
 
@@ -47,6 +49,18 @@ inline std::string DumpDom(const std::string& chromium, const std::filesystem::p
     pclose(p);
   }
   return dom;
+}
+
+// The lines a page probe of the tests wrote into its element <pre id="probe">, read from
+// the document the browser dumped; none when the probe did not run.
+inline std::optional<std::vector<std::string>> ProbeLines(const std::string& dom) {
+  const size_t start = dom.find("<pre id=\"probe\">");
+  const size_t end = dom.find("</pre>", start);
+  if (start == std::string::npos || end == std::string::npos) return std::nullopt;
+  std::vector<std::string> lines;
+  std::stringstream text(dom.substr(start + 16, end - start - 16));
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  return lines;
 }
 
 // Undoes the field encoding of the tests' page probes: a leading "_", then percent escapes.

@@ -7,32 +7,19 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "reader/base/ascii.h"
 #include "tests/reader/xlsx/package_builder.h"
+#include "tests/support/files.h"
 
 namespace gridwell {
 namespace {
 
 namespace fs = std::filesystem;
 
-class ClsHtml : public ::testing::Test {
+class ClsHtml : public test::TempFolderTest {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/gridwell-conv-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
   // The sample workbook of the fixtures, when the reader can open it.
   static std::string ReadableBook() {
     const std::string p = std::string(GRIDWELL_SOURCE_DIR) + "/tests/data/xlsx/sample.xlsx";
@@ -44,12 +31,9 @@ class ClsHtml : public ::testing::Test {
   }
   // A one-sheet .xlsx holding `rows` as its sheetData.
   void WriteBook(const std::string& name, const std::string& rows) const {
-    const std::vector<uint8_t> bytes =
-        xlsx::testing::Zip(xlsx::testing::MinimalParts(xlsx::testing::Sheet(rows)));
-    std::ofstream(Path(name), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    test::WriteFile(Path(name),
+                    xlsx::testing::Zip(xlsx::testing::MinimalParts(xlsx::testing::Sheet(rows))));
   }
-  fs::path dir_;
 };
 
 TEST_F(ClsHtml, NewObjectHasInitialValues) {
@@ -108,7 +92,7 @@ TEST_F(ClsHtml, WritesThePageAndKeepsSheetNames) {
   EXPECT_EQ(h.LastStop(), ConvertStop::None) << h.LastStopDetail();
   EXPECT_EQ(h.SheetTotal(), 4);
   EXPECT_EQ(h.SheetNames().size(), 4u);
-  const std::string page = Read(Path("p.htm"));
+  const std::string page = test::ReadFile(Path("p.htm"));
   EXPECT_EQ(page.rfind("<HTML>\r\n<HEAD>\r\n<META", 0), 0u);
   EXPECT_NE(page.find("</HTML>\r\n"), std::string::npos);
 
@@ -146,14 +130,14 @@ TEST_F(ClsHtml, LaterStopsKeepTheSheetList) {
   std::ofstream(Path("p.htm")) << std::string(100000, 'x');
   h.CreateHtmlFile(Path("p.htm"), "", "", "", "", "", "");
   EXPECT_EQ(h.LastStop(), ConvertStop::None);
-  EXPECT_EQ(Read(Path("p.htm")).find('x' + std::string(10, 'x')), std::string::npos);
+  EXPECT_EQ(test::ReadFile(Path("p.htm")).find('x' + std::string(10, 'x')), std::string::npos);
 }
 
 // Files the user had stay whole: a page never replaces its workbook, and a conversion that
 // fails after choosing its output leaves the file that was there untouched.
 TEST_F(ClsHtml, FilesTheUserHadStayWhole) {
   WriteBook("book.xlsx", "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
-  const std::string workbook = Read(Path("book.xlsx"));
+  const std::string workbook = test::ReadFile(Path("book.xlsx"));
   fs::create_symlink(Path("book.xlsx"), Path("link.xlsx"));
   std::ofstream(Path("old.htm")) << "the page before";
   ::chmod(Path("old.htm").c_str(), 0640);
@@ -185,7 +169,7 @@ TEST_F(ClsHtml, FilesTheUserHadStayWhole) {
         h.CreateHtmlFile(c.output, "", "", "", "", "", "");
       }
       EXPECT_EQ(h.LastStop(), c.want) << c.what;
-      EXPECT_EQ(Read(c.keeps), c.content) << c.what;
+      EXPECT_EQ(test::ReadFile(c.keeps), c.content) << c.what;
     }
   }
   // A page written through a link replaces the file the link names, with its permissions.
@@ -195,7 +179,7 @@ TEST_F(ClsHtml, FilesTheUserHadStayWhole) {
   h.CreateHtmlFile(Path("page-link.htm"), "", "", "", "", "", "");
   EXPECT_EQ(h.LastStop(), ConvertStop::None) << h.LastStopDetail();
   EXPECT_TRUE(fs::is_symlink(Path("page-link.htm")));
-  EXPECT_EQ(Read(Path("old.htm")).rfind("<HTML>", 0), 0u);
+  EXPECT_EQ(test::ReadFile(Path("old.htm")).rfind("<HTML>", 0), 0u);
   struct stat st;
   ASSERT_EQ(::stat(Path("old.htm").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);

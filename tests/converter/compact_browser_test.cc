@@ -216,16 +216,11 @@ class CompactLook : public ::testing::Test {
 
   // Every sixth unencrypted workbook of the manifest, its first sheet's top-left corner.
   static void AddCorpusSlice() {
-    std::ifstream in(test::CorpusPath("MANIFEST.tsv"));
-    std::string line;
-    std::getline(in, line);  // header
-    for (int n = 0; std::getline(in, line); ++n) {
-      std::vector<std::string> f;
-      std::stringstream ss(line);
-      std::string field;
-      while (std::getline(ss, field, '\t')) f.push_back(field);
-      if (f.size() < 4 || f[3] != "no" || n % 6 != 0) continue;
-      AddFile("corpus", test::CorpusPath(f[0]), 1, "A1:T60");
+    int n = 0;
+    for (const test::ManifestEntry& e : test::Manifest()) {
+      if (e.encrypted == "no" && n % 6 == 0)
+        AddFile("corpus", test::CorpusPath(e.path), 1, "A1:T60");
+      ++n;
     }
   }
 
@@ -240,11 +235,9 @@ class CompactLook : public ::testing::Test {
     harness.close();
     const std::string dom = testing::DumpDom(chromium_, dir_ / "harness.htm", dir_ / "profile", 240,
                                              "--allow-file-access-from-files");
-    const size_t start = dom.find("<pre id=\"probe\">");
-    const size_t end = dom.find("</pre>", start);
-    if (start == std::string::npos || end == std::string::npos) return;
-    std::stringstream lines(dom.substr(start + 16, end - start - 16));
-    for (std::string l; std::getline(lines, l);) {
+    const std::optional<std::vector<std::string>> lines = testing::ProbeLines(dom);
+    if (!lines) return;
+    for (const std::string& l : *lines) {
       size_t i = 0;
       int a = 0, b = 0, looks = 0;
       if (std::sscanf(l.c_str(), "pair %zu cells=%d/%d looks=%d", &i, &a, &b, &looks) == 4 &&

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +13,7 @@
 #include "reader/base/ascii.h"
 #include "reader/reader.h"
 #include "tests/support/corpus.h"
+#include "tests/support/files.h"
 
 namespace gridwell {
 namespace {
@@ -23,24 +22,8 @@ namespace fs = std::filesystem;
 
 constexpr int64_t kMaxPositions = 20000;
 
-struct Entry {
-  std::string path, format, encrypted, password;
-};
-
-std::vector<Entry> Manifest() {
-  std::ifstream in(test::CorpusPath("MANIFEST.tsv"));
-  std::vector<Entry> out;
-  std::string line;
-  std::getline(in, line);  // header
-  while (std::getline(in, line)) {
-    std::vector<std::string> f;
-    std::stringstream ss(line);
-    std::string field;
-    while (std::getline(ss, field, '\t')) f.push_back(field);
-    if (f.size() >= 5) out.push_back({f[0], f[2], f[3], f[4]});
-  }
-  return out;
-}
+using test::Manifest;
+using Entry = test::ManifestEntry;
 
 TEST(Corpus, EveryReadableSheetGivesBothPages) {
   GRIDWELL_REQUIRE_CORPUS();
@@ -52,8 +35,7 @@ TEST(Corpus, EveryReadableSheetGivesBothPages) {
     WorkbookLoader loader;
     const int protection = loader.IsPasswordProtected(path);
     if (protection == -1) continue;
-    const bool known = !e.password.empty() && e.password != "(unknown)";
-    if (protection != 0 && known) {
+    if (protection != 0 && e.KnownPassword()) {
       loader.OpenWithPassword(path, e.password);
     } else {
       loader.Open(path);
@@ -94,18 +76,17 @@ TEST(Corpus, FileConversionsStopOnlyForUnreadableBooks) {
   GRIDWELL_REQUIRE_CORPUS();
   const std::vector<Entry> entries = Manifest();
   ASSERT_FALSE(entries.empty()) << "the corpus manifest lists no workbook";
-  char tmpl[] = "/tmp/gridwell-corpus-XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  const std::string out = std::string(tmpl) + "/page.htm";
+  const test::TempFolder folder;
+  ASSERT_FALSE(folder.Dir().empty());
+  const std::string out = (folder.Dir() / "page.htm").string();
   for (const Entry& e : entries) {
     if (e.format != "xls" && e.format != "xlsx" && e.format != "xlsm") continue;
     // Encrypted books cost a slow key derivation each; the page test above covers them.
     if (e.encrypted == "yes") continue;
     const std::string path = test::CorpusPath(e.path);
-    const bool known = !e.password.empty() && e.password != "(unknown)";
     clsHTML h;
     h.ExcelFile = path;
-    h.Password = known ? e.password : "";
+    h.Password = e.KnownPassword() ? e.password : "";
     h.Worksheetnum = 1;
     h.EndRow = 200;  // a bounded rectangle is enough here
     h.EndCol = 50;
@@ -123,7 +104,6 @@ TEST(Corpus, FileConversionsStopOnlyForUnreadableBooks) {
     }
     fs::remove(out);
   }
-  fs::remove_all(tmpl);
 }
 
 }  // namespace

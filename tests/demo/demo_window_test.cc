@@ -22,6 +22,7 @@
 #include "demo/form1.h"
 #include "demo/layout.h"
 #include "demo/module1.h"
+#include "tests/support/widget_hooks.h"
 
 namespace demo {
 namespace {

@@ -10,7 +10,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace gridwell::test {
 
@@ -30,6 +33,31 @@ inline bool HaveCorpus() {
 
 inline std::string CorpusPath(const std::string& rel) {
   return CorpusDir() + "/" + rel;
+}
+
+// One workbook of MANIFEST.tsv: its path in the corpus, its format ("xls", "xlsx", ...),
+// whether it is encrypted ("yes" or "no"), its password (empty or "(unknown)" when none is
+// known) and the notes on what it holds.
+struct ManifestEntry {
+  std::string path, format, encrypted, password, notes;
+  bool KnownPassword() const { return !password.empty() && password != "(unknown)"; }
+};
+
+// The manifest's workbooks in its order; none when there is no corpus.
+inline std::vector<ManifestEntry> Manifest() {
+  std::ifstream in(CorpusPath("MANIFEST.tsv"));
+  std::vector<ManifestEntry> out;
+  std::string line;
+  std::getline(in, line);  // header
+  while (std::getline(in, line)) {
+    std::vector<std::string> f;
+    std::stringstream ss(line);
+    std::string field;
+    while (std::getline(ss, field, '\t')) f.push_back(field);
+    if (f.size() < 5) continue;
+    out.push_back({f[0], f[2], f[3], f[4], f.size() > 5 ? f[5] : std::string()});
+  }
+  return out;
 }
 
 // Whether the corpus was asked for by name ($GRIDWELL_CORPUS_DIR set): then a missing corpus

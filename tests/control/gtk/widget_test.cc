@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "control/gtk/gridwell_widget.h"
+#include "tests/support/widget_hooks.h"
 #include "tests/tools/stream_server.h"
 
 namespace {

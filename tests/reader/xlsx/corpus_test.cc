@@ -4,10 +4,8 @@
 // protection) come out as documented.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,18 +21,12 @@ struct Entry {
 };
 
 std::vector<Entry> ManifestEntries() {
-  std::ifstream in(test::CorpusPath("MANIFEST.tsv"));
   std::vector<Entry> out;
-  std::string line;
-  std::getline(in, line);  // header
-  while (std::getline(in, line)) {
-    std::vector<std::string> f;
-    std::stringstream ss(line);
-    std::string field;
-    while (std::getline(ss, field, '\t')) f.push_back(field);
-    if (f.size() < 6) continue;
+  for (const test::ManifestEntry& e : test::Manifest()) {
     // Encrypted packages are compound files for the decryption path, not zip packages.
-    if ((f[2] == "xlsx" || f[2] == "xlsm") && f[3] == "no") out.push_back({f[0], f[5]});
+    if ((e.format == "xlsx" || e.format == "xlsm") && e.encrypted == "no") {
+      out.push_back({e.path, e.notes});
+    }
   }
   return out;
 }
