@@ -18,7 +18,11 @@
 #include "cli/commands.h"
 #include "cli/scratch.h"
 #include "cli/workbook_args.h"
+#include "control/net/transfer.h"
 #include "converter/cls_html.h"
+#include "reader/base/ascii.h"
+#include "reader/base/bytes.h"
+#include "reader/base/cell_ref.h"
 
 namespace gridwell::cli {
 
@@ -211,13 +215,13 @@ int CheckOptions(const Options& o) {
     // The references are checked as `cells --range` checks them; the converter then reads
     // the text its own way (a single reference is the corner opposite A1).
     const size_t colon = o.range.find(':');
-    int32_t r1 = 1, c1 = 1, r2 = 0, c2 = 0;
+    base::CellRef first{.row = 1, .col = 1}, last;
     const bool ok = colon == std::string::npos
-                        ? ParseCellRef(o.range, r2, c2)
-                        : ParseCellRef(std::string_view(o.range).substr(0, colon), r1, c1) &&
-                              ParseCellRef(std::string_view(o.range).substr(colon + 1), r2, c2);
+                        ? base::ParseCellRef(o.range, last)
+                        : base::ParseCellRef(std::string_view(o.range).substr(0, colon), first) &&
+                              base::ParseCellRef(std::string_view(o.range).substr(colon + 1), last);
     if (!ok) return Usage("bad range " + o.range + " (expected like A1:H40)");
-    if (r1 > r2 || c1 > c2) {
+    if (first.row > last.row || first.col > last.col) {
       return Usage("bad range " + o.range + ": the first cell must be above and left of the last");
     }
   }
@@ -240,14 +244,8 @@ int ParseArgs(const std::vector<std::string>& args, Options& o) {
 }
 
 bool IsAddress(std::string_view s) {
-  auto starts = [&](std::string_view p) {
-    if (s.size() < p.size()) return false;
-    for (size_t i = 0; i < p.size(); ++i) {
-      if (std::tolower(static_cast<unsigned char>(s[i])) != p[i]) return false;
-    }
-    return true;
-  };
-  return starts("http://") || starts("https://") || starts("ftp://");
+  return base::StartsWithNoCase(s, "http://") || base::StartsWithNoCase(s, "https://") ||
+         base::StartsWithNoCase(s, "ftp://");
 }
 
 // The file name an address ends in, without query or fragment; "workbook.xlsx" when the
@@ -263,9 +261,10 @@ std::string NameFromAddress(std::string_view url) {
   std::string clean;
   for (size_t i = 0; i < name.size(); ++i) {
     char c = name[i];
-    if (c == '%' && i + 2 < name.size() && std::isxdigit(static_cast<unsigned char>(name[i + 1])) &&
-        std::isxdigit(static_cast<unsigned char>(name[i + 2]))) {
-      c = static_cast<char>(std::stoi(std::string(name.substr(i + 1, 2)), nullptr, 16));
+    const int high = i + 2 < name.size() ? base::HexDigitValue(name[i + 1]) : -1;
+    const int low = high >= 0 ? base::HexDigitValue(name[i + 2]) : -1;
+    if (c == '%' && low >= 0) {
+      c = static_cast<char>(high * 16 + low);
       i += 2;
     }
     // Separators and control characters are kept out of the local name.
@@ -325,25 +324,13 @@ std::string Download(const std::string& url, const std::string& path, const Opti
     std::fclose(f);
     return "cannot start a transfer";
   }
-  char error[CURL_ERROR_SIZE] = "";
+  char error[CURL_ERROR_SIZE];
   Progress progress;
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
-  curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);  // an HTTP error status is a failure
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
-  // A transfer that stalls (under one byte a second for a minute) is given up.
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
+  const net::TransferLimits limits{o.maxDownloadBytes, o.downloadSeconds};
+  net::SetUpTransfer(curl, url, limits, error);
   Sink sink{f, 0, o.maxDownloadBytes};
-  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(o.maxDownloadBytes));
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(o.downloadSeconds * 1000));
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
-  curl_easy_setopt(curl, CURLOPT_USERAGENT, "gridwell");
   if (isatty(STDERR_FILENO)) {
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, ShowProgress);
@@ -353,23 +340,21 @@ std::string Download(const std::string& url, const std::string& path, const Opti
   const CURLcode rc = curl_easy_perform(curl);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  const net::TransferFailure failure =
+      net::DescribeFailure(curl, rc, sink.tooLarge, seconds, limits, error);
   curl_easy_cleanup(curl);
   const bool closed = std::fclose(f) == 0;
   if (progress.shown) std::fputc('\n', stderr);
-  char limit[160];
-  if (sink.tooLarge || rc == CURLE_FILESIZE_EXCEEDED) {
-    std::snprintf(limit, sizeof limit,
-                  "larger than the limit of %lld bytes (raise it with --max-download-bytes)",
-                  static_cast<long long>(o.maxDownloadBytes));
-    return limit;
+  switch (failure.kind) {
+    case net::TransferFailure::Kind::None:
+      break;
+    case net::TransferFailure::Kind::TooLarge:
+      return failure.text + " (raise it with --max-download-bytes)";
+    case net::TransferFailure::Kind::TooLong:
+      return failure.text + " (raise it with --download-timeout)";
+    default:
+      return failure.text;
   }
-  if (rc == CURLE_OPERATION_TIMEDOUT && seconds >= o.downloadSeconds * 0.99) {
-    std::snprintf(limit, sizeof limit,
-                  "took longer than the limit of %g s (raise it with --download-timeout)",
-                  o.downloadSeconds);
-    return limit;
-  }
-  if (rc != CURLE_OK) return error[0] ? std::string(error) : std::string(curl_easy_strerror(rc));
   if (!closed) return path + ": " + std::strerror(errno);
   return {};
 }

@@ -9,6 +9,8 @@
 
 #include "cli/commands.h"
 #include "cli/workbook_args.h"
+#include "reader/base/bytes.h"
+#include "reader/base/cell_ref.h"
 
 namespace gridwell::cli {
 
@@ -82,10 +84,8 @@ void PutField(std::string& line, std::string_view s) {
         break;
       default:
         if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) {
-          static constexpr char kHex[] = "0123456789abcdef";
           line += "\\x";
-          line += kHex[static_cast<unsigned char>(ch) >> 4];
-          line += kHex[ch & 0xF];
+          base::AppendHexByte(line, static_cast<uint8_t>(ch), base::kHexLower);
         } else {
           line += ch;
         }
@@ -119,7 +119,7 @@ std::vector<int32_t> CellsInRowOrder(const ReaderCells& cells, const CellRange& 
 // One line of the listing: ref, kind, raw value, text, number format index, formula.
 void AppendCellLine(std::string& out, const ReaderCell& c) {
   CellValue v = c.Value();
-  out += ColumnName(c.Column());
+  base::AppendColumnLetters(out, c.Column());
   out += std::to_string(c.Row());
   out += '\t';
   switch (v.kind) {

@@ -1,11 +1,12 @@
 #include "cli/workbook_args.h"
 
-#include <cctype>
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <iostream>
 
 #include "cli/commands.h"
+#include "reader/base/cell_ref.h"
 
 namespace gridwell::cli {
 
@@ -54,58 +55,19 @@ ReaderWorksheet ChooseSheet(const ReaderWorkbook& book, const std::string& sheet
   return book.WorksheetByName(sheet);
 }
 
-bool ParseCellRef(std::string_view text, int32_t& row, int32_t& col) {
-  size_t i = 0;
-  if (i < text.size() && text[i] == '$') ++i;
-  int64_t c = 0;
-  size_t letters = 0;
-  while (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i]))) {
-    c = c * 26 + (std::toupper(static_cast<unsigned char>(text[i])) - 'A' + 1);
-    ++i;
-    if (++letters > 3) return false;
-  }
-  if (i < text.size() && text[i] == '$') ++i;
-  int64_t r = 0;
-  size_t digits = 0;
-  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
-    r = r * 10 + (text[i] - '0');
-    ++i;
-    if (++digits > 7) return false;
-  }
-  if (i != text.size() || letters == 0 || digits == 0) return false;
-  if (c < 1 || c > model::kMaxColumns || r < 1 || r > model::kMaxRows) return false;
-  row = static_cast<int32_t>(r);
-  col = static_cast<int32_t>(c);
-  return true;
-}
-
 bool ParseRange(std::string_view text, CellRange& out) {
-  size_t colon = text.find(':');
+  const size_t colon = text.find(':');
+  base::CellRef first, last;
   if (colon == std::string_view::npos) {
-    CellRange r;
-    if (!ParseCellRef(text, r.lastRow, r.lastCol)) return false;
-    r.firstRow = r.lastRow;
-    r.firstCol = r.lastCol;
-    out = r;
-    return true;
+    if (!base::ParseCellRef(text, last)) return false;
+    first = last;
+  } else if (!base::ParseCellRef(text.substr(0, colon), first) ||
+             !base::ParseCellRef(text.substr(colon + 1), last)) {
+    return false;
   }
-  CellRange r;
-  if (!ParseCellRef(text.substr(0, colon), r.firstRow, r.firstCol)) return false;
-  if (!ParseCellRef(text.substr(colon + 1), r.lastRow, r.lastCol)) return false;
-  if (r.firstRow > r.lastRow) std::swap(r.firstRow, r.lastRow);
-  if (r.firstCol > r.lastCol) std::swap(r.firstCol, r.lastCol);
-  out = r;
+  out = CellRange{std::min(first.row, last.row), std::min(first.col, last.col),
+                  std::max(first.row, last.row), std::max(first.col, last.col)};
   return true;
-}
-
-std::string ColumnName(int32_t col) {
-  std::string s;
-  while (col > 0) {
-    int32_t rem = (col - 1) % 26;
-    s.insert(s.begin(), static_cast<char>('A' + rem));
-    col = (col - 1) / 26;
-  }
-  return s;
 }
 
 }  // namespace gridwell::cli

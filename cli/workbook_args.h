@@ -25,9 +25,5 @@ struct CellRange {
 };
 // "B2:D5", "$A$1:$C$3" or a single "C7"; false when the text is not a reference.
 bool ParseRange(std::string_view text, CellRange& out);
-// "B12" -> row 12, column 2; false for anything else.
-bool ParseCellRef(std::string_view text, int32_t& row, int32_t& col);
-// Column letters for 1..16384 (A, Z, AA, XFD).
-std::string ColumnName(int32_t col);
 
 }  // namespace gridwell::cli

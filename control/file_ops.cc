@@ -10,6 +10,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include "reader/base/bytes.h"
+
 namespace gridwell::fileops {
 
 bool FileExists(const std::string& path) {
@@ -34,17 +36,6 @@ std::string TrimSpaces(const std::string& text) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
-bool EqualsNoCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && LowerAscii(a) == LowerAscii(b);
-}
-
 std::string ExtensionOf(const std::string& path) {
   auto dot = path.rfind('.');
   return dot == std::string::npos ? std::string() : LowerAscii(path.substr(dot));
@@ -55,9 +46,8 @@ std::string FileSafeTag(const std::string& tag) {
   std::string out;
   for (char c : tag) {
     if (c == '%' || c == '/' || c == '\0' || (escapeDots && c == '.')) {
-      char hex[4];
-      std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
-      out += hex;
+      out += '%';
+      base::AppendHexByte(out, static_cast<uint8_t>(c));
     } else {
       out += c;
     }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "reader/base/ascii.h"
+
 namespace gridwell::fileops {
 
 // True when a query for the path finds an entry, and also when the query itself fails (a path
@@ -17,8 +19,8 @@ std::string CutAtNull(const std::string& text);
 std::string FileNameOf(const std::string& path);
 // Leading and trailing spaces removed (spaces only, not tabs or line breaks).
 std::string TrimSpaces(const std::string& text);
-std::string LowerAscii(std::string text);
-bool EqualsNoCase(const std::string& a, const std::string& b);
+using base::EqualsNoCase;
+using base::LowerAscii;
 
 // The part of the path from its last "." to the end, lower-cased, dot included; "" when the
 // path holds no ".".

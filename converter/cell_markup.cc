@@ -4,39 +4,27 @@
 #include <cmath>
 #include <limits>
 
+#include "reader/base/ascii.h"
+#include "reader/base/bytes.h"
+#include "reader/base/cell_ref.h"
+
 namespace gridwell::conv {
 
 namespace {
 
-constexpr char kHex[] = "0123456789ABCDEF";
-
 // A colour override of pure red is written as the word "red".
 constexpr int64_t kRed = 0x0000FF;
 
-bool IsAsciiLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (Lower(text[i]) != prefix[i]) return false;
-  }
-  return true;
-}
+using base::IsAsciiDigit;
+using base::IsAsciiLetter;
+using base::StartsWithNoCase;
 
 // The character lists of the address test, read as plain lists: "\" is a member.
 bool InLocalList(char c) {
-  return IsAsciiLetter(c) || IsDigit(c) || c == '_' || c == '.' || c == '-' || c == '\\';
+  return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '_' || c == '.' || c == '-' || c == '\\';
 }
 bool InLabelList(char c) {
-  return IsAsciiLetter(c) || IsDigit(c) || c == '-' || c == '\\';
+  return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '-' || c == '\\';
 }
 
 // "<P STYLE='font-family:...;font-size:...%;color:...'>"; `color` is not used when `red`.
@@ -68,7 +56,7 @@ void AppendHtmlColor(std::string& out, uint32_t value) {
   int n = 0;
   uint32_t v = value;
   do {
-    digits[n++] = kHex[v & 0xF];
+    digits[n++] = base::kHexUpper[v & 0xF];
     v >>= 4;
   } while (v != 0);
   while (n < 6) digits[n++] = '0';
@@ -113,7 +101,7 @@ bool IsEmailAddress(std::string_view text) {
   std::string_view last = domain.substr(start);
   if (last.size() < 2 || last.size() > 4) return false;
   for (char c : last) {
-    if (!IsAsciiLetter(c) && !IsDigit(c)) return false;
+    if (!IsAsciiLetter(c) && !IsAsciiDigit(c)) return false;
   }
   return true;
 }
@@ -121,7 +109,7 @@ bool IsEmailAddress(std::string_view text) {
 std::string RowPart(std::string_view text) {
   std::string s;
   for (char c : text) {
-    if (IsDigit(c)) s += c;
+    if (IsAsciiDigit(c)) s += c;
   }
   return s;
 }
@@ -129,7 +117,7 @@ std::string RowPart(std::string_view text) {
 std::string ColumnPart(std::string_view text) {
   std::string s;
   for (char c : text) {
-    if (!IsDigit(c)) s += c;
+    if (!IsAsciiDigit(c)) s += c;
   }
   return s;
 }
@@ -157,19 +145,7 @@ int16_t ColumnNumber(std::string_view text) {
 }
 
 void AppendColumnLetters(std::string& out, int32_t column) {
-  if (column < 1 || column > model::kMaxColumns) {
-    out.append("ERR");
-    return;
-  }
-  char letters[3];
-  int n = 0;
-  int32_t c = column;
-  while (c > 0) {
-    --c;
-    letters[n++] = static_cast<char>('A' + c % 26);
-    c /= 26;
-  }
-  while (n > 0) out += letters[--n];
+  if (!base::AppendColumnLetters(out, column)) out.append("ERR");
 }
 
 std::string ColumnLetters(int16_t column) {
@@ -228,14 +204,13 @@ void AppendCssFontName(std::string& out, std::string_view name) {
   for (char c : name) {
     const unsigned char u = static_cast<unsigned char>(c);
     if (u < 0x20 || u == 0x7F) continue;
-    if (u >= 0x80 || IsAsciiLetter(c) || IsDigit(c) || c == ' ' || c == '-' || c == '_' ||
+    if (u >= 0x80 || IsAsciiLetter(c) || IsAsciiDigit(c) || c == ' ' || c == '-' || c == '_' ||
         c == '.') {
       out += c;
       continue;
     }
     out += '\\';
-    out += kHex[u >> 4];
-    out += kHex[u & 0xF];
+    base::AppendHexByte(out, u);
     out += ' ';
   }
   out += '"';

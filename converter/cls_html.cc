@@ -8,22 +8,12 @@
 #include "converter/cls_concat.h"
 #include "converter/page_file.h"
 #include "converter/page_writer.h"
+#include "reader/base/ascii.h"
 #include "reader/reader.h"
 
 namespace gridwell {
 
 namespace {
-
-bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
-  if (text.size() < suffix.size()) return false;
-  text = text.substr(text.size() - suffix.size());
-  for (size_t i = 0; i < suffix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != suffix[i]) return false;
-  }
-  return true;
-}
 
 bool IsOrdinaryFile(const std::string& path) {
   struct stat st;
@@ -115,7 +105,7 @@ bool clsHTML::CheckWorkbookPath() {
     Stop(ConvertStop::NoWorkbookPath, "no workbook path");
     return false;
   }
-  if (!EndsWithNoCase(ExcelFile, ".xls") && !EndsWithNoCase(ExcelFile, ".xlsx")) {
+  if (!base::EndsWithNoCase(ExcelFile, ".xls") && !base::EndsWithNoCase(ExcelFile, ".xlsx")) {
     Stop(ConvertStop::WrongExtension, "not an .xls or .xlsx file: " + ExcelFile);
     return false;
   }

@@ -17,6 +17,7 @@
 #include "converter/cell_markup.h"
 #include "converter/cell_value.h"
 #include "converter/style_sheet.h"
+#include "reader/base/ascii.h"
 
 namespace gridwell::conv {
 
@@ -37,14 +38,6 @@ int16_t RoundToInt16(double v) {
   if (r > std::numeric_limits<int16_t>::max()) return std::numeric_limits<int16_t>::max();
   if (r < std::numeric_limits<int16_t>::min()) return std::numeric_limits<int16_t>::min();
   return static_cast<int16_t>(r);
-}
-
-std::string Upper(std::string_view s) {
-  std::string u(s);
-  for (char& c : u) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return u;
 }
 
 // Fills in a missing end from the last used row and column.
@@ -746,7 +739,7 @@ PageRange RequestedRange(const clsHTML& s) {
     r.endCol = s.EndCol;
     return r;
   }
-  const std::string upper = Upper(text);
+  const std::string upper = base::UpperAscii(text);
   const size_t colon = upper.find(':');
   int16_t col = 0;
   if (colon != std::string::npos) {

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <vector>
 
+#include "reader/base/date_serial.h"
 #include "reader/numfmt/numfmt.h"
 #include "reader/xls/xls_reader.h"
 #include "reader/xlsx/xlsx_reader.h"
@@ -11,9 +12,8 @@ namespace gridwell {
 
 namespace {
 
-// Serial numbers of a 1904 workbook count from 1 January 1904, which is day 1462 of the
-// 1900 system; dates handed out are always in the 1900 system.
-constexpr double k1904Offset = 1462;
+// Dates handed out are always in the 1900 system.
+constexpr double k1904Offset = static_cast<double>(base::k1904Offset);
 
 numfmt::FormatCache& Formats() {
   thread_local numfmt::FormatCache cache;

@@ -26,7 +26,7 @@ if ! command -v ssconvert >/dev/null 2>&1; then
 fi
 
 # shellcheck disable=SC2046
-"$cxx" "${flags[@]}" "$here/tools/make_comics.cc" -o "$work/make_comics" \
+"$cxx" "${flags[@]}" -I "$here/.." "$here/tools/make_comics.cc" -o "$work/make_comics" \
   $(pkg-config --cflags --libs xlsxwriter)
 # shellcheck disable=SC2046
 "$cxx" "${flags[@]}" "$here/tools/make_image.cc" -o "$work/make_image" \

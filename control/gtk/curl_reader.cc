@@ -3,7 +3,7 @@
 #include <curl/curl.h>
 #include <glib-unix.h>
 
-#include <cstdio>
+#include "control/net/transfer.h"
 
 namespace gridwell {
 
@@ -32,12 +32,6 @@ struct Posted {
   std::function<void()> run;
   guint id = 0;
 };
-
-std::string Limit(const char* format, double value) {
-  char text[128];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
 
 }  // namespace
 
@@ -89,25 +83,8 @@ bool CurlReader::Start(const std::string& url, const std::string& name, bool noC
   transfer->maxBytes = limits.maxBytes;
   transfer->maxSeconds = limits.maxSeconds;
   transfer->started = g_get_monotonic_time();
-  curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https,ftp,ftps");
-  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp,ftps");
-  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
-  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, 60L);
-  // A transfer that stalls for two minutes is given up rather than left hanging.
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, 120L);
-  // The host's bounds: an announced size over the limit fails at once, a body that grows past
-  // it in OnData, and the whole transfer ends at its time limit.
-  if (limits.maxBytes > 0) {
-    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
-  }
-  if (limits.maxSeconds > 0) {
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.maxSeconds * 1000.0));
-  }
-  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->error);
+  // The host's bounds: a body that grows past maxBytes is stopped in OnData.
+  net::SetUpTransfer(easy, url, {limits.maxBytes, limits.maxSeconds}, transfer->error);
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlReader::OnData);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
   curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
@@ -204,36 +181,18 @@ void CurlReader::Act(int fd, int events) {
   while (CURLMsg* msg = curl_multi_info_read(multi_, &queued)) {
     if (msg->msg != CURLMSG_DONE) continue;
     CURL* easy = msg->easy_handle;
-    const CURLcode result = msg->data.result;
-    bool failed = result != CURLE_OK;
-    long status = 0;
-    char* scheme = nullptr;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    curl_easy_getinfo(easy, CURLINFO_SCHEME, &scheme);
-    const bool http = scheme && (g_ascii_strcasecmp(scheme, "http") == 0 ||
-                                 g_ascii_strcasecmp(scheme, "https") == 0);
     auto node = transfers_.extract(easy);
+    std::shared_ptr<Transfer> transfer(std::move(node.mapped()));
+    const double seconds = (g_get_monotonic_time() - transfer->started) / 1e6;
+    const net::TransferFailure described =
+        net::DescribeFailure(easy, msg->data.result, transfer->tooLarge, seconds,
+                             {transfer->maxBytes, transfer->maxSeconds}, transfer->error);
     curl_multi_remove_handle(multi_, easy);
     curl_easy_cleanup(easy);
-    std::shared_ptr<Transfer> transfer(std::move(node.mapped()));
     curl_slist_free_all(transfer->headers);
     transfer->headers = nullptr;
-    const double seconds = (g_get_monotonic_time() - transfer->started) / 1e6;
-    std::string failure;
-    if (transfer->tooLarge || result == CURLE_FILESIZE_EXCEEDED) {
-      failed = true;
-      failure =
-          Limit("larger than the limit of %.0f bytes", static_cast<double>(transfer->maxBytes));
-    } else if (result == CURLE_OPERATION_TIMEDOUT && transfer->maxSeconds > 0 &&
-               seconds >= transfer->maxSeconds * 0.99) {
-      failure = Limit("took longer than the limit of %g s", transfer->maxSeconds);
-    } else if (http && status >= 400) {
-      // An HTTP error status is a failed transfer, whatever error page came with it.
-      failed = true;
-      failure = "the server answered " + std::to_string(status);
-    } else if (failed) {
-      failure = transfer->error[0] ? transfer->error : curl_easy_strerror(result);
-    }
+    const bool failed = described.kind != net::TransferFailure::Kind::None;
+    const std::string failure = described.text;
     Post(transfer->name, [this, transfer, failed, failure] {
       complete_(transfer->name, Clamp32(static_cast<int64_t>(transfer->data.size())),
                 transfer->data, failed, failure);

@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 
+#include "reader/base/ascii.h"
+
 namespace gridwell::crypto {
 
 namespace {
@@ -92,13 +94,6 @@ const char* DigestName(HashAlg alg) {
   return "";
 }
 
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-  return out;
-}
-
 // The OpenSSL name of a cipher for a key size and chaining mode; "" when none fits.
 std::string CipherName(CipherAlg alg, size_t keyBytes, ChainMode mode) {
   const char* chain = mode == ChainMode::Cbc ? "CBC" : "ECB";
@@ -123,7 +118,7 @@ std::string CipherName(CipherAlg alg, size_t keyBytes, ChainMode mode) {
 }  // namespace
 
 std::optional<HashAlg> HashAlgFromName(std::string_view name) {
-  std::string n = Upper(name);
+  std::string n = base::UpperAscii(name);
   if (n == "MD5") return HashAlg::Md5;
   if (n == "SHA1" || n == "SHA-1") return HashAlg::Sha1;
   if (n == "SHA256" || n == "SHA-256") return HashAlg::Sha256;
@@ -274,7 +269,7 @@ Bytes Hmac(HashAlg alg, ByteView key, ByteView data) {
 }
 
 std::optional<CipherAlg> CipherAlgFromName(std::string_view name) {
-  std::string n = Upper(name);
+  std::string n = base::UpperAscii(name);
   if (n == "AES") return CipherAlg::Aes;
   if (n == "DES") return CipherAlg::Des;
   if (n == "3DES" || n == "DESEDE" || n == "3DES_112") return CipherAlg::TripleDes;

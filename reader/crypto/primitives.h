@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "reader/base/bytes.h"
+
 typedef struct evp_cipher_ctx_st EVP_CIPHER_CTX;
 
 namespace gridwell::crypto {
@@ -69,22 +71,10 @@ Bytes Utf16Le(std::string_view utf8);
 std::optional<Bytes> Base64Decode(std::string_view text);
 std::string Base64Encode(ByteView data);
 
-inline uint32_t ReadLe32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-inline uint16_t ReadLe16(const uint8_t* p) {
-  return uint16_t(p[0] | p[1] << 8);
-}
-inline void PutLe32(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-  p[2] = uint8_t(v >> 16);
-  p[3] = uint8_t(v >> 24);
-}
-inline void PutLe16(uint8_t* p, uint16_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
+using base::PutLe16;
+using base::PutLe32;
+using base::ReadLe16;
+using base::ReadLe32;
 // Constant-time comparison of equal-length spans; false when the lengths differ.
 bool SameBytes(ByteView a, ByteView b);
 

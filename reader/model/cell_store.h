@@ -12,12 +12,13 @@
 #include <cstring>
 #include <vector>
 
+#include "reader/base/cell_ref.h"
 #include "reader/value.h"
 
 namespace gridwell::model {
 
-inline constexpr int32_t kMaxRows = 1048576;
-inline constexpr int32_t kMaxColumns = 16384;
+using base::kMaxColumns;
+using base::kMaxRows;
 
 // Kind of a stored record. Numbers become dates at read time when their format is a
 // date format, so the store keeps only what the file said.

@@ -1,8 +1,8 @@
 #include "reader/model/workbook.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "reader/base/ascii.h"
 #include "reader/numfmt/numfmt.h"
 
 namespace gridwell::model {
@@ -10,15 +10,6 @@ namespace gridwell::model {
 namespace {
 bool OnGrid(int32_t row, int32_t col) {
   return row >= 1 && row <= kMaxRows && col >= 1 && col <= kMaxColumns;
-}
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
 }
 }  // namespace
 
@@ -134,7 +125,7 @@ Sheet& Workbook::AddSheet(std::string name) {
 
 int64_t Workbook::FindSheet(std::string_view name) const {
   for (size_t i = 0; i < sheets_.size(); ++i) {
-    if (EqualNoCase(sheets_[i]->Name(), name)) return static_cast<int64_t>(i);
+    if (base::EqualsNoCase(sheets_[i]->Name(), name)) return static_cast<int64_t>(i);
   }
   return -1;
 }

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "reader/base/ascii.h"
 #include "reader/numfmt/format_code.h"
 
 namespace gridwell::numfmt {
@@ -14,17 +15,7 @@ namespace {
 
 constexpr int kMaxScale = 400;
 
-char Lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
-bool StartsWithNoCase(std::string_view s, size_t i, std::string_view word) {
-  if (s.size() - i < word.size()) return false;
-  for (size_t k = 0; k < word.size(); ++k) {
-    if (Lower(s[i + k]) != word[k]) return false;
-  }
-  return true;
-}
+using base::StartsWithNoCase;
 
 // Length of the UTF-8 sequence starting at s[i], kept inside s.
 size_t CodePointLength(std::string_view s, size_t i) {
@@ -100,10 +91,10 @@ class SectionParser {
       Condition(in);
       return;
     }
-    char l = Lower(c0);
+    char l = base::ToLowerAscii(c0);
     if (l == 'h' || l == 'm' || l == 's') {
       bool same = true;
-      for (char c : in) same = same && Lower(c) == l;
+      for (char c : in) same = same && base::ToLowerAscii(c) == l;
       if (same) {
         uint8_t n = static_cast<uint8_t>(in.size() > 9 ? 9 : in.size());
         Add(l == 'h'   ? TokKind::ElapsedHour
@@ -254,7 +245,7 @@ class SectionParser {
           break;
         case 'G':
         case 'g':
-          if (StartsWithNoCase(s, i, "general")) {
+          if (StartsWithNoCase(s.substr(i), "general")) {
             Add(TokKind::General);
             i += 7;
             continue;
@@ -266,12 +257,12 @@ class SectionParser {
           break;
         case 'A':
         case 'a':
-          if (StartsWithNoCase(s, i, "am/pm")) {
+          if (StartsWithNoCase(s.substr(i), "am/pm")) {
             Add(TokKind::AmPm);
             i += 5;
             continue;
           }
-          if (StartsWithNoCase(s, i, "a/p")) {
+          if (StartsWithNoCase(s.substr(i), "a/p")) {
             Token tok;
             tok.kind = TokKind::AP;
             tok.text = {s[i], s[i + 2]};
@@ -283,10 +274,10 @@ class SectionParser {
         default:
           break;
       }
-      char l = Lower(c);
+      char l = base::ToLowerAscii(c);
       if (l == 'd' || l == 'm' || l == 'y' || l == 'h' || l == 's') {
         size_t k = i;
-        while (k < s.size() && Lower(s[k]) == l) ++k;
+        while (k < s.size() && base::ToLowerAscii(s[k]) == l) ++k;
         size_t n = k - i;
         TokKind kind = l == 'd'   ? TokKind::Day
                        : l == 'm' ? TokKind::Month

@@ -1,55 +1,25 @@
-// Dates and times: serial day numbers to calendar parts, and rendering by a date section.
-//
-// The 1900 date system counts day 1 as 1 January 1900 and keeps the fictitious
-// 29 February 1900 (serial 60) of early spreadsheet programs, so serials from 61 on are
-// days since 30 December 1899; serial 0 shows as "January 0, 1900". The 1904 system counts
-// day 0 as 1 January 1904, which is serial 1462 of the 1900 system.
+// Dates and times: serial day numbers to calendar parts (reader/base/date_serial.h says how
+// the two date systems count), and rendering by a date section.
 #include <cmath>
 #include <cstdint>
 
+#include "reader/base/date_serial.h"
 #include "reader/numfmt/format_code.h"
 
 namespace gridwell::numfmt {
 namespace {
 
 constexpr int64_t kSecondsPerDay = 86400;
-constexpr int64_t k1904Offset = 1462;
-constexpr int64_t kLastSerial = 2958465;  // 31 December 9999
-constexpr int64_t kSerialOf1970 = 25569;
+using base::k1904Offset;
+using base::kLastSerial;
 
 struct Civil {
   int year, month, day, weekday;
 };
 
-// Proleptic Gregorian date of a count of days since 1 January 1970 (era arithmetic over
-// 400-year cycles of 146097 days, years counted from March).
-void CivilFromUnixDays(int64_t z, int& y, int& m, int& d) {
-  z += 719468;
-  int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  int64_t doe = z - era * 146097;
-  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  int64_t mp = (5 * doy + 2) / 153;
-  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  y = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
-}
-
 Civil CivilFromSerial1900(int64_t serial) {
-  Civil c{1900, 1, 0, 0};
-  // Serial 1 was a Sunday in the 1900 system's reckoning.
-  c.weekday = static_cast<int>((serial + 6) % 7);
-  if (serial == 0) return c;
-  if (serial < 60) {
-    c.month = serial <= 31 ? 1 : 2;
-    c.day = static_cast<int>(serial <= 31 ? serial : serial - 31);
-  } else if (serial == 60) {
-    c.month = 2;
-    c.day = 29;
-  } else {
-    CivilFromUnixDays(serial - kSerialOf1970, c.year, c.month, c.day);
-  }
-  return c;
+  const base::CivilDate d = base::CivilFromSerial(serial);
+  return {static_cast<int>(d.year), d.month, d.day, base::WeekdayOfSerial(serial)};
 }
 
 struct Split {

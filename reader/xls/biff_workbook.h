@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "reader/base/bytes.h"
 #include "reader/model/workbook.h"
 #include "reader/read_result.h"
 #include "reader/xls/formula_decoder.h"
@@ -14,14 +15,9 @@
 
 namespace gridwell::xls {
 
-// Little-endian fields of a record body; a field that would run past the body reads 0, so
-// a record that lies about its length never reads beyond it.
-inline uint16_t Le16(std::span<const uint8_t> b, size_t at) {
-  return at + 2 <= b.size() ? static_cast<uint16_t>(b[at] | (b[at + 1] << 8)) : 0;
-}
-inline uint32_t Le32(std::span<const uint8_t> b, size_t at) {
-  return at + 4 <= b.size() ? (Le16(b, at) | (uint32_t{Le16(b, at + 2)} << 16)) : 0;
-}
+// Little-endian fields of a record body, reading 0 past its end.
+using base::Le16;
+using base::Le32;
 
 // One XF record as the file gives it, before parent styles are applied.
 struct RawXf {

@@ -5,13 +5,14 @@
 #include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-input.h>
-#include <strings.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <mutex>
 #include <string>
+
+#include "reader/base/ascii.h"
 
 namespace gridwell::xls {
 
@@ -31,7 +32,7 @@ Ref<GsfInput> Child(GsfInfile* root, const char* name) {
   int n = gsf_infile_num_children(root);
   for (int i = 0; i < n; ++i) {
     const char* child = gsf_infile_name_by_index(root, i);
-    if (child && strcasecmp(child, name) == 0) {
+    if (child && base::EqualsNoCase(child, name)) {
       return Ref<GsfInput>(gsf_infile_child_by_index(root, i));
     }
   }

@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "reader/base/ascii.h"
+#include "reader/base/bytes.h"
+#include "reader/base/cell_ref.h"
 #include "reader/value.h"
 #include "reader/xls/record_stream.h"
 
@@ -53,17 +56,14 @@ bool LooksLikeCellRef(std::string_view s) {
     while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
     if (j == s.size()) return true;
   }
-  auto upper = [](char c) {
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  };
   size_t k = 0;
   bool any = false;
-  if (k < s.size() && upper(s[k]) == 'R') {
+  if (k < s.size() && base::ToUpperAscii(s[k]) == 'R') {
     ++k;
     any = true;
     while (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) ++k;
   }
-  if (k < s.size() && upper(s[k]) == 'C') {
+  if (k < s.size() && base::ToUpperAscii(s[k]) == 'C') {
     ++k;
     any = true;
     while (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) ++k;
@@ -95,7 +95,7 @@ class Decoder {
   bool Need(size_t n) const { return tok_.size() - pos_ >= n; }
   uint8_t U8() { return tok_[pos_++]; }
   uint16_t U16() {
-    uint16_t v = static_cast<uint16_t>(tok_[pos_] | (tok_[pos_ + 1] << 8));
+    uint16_t v = base::ReadLe16(&tok_[pos_]);
     pos_ += 2;
     return v;
   }
@@ -155,7 +155,7 @@ class Decoder {
 
   void CellText(int32_t row, int32_t col, bool rowRel, bool colRel, std::string& out) const {
     if (!colRel) out += '$';
-    AppendColumnName(col, out);
+    base::AppendColumnLetters(out, col + 1);
     if (!rowRel) out += '$';
     out += std::to_string(row + 1);
   }
@@ -232,10 +232,10 @@ class Decoder {
     if (row1 == 0 && row2 == MaxRow()) {
       // Whole columns: "A:B".
       if (!cr1) out += '$';
-      AppendColumnName(col1, out);
+      base::AppendColumnLetters(out, col1 + 1);
       out += ':';
       if (!cr2) out += '$';
-      AppendColumnName(col2, out);
+      base::AppendColumnLetters(out, col2 + 1);
     } else if (col1 == 0 && col2 == 0xFF) {
       // Whole rows: "1:3".
       if (!rr1) out += '$';
@@ -411,7 +411,7 @@ class Decoder {
   bool SkipMemAreaExtra() {
     // ptgMemArea keeps its rectangles in the extra data: a count, then the rectangles.
     if (f_.extra.size() - extraPos_ < 2) return true;
-    uint16_t n = static_cast<uint16_t>(f_.extra[extraPos_] | (f_.extra[extraPos_ + 1] << 8));
+    uint16_t n = base::ReadLe16(&f_.extra[extraPos_]);
     size_t each = names_.biff5 ? 6 : 8;
     size_t need = 2 + size_t{n} * each;
     extraPos_ = need > f_.extra.size() - extraPos_ ? f_.extra.size() : extraPos_ + need;
@@ -709,18 +709,6 @@ class Decoder {
 };
 
 }  // namespace
-
-void AppendColumnName(int32_t col, std::string& out) {
-  char buf[8];
-  int n = 0;
-  int64_t c = col;
-  if (c < 0) c = 0;
-  do {
-    buf[n++] = static_cast<char>('A' + c % 26);
-    c = c / 26 - 1;
-  } while (c >= 0 && n < 7);
-  while (n > 0) out += buf[--n];
-}
 
 std::string QuoteSheetName(std::string_view name) {
   bool quote =

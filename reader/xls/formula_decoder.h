@@ -59,7 +59,5 @@ FunctionInfo BuiltinFunction(uint16_t iftab);
 std::string QuoteSheetName(std::string_view name);
 // The text of a built-in defined name by its NAME record code (6 -> "Print_Area").
 const char* BuiltinDefinedName(uint8_t code);
-// Column letters of a 0-based column (0 -> "A", 255 -> "IV").
-void AppendColumnName(int32_t col, std::string& out);
 
 }  // namespace gridwell::xls

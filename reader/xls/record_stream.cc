@@ -5,23 +5,19 @@
 #include <cerrno>
 #include <cstring>
 
+#include "reader/base/bytes.h"
 #include "reader/utf8.h"
 
 namespace gridwell::xls {
 
-namespace {
-inline uint16_t Le16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-}  // namespace
+using base::ReadLe16;
 
 // ---- records ----
 
 bool RecordReader::Header(uint64_t at, uint16_t& type, uint32_t& len) const {
   if (at + 4 > data_.size()) return false;
-  type = Le16(&data_[at]);
-  len = Le16(&data_[at + 2]);
+  type = ReadLe16(&data_[at]);
+  len = ReadLe16(&data_[at + 2]);
   return true;
 }
 
@@ -70,10 +66,10 @@ void AppendLatin1(std::span<const uint8_t> bytes, std::string& out) {
 void AppendUtf16(std::span<const uint8_t> bytes, std::string& out) {
   size_t n = bytes.size() / 2;
   for (size_t i = 0; i < n; ++i) {
-    uint32_t u = Le16(&bytes[2 * i]);
+    uint32_t u = ReadLe16(&bytes[2 * i]);
     if (u >= 0xD800 && u < 0xDC00) {
       if (i + 1 < n) {
-        uint32_t lo = Le16(&bytes[2 * i + 2]);
+        uint32_t lo = ReadLe16(&bytes[2 * i + 2]);
         if (lo >= 0xDC00 && lo < 0xE000) {
           AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
           ++i;
@@ -178,7 +174,7 @@ bool Cursor::U8(uint8_t& v) {
 bool Cursor::U16(uint16_t& v) {
   Normalize();
   if (seg_ < segs_.size() && segs_[seg_].size() - off_ >= 2) {
-    v = Le16(&segs_[seg_][off_]);
+    v = ReadLe16(&segs_[seg_][off_]);
     off_ += 2;
     return true;
   }

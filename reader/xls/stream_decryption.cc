@@ -2,16 +2,13 @@
 // Workbook stream, except the records and fields that must stay readable without the
 // key (BOF, FILEPASS, the interface and revision records, and the stream offset of each
 // BOUNDSHEET).
+#include "reader/base/bytes.h"
 #include "reader/crypto/crypto.h"
 #include "reader/xls/biff_workbook.h"
 
 namespace gridwell::xls {
 
 namespace {
-
-inline uint16_t Le16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
 
 bool StaysClear(uint16_t type) {
   switch (type) {
@@ -47,8 +44,8 @@ std::span<const uint8_t> FindFilePass(std::span<const uint8_t> stream, bool& fou
   uint64_t pos = 0;
   bool first = true;
   while (pos + 4 <= stream.size()) {
-    uint16_t type = Le16(&stream[pos]);
-    uint16_t len = Le16(&stream[pos + 2]);
+    uint16_t type = base::ReadLe16(&stream[pos]);
+    uint16_t len = base::ReadLe16(&stream[pos + 2]);
     if (first && type != rec::kBof) return {};
     first = false;
     uint64_t end = pos + 4 + len;
@@ -87,8 +84,8 @@ ReadStatus DecryptStream(std::vector<uint8_t>& stream, const std::string* passwo
   uint64_t filePassEnd = static_cast<uint64_t>(filePass.data() - stream.data()) + filePass.size();
   uint64_t pos = filePassEnd;
   while (pos + 4 <= stream.size()) {
-    uint16_t type = Le16(&stream[pos]);
-    uint16_t len = Le16(&stream[pos + 2]);
+    uint16_t type = base::ReadLe16(&stream[pos]);
+    uint16_t len = base::ReadLe16(&stream[pos + 2]);
     uint64_t body = pos + 4;
     uint64_t end = body + len;
     if (end > stream.size()) end = stream.size();

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstdint>
 
-#include "reader/model/cell_store.h"
+#include "reader/base/cell_ref.h"
 
 namespace gridwell::xlsx {
 
@@ -16,7 +16,7 @@ bool IsWordChar(char c) {
 
 struct RefPart {
   bool absCol = false, absRow = false;
-  int64_t col = 0, row = 0;  // 0 when the part is absent
+  int32_t col = 0, row = 0;  // 0 when the part is absent
 };
 
 // Parses "$A$1", "A1", "A", "$3" style tokens. `want` = 'c' cell, 'C' column only,
@@ -24,44 +24,23 @@ struct RefPart {
 bool ParseRef(std::string_view t, char want, RefPart& ref) {
   size_t i = 0;
   if (want != 'R') {
-    if (i < t.size() && t[i] == '$') ref.absCol = true, ++i;
-    size_t start = i;
-    while (i < t.size() && std::isalpha(static_cast<unsigned char>(t[i])) && i - start < 4) {
-      ref.col = ref.col * 26 + (std::toupper(static_cast<unsigned char>(t[i])) - 'A' + 1);
-      ++i;
-    }
-    if (i == start || i - start > 3 || ref.col > model::kMaxColumns) return false;
+    i = base::ScanColumnPart(t, ref.col, ref.absCol);
+    if (i == 0) return false;
     if (want == 'C') return i == t.size();
   }
-  if (i < t.size() && t[i] == '$') ref.absRow = true, ++i;
-  size_t start = i;
-  while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])) && i - start < 8) {
-    ref.row = ref.row * 10 + (t[i] - '0');
-    ++i;
-  }
-  return i != start && i == t.size() && ref.row >= 1 && ref.row <= model::kMaxRows;
-}
-
-void AppendColumn(int64_t col, std::string& out) {
-  char buf[4];
-  int n = 0;
-  while (col > 0) {
-    int64_t rem = (col - 1) % 26;
-    buf[n++] = static_cast<char>('A' + rem);
-    col = (col - 1) / 26;
-  }
-  while (n > 0) out.push_back(buf[--n]);
+  const size_t rowLength = base::ScanRowPart(t.substr(i), ref.row, ref.absRow);
+  return rowLength != 0 && i + rowLength == t.size();
 }
 
 // Writes the moved reference; false when it leaves the grid.
 bool AppendMoved(const RefPart& r, char kind, int dRow, int dCol, std::string& out) {
-  int64_t col = r.absCol ? r.col : r.col + dCol;
-  int64_t row = r.absRow ? r.row : r.row + dRow;
-  if (kind != 'R' && (col < 1 || col > model::kMaxColumns)) return false;
-  if (kind != 'C' && (row < 1 || row > model::kMaxRows)) return false;
+  int64_t col = r.absCol ? r.col : int64_t{r.col} + dCol;
+  int64_t row = r.absRow ? r.row : int64_t{r.row} + dRow;
+  if (kind != 'R' && (col < 1 || col > base::kMaxColumns)) return false;
+  if (kind != 'C' && (row < 1 || row > base::kMaxRows)) return false;
   if (kind != 'R') {
     if (r.absCol) out.push_back('$');
-    AppendColumn(col, out);
+    base::AppendColumnLetters(out, static_cast<int32_t>(col));
   }
   if (kind != 'C') {
     if (r.absRow) out.push_back('$');

@@ -1,5 +1,6 @@
 #include "reader/xlsx/relationships.h"
 
+#include "reader/base/bytes.h"
 #include "reader/xlsx/xml_util.h"
 
 namespace gridwell::xlsx {
@@ -18,19 +19,15 @@ std::string Relationships::RelsPartName(std::string_view sourcePart) {
 }
 
 namespace {
-int Hex(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 // Targets are URIs: "%20" stands for a space in a part name.
 std::string PercentDecode(std::string_view s) {
   std::string out;
   out.reserve(s.size());
   for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size() && Hex(s[i + 1]) >= 0 && Hex(s[i + 2]) >= 0) {
-      out.push_back(static_cast<char>(Hex(s[i + 1]) * 16 + Hex(s[i + 2])));
+    const int high = i + 2 < s.size() ? base::HexDigitValue(s[i + 1]) : -1;
+    const int low = high >= 0 ? base::HexDigitValue(s[i + 2]) : -1;
+    if (s[i] == '%' && low >= 0) {
+      out.push_back(static_cast<char>(high * 16 + low));
       i += 2;
     } else {
       out.push_back(s[i]);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "reader/base/bytes.h"
 #include "reader/xlsx/xml_util.h"
 
 namespace gridwell::xlsx {
@@ -24,15 +25,8 @@ bool ParseRgb(std::string_view text, uint32_t& bgr) {
   if (text.size() != 6) return false;
   uint32_t rgb = 0;
   for (char c : text) {
-    int h;
-    if (c >= '0' && c <= '9')
-      h = c - '0';
-    else if (c >= 'a' && c <= 'f')
-      h = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
-      h = c - 'A' + 10;
-    else
-      return false;
+    const int h = base::HexDigitValue(c);
+    if (h < 0) return false;
     rgb = rgb * 16 + static_cast<uint32_t>(h);
   }
   bgr = Bgr(rgb);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "reader/base/bytes.h"
+
 namespace gridwell::xlsx {
 
 const char* FindAttr(const XML_Char** attrs, std::string_view local) {
@@ -76,18 +78,12 @@ XML_Parser NewHardenedParser(XmlHandlerBase* state) {
 }
 
 namespace {
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 // Reads "_xHHHH_" at text[i]; returns the code unit or -1.
 int32_t EscapeAt(std::string_view text, size_t i) {
   if (i + 7 > text.size() || text[i] != '_' || text[i + 1] != 'x' || text[i + 6] != '_') return -1;
   int32_t v = 0;
   for (size_t k = 2; k < 6; ++k) {
-    int h = HexValue(text[i + k]);
+    int h = base::HexDigitValue(text[i + k]);
     if (h < 0) return -1;
     v = v * 16 + h;
   }

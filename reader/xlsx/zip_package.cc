@@ -3,13 +3,14 @@
 #include <zip.h>
 
 #include <algorithm>
-#include <cctype>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
+
+#include "reader/base/ascii.h"
 
 namespace gridwell::xlsx {
 
@@ -35,7 +36,7 @@ std::string ZipPackage::Normalize(std::string_view name) {
   s.reserve(name.size());
   for (char c : name) {
     if (c == '\\') c = '/';
-    s.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    s.push_back(base::ToLowerAscii(c));
   }
   size_t start = s.find_first_not_of('/');
   return start == std::string::npos ? std::string() : s.substr(start);

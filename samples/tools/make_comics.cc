@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "reader/base/date_serial.h"
+
 namespace {
 
 struct Issue {
@@ -394,17 +396,9 @@ void Comment(lxw_worksheet* ws, lxw_row_t row, lxw_col_t col, const char* text) 
   worksheet_write_comment_opt(ws, row, col, text, &options);
 }
 
-// Serial day number of a date in the 1900 date system (valid after February 1900).
+// Serial day number of a date in the 1900 date system.
 double Serial(int year, int month, int day) {
-  auto daysFromCivil = [](int y, int m, int d) {
-    y -= m <= 2;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-  };
-  return daysFromCivil(year, month, day) - daysFromCivil(1899, 12, 30);
+  return static_cast<double>(gridwell::base::SerialFromCivil(year, month, day, false));
 }
 
 void WriteCatalogue(lxw_workbook* wb, const Formats& f) {

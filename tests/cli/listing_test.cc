@@ -15,35 +15,6 @@ ShellRun RunCli(const std::string& args) {
   return RunShell(std::string(GRIDWELL_CLI) + " " + args + " 2>/dev/null");
 }
 
-TEST(CellReferences, ParseAndName) {
-  struct Case {
-    const char* text;
-    bool ok;
-    int32_t row, col;
-  } cases[] = {
-      {"A1", true, 1, 1},    {"b12", true, 12, 2},
-      {"$C$7", true, 7, 3},  {"XFD1048576", true, 1048576, 16384},
-      {"XFE1", false, 0, 0}, {"A1048577", false, 0, 0},
-      {"A0", false, 0, 0},   {"1A", false, 0, 0},
-      {"", false, 0, 0},     {"ABCD1", false, 0, 0},
-      {"A1B", false, 0, 0},
-  };
-  for (const Case& c : cases) {
-    int32_t r = 0, col = 0;
-    EXPECT_EQ(ParseCellRef(c.text, r, col), c.ok) << c.text;
-    if (c.ok) {
-      EXPECT_EQ(r, c.row) << c.text;
-      EXPECT_EQ(col, c.col) << c.text;
-    }
-  }
-  EXPECT_EQ(ColumnName(1), "A");
-  EXPECT_EQ(ColumnName(26), "Z");
-  EXPECT_EQ(ColumnName(27), "AA");
-  EXPECT_EQ(ColumnName(256), "IV");
-  EXPECT_EQ(ColumnName(257), "IW");
-  EXPECT_EQ(ColumnName(16384), "XFD");
-}
-
 TEST(CellReferences, Ranges) {
   CellRange r;
   ASSERT_TRUE(ParseRange("$B$2:D5", r));

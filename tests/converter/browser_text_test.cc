@@ -23,6 +23,7 @@
 #include "converter/cls_concat.h"
 #include "converter/cls_html.h"
 #include "converter/page_writer.h"
+#include "reader/base/bytes.h"
 #include "reader/reader.h"
 #include "tests/support/corpus.h"
 #include "tests/support/files.h"
@@ -94,10 +95,8 @@ void AppendScriptString(std::string& out, const std::string& s) {
           out += s[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
           i += 2;
         } else if (static_cast<unsigned char>(c) < 0x20) {
-          static constexpr char kHex[] = "0123456789abcdef";
           out += "\\x";
-          out += kHex[(c >> 4) & 0xF];
-          out += kHex[c & 0xF];
+          base::AppendHexByte(out, static_cast<uint8_t>(c), base::kHexLower);
         } else {
           out += c;
         }

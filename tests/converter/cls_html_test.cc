@@ -9,6 +9,7 @@
 #include <fstream>
 #include <vector>
 
+#include "reader/base/ascii.h"
 #include "tests/reader/xlsx/package_builder.h"
 #include "tests/support/files.h"
 
@@ -98,9 +99,7 @@ TEST_F(ClsHtml, WritesThePageAndKeepsSheetNames) {
   // A sheet chosen by name, without regard to case, when no number is given.
   clsHTML byName;
   byName.ExcelFile = book;
-  byName.Worksheet = h.SheetNames()[1];
-  for (char& c : byName.Worksheet)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  byName.Worksheet = base::UpperAscii(h.SheetNames()[1]);
   byName.CreateHtmlFile(Path("n.htm"), "", "", "", "", "", "");
   EXPECT_EQ(byName.LastStop(), ConvertStop::None) << byName.LastStopDetail();
 }

@@ -10,6 +10,7 @@
 #include "converter/cls_concat.h"
 #include "converter/cls_html.h"
 #include "converter/page_writer.h"
+#include "reader/base/ascii.h"
 #include "reader/reader.h"
 #include "tests/support/corpus.h"
 #include "tests/support/files.h"
@@ -91,8 +92,7 @@ TEST(Corpus, FileConversionsStopOnlyForUnreadableBooks) {
     h.EndCol = 50;
     h.CreateHtmlFile(out, "", "", "", "", "", "");
     const ConvertStop stop = h.LastStop();
-    std::string ext = fs::path(path).extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string ext = base::LowerAscii(fs::path(path).extension().string());
     if (ext != ".xls" && ext != ".xlsx") {
       EXPECT_EQ(stop, ConvertStop::WrongExtension) << e.path;
     } else if (stop == ConvertStop::None) {

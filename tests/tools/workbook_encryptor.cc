@@ -14,6 +14,7 @@
 #include <iterator>
 #include <map>
 
+#include "reader/base/ascii.h"
 #include "reader/crypto/key_derivation.h"
 
 namespace gridwell::testing {
@@ -234,9 +235,7 @@ const CompoundStream* FindStream(const std::vector<CompoundStream>& streams,
                                  std::initializer_list<std::string_view> names) {
   for (std::string_view name : names)
     for (const CompoundStream& s : streams)
-      if (std::equal(s.path.begin(), s.path.end(), name.begin(), name.end(),
-                     [](char a, char b) { return std::tolower(a) == std::tolower(b); }))
-        return &s;
+      if (base::EqualsNoCase(s.path, name)) return &s;
   return nullptr;
 }
 

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "reader/base/bytes.h"
 #include "reader/crypto/crypto.h"
 #include "reader/crypto/primitives.h"
 #include "tests/support/corpus.h"
@@ -39,9 +40,7 @@ std::string Corpus(const std::string& rel) {
   return test::CorpusPath(rel);
 }
 
-uint16_t Le16(const Bytes& b, size_t at) {
-  return uint16_t(b[at] | b[at + 1] << 8);
-}
+using base::Le16;
 
 TEST(CorpusCrypto, ManifestListsTheEncryptedFiles) {
   GRIDWELL_REQUIRE_CORPUS();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "reader/base/bytes.h"
 #include "reader/crypto/crypto.h"
 #include "reader/crypto/primitives.h"
 #include "tests/support/corpus.h"
@@ -16,16 +17,12 @@
 namespace gridwell::testing {
 namespace {
 
+using base::Le16;
+using base::Le32;
 using crypto::Verdict;
 
 std::string Data(const std::string& rel) {
   return std::string(GRIDWELL_SOURCE_DIR) + "/tests/data/" + rel;
-}
-uint16_t Le16(const Bytes& b, size_t at) {
-  return uint16_t(b[at] | b[at + 1] << 8);
-}
-uint32_t Le32(const Bytes& b, size_t at) {
-  return crypto::ReadLe32(&b[at]);
 }
 
 Bytes RandomBytes(size_t n, unsigned seed) {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "reader/base/date_serial.h"
 #include "reader/numfmt/numfmt.h"
 #include "reader/reader.h"
 #include "tests/support/corpus.h"
@@ -12,7 +13,7 @@
 namespace gridwell::numfmt {
 namespace {
 
-constexpr double k1904Offset = 1462;
+constexpr double k1904Offset = static_cast<double>(base::k1904Offset);
 
 class ExcelText : public ::testing::TestWithParam<const char*> {};
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "reader/base/cell_ref.h"
 #include "reader/reader.h"
 #include "reader/xlsx/xlsx_reader.h"
 
@@ -18,9 +19,9 @@ ReaderWorkbook Open(const char* name) {
 }
 
 ReaderCell At(const ReaderWorksheet& ws, const char* ref) {
-  int col = ref[0] - 'A' + 1;
-  int row = std::stoi(ref + 1);
-  return ws.Cells().Cell(row, col);
+  base::CellRef at;
+  EXPECT_TRUE(base::ParseCellRef(ref, at)) << ref;
+  return ws.Cells().Cell(at.row, at.col);
 }
 
 TEST(XlsxFixtures, ValuesOfEveryKind) {

@@ -1,4 +1,4 @@
-#include "net/transfer.h"
+#include "control/net/transfer.h"
 
 #include <cstdio>
 #include <cstring>
