@@ -25,16 +25,17 @@ int OpenWorkbook(const std::string& path, const std::string* password, ReaderWor
   }
   bool ok = password ? loader.OpenWithPassword(path, *password) : loader.Open(path);
   if (!ok) {
-    switch (loader.LastStatus()) {
-      case ReadStatus::NeedPassword:
+    const Status& status = loader.LastStatus();
+    switch (status.Code()) {
+      case StatusCode::NeedPassword:
         std::cerr << "gridwell: " << path << " is encrypted; give its password with --password\n";
         return kPassword;
-      case ReadStatus::WrongPassword:
+      case StatusCode::WrongPassword:
         std::cerr << "gridwell: wrong password for " << path << "\n";
         return kPassword;
       default:
         std::cerr << "gridwell: cannot read " << path;
-        if (!loader.LastError().empty()) std::cerr << ": " << loader.LastError();
+        if (!status.Detail().empty()) std::cerr << ": " << status.Detail();
         std::cerr << "\n";
         return kUnreadable;
     }

@@ -132,10 +132,9 @@ ReaderWorkbook clsHTML::OpenWorkbook() {
   ReaderWorkbook book = loader.Workbook();
   if (book && book.IsProtected()) book.Unprotect();
   if (!book) {
-    const ReadStatus st = loader.LastStatus();
-    const bool password = st == ReadStatus::WrongPassword || st == ReadStatus::NeedPassword;
-    Stop(password ? ConvertStop::WrongPassword : ConvertStop::Unreadable,
-         loader.LastError().empty() ? "cannot read " + ExcelFile : loader.LastError());
+    const Status& st = loader.LastStatus();
+    Stop(st.IsPasswordFailure() ? ConvertStop::WrongPassword : ConvertStop::Unreadable,
+         st.Detail().empty() ? "cannot read " + ExcelFile : st.Detail());
   }
   return book;
 }

@@ -1,15 +1,10 @@
 #include "converter/page_writer.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <condition_variable>
-#include <exception>
 #include <functional>
 #include <limits>
-#include <mutex>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -18,6 +13,7 @@
 #include "converter/cell_value.h"
 #include "converter/style_sheet.h"
 #include "reader/base/ascii.h"
+#include "reader/base/work_queue.h"
 
 namespace gridwell::conv {
 
@@ -30,6 +26,9 @@ constexpr std::string_view kCharsetLine =
 constexpr std::string_view kCheckMark =
     "<![if !IE]>&#10003;<![endif]><!--[if IE 7]>&#10003;<![endif]--><!--[if lt IE 7]>"
     "<input type='checkbox' disabled='disabled' checked='checked' /><![endif]-->";
+
+// Blocks of rows written ahead of the one being appended, when two threads write a page.
+constexpr size_t kBlocksAhead = 3;
 
 // Rounds to the nearest integer, halves to the even neighbour, as a 16-bit number.
 int16_t RoundToInt16(double v) {
@@ -436,63 +435,39 @@ void PageWriter::PutBlocks(const std::vector<RowBlock>& blocks, Produce produce)
     main_.flush = nullptr;
     return;
   }
-  // Each thread takes the next unwritten block, writes it into its own lane and then waits
-  // for its turn to append it, so the page text is the same as one thread would write.
+  // Each thread takes the next unwritten block and writes it into its own lane; this one
+  // appends the blocks in page order, so the page text is the same as one thread would write.
+  struct BlockText {
+    size_t block = 0;
+    std::string text;
+  };
   Lane second(cursor_);
-  std::mutex m;
-  std::condition_variable turn;
-  size_t appended = 0;
-  std::atomic<size_t> next{0};
-  std::atomic<bool> stop{false};
-  std::exception_ptr error;
-  // Whatever a block throws (running out of memory, mostly) is kept for the calling thread;
-  // nothing may leave the second thread's function, which would end the process.
-  auto fail = [&] {
-    const std::lock_guard<std::mutex> lock(m);
-    if (!error) error = std::current_exception();
-    stop = true;
-  };
-  auto run = [&](Lane& lane) {
-    for (;;) {
-      const size_t k = next.fetch_add(1);
-      if (k >= blocks.size()) return;
-      bool produced = false;
-      if (!stop.load(std::memory_order_relaxed)) {
-        try {
-          lane.text.clear();
-          produce(lane, blocks[k]);
-          produced = true;
-        } catch (...) {
-          fail();
-        }
+  OrderedWorkQueue<BlockText> queue(
+      kBlocksAhead,
+      [&](BlockText& b, unsigned worker) {
+        Lane& lane = worker == 0 ? main_ : second;
+        lane.text.swap(b.text);
+        lane.text.clear();
+        produce(lane, blocks[b.block]);
+        b.text.swap(lane.text);
+      },
+      /*ownerHelps=*/true);
+  std::vector<std::string> spare;  // texts already appended, whose room is used again
+  size_t pushed = 0;
+  while (ok_ && (pushed < blocks.size() || queue.Size() > 0)) {
+    while (pushed < blocks.size() && !queue.Full()) {
+      BlockText b{pushed++, {}};
+      if (!spare.empty()) {
+        b.text = std::move(spare.back());
+        spare.pop_back();
       }
-      std::unique_lock<std::mutex> lock(m);
-      turn.wait(lock, [&] { return appended == k; });
-      if (produced && !stop.load(std::memory_order_relaxed)) {
-        try {
-          if (!page_.Append(lane.text)) {
-            ok_ = false;
-            stop = true;
-          }
-        } catch (...) {
-          if (!error) error = std::current_exception();
-          stop = true;
-        }
-      }
-      lane.text.clear();
-      ++appended;
-      turn.notify_all();
+      queue.Push(std::move(b));
     }
-  };
-  std::thread helper;
-  try {
-    helper = std::thread(run, std::ref(second));
-  } catch (const std::system_error&) {
-    // No second thread to be had: this one writes every block.
+    BlockText done = queue.Pop();
+    Put(done.text);
+    done.text.clear();
+    spare.push_back(std::move(done.text));
   }
-  run(main_);
-  if (helper.joinable()) helper.join();
-  if (error) std::rethrow_exception(error);
 }
 
 void PageWriter::AppendRows(Lane& lane, const RowBlock& b) const {

@@ -1,26 +1,22 @@
 // What a file reader hands back to the loader.
 #pragma once
 
+#include <cstdint>
 #include <memory>
-#include <string>
+#include <utility>
 
 #include "reader/model/workbook.h"
+#include "reader/status.h"
 
 namespace gridwell {
 
-enum class ReadStatus {
-  Ok,
-  Unreadable,     // not a workbook we can read, or damaged beyond use
-  NeedPassword,   // encrypted and no password (nor the default one) opens it
-  WrongPassword,  // encrypted and the given password does not open it
-};
-
 struct ReadResult {
-  ReadStatus status = ReadStatus::Unreadable;
-  std::shared_ptr<model::Workbook> workbook;  // set when status is Ok
-  std::string error;                          // for logs: which part, record, offset
+  ReadResult(Status s) : status(std::move(s)) {}  // NOLINT: a failure converts implicitly
+  ReadResult(Status s, std::shared_ptr<model::Workbook> book)
+      : status(std::move(s)), workbook(std::move(book)) {}
 
-  static ReadResult Fail(ReadStatus s, std::string why) { return {s, nullptr, std::move(why)}; }
+  Status status;
+  std::shared_ptr<model::Workbook> workbook;  // set when the status is Ok
 };
 
 // Limits that keep hostile files from exhausting memory.

@@ -251,26 +251,32 @@ ReaderWorksheet ReaderWorkbook::WorksheetByName(std::string_view name) const {
 // ---- loading ----
 
 ReadResult ReadWorkbookFile(const std::string& path, const std::string* password) {
-  std::vector<uint8_t> head;
-  if (!ReadHead(path, head)) return ReadResult::Fail(ReadStatus::Unreadable, "cannot open " + path);
-  if (xlsx::LooksLikeZip(head)) return xlsx::ReadFile(path);
-  if (xls::LooksLikeCompoundFile(head)) return xls::ReadFile(path, password);
-  return ReadResult::Fail(ReadStatus::Unreadable, "not a workbook: " + path);
+  return GuardMemory([&]() -> ReadResult {
+    std::vector<uint8_t> head;
+    if (!ReadHead(path, head)) return {Status::Unreadable("cannot open " + path)};
+    if (xlsx::LooksLikeZip(head)) return xlsx::ReadFile(path);
+    if (xls::LooksLikeCompoundFile(head)) return xls::ReadFile(path, password);
+    return {Status::Unreadable("not a workbook: " + path)};
+  });
 }
 
 int WorkbookLoader::IsPasswordProtected(const std::string& path) {
   std::vector<uint8_t> head;
-  if (!ReadHead(path, head)) return -1;
+  try {
+    if (!ReadHead(path, head)) return -1;
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
   if (xlsx::LooksLikeZip(head)) return 0;
   if (xls::LooksLikeCompoundFile(head)) return xls::ProbeProtection(path);
   return -1;
 }
 
 bool WorkbookLoader::Load(const std::string& path, const std::string* password) {
+  workbook_ = ReaderWorkbook();  // the old workbook's memory is free for the new one
   ReadResult r = ReadWorkbookFile(path, password);
-  status_ = r.status;
-  error_ = std::move(r.error);
-  workbook_ = r.status == ReadStatus::Ok ? ReaderWorkbook(std::move(r.workbook)) : ReaderWorkbook();
+  status_ = std::move(r.status);
+  if (status_.Ok()) workbook_ = ReaderWorkbook(std::move(r.workbook));
   return static_cast<bool>(workbook_);
 }
 

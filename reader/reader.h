@@ -225,15 +225,13 @@ class WorkbookLoader {
   bool OpenWithPassword(const std::string& path, const std::string& password);
   ReaderWorkbook Workbook() const { return workbook_; }
 
-  // Why the last open failed (Ok after a success), and a detail for logs.
-  ReadStatus LastStatus() const { return status_; }
-  const std::string& LastError() const { return error_; }
+  // Why the last open failed (Ok after a success), with a detail for logs.
+  const Status& LastStatus() const { return status_; }
 
  private:
   bool Load(const std::string& path, const std::string* password);
   ReaderWorkbook workbook_;
-  ReadStatus status_ = ReadStatus::Ok;
-  std::string error_;
+  Status status_;
 };
 
 class ReaderApplication {
@@ -244,7 +242,7 @@ class ReaderApplication {
   WorkbookLoader loader_;
 };
 
-// Reads any supported workbook file (detected by content, not by name).
+// Reads any supported workbook file (detected by content, not by name). Never throws.
 ReadResult ReadWorkbookFile(const std::string& path, const std::string* password);
 
 }  // namespace gridwell

@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
     auto t0 = clock::now();
     gridwell::ReaderApplication app;
     if (!app.Workbooks().Open(argv[1])) {
-      std::fprintf(stderr, "cannot read %s: %s\n", argv[1], app.Workbooks().LastError().c_str());
+      std::fprintf(stderr, "cannot read %s: %s\n", argv[1],
+                   app.Workbooks().LastStatus().Detail().c_str());
       return 1;
     }
     gridwell::ReaderWorkbook wb = app.Workbooks().Workbook();

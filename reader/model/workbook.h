@@ -84,7 +84,6 @@ class Sheet {
   CellStore& MutableCells() { return cells_; }
   std::string_view Formula(uint32_t cellIndex) const;
   std::string_view Comment(int32_t row, int32_t col) const;
-  size_t CommentCount() const { return comments_.size(); }
   double ColumnWidth(int32_t col) const;
   double RowHeight(int32_t row) const;
   Workbook& Book() const { return *book_; }

@@ -1,95 +1,84 @@
 // Built-in number formats by id, as English (United States) settings show them, and the
 // colour names of format codes.
+#include <iterator>
+
 #include "reader/model/palette.h"
 #include "reader/numfmt/format_code.h"
 
 namespace gridwell::numfmt {
 
+namespace {
+
+// Ids 0-58. Ids 23-26 have no code of their own: they show as General. The East Asian ids
+// (27-36, 50-58) have era and kanji dates and times in their own locales; English (United
+// States) settings show the matching plain date or time.
+constexpr std::string_view kBuiltinCodes[] = {
+    "General",                                                               // 0
+    "0",                                                                     // 1
+    "0.00",                                                                  // 2
+    "#,##0",                                                                 // 3
+    "#,##0.00",                                                              // 4
+    "$#,##0_);($#,##0)",                                                     // 5
+    "$#,##0_);[Red]($#,##0)",                                                // 6
+    "$#,##0.00_);($#,##0.00)",                                               // 7
+    "$#,##0.00_);[Red]($#,##0.00)",                                          // 8
+    "0%",                                                                    // 9
+    "0.00%",                                                                 // 10
+    "0.00E+00",                                                              // 11
+    "# ?/?",                                                                 // 12
+    "# ?\?/?\?",                                                             // 13
+    "m/d/yyyy",                                                              // 14
+    "d-mmm-yy",                                                              // 15
+    "d-mmm",                                                                 // 16
+    "mmm-yy",                                                                // 17
+    "h:mm AM/PM",                                                            // 18
+    "h:mm:ss AM/PM",                                                         // 19
+    "h:mm",                                                                  // 20
+    "h:mm:ss",                                                               // 21
+    "m/d/yyyy h:mm",                                                         // 22
+    "General",                                                               // 23
+    "General",                                                               // 24
+    "General",                                                               // 25
+    "General",                                                               // 26
+    "m/d/yyyy",                                                              // 27
+    "m/d/yyyy",                                                              // 28
+    "m/d/yyyy",                                                              // 29
+    "m/d/yyyy",                                                              // 30
+    "m/d/yyyy",                                                              // 31
+    "h:mm",                                                                  // 32
+    "h:mm:ss",                                                               // 33
+    "m/d/yyyy",                                                              // 34
+    "m/d/yyyy",                                                              // 35
+    "m/d/yyyy",                                                              // 36
+    "#,##0_);(#,##0)",                                                       // 37
+    "#,##0_);[Red](#,##0)",                                                  // 38
+    "#,##0.00_);(#,##0.00)",                                                 // 39
+    "#,##0.00_);[Red](#,##0.00)",                                            // 40
+    "_(* #,##0_);_(* \\(#,##0\\);_(* \"-\"_);_(@_)",                         // 41
+    "_(\"$\"* #,##0_);_(\"$\"* \\(#,##0\\);_(\"$\"* \"-\"_);_(@_)",          // 42
+    "_(* #,##0.00_);_(* \\(#,##0.00\\);_(* \"-\"??_);_(@_)",                 // 43
+    "_(\"$\"* #,##0.00_);_(\"$\"* \\(#,##0.00\\);_(\"$\"* \"-\"??_);_(@_)",  // 44
+    "mm:ss",                                                                 // 45
+    "[h]:mm:ss",                                                             // 46
+    "mm:ss.0",                                                               // 47
+    "##0.0E+0",                                                              // 48
+    "@",                                                                     // 49
+    "m/d/yyyy",                                                              // 50
+    "m/d/yyyy",                                                              // 51
+    "m/d/yyyy",                                                              // 52
+    "m/d/yyyy",                                                              // 53
+    "m/d/yyyy",                                                              // 54
+    "m/d/yyyy",                                                              // 55
+    "m/d/yyyy",                                                              // 56
+    "m/d/yyyy",                                                              // 57
+    "m/d/yyyy",                                                              // 58
+};
+
+}  // namespace
+
 std::string_view BuiltinFormatCode(int id) {
-  switch (id) {
-    case 0:
-      return "General";
-    case 1:
-      return "0";
-    case 2:
-      return "0.00";
-    case 3:
-      return "#,##0";
-    case 4:
-      return "#,##0.00";
-    case 5:
-      return "$#,##0_);($#,##0)";
-    case 6:
-      return "$#,##0_);[Red]($#,##0)";
-    case 7:
-      return "$#,##0.00_);($#,##0.00)";
-    case 8:
-      return "$#,##0.00_);[Red]($#,##0.00)";
-    case 9:
-      return "0%";
-    case 10:
-      return "0.00%";
-    case 11:
-      return "0.00E+00";
-    case 12:
-      return "# ?/?";
-    case 13:
-      return "# ?\?/?\?";
-    case 14:
-      return "m/d/yyyy";
-    case 15:
-      return "d-mmm-yy";
-    case 16:
-      return "d-mmm";
-    case 17:
-      return "mmm-yy";
-    case 18:
-      return "h:mm AM/PM";
-    case 19:
-      return "h:mm:ss AM/PM";
-    case 20:
-      return "h:mm";
-    case 21:
-      return "h:mm:ss";
-    case 22:
-      return "m/d/yyyy h:mm";
-    case 37:
-      return "#,##0_);(#,##0)";
-    case 38:
-      return "#,##0_);[Red](#,##0)";
-    case 39:
-      return "#,##0.00_);(#,##0.00)";
-    case 40:
-      return "#,##0.00_);[Red](#,##0.00)";
-    case 41:
-      return "_(* #,##0_);_(* \\(#,##0\\);_(* \"-\"_);_(@_)";
-    case 42:
-      return "_(\"$\"* #,##0_);_(\"$\"* \\(#,##0\\);_(\"$\"* \"-\"_);_(@_)";
-    case 43:
-      return "_(* #,##0.00_);_(* \\(#,##0.00\\);_(* \"-\"??_);_(@_)";
-    case 44:
-      return "_(\"$\"* #,##0.00_);_(\"$\"* \\(#,##0.00\\);_(\"$\"* \"-\"??_);_(@_)";
-    case 45:
-      return "mm:ss";
-    case 46:
-      return "[h]:mm:ss";
-    case 47:
-      return "mm:ss.0";
-    case 48:
-      return "##0.0E+0";
-    case 49:
-      return "@";
-    // East Asian ids: their own locales give them era and kanji dates and times; English
-    // (United States) settings show the matching plain date or time.
-    case 32:
-      return "h:mm";
-    case 33:
-      return "h:mm:ss";
-    default:
-      if ((id >= 27 && id <= 36) || (id >= 50 && id <= 58)) return "m/d/yyyy";
-      if (id >= 23 && id <= 26) return "General";
-      return "";
-  }
+  if (id < 0 || id >= static_cast<int>(std::size(kBuiltinCodes))) return "";
+  return kBuiltinCodes[id];
 }
 
 int64_t ColorByName(std::string_view name) {

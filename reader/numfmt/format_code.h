@@ -120,6 +120,8 @@ struct Decimal {
   char At(int i) const { return (i >= 0 && i < n) ? d[i] : '0'; }
 };
 void ToDecimal(double v, Decimal& out);
+// Appends v in decimal with at least `minDigits` digits (leading zeros).
+void AppendUnsigned(uint64_t v, int minDigits, std::string& out);
 
 // The colour of a bracketed colour name ("Red", "Color10"), 0x00BBGGRR, or -1.
 int64_t ColorByName(std::string_view name);

@@ -138,164 +138,170 @@ class SectionParser {
     }
   }
 
+  // Splits the section's code into tokens: each step below takes what it knows at `i`
+  // and moves past it; anything else is one literal character.
   void Tokenize() {
-    std::string_view s = src_;
     size_t i = 0;
-    while (i < s.size()) {
-      char c = s[i];
-      switch (c) {
-        case '"': {
-          size_t end = s.find('"', i + 1);
-          if (end == s.npos) end = s.size();
-          AddLiteral(s.substr(i + 1, end - i - 1));
-          i = end + 1;
-          continue;
-        }
-        case '\\':
-        case '!': {
-          if (i + 1 >= s.size()) {
-            ++i;
-            continue;
-          }
-          size_t len = CodePointLength(s, i + 1);
-          AddLiteral(s.substr(i + 1, len));
-          i += 1 + len;
-          continue;
-        }
-        case '_': {
-          // A space as wide as the next character; one plain space here.
-          AddLiteral(" ");
-          i += 1 + (i + 1 < s.size() ? CodePointLength(s, i + 1) : 0);
-          continue;
-        }
-        case '*': {
-          // Repeat the next character to fill the cell: a page has no cell width to fill,
-          // so the fill shows nothing (as the worksheet TEXT function does).
-          i += 1 + (i + 1 < s.size() ? CodePointLength(s, i + 1) : 0);
-          continue;
-        }
-        case '[': {
-          size_t end = s.find(']', i + 1);
-          if (end == s.npos) {
-            AddLiteral(s.substr(i));
-            return;
-          }
-          Bracket(s.substr(i + 1, end - i - 1));
-          i = end + 1;
-          continue;
-        }
-        case '0':
-        case '#':
-        case '?':
-          Add(TokKind::Digit, 0, c);
-          ++i;
-          continue;
-        case '.':
-          Add(TokKind::Point);
-          ++i;
-          continue;
-        case ',':
-          Add(TokKind::Comma);
-          ++i;
-          continue;
-        case '%':
-          Add(TokKind::Percent);
-          ++i;
-          continue;
-        case ':':
-          Add(TokKind::TimeSep);
-          ++i;
-          continue;
-        case '@':
-          Add(TokKind::At);
-          ++i;
-          continue;
-        case '/': {
-          Add(TokKind::Slash);
-          ++i;
-          // A written denominator: "/100".
-          size_t k = i;
-          if (k < s.size() && s[k] >= '1' && s[k] <= '9') {
-            while (k < s.size() && s[k] >= '0' && s[k] <= '9') ++k;
-            if (k - i <= 6) {
-              Token tok;
-              tok.kind = TokKind::FixedDen;
-              tok.text = std::string(s.substr(i, k - i));
-              s_.tokens.push_back(std::move(tok));
-              i = k;
-            }
-          }
-          continue;
-        }
-        case 'E':
-        case 'e':
-          if (i + 1 < s.size() && (s[i + 1] == '+' || s[i + 1] == '-')) {
-            Token tok;
-            tok.kind = TokKind::Exponent;
-            tok.n = s[i + 1] == '+' ? 1 : 0;
-            tok.text = std::string(1, c);
-            s_.tokens.push_back(std::move(tok));
-            i += 2;
-            continue;
-          }
-          if (c == 'e') {
-            Era(TokKind::EraYear, i);
-            continue;
-          }
-          break;
-        case 'G':
-        case 'g':
-          if (StartsWithNoCase(s.substr(i), "general")) {
-            Add(TokKind::General);
-            i += 7;
-            continue;
-          }
-          if (c == 'g') {
-            Era(TokKind::EraName, i);
-            continue;
-          }
-          break;
-        case 'A':
-        case 'a':
-          if (StartsWithNoCase(s.substr(i), "am/pm")) {
-            Add(TokKind::AmPm);
-            i += 5;
-            continue;
-          }
-          if (StartsWithNoCase(s.substr(i), "a/p")) {
-            Token tok;
-            tok.kind = TokKind::AP;
-            tok.text = {s[i], s[i + 2]};
-            s_.tokens.push_back(std::move(tok));
-            i += 3;
-            continue;
-          }
-          break;
-        default:
-          break;
-      }
-      char l = base::ToLowerAscii(c);
-      if (l == 'd' || l == 'm' || l == 'y' || l == 'h' || l == 's') {
-        size_t k = i;
-        while (k < s.size() && base::ToLowerAscii(s[k]) == l) ++k;
-        size_t n = k - i;
-        TokKind kind = l == 'd'   ? TokKind::Day
-                       : l == 'm' ? TokKind::Month
-                       : l == 'y' ? TokKind::Year
-                       : l == 'h' ? TokKind::Hour
-                                  : TokKind::Second;
-        size_t cap = l == 'd' ? 4 : l == 'm' ? 5 : l == 'y' ? 4 : 2;
-        if (l == 'm' && n > 5) n = 4;  // longer runs show the full name
-        if (n > cap) n = cap;
-        if (l == 'y') n = n <= 2 ? 2 : 4;
-        Add(kind, static_cast<uint8_t>(n));
-        i = k;
-        continue;
-      }
-      size_t len = CodePointLength(s, i);
-      AddLiteral(s.substr(i, len));
+    while (i < src_.size()) {
+      if (Quoted(i) || Symbol(i) || Word(i) || DateTimeRun(i)) continue;
+      const size_t len = CodePointLength(src_, i);
+      AddLiteral(src_.substr(i, len));
       i += len;
     }
+  }
+
+  // Quoted text, escaped characters, spacing and fill characters, and bracketed parts.
+  bool Quoted(size_t& i) {
+    const std::string_view s = src_;
+    // The character after a one-character escape, if any.
+    const size_t next = i + 1 < s.size() ? CodePointLength(s, i + 1) : 0;
+    switch (s[i]) {
+      case '"': {
+        size_t end = s.find('"', i + 1);
+        if (end == s.npos) end = s.size();
+        AddLiteral(s.substr(i + 1, end - i - 1));
+        i = end + 1;
+        return true;
+      }
+      case '\\':
+      case '!':
+        if (next) AddLiteral(s.substr(i + 1, next));
+        i += 1 + next;
+        return true;
+      case '_':
+        // A space as wide as the next character; one plain space here.
+        AddLiteral(" ");
+        i += 1 + next;
+        return true;
+      case '*':
+        // Repeat the next character to fill the cell: a page has no cell width to fill,
+        // so the fill shows nothing (as the worksheet TEXT function does).
+        i += 1 + next;
+        return true;
+      case '[': {
+        const size_t end = s.find(']', i + 1);
+        if (end == s.npos) {
+          AddLiteral(s.substr(i));  // the rest of the code is text
+          i = s.size();
+          return true;
+        }
+        Bracket(s.substr(i + 1, end - i - 1));
+        i = end + 1;
+        return true;
+      }
+      default:
+        return false;
+    }
+  }
+
+  // Digit placeholders and the one-character symbols of number formats.
+  bool Symbol(size_t& i) {
+    const char c = src_[i];
+    switch (c) {
+      case '0':
+      case '#':
+      case '?':
+        Add(TokKind::Digit, 0, c);
+        break;
+      case '.':
+        Add(TokKind::Point);
+        break;
+      case ',':
+        Add(TokKind::Comma);
+        break;
+      case '%':
+        Add(TokKind::Percent);
+        break;
+      case ':':
+        Add(TokKind::TimeSep);
+        break;
+      case '@':
+        Add(TokKind::At);
+        break;
+      case '/':
+        Add(TokKind::Slash);
+        ++i;
+        FixedDenominator(i);
+        return true;
+      default:
+        return false;
+    }
+    ++i;
+    return true;
+  }
+
+  // A written denominator after the slash: "/100".
+  void FixedDenominator(size_t& i) {
+    const std::string_view s = src_;
+    size_t k = i;
+    if (k >= s.size() || s[k] < '1' || s[k] > '9') return;
+    while (k < s.size() && s[k] >= '0' && s[k] <= '9') ++k;
+    if (k - i > 6) return;
+    Token tok;
+    tok.kind = TokKind::FixedDen;
+    tok.text = std::string(s.substr(i, k - i));
+    s_.tokens.push_back(std::move(tok));
+    i = k;
+  }
+
+  // Exponents, "General", AM/PM markers and the era runs of East Asian dates.
+  bool Word(size_t& i) {
+    const std::string_view s = src_;
+    const char c = s[i];
+    if ((c == 'E' || c == 'e') && i + 1 < s.size() && (s[i + 1] == '+' || s[i + 1] == '-')) {
+      Token tok;
+      tok.kind = TokKind::Exponent;
+      tok.n = s[i + 1] == '+' ? 1 : 0;
+      tok.text = std::string(1, c);
+      s_.tokens.push_back(std::move(tok));
+      i += 2;
+      return true;
+    }
+    if ((c == 'G' || c == 'g') && StartsWithNoCase(s.substr(i), "general")) {
+      Add(TokKind::General);
+      i += 7;
+      return true;
+    }
+    if (c == 'e' || c == 'g') {
+      Era(c == 'e' ? TokKind::EraYear : TokKind::EraName, i);
+      return true;
+    }
+    if ((c == 'A' || c == 'a') && StartsWithNoCase(s.substr(i), "am/pm")) {
+      Add(TokKind::AmPm);
+      i += 5;
+      return true;
+    }
+    if ((c == 'A' || c == 'a') && StartsWithNoCase(s.substr(i), "a/p")) {
+      Token tok;
+      tok.kind = TokKind::AP;
+      tok.text = {s[i], s[i + 2]};
+      s_.tokens.push_back(std::move(tok));
+      i += 3;
+      return true;
+    }
+    return false;
+  }
+
+  // A run of one date or time letter (d, m, y, h, s in either case).
+  bool DateTimeRun(size_t& i) {
+    const std::string_view s = src_;
+    const char l = base::ToLowerAscii(s[i]);
+    if (l != 'd' && l != 'm' && l != 'y' && l != 'h' && l != 's') return false;
+    size_t k = i;
+    while (k < s.size() && base::ToLowerAscii(s[k]) == l) ++k;
+    size_t n = k - i;
+    const TokKind kind = l == 'd'   ? TokKind::Day
+                         : l == 'm' ? TokKind::Month
+                         : l == 'y' ? TokKind::Year
+                         : l == 'h' ? TokKind::Hour
+                                    : TokKind::Second;
+    const size_t cap = l == 'd' ? 4 : l == 'm' ? 5 : l == 'y' ? 4 : 2;
+    if (l == 'm' && n > 5) n = 4;  // longer runs show the full name
+    if (n > cap) n = cap;
+    if (l == 'y') n = n <= 2 ? 2 : 4;
+    Add(kind, static_cast<uint8_t>(n));
+    i = k;
+    return true;
   }
 
   // A run of 'e' or 'g': the year and the era name of East Asian calendars.

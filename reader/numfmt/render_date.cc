@@ -47,15 +47,9 @@ bool SplitSerial(double v, bool date1904, int subDigits, Split& out) {
   return true;
 }
 
+// Calendar and clock fields are never negative.
 void AppendNumber(int64_t v, int width, std::string& out) {
-  char buf[24];
-  int k = 0;
-  do {
-    buf[k++] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v > 0 && k < 24);
-  while (k < width && k < 24) buf[k++] = '0';
-  while (k > 0) out.push_back(buf[--k]);
+  AppendUnsigned(static_cast<uint64_t>(v), width, out);
 }
 
 void AppendFirstCodePoint(std::string_view s, std::string& out) {
@@ -63,6 +57,93 @@ void AppendFirstCodePoint(std::string_view s, std::string& out) {
   size_t len = 1;
   while (len < s.size() && (static_cast<unsigned char>(s[len]) & 0xC0) == 0x80) ++len;
   out.append(s.substr(0, len));
+}
+
+// Year, month and day tokens; false for any other token.
+bool AppendDatePart(const Token& tok, const Civil& c, const RegionalSettings& rs,
+                    std::string& out) {
+  switch (tok.kind) {
+    case TokKind::Year:
+      if (tok.n == 2) {
+        AppendNumber(c.year % 100, 2, out);
+      } else {
+        AppendNumber(c.year, 4, out);
+      }
+      return true;
+    case TokKind::Month:
+      if (tok.n == 1 || tok.n == 2) {
+        AppendNumber(c.month, tok.n, out);
+      } else if (tok.n == 3) {
+        out.append(rs.monthAbbrevs[c.month - 1]);
+      } else if (tok.n == 5) {
+        AppendFirstCodePoint(rs.monthNames[c.month - 1], out);
+      } else {
+        out.append(rs.monthNames[c.month - 1]);
+      }
+      return true;
+    case TokKind::Day:
+      if (tok.n == 1 || tok.n == 2) {
+        AppendNumber(c.day, tok.n, out);
+      } else if (tok.n == 3) {
+        out.append(rs.dayAbbrevs[c.weekday]);
+      } else {
+        out.append(rs.dayNames[c.weekday]);
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Hour, minute, second and AM/PM tokens, on the clock or as elapsed time.
+void AppendTimePart(const Token& tok, const Section& s, const Split& sp, const RegionalSettings& rs,
+                    std::string& out) {
+  const int hour = sp.secondOfDay / 3600;
+  switch (tok.kind) {
+    case TokKind::Hour: {
+      if (s.elapsedHours) {
+        AppendNumber(sp.totalSeconds / 3600, tok.n, out);
+        break;
+      }
+      int h = hour;
+      if (s.hasAmPm) {
+        h %= 12;
+        if (h == 0) h = 12;
+      }
+      AppendNumber(h, tok.n, out);
+      break;
+    }
+    case TokKind::Minute:
+      AppendNumber(s.elapsedMinutes ? sp.totalSeconds / 60 : sp.secondOfDay / 60 % 60, tok.n, out);
+      break;
+    case TokKind::Second:
+      AppendNumber(s.elapsedSeconds ? sp.totalSeconds : sp.secondOfDay % 60, tok.n, out);
+      break;
+    case TokKind::SubSecond: {
+      int64_t digits = sp.sub;
+      for (int i = tok.n; i < s.subDigits; ++i) digits /= 10;
+      out.append(rs.decimalSeparator);
+      AppendNumber(digits, tok.n, out);
+      break;
+    }
+    case TokKind::ElapsedHour:
+      AppendNumber(sp.totalSeconds / 3600, tok.n, out);
+      break;
+    case TokKind::ElapsedMinute:
+      AppendNumber(sp.totalSeconds / 60, tok.n, out);
+      break;
+    case TokKind::ElapsedSecond:
+      AppendNumber(sp.totalSeconds, tok.n, out);
+      break;
+    case TokKind::AmPm:
+      out.append(hour < 12 ? rs.am : rs.pm);
+      break;
+    case TokKind::AP:
+      out.push_back(tok.text[hour < 12 ? 0 : 1]);
+      break;
+    default:
+      break;
+  }
 }
 
 }  // namespace
@@ -85,106 +166,15 @@ bool RenderDate(double v, const Section& s, const RegionalSettings& rs, bool dat
                 std::string& out) {
   Split sp;
   if (!SplitSerial(v, date1904, s.subDigits, sp)) return false;
-  const Civil& c = sp.date;
-  int hour = sp.secondOfDay / 3600;
-  int minute = sp.secondOfDay / 60 % 60;
-  int second = sp.secondOfDay % 60;
   for (const Token& tok : s.tokens) {
-    switch (tok.kind) {
-      case TokKind::Literal:
-        out.append(tok.text);
-        break;
-      case TokKind::DateSep:
-        out.append(rs.dateSeparator);
-        break;
-      case TokKind::TimeSep:
-        out.append(rs.timeSeparator);
-        break;
-      case TokKind::Year:
-        if (tok.n == 2) {
-          AppendNumber(c.year % 100, 2, out);
-        } else {
-          AppendNumber(c.year, 4, out);
-        }
-        break;
-      case TokKind::Month:
-        switch (tok.n) {
-          case 1:
-            AppendNumber(c.month, 1, out);
-            break;
-          case 2:
-            AppendNumber(c.month, 2, out);
-            break;
-          case 3:
-            out.append(rs.monthAbbrevs[c.month - 1]);
-            break;
-          case 5:
-            AppendFirstCodePoint(rs.monthNames[c.month - 1], out);
-            break;
-          default:
-            out.append(rs.monthNames[c.month - 1]);
-            break;
-        }
-        break;
-      case TokKind::Day:
-        switch (tok.n) {
-          case 1:
-            AppendNumber(c.day, 1, out);
-            break;
-          case 2:
-            AppendNumber(c.day, 2, out);
-            break;
-          case 3:
-            out.append(rs.dayAbbrevs[c.weekday]);
-            break;
-          default:
-            out.append(rs.dayNames[c.weekday]);
-            break;
-        }
-        break;
-      case TokKind::Hour: {
-        if (s.elapsedHours) {
-          AppendNumber(sp.totalSeconds / 3600, tok.n, out);
-          break;
-        }
-        int h = hour;
-        if (s.hasAmPm) {
-          h %= 12;
-          if (h == 0) h = 12;
-        }
-        AppendNumber(h, tok.n, out);
-        break;
-      }
-      case TokKind::Minute:
-        AppendNumber(s.elapsedMinutes ? sp.totalSeconds / 60 : minute, tok.n, out);
-        break;
-      case TokKind::Second:
-        AppendNumber(s.elapsedSeconds ? sp.totalSeconds : second, tok.n, out);
-        break;
-      case TokKind::SubSecond: {
-        int64_t digits = sp.sub;
-        for (int i = tok.n; i < s.subDigits; ++i) digits /= 10;
-        out.append(rs.decimalSeparator);
-        AppendNumber(digits, tok.n, out);
-        break;
-      }
-      case TokKind::ElapsedHour:
-        AppendNumber(sp.totalSeconds / 3600, tok.n, out);
-        break;
-      case TokKind::ElapsedMinute:
-        AppendNumber(sp.totalSeconds / 60, tok.n, out);
-        break;
-      case TokKind::ElapsedSecond:
-        AppendNumber(sp.totalSeconds, tok.n, out);
-        break;
-      case TokKind::AmPm:
-        out.append(hour < 12 ? rs.am : rs.pm);
-        break;
-      case TokKind::AP:
-        out.push_back(tok.text[hour < 12 ? 0 : 1]);
-        break;
-      default:
-        break;
+    if (tok.kind == TokKind::Literal) {
+      out.append(tok.text);
+    } else if (tok.kind == TokKind::DateSep) {
+      out.append(rs.dateSeparator);
+    } else if (tok.kind == TokKind::TimeSep) {
+      out.append(rs.timeSeparator);
+    } else if (!AppendDatePart(tok, sp.date, rs, out)) {
+      AppendTimePart(tok, s, sp, rs, out);
     }
   }
   return true;

@@ -67,18 +67,6 @@ void EmitFrac(const Token& tok, const Decimal& d, std::string& out) {
   }
 }
 
-void AppendUnsigned(uint64_t v, int minDigits, std::string& out) {
-  char buf[24];
-  int k = 0;
-  do {
-    buf[k++] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v > 0 && k < 24);
-  while (k < minDigits && k < 24) buf[k++] = '0';
-  for (int i = minDigits - 24; i > 0; --i) out.push_back('0');
-  while (k > 0) out.push_back(buf[--k]);
-}
-
 void RenderPlain(double v, const Section& s, const RegionalSettings& rs, std::string& out) {
   Decimal d;
   ToDecimal(v, d);
@@ -210,16 +198,40 @@ void SetDigits(Decimal& d, double whole) {
   }
 }
 
-void RenderFraction(double v, const Section& s, const RegionalSettings& rs, std::string& out) {
+// The placeholders of a fraction section that decide how parts it hides show.
+struct FractionPlaceholders {
+  bool zeroWhole = false, zeroNum = false, zeroDen = false;              // a '0' in that part
+  bool questionWhole = false, questionNum = false, questionAny = false;  // a '?'
+};
+
+FractionPlaceholders PlaceholdersOf(const Section& s) {
+  FractionPlaceholders p;
+  for (const Token& tok : s.tokens) {
+    p.zeroNum = p.zeroNum || (tok.zone == Zone::Num && tok.ch == '0');
+    p.zeroDen = p.zeroDen || (tok.zone == Zone::Den && tok.ch == '0');
+    if (tok.kind != TokKind::Digit) continue;
+    p.questionWhole = p.questionWhole || (tok.zone == Zone::Int && tok.ch == '?');
+    p.questionNum = p.questionNum || (tok.zone == Zone::Num && tok.ch == '?');
+    p.questionAny = p.questionAny || tok.ch == '?';
+    p.zeroWhole = p.zeroWhole || (tok.zone == Zone::Int && tok.ch == '0');
+  }
+  return p;
+}
+
+// The value as a whole part and num/den, by the section's fixed denominator or the best
+// one of as many digits as it allows.
+void SplitFraction(double v, const Section& s, double& whole, double& num, double& den) {
   if (s.scale10 != 0) v *= std::pow(10.0, s.scale10);
   // From 15 digits on a value has no fraction left to show.
   if (v >= 1e15) v = std::floor(v);
-  double whole = 0, f = v;
+  whole = 0;
+  double f = v;
   if (s.nInt > 0) {
     whole = std::floor(v);
     f = v - whole;
   }
-  double num = 0, den = 1;
+  num = 0;
+  den = 1;
   if (s.fixedDen > 0) {
     den = s.fixedDen;
     num = RoundHalfAway(f * den);
@@ -234,88 +246,110 @@ void RenderFraction(double v, const Section& s, const RegionalSettings& rs, std:
     whole += std::floor(num / den);
     num = std::fmod(num, den);
   }
-  // With a whole-number part, a fraction of zero shows as blanks of the same width unless
-  // the numerator asks for a zero digit; the whole part then shows at least one digit.
-  bool zeroNumerator = false;
-  for (const Token& tok : s.tokens) {
-    zeroNumerator = zeroNumerator || (tok.zone == Zone::Num && tok.ch == '0');
+}
+
+// Writes a fraction section's tokens once the value's parts are known.
+class FractionWriter {
+ public:
+  FractionWriter(double v, const Section& s, const RegionalSettings& rs)
+      : s_(s), rs_(rs), p_(PlaceholdersOf(s)) {
+    double whole, num, den;
+    SplitFraction(v, s, whole, num, den);
+    // With a whole-number part, a fraction of zero shows as blanks of the same width
+    // unless the numerator asks for a zero digit; the whole part then shows at least one
+    // digit.
+    blank_ = s.nInt > 0 && num == 0 && !p_.zeroNum;
+    // A whole part of zero that shows no digit takes the text after it along.
+    // A zero value written with a zero numerator still shows a '?' whole part as 0.
+    const bool zeroShown = num == 0 && p_.questionWhole;
+    wholeHidden_ = s.nInt > 0 && whole == 0 && !blank_ && !p_.zeroWhole && !zeroShown;
+    if (num == 0) den = 1;
+    ToDecimal(whole, w_);
+    if (blank_ || zeroShown) SetDigits(w_, whole);
+    // Without a whole-number part zero shows as 0/1.
+    SetDigits(n_, num);
+    SetDigits(d_, den);
   }
-  bool blank = s.nInt > 0 && num == 0 && !zeroNumerator;
-  // Hidden parts leave spaces where a '?' keeps their width, and nothing otherwise.
-  bool questionWhole = false, questionNum = false, questionAny = false, zeroWhole = false;
-  for (const Token& tok : s.tokens) {
-    if (tok.kind != TokKind::Digit) continue;
-    questionWhole = questionWhole || (tok.zone == Zone::Int && tok.ch == '?');
-    questionNum = questionNum || (tok.zone == Zone::Num && tok.ch == '?');
-    questionAny = questionAny || tok.ch == '?';
-    zeroWhole = zeroWhole || (tok.zone == Zone::Int && tok.ch == '0');
-  }
-  // A whole part of zero that shows no digit takes the text after it along.
-  // A zero value written with a zero numerator still shows a '?' whole part as 0.
-  bool zeroShown = num == 0 && questionWhole;
-  bool wholeHidden = s.nInt > 0 && whole == 0 && !blank && !zeroWhole && !zeroShown;
-  if (num == 0) den = 1;
-  bool zeroDen = false;
-  for (const Token& tok : s.tokens) zeroDen = zeroDen || (tok.zone == Zone::Den && tok.ch == '0');
-  Decimal w, n, dd;
-  ToDecimal(whole, w);
-  if (blank || zeroShown) SetDigits(w, whole);
-  // Without a whole-number part zero shows as 0/1.
-  SetDigits(n, num);
-  SetDigits(dd, den);
-  IntDigits wholeDigits{&w, w.n > 0 ? w.exp : 0};
-  IntDigits numDigits{&n, n.exp};
-  IntDigits denDigits{&dd, dd.exp};
-  Section plain;  // numerators are never grouped
-  for (const Token& tok : s.tokens) {
-    switch (tok.kind) {
-      case TokKind::Literal:
-        if (blank && tok.zone != Zone::None) {
-          if (questionAny) out.append(tok.text.size(), ' ');
-        } else if (wholeHidden && tok.zone == Zone::Frac) {
-          if (questionNum || questionWhole) out.append(tok.text.size(), ' ');
-        } else {
-          out.append(tok.text);
-        }
-        break;
-      case TokKind::Digit:
-        if (tok.zone == Zone::Int) {
-          EmitInt(tok, s.nInt, wholeDigits, s, rs, out);
-        } else if (blank) {
-          if (questionAny) out.push_back(' ');
-        } else if (tok.zone == Zone::Num) {
-          EmitInt(tok, s.nNum, numDigits, plain, rs, out);
-        } else if (zeroDen) {
-          // With '0' placeholders the denominator is zero-padded like a whole number.
-          EmitInt(tok, s.nDen, denDigits, plain, rs, out);
-        } else if (tok.idx == 0) {
-          // The denominator is left-aligned: its digits first, then the padding.
-          for (int i = 0; i < dd.exp; ++i) out.push_back(dd.At(i));
-        } else if (static_cast<int>(tok.idx) >= dd.exp && tok.ch != '#') {
-          out.push_back(tok.ch == '?' ? ' ' : '0');
-        }
-        break;
-      case TokKind::Slash:
-        if (!blank) {
-          out.push_back('/');
-        } else if (questionAny) {
-          out.push_back(' ');
-        }
-        break;
-      case TokKind::FixedDen:
-        if (!blank) {
-          out.append(tok.text);
-        } else if (questionAny) {
-          out.append(tok.text.size(), ' ');
-        }
-        break;
-      default:
-        break;
+
+  void Write(std::string& out) const {
+    for (const Token& tok : s_.tokens) {
+      switch (tok.kind) {
+        case TokKind::Literal:
+          if (blank_ && tok.zone != Zone::None) {
+            if (p_.questionAny) out.append(tok.text.size(), ' ');
+          } else if (wholeHidden_ && tok.zone == Zone::Frac) {
+            if (p_.questionNum || p_.questionWhole) out.append(tok.text.size(), ' ');
+          } else {
+            out.append(tok.text);
+          }
+          break;
+        case TokKind::Digit:
+          Digit(tok, out);
+          break;
+        case TokKind::Slash:
+          if (!blank_) {
+            out.push_back('/');
+          } else if (p_.questionAny) {
+            out.push_back(' ');
+          }
+          break;
+        case TokKind::FixedDen:
+          if (!blank_) {
+            out.append(tok.text);
+          } else if (p_.questionAny) {
+            out.append(tok.text.size(), ' ');
+          }
+          break;
+        default:
+          break;
+      }
     }
   }
+
+ private:
+  void Digit(const Token& tok, std::string& out) const {
+    if (tok.zone == Zone::Int) {
+      EmitInt(tok, s_.nInt, IntDigits{&w_, w_.n > 0 ? w_.exp : 0}, s_, rs_, out);
+    } else if (blank_) {
+      if (p_.questionAny) out.push_back(' ');
+    } else if (tok.zone == Zone::Num) {
+      EmitInt(tok, s_.nNum, IntDigits{&n_, n_.exp}, plain_, rs_, out);
+    } else if (p_.zeroDen) {
+      // With '0' placeholders the denominator is zero-padded like a whole number.
+      EmitInt(tok, s_.nDen, IntDigits{&d_, d_.exp}, plain_, rs_, out);
+    } else if (tok.idx == 0) {
+      // The denominator is left-aligned: its digits first, then the padding.
+      for (int i = 0; i < d_.exp; ++i) out.push_back(d_.At(i));
+    } else if (static_cast<int>(tok.idx) >= d_.exp && tok.ch != '#') {
+      out.push_back(tok.ch == '?' ? ' ' : '0');
+    }
+  }
+
+  const Section& s_;
+  const RegionalSettings& rs_;
+  const FractionPlaceholders p_;
+  const Section plain_;  // numerators and denominators are never grouped
+  bool blank_ = false, wholeHidden_ = false;
+  Decimal w_, n_, d_;  // the whole part, numerator and denominator
+};
+
+void RenderFraction(double v, const Section& s, const RegionalSettings& rs, std::string& out) {
+  FractionWriter(v, s, rs).Write(out);
 }
 
 }  // namespace
+
+void AppendUnsigned(uint64_t v, int minDigits, std::string& out) {
+  char buf[24];
+  int k = 0;
+  do {
+    buf[k++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v > 0 && k < 24);
+  while (k < minDigits && k < 24) buf[k++] = '0';
+  for (int i = minDigits - 24; i > 0; --i) out.push_back('0');
+  while (k > 0) out.push_back(buf[--k]);
+}
 
 void RenderNumber(double v, const Section& s, const RegionalSettings& rs, std::string& out) {
   if (s.kind == SectionKind::General || s.kind == SectionKind::Text) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "reader/base/bytes.h"
+#include "reader/crypto/crypto.h"
 #include "reader/model/workbook.h"
 #include "reader/read_result.h"
 #include "reader/xls/formula_decoder.h"
@@ -73,7 +74,9 @@ ReadResult ReadBiffStream(std::span<const uint8_t> stream, const ReadLimits& lim
 // empty span when the stream is not encrypted.
 std::span<const uint8_t> FindFilePass(std::span<const uint8_t> stream, bool& found);
 // Decrypts every record after FILEPASS in place. `password` null: the default password.
-ReadStatus DecryptStream(std::vector<uint8_t>& stream, const std::string* password,
-                         std::string& error);
+Status DecryptStream(std::vector<uint8_t>& stream, const std::string* password);
+// What a decryption verdict means to the caller: a refused password needs one when none
+// was given and is wrong otherwise; `what` names the encrypted stream for the detail.
+Status DecryptionStatus(crypto::Verdict v, bool passwordGiven, std::string_view what);
 
 }  // namespace gridwell::xls

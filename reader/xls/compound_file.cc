@@ -144,30 +144,26 @@ void RouteLibraryWarnings() {
 
 }  // namespace
 
-bool ReadCompoundFile(const std::string& path, const ReadLimits& limits, CompoundStreams& out,
-                      std::string& error) {
+Status ReadCompoundFile(const std::string& path, const ReadLimits& limits, CompoundStreams& out) {
   RouteLibraryWarnings();
   GError* err = nullptr;
   Ref<GsfInput> input(gsf_input_stdio_new(path.c_str(), &err));
-  if (!input) {
-    error = "cannot open " + path;
-    if (err) g_error_free(err);
-    return false;
-  }
   if (err) g_error_free(err);
-  return ReadFromInput(input.get(), limits, out, error);
+  if (!input) return Status::Unreadable("cannot open " + path);
+  std::string error;
+  if (!ReadFromInput(input.get(), limits, out, error)) return Status::Unreadable(error);
+  return {};
 }
 
-bool ReadCompoundMemory(std::span<const uint8_t> bytes, const ReadLimits& limits,
-                        CompoundStreams& out, std::string& error) {
+Status ReadCompoundMemory(std::span<const uint8_t> bytes, const ReadLimits& limits,
+                          CompoundStreams& out) {
   RouteLibraryWarnings();
   Ref<GsfInput> input(
       gsf_input_memory_new(bytes.data(), static_cast<gsf_off_t>(bytes.size()), FALSE));
-  if (!input) {
-    error = "compound file: cannot wrap memory";
-    return false;
-  }
-  return ReadFromInput(input.get(), limits, out, error);
+  if (!input) return Status::Unreadable("compound file: cannot wrap memory");
+  std::string error;
+  if (!ReadFromInput(input.get(), limits, out, error)) return Status::Unreadable(error);
+  return {};
 }
 
 }  // namespace gridwell::xls

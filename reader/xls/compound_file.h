@@ -22,10 +22,9 @@ struct CompoundStreams {
 
 // Reads the streams a reader needs, from a file or from memory. Streams are read up to
 // the bytes the container really holds and never beyond `limits.maxInflatedBytes`.
-// False with `error` set when the container is damaged or holds no workbook.
-bool ReadCompoundFile(const std::string& path, const ReadLimits& limits, CompoundStreams& out,
-                      std::string& error);
-bool ReadCompoundMemory(std::span<const uint8_t> bytes, const ReadLimits& limits,
-                        CompoundStreams& out, std::string& error);
+// Unreadable when the container is damaged or holds no workbook.
+Status ReadCompoundFile(const std::string& path, const ReadLimits& limits, CompoundStreams& out);
+Status ReadCompoundMemory(std::span<const uint8_t> bytes, const ReadLimits& limits,
+                          CompoundStreams& out);
 
 }  // namespace gridwell::xls

@@ -421,105 +421,99 @@ class Decoder {
   // ---- one token ----
 
   bool Step() {
-    uint8_t t = U8();
-    if (t >= 0x20) {
-      uint8_t base = (t & 0x1F) | 0x20;
-      return Classed(base);
-    }
+    const uint8_t t = U8();
+    if (t >= 0x20) return Classed((t & 0x1F) | 0x20);
+    // ptgAdd to ptgRange: the binary operators, in token order.
+    static constexpr struct {
+      const char* text;
+      Prec prec;
+    } kBinary[] = {{"+", kAdd},     {"-", kAdd},      {"*", kMul},     {"/", kMul},
+                   {"^", kPow},     {"&", kConcat},   {"<", kCompare}, {"<=", kCompare},
+                   {"=", kCompare}, {">=", kCompare}, {">", kCompare}, {"<>", kCompare},
+                   {" ", kIsect},   {",", kUnion},    {":", kRange}};
+    if (t >= 0x03 && t <= 0x11) return Binary(kBinary[t - 0x03].text, kBinary[t - 0x03].prec);
     switch (t) {
-      case 0x03:
-        return Binary("+", kAdd);
-      case 0x04:
-        return Binary("-", kAdd);
-      case 0x05:
-        return Binary("*", kMul);
-      case 0x06:
-        return Binary("/", kMul);
-      case 0x07:
-        return Binary("^", kPow);
-      case 0x08:
-        return Binary("&", kConcat);
-      case 0x09:
-        return Binary("<", kCompare);
-      case 0x0A:
-        return Binary("<=", kCompare);
-      case 0x0B:
-        return Binary("=", kCompare);
-      case 0x0C:
-        return Binary(">=", kCompare);
-      case 0x0D:
-        return Binary(">", kCompare);
-      case 0x0E:
-        return Binary("<>", kCompare);
-      case 0x0F:
-        return Binary(" ", kIsect);
-      case 0x10:
-        return Binary(",", kUnion);
-      case 0x11:
-        return Binary(":", kRange);
       case 0x12:
-      case 0x13: {
-        Operand a;
-        if (!Pop(a)) return false;
-        std::string text = space_ + (t == 0x12 ? "+" : "-") + Wrap(a, a.prec < kUnary);
-        space_.clear();
-        stack_.push_back({std::move(text), kUnary});
-        return true;
-      }
-      case 0x14: {
-        Operand a;
-        if (!Pop(a)) return false;
-        std::string text = Wrap(a, a.prec < kPercent) + space_ + "%";
-        space_.clear();
-        stack_.push_back({std::move(text), kPercent});
-        return true;
-      }
-      case 0x15: {
-        Operand a;
-        if (!Pop(a)) return false;
-        std::string text = space_ + "(" + a.text + closeSpace_ + ")";
-        space_.clear();
-        closeSpace_.clear();
-        stack_.push_back({std::move(text), kAtom});
-        return true;
-      }
+      case 0x13:
+      case 0x14:
+      case 0x15:
+        return Unary(t);
       case 0x16:
         Push("");
         return true;
-      case 0x17: {
-        std::string s;
-        if (names_.biff5) {
-          if (!Need(1)) return false;
-          uint8_t cch = U8();
-          if (!Need(cch)) return false;
-          CodePage cp;
-          cp.Append8(tok_.subspan(pos_, cch), s);
-          pos_ += cch;
-        } else {
-          if (!Need(2)) return false;
-          uint8_t cch = U8();
-          uint8_t flags = U8();
-          size_t bytes = size_t{cch} * ((flags & 1) ? 2 : 1);
-          if (!Need(bytes)) return false;
-          if (flags & 1) {
-            AppendUtf16(tok_.subspan(pos_, bytes), s);
-          } else {
-            AppendLatin1(tok_.subspan(pos_, bytes), s);
-          }
-          pos_ += bytes;
-        }
-        std::string q = "\"";
-        for (char c : s) {
-          q += c;
-          if (c == '"') q += '"';
-        }
-        Push(q + "\"");
-        return true;
-      }
+      case 0x17:
+        return StringConstant();
       case 0x18:
         return false;  // ptgExtended (Excel 2007+ tokens): not shown
       case 0x19:
         return Attr();
+      case 0x1C:
+      case 0x1D:
+      case 0x1E:
+      case 0x1F:
+        return Constant(t);
+      default:
+        // ptgExp and ptgTbl belong to the record's caller; anything else is unknown.
+        return false;
+    }
+  }
+
+  // ptgUplus, ptgUminus, ptgPercent and ptgParen, on the operand on top of the stack.
+  bool Unary(uint8_t t) {
+    Operand a;
+    if (!Pop(a)) return false;
+    std::string text;
+    int prec = kAtom;
+    if (t == 0x12 || t == 0x13) {
+      text = space_ + (t == 0x12 ? "+" : "-") + Wrap(a, a.prec < kUnary);
+      prec = kUnary;
+    } else if (t == 0x14) {
+      text = Wrap(a, a.prec < kPercent) + space_ + "%";
+      prec = kPercent;
+    } else {
+      text = space_ + "(" + a.text + closeSpace_ + ")";
+      closeSpace_.clear();
+    }
+    space_.clear();
+    stack_.push_back({std::move(text), prec});
+    return true;
+  }
+
+  // ptgStr: a string constant, quoted with its quotes doubled.
+  bool StringConstant() {
+    std::string s;
+    if (names_.biff5) {
+      if (!Need(1)) return false;
+      uint8_t cch = U8();
+      if (!Need(cch)) return false;
+      CodePage cp;
+      cp.Append8(tok_.subspan(pos_, cch), s);
+      pos_ += cch;
+    } else {
+      if (!Need(2)) return false;
+      uint8_t cch = U8();
+      uint8_t flags = U8();
+      size_t bytes = size_t{cch} * ((flags & 1) ? 2 : 1);
+      if (!Need(bytes)) return false;
+      if (flags & 1) {
+        AppendUtf16(tok_.subspan(pos_, bytes), s);
+      } else {
+        AppendLatin1(tok_.subspan(pos_, bytes), s);
+      }
+      pos_ += bytes;
+    }
+    std::string q = "\"";
+    for (char c : s) {
+      q += c;
+      if (c == '"') q += '"';
+    }
+    Push(q + "\"");
+    return true;
+  }
+
+  // ptgErr, ptgBool, ptgInt and ptgNum.
+  bool Constant(uint8_t t) {
+    switch (t) {
       case 0x1C:
         if (!Need(1)) return false;
         Push(std::string(ErrorText(static_cast<ErrorCode>(U8()))));
@@ -532,7 +526,7 @@ class Decoder {
         if (!Need(2)) return false;
         Push(std::to_string(U16()));
         return true;
-      case 0x1F: {
+      default: {
         if (!Need(8)) return false;
         uint64_t bits = U32();
         bits |= uint64_t{U32()} << 32;
@@ -543,9 +537,6 @@ class Decoder {
         Push(s);
         return true;
       }
-      default:
-        // ptgExp and ptgTbl belong to the record's caller; anything else is unknown.
-        return false;
     }
   }
 
@@ -583,118 +574,126 @@ class Decoder {
     return true;
   }
 
+  // The operand tokens, whose low bits give their class (reference, value or array).
   bool Classed(uint8_t base) {
-    std::string s;
     switch (base) {
       case 0x20:  // ptgArray: the values sit in the extra data
-        if (!Need(7)) return false;
-        pos_ += 7;
+      {
+        if (!Skip(7)) return false;
+        std::string s;
         if (!ArrayText(s)) return false;
         Push(s);
         return true;
-      case 0x21: {  // ptgFunc
-        if (!Need(names_.biff5 ? 2 : 2)) return false;
-        uint16_t iftab = U16();
-        FunctionInfo fi = BuiltinFunction(iftab);
+      }
+      case 0x21:  // ptgFunc
+      {
+        if (!Need(2)) return false;
+        FunctionInfo fi = BuiltinFunction(U16());
         if (!fi.name || fi.fixedArgs < 0) return false;
         return Function(fi.name, static_cast<size_t>(fi.fixedArgs));
       }
-      case 0x22: {  // ptgFuncVar
-        if (!Need(3)) return false;
-        uint8_t argc = U8() & 0x7F;
-        uint16_t iftab = U16();
-        if (iftab & 0x8000) return false;  // macro command equivalents
-        if (iftab == 255) {
-          // A user-defined or add-in function: its name is the first argument.
-          if (argc < 1 || argc > stack_.size()) return false;
-          size_t nameAt = stack_.size() - argc;
-          std::string name = stack_[nameAt].text;
-          stack_.erase(stack_.begin() + static_cast<std::ptrdiff_t>(nameAt));
-          return Function(name, argc - 1u);
-        }
-        FunctionInfo fi = BuiltinFunction(iftab);
-        if (!fi.name) return false;
-        return Function(fi.name, argc);
-      }
-      case 0x23: {  // ptgName
-        uint32_t index;
-        if (names_.biff5) {
-          if (!Need(14)) return false;
-          index = U16();
-          pos_ += 12;
-        } else {
-          if (!Need(4)) return false;
-          index = U32();
-        }
-        NameText(index, s);
-        Push(s);
-        return true;
-      }
-      case 0x24:  // ptgRef
-        if (!ReadRef(false, s)) return false;
-        Push(s);
-        return true;
-      case 0x25:  // ptgArea
-        if (!ReadArea(false, s)) return false;
-        Push(s);
-        return true;
+      case 0x22:  // ptgFuncVar
+        return VariableFunction();
+      case 0x23:  // ptgName
+        return DefinedName();
       case 0x26:  // ptgMemArea: the sub-expression that follows computes the area
-        if (!Need(6)) return false;
-        pos_ += 6;
-        return SkipMemAreaExtra();
+        return Skip(6) && SkipMemAreaExtra();
       case 0x27:  // ptgMemErr
       case 0x28:  // ptgMemNoMem
-        if (!Need(6)) return false;
-        pos_ += 6;
-        return true;
+        return Skip(6);
       case 0x29:  // ptgMemFunc
       case 0x2E:  // ptgMemAreaN
       case 0x2F:  // ptgMemNoMemN
-        if (!Need(2)) return false;
-        pos_ += 2;
-        return true;
+        return Skip(2);
+      default:
+        return Reference(base);
+    }
+  }
+
+  bool Skip(size_t n) {
+    if (!Need(n)) return false;
+    pos_ += n;
+    return true;
+  }
+
+  bool VariableFunction() {
+    if (!Need(3)) return false;
+    uint8_t argc = U8() & 0x7F;
+    uint16_t iftab = U16();
+    if (iftab & 0x8000) return false;  // macro command equivalents
+    if (iftab == 255) {
+      // A user-defined or add-in function: its name is the first argument.
+      if (argc < 1 || argc > stack_.size()) return false;
+      size_t nameAt = stack_.size() - argc;
+      std::string name = stack_[nameAt].text;
+      stack_.erase(stack_.begin() + static_cast<std::ptrdiff_t>(nameAt));
+      return Function(name, argc - 1u);
+    }
+    FunctionInfo fi = BuiltinFunction(iftab);
+    if (!fi.name) return false;
+    return Function(fi.name, argc);
+  }
+
+  bool DefinedName() {
+    uint32_t index;
+    if (names_.biff5) {
+      if (!Need(14)) return false;
+      index = U16();
+      pos_ += 12;
+    } else {
+      if (!Need(4)) return false;
+      index = U32();
+    }
+    std::string s;
+    NameText(index, s);
+    Push(s);
+    return true;
+  }
+
+  // References to cells and areas: plain, relative to a shared formula's cell (N), in
+  // other sheets (3d), external names, and references that no longer point anywhere.
+  bool Reference(uint8_t base) {
+    const size_t refBytes = names_.biff5 ? 3 : 4, areaBytes = names_.biff5 ? 6 : 8;
+    std::string s;
+    bool ok = false;
+    switch (base) {
+      case 0x24:  // ptgRef
+        ok = ReadRef(false, s);
+        break;
+      case 0x25:  // ptgArea
+        ok = ReadArea(false, s);
+        break;
       case 0x2A:  // ptgRefErr
-        if (!Need(names_.biff5 ? 3 : 4)) return false;
-        pos_ += names_.biff5 ? 3 : 4;
-        Push("#REF!");
-        return true;
       case 0x2B:  // ptgAreaErr
-        if (!Need(names_.biff5 ? 6 : 8)) return false;
-        pos_ += names_.biff5 ? 6 : 8;
-        Push("#REF!");
-        return true;
+        ok = Skip(base == 0x2A ? refBytes : areaBytes);
+        s = "#REF!";
+        break;
       case 0x2C:  // ptgRefN
-        if (!ReadRef(true, s)) return false;
-        Push(s);
-        return true;
+        ok = ReadRef(true, s);
+        break;
       case 0x2D:  // ptgAreaN
-        if (!ReadArea(true, s)) return false;
-        Push(s);
-        return true;
+        ok = ReadArea(true, s);
+        break;
       case 0x39:  // ptgNameX
-        if (!NameX(s)) return false;
-        Push(s);
-        return true;
+        ok = NameX(s);
+        break;
       case 0x3A:  // ptgRef3d
-        if (!Prefix3d(s) || !ReadRef(f_.shared, s)) return false;
-        Push(s);
-        return true;
+        ok = Prefix3d(s) && ReadRef(f_.shared, s);
+        break;
       case 0x3B:  // ptgArea3d
-        if (!Prefix3d(s) || !ReadArea(f_.shared, s)) return false;
-        Push(s);
-        return true;
-      case 0x3C:    // ptgRefErr3d
-      case 0x3D: {  // ptgAreaErr3d
-        if (!Prefix3d(s)) return false;
-        size_t skip = base == 0x3C ? (names_.biff5 ? 3 : 4) : (names_.biff5 ? 6 : 8);
-        if (!Need(skip)) return false;
-        pos_ += skip;
-        Push(s + "#REF!");
-        return true;
-      }
+        ok = Prefix3d(s) && ReadArea(f_.shared, s);
+        break;
+      case 0x3C:  // ptgRefErr3d
+      case 0x3D:  // ptgAreaErr3d
+        ok = Prefix3d(s) && Skip(base == 0x3C ? refBytes : areaBytes);
+        s += "#REF!";
+        break;
       default:
         return false;
     }
+    if (!ok) return false;
+    Push(s);
+    return true;
   }
 
   const FormulaNames& names_;

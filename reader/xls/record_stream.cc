@@ -261,8 +261,7 @@ bool Cursor::Chars(uint32_t cch, uint8_t flags, std::string& out) {
   return true;
 }
 
-bool Cursor::UnicodeString(bool cch16, std::string& out) {
-  uint32_t cch;
+bool Cursor::CharCount(bool cch16, uint32_t& cch) {
   if (cch16) {
     uint16_t c;
     if (!U16(c)) return false;
@@ -272,6 +271,12 @@ bool Cursor::UnicodeString(bool cch16, std::string& out) {
     if (!U8(c)) return false;
     cch = c;
   }
+  return true;
+}
+
+bool Cursor::UnicodeString(bool cch16, std::string& out) {
+  uint32_t cch;
+  if (!CharCount(cch16, cch)) return false;
   uint8_t flags;
   if (!U8(flags)) return false;
   uint16_t runs = 0;
@@ -291,15 +296,7 @@ bool Cursor::UnicodeStringNoCch(uint32_t cch, std::string& out) {
 
 bool Cursor::ByteString(bool cch16, CodePage& cp, std::string& out) {
   uint32_t cch;
-  if (cch16) {
-    uint16_t c;
-    if (!U16(c)) return false;
-    cch = c;
-  } else {
-    uint8_t c;
-    if (!U8(c)) return false;
-    cch = c;
-  }
+  if (!CharCount(cch16, cch)) return false;
   std::vector<uint8_t> bytes;
   bool ok = true;
   if (cch > Remaining()) {

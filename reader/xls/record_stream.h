@@ -124,9 +124,6 @@ class Cursor {
   bool Bytes(size_t n, std::vector<uint8_t>& out);
   size_t Remaining() const;
   bool AtEnd() const { return Remaining() == 0; }
-  // Offset inside the current segment, and the segment's index.
-  size_t SegmentIndex() const { return seg_; }
-  size_t SegmentOffset() const { return off_; }
   // Moves to the start of segment i.
   bool ToSegment(size_t i);
 
@@ -148,6 +145,8 @@ class Cursor {
   size_t seg_ = 0;
   size_t off_ = 0;
   void Normalize();
+  // A string's character count, 16- or 8-bit.
+  bool CharCount(bool cch16, uint32_t& cch);
 };
 
 }  // namespace gridwell::xls

@@ -88,162 +88,199 @@ class SheetReader {
   uint32_t Style(uint16_t ixfe) const { return ixfe < g_.xfStyle.size() ? g_.xfStyle[ixfe] : 0; }
 
   void Handle(const Record& r) {
-    std::span<const uint8_t> b = r.body();
     // A formula's STRING record follows it, with at most the shared formula, array formula
     // or data table it belongs to recorded in between.
     if (r.type != rec::kString && r.type != rec::kShrFmla && r.type != rec::kArray &&
         r.type != rec::kTable && r.type != rec::kFormula) {
       pendingString_ = false;
     }
+    if (Cell(r) || Layout(r)) return;
     switch (r.type) {
-      case rec::kNumber:
-        if (b.size() >= 14)
-          s_.SetNumber(Le16(b, 0) + 1, Le16(b, 2) + 1, F64(b, 6), Style(Le16(b, 4)));
-        break;
-      case rec::kRk:
-        if (b.size() >= 10)
-          s_.SetNumber(Le16(b, 0) + 1, Le16(b, 2) + 1, RkValue(Le32(b, 6)), Style(Le16(b, 4)));
-        break;
-      case rec::kMulRk: {
-        if (b.size() < 6) break;
-        uint32_t row = Le16(b, 0) + 1u;
-        uint32_t col = Le16(b, 2) + 1u;
-        for (size_t at = 4; at + 6 <= b.size() - 2; at += 6, ++col) {
-          s_.SetNumber(row, col, RkValue(Le32(b, at + 2)), Style(Le16(b, at)));
-        }
-        break;
-      }
-      case rec::kBlank:
-        if (b.size() >= 6) s_.SetBlank(Le16(b, 0) + 1, Le16(b, 2) + 1, Style(Le16(b, 4)));
-        break;
-      case rec::kMulBlank: {
-        if (b.size() < 6) break;
-        uint32_t row = Le16(b, 0) + 1u;
-        uint32_t col = Le16(b, 2) + 1u;
-        for (size_t at = 4; at + 2 <= b.size() - 2; at += 2, ++col) {
-          s_.SetBlank(row, col, Style(Le16(b, at)));
-        }
-        break;
-      }
-      case rec::kBoolErr: {
-        if (b.size() < 8) break;
-        int32_t row = Le16(b, 0) + 1, col = Le16(b, 2) + 1;
-        uint32_t style = Style(Le16(b, 4));
-        if (b[7]) {
-          s_.SetError(row, col, static_cast<ErrorCode>(b[6]), style);
-        } else {
-          s_.SetBool(row, col, b[6] != 0, style);
-        }
-        break;
-      }
-      case rec::kLabelSst: {
-        if (b.size() < 10) break;
-        uint32_t isst = Le32(b, 6);
-        int32_t row = Le16(b, 0) + 1, col = Le16(b, 2) + 1;
-        if (isst < g_.sst.size()) {
-          s_.SetSharedString(row, col, g_.sst[isst], Style(Le16(b, 4)));
-        } else {
-          s_.SetString(row, col, "", Style(Le16(b, 4)));
-        }
-        break;
-      }
-      case rec::kLabel:
-      case rec::kRString: {
-        if (b.size() < 6) break;
-        Cursor c(r);
-        c.Skip(6);
-        std::string text;
-        if (g_.biff5) {
-          c.ByteString(true, g_.codePage, text);
-        } else {
-          c.UnicodeString(true, text);
-        }
-        s_.SetString(Le16(b, 0) + 1, Le16(b, 2) + 1, text, Style(Le16(b, 4)));
-        break;
-      }
       case rec::kFormula:
         Formula(r);
         break;
-      case rec::kString: {
-        if (!pendingString_) break;
-        pendingString_ = false;
-        Cursor c(r);
-        std::string text;
-        if (g_.biff5) {
-          c.ByteString(true, g_.codePage, text);
-        } else {
-          c.UnicodeString(true, text);
-        }
-        s_.SetString(stringRow_, stringCol_, text, stringStyle_);
+      case rec::kString:
+        FormulaString(r);
         break;
-      }
       case rec::kShrFmla:
-      case rec::kArray: {
-        // RefU of the range, then the formula: SHRFMLA has 2 more bytes before cce,
-        // ARRAY 6 (options and a reserved field).
-        if (b.size() < 8) break;
-        uint32_t row = Le16(b, 0);
-        uint32_t col = b[4];
-        size_t at = r.type == rec::kShrFmla ? 8 : 12;
-        uint16_t cce = Le16(b, at);
-        at += 2;
-        if (at > b.size() || cce > b.size() - at) break;
-        Master m{b.subspan(at, cce), b.subspan(at + cce), r.type == rec::kShrFmla};
-        masters_[Key(row, col)] = m;
+      case rec::kArray:
+        SharedFormula(r);
         break;
-      }
-      case rec::kColInfo: {
-        if (b.size() < 10) break;
-        // Hidden columns keep the width the file stores for them, as in .xlsx.
-        uint16_t first = Le16(b, 0), last = Le16(b, 2), width = Le16(b, 4);
-        s_.SetColumnWidth(first + 1, std::min<int32_t>(last, 16383) + 1, width / 256.0);
-        break;
-      }
-      case rec::kDefColWidth:
-        if (b.size() >= 2 && !haveStandardWidth_) s_.defaultColumnWidth = WidthFromBase(Le16(b, 0));
-        break;
-      case rec::kStandardWidth:
-        if (b.size() >= 2) {
-          s_.defaultColumnWidth = Le16(b, 0) / 256.0;
-          haveStandardWidth_ = true;
-        }
-        break;
-      case rec::kRow: {
-        if (b.size() < 16) break;
-        // Hidden rows keep their stored height, as in .xlsx.
-        s_.SetRowHeight(Le16(b, 0) + 1, Le16(b, 6) & 0x7FFF);
-        break;
-      }
-      case rec::kDefaultRowHeight:
-        if (b.size() >= 4) {
-          s_.defaultRowHeight = Le16(b, 2) & 0x7FFF;
-        } else if (b.size() >= 2) {
-          s_.defaultRowHeight = Le16(b, 0) & 0x7FFF;
-        }
-        break;
-      case rec::kProtect:
-        if (b.size() >= 2) s_.isProtected = Le16(b, 0) != 0;
-        break;
-      case rec::kObj:
+      case rec::kObj: {
         // ftCmo comes first: ft, cb, object type, object id.
+        const std::span<const uint8_t> b = r.body();
         if (b.size() >= 8 && Le16(b, 0) == 0x15) lastObjId_ = Le16(b, 6);
         break;
-      case rec::kTxo: {
-        if (b.size() < 12 || r.segments.size() < 2) break;
-        uint16_t cch = Le16(b, 10);
-        Cursor c(r);
-        c.ToSegment(1);
-        std::string text;
-        c.UnicodeStringNoCch(cch, text);
-        texts_[lastObjId_] = std::move(text);
-        break;
       }
+      case rec::kTxo:
+        TextObject(r);
+        break;
       case rec::kNote:
         Note(r);
         break;
       default:
         break;
     }
+  }
+
+  // A text as the file's BIFF version stores it: bytes of the code page, or UTF-16.
+  void Text(Cursor& c, std::string& out) const {
+    if (g_.biff5) {
+      c.ByteString(true, g_.codePage, out);
+    } else {
+      c.UnicodeString(true, out);
+    }
+  }
+
+  // The records of a cell's value; false for any other record.
+  bool Cell(const Record& r) {
+    const std::span<const uint8_t> b = r.body();
+    switch (r.type) {
+      case rec::kNumber:
+        if (b.size() >= 14)
+          s_.SetNumber(Le16(b, 0) + 1, Le16(b, 2) + 1, F64(b, 6), Style(Le16(b, 4)));
+        return true;
+      case rec::kRk:
+        if (b.size() >= 10)
+          s_.SetNumber(Le16(b, 0) + 1, Le16(b, 2) + 1, RkValue(Le32(b, 6)), Style(Le16(b, 4)));
+        return true;
+      case rec::kMulRk: {
+        if (b.size() < 6) return true;
+        const uint32_t row = Le16(b, 0) + 1u;
+        uint32_t col = Le16(b, 2) + 1u;
+        for (size_t at = 4; at + 6 <= b.size() - 2; at += 6, ++col) {
+          s_.SetNumber(row, col, RkValue(Le32(b, at + 2)), Style(Le16(b, at)));
+        }
+        return true;
+      }
+      case rec::kBlank:
+        if (b.size() >= 6) s_.SetBlank(Le16(b, 0) + 1, Le16(b, 2) + 1, Style(Le16(b, 4)));
+        return true;
+      case rec::kMulBlank: {
+        if (b.size() < 6) return true;
+        const uint32_t row = Le16(b, 0) + 1u;
+        uint32_t col = Le16(b, 2) + 1u;
+        for (size_t at = 4; at + 2 <= b.size() - 2; at += 2, ++col) {
+          s_.SetBlank(row, col, Style(Le16(b, at)));
+        }
+        return true;
+      }
+      case rec::kBoolErr:
+        BoolErr(b);
+        return true;
+      case rec::kLabelSst:
+        LabelSst(b);
+        return true;
+      case rec::kLabel:
+      case rec::kRString: {
+        if (b.size() < 6) return true;
+        Cursor c(r);
+        c.Skip(6);
+        std::string text;
+        Text(c, text);
+        s_.SetString(Le16(b, 0) + 1, Le16(b, 2) + 1, text, Style(Le16(b, 4)));
+        return true;
+      }
+      default:
+        return false;
+    }
+  }
+
+  void BoolErr(std::span<const uint8_t> b) {
+    if (b.size() < 8) return;
+    const int32_t row = Le16(b, 0) + 1, col = Le16(b, 2) + 1;
+    const uint32_t style = Style(Le16(b, 4));
+    if (b[7]) {
+      s_.SetError(row, col, static_cast<ErrorCode>(b[6]), style);
+    } else {
+      s_.SetBool(row, col, b[6] != 0, style);
+    }
+  }
+
+  void LabelSst(std::span<const uint8_t> b) {
+    if (b.size() < 10) return;
+    const uint32_t isst = Le32(b, 6);
+    const int32_t row = Le16(b, 0) + 1, col = Le16(b, 2) + 1;
+    if (isst < g_.sst.size()) {
+      s_.SetSharedString(row, col, g_.sst[isst], Style(Le16(b, 4)));
+    } else {
+      s_.SetString(row, col, "", Style(Le16(b, 4)));
+    }
+  }
+
+  // Column widths, row heights, the sheet's defaults and its protection; false for any
+  // other record.
+  bool Layout(const Record& r) {
+    const std::span<const uint8_t> b = r.body();
+    switch (r.type) {
+      case rec::kColInfo: {
+        if (b.size() < 10) return true;
+        // Hidden columns keep the width the file stores for them, as in .xlsx.
+        const uint16_t first = Le16(b, 0), last = Le16(b, 2), width = Le16(b, 4);
+        s_.SetColumnWidth(first + 1, std::min<int32_t>(last, 16383) + 1, width / 256.0);
+        return true;
+      }
+      case rec::kDefColWidth:
+        if (b.size() >= 2 && !haveStandardWidth_) s_.defaultColumnWidth = WidthFromBase(Le16(b, 0));
+        return true;
+      case rec::kStandardWidth:
+        if (b.size() >= 2) {
+          s_.defaultColumnWidth = Le16(b, 0) / 256.0;
+          haveStandardWidth_ = true;
+        }
+        return true;
+      case rec::kRow:
+        // Hidden rows keep their stored height, as in .xlsx.
+        if (b.size() >= 16) s_.SetRowHeight(Le16(b, 0) + 1, Le16(b, 6) & 0x7FFF);
+        return true;
+      case rec::kDefaultRowHeight:
+        if (b.size() >= 4) {
+          s_.defaultRowHeight = Le16(b, 2) & 0x7FFF;
+        } else if (b.size() >= 2) {
+          s_.defaultRowHeight = Le16(b, 0) & 0x7FFF;
+        }
+        return true;
+      case rec::kProtect:
+        if (b.size() >= 2) s_.isProtected = Le16(b, 0) != 0;
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  void FormulaString(const Record& r) {
+    if (!pendingString_) return;
+    pendingString_ = false;
+    Cursor c(r);
+    std::string text;
+    Text(c, text);
+    s_.SetString(stringRow_, stringCol_, text, stringStyle_);
+  }
+
+  // SHRFMLA and ARRAY: the RefU of the range, then the formula; SHRFMLA has 2 more bytes
+  // before cce, ARRAY 6 (options and a reserved field).
+  void SharedFormula(const Record& r) {
+    const std::span<const uint8_t> b = r.body();
+    if (b.size() < 8) return;
+    const uint32_t row = Le16(b, 0);
+    const uint32_t col = b[4];
+    size_t at = r.type == rec::kShrFmla ? 8 : 12;
+    const uint16_t cce = Le16(b, at);
+    at += 2;
+    if (at > b.size() || cce > b.size() - at) return;
+    Master m{b.subspan(at, cce), b.subspan(at + cce), r.type == rec::kShrFmla};
+    masters_[Key(row, col)] = m;
+  }
+
+  void TextObject(const Record& r) {
+    const std::span<const uint8_t> b = r.body();
+    if (b.size() < 12 || r.segments.size() < 2) return;
+    const uint16_t cch = Le16(b, 10);
+    Cursor c(r);
+    c.ToSegment(1);
+    std::string text;
+    c.UnicodeStringNoCch(cch, text);
+    texts_[lastObjId_] = std::move(text);
   }
 
   void Formula(const Record& r) {

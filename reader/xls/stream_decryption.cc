@@ -25,18 +25,19 @@ bool StaysClear(uint16_t type) {
   }
 }
 
-ReadStatus StatusOf(crypto::Verdict v, bool passwordGiven) {
+}  // namespace
+
+Status DecryptionStatus(crypto::Verdict v, bool passwordGiven, std::string_view what) {
   switch (v) {
     case crypto::Verdict::Ok:
-      return ReadStatus::Ok;
+      return {};
     case crypto::Verdict::WrongPassword:
-      return passwordGiven ? ReadStatus::WrongPassword : ReadStatus::NeedPassword;
+      return Status(passwordGiven ? StatusCode::WrongPassword : StatusCode::NeedPassword,
+                    std::string(what) + ": the password does not open the workbook");
     default:
-      return ReadStatus::Unreadable;
+      return Status::Unreadable(std::string(what) + ": encryption not supported or damaged");
   }
 }
-
-}  // namespace
 
 std::span<const uint8_t> FindFilePass(std::span<const uint8_t> stream, bool& found) {
   found = false;
@@ -60,11 +61,10 @@ std::span<const uint8_t> FindFilePass(std::span<const uint8_t> stream, bool& fou
   return {};
 }
 
-ReadStatus DecryptStream(std::vector<uint8_t>& stream, const std::string* password,
-                         std::string& error) {
+Status DecryptStream(std::vector<uint8_t>& stream, const std::string* password) {
   bool found = false;
   std::span<const uint8_t> filePass = FindFilePass(stream, found);
-  if (!found) return ReadStatus::Ok;
+  if (!found) return {};
   crypto::Verdict verdict = crypto::Verdict::Unsupported;
   std::unique_ptr<crypto::BiffDecryptor> dec;
   if (password) dec = crypto::OpenFilepass(filePass, *password, verdict);
@@ -76,10 +76,9 @@ ReadStatus DecryptStream(std::vector<uint8_t>& stream, const std::string* passwo
     if (!password) verdict = fallback;
   }
   if (!dec) {
-    ReadStatus s = StatusOf(verdict, password != nullptr);
-    error = s == ReadStatus::Unreadable ? "FILEPASS: encryption not supported or damaged"
-                                        : "FILEPASS: the password does not open the workbook";
-    return s;
+    // A decryptor refused with an Ok verdict cannot be: it counts as damage.
+    if (verdict == crypto::Verdict::Ok) verdict = crypto::Verdict::Damaged;
+    return DecryptionStatus(verdict, password != nullptr, "FILEPASS");
   }
   uint64_t filePassEnd = static_cast<uint64_t>(filePass.data() - stream.data()) + filePass.size();
   uint64_t pos = filePassEnd;
@@ -96,7 +95,7 @@ ReadStatus DecryptStream(std::vector<uint8_t>& stream, const std::string* passwo
     }
     pos = end;
   }
-  return ReadStatus::Ok;
+  return {};
 }
 
 }  // namespace gridwell::xls

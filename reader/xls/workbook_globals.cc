@@ -150,6 +150,231 @@ model::CellStyle StyleOf(const Globals& g, size_t i) {
   return s;
 }
 
+// The records of the globals substream, one reader for each kind that matters. FONT
+// records are kept aside until the end: their colours refer to a PALETTE that may come
+// later.
+class GlobalsRecords {
+ public:
+  GlobalsRecords(Globals& g, model::Workbook& book) : g_(g), book_(book) {}
+
+  // False at the EOF that ends the substream.
+  bool Read(const Record& r) {
+    const std::span<const uint8_t> b = r.body();
+    switch (r.type) {
+      case rec::kEof:
+        return false;
+      case rec::kCodePage:
+        g_.codePage.Set(Le16(b, 0));
+        break;
+      case rec::kDateMode:
+        book_.date1904 = Le16(b, 0) != 0;
+        break;
+      case rec::kProtect:
+        book_.isProtected = Le16(b, 0) != 0;
+        break;
+      case rec::kPalette:
+        Palette(b);
+        break;
+      case rec::kFont:
+        fonts_.emplace_back();
+        fontColors_.push_back(ReadFont(r, g_, fonts_.back()));
+        break;
+      case rec::kXf:
+        g_.xfs.push_back(ReadXf(b, g_.biff5));
+        break;
+      case rec::kFormat:
+        Format(r);
+        break;
+      case rec::kBoundSheet:
+        Sheet(r);
+        break;
+      case rec::kSst:
+        SharedStrings(r);
+        break;
+      case rec::kSupBook:
+        SupBook(r);
+        break;
+      case rec::kExternName:
+        ExternName(r);
+        break;
+      case rec::kExternSheet:
+        ExternSheet(r);
+        break;
+      case rec::kName:
+        Name(r);
+        break;
+      default:
+        break;
+    }
+    return true;
+  }
+
+  // FONT records become the model's fonts in order (the first replaces the default); each
+  // XF becomes a model style.
+  void Finish() {
+    for (size_t i = 0; i < fonts_.size(); ++i) fonts_[i].color = PaletteColor(g_, fontColors_[i]);
+    if (!fonts_.empty()) book_.Fonts() = std::move(fonts_);
+    g_.xfStyle.resize(g_.xfs.size());
+    for (size_t i = 0; i < g_.xfs.size(); ++i) g_.xfStyle[i] = book_.AddStyle(StyleOf(g_, i));
+  }
+
+ private:
+  // A string as the file's BIFF version stores it: bytes of the code page, or UTF-16.
+  void String(Cursor& c, bool longCount, std::string& out) const {
+    if (g_.biff5) {
+      c.ByteString(false, g_.codePage, out);
+    } else {
+      c.UnicodeString(longCount, out);
+    }
+  }
+
+  void Palette(std::span<const uint8_t> b) {
+    const uint16_t n = Le16(b, 0);
+    for (uint16_t i = 0; i < n && i < 56 && 2 + 4u * i + 3 < b.size(); ++i) {
+      const uint8_t* p = &b[2 + 4u * i];
+      g_.palette[8 + i] = p[0] | (p[1] << 8) | (p[2] << 16);
+    }
+  }
+
+  void Format(const Record& r) {
+    Cursor c(r);
+    uint16_t id;
+    if (!c.U16(id)) return;
+    std::string code;
+    String(c, true, code);
+    book_.SetNumberFormat(id, code);
+  }
+
+  void Sheet(const Record& r) {
+    const std::span<const uint8_t> b = r.body();
+    BoundSheet s;
+    s.pos = Le32(b, 0);
+    s.state = b.size() > 4 ? b[4] & 3 : 0;
+    s.type = b.size() > 5 ? b[5] : 0;
+    Cursor c(r);
+    c.Skip(6);
+    String(c, false, s.name);
+    g_.names.sheets.push_back(s.name);
+    g_.sheets.push_back(std::move(s));
+  }
+
+  void SharedStrings(const Record& r) {
+    Cursor c(r);
+    c.Skip(8);
+    // The counts in the header are not trusted: the strings are read until the data
+    // ends, and nothing is reserved for strings that are not there.
+    model::StringPool& pool = book_.Strings();
+    while (!c.AtEnd()) {
+      std::string s;
+      bool ok = c.UnicodeString(true, s);
+      g_.sst.push_back(pool.Add(s));
+      if (!ok) break;
+    }
+  }
+
+  void SupBook(const Record& r) {
+    const std::span<const uint8_t> b = r.body();
+    FormulaNames::SupBook sb;
+    const uint16_t ctab = Le16(b, 0);
+    const uint16_t cch = Le16(b, 2);
+    if (cch == 0x0401) {
+      sb.kind = FormulaNames::SupBook::Kind::Self;
+    } else if (cch == 0x3A01) {
+      sb.kind = FormulaNames::SupBook::Kind::AddIn;
+    } else {
+      sb.kind = FormulaNames::SupBook::Kind::External;
+      Cursor c(r);
+      c.Skip(2);
+      std::string path;
+      if (c.UnicodeString(true, path)) {
+        sb.file = FileOfPath(path);
+        for (uint16_t i = 0; i < ctab; ++i) {
+          std::string sheet;
+          if (!c.UnicodeString(true, sheet)) break;
+          sb.sheets.push_back(std::move(sheet));
+        }
+      }
+    }
+    g_.names.supBooks.push_back(std::move(sb));
+    supBookForNames_ = static_cast<int>(g_.names.supBooks.size()) - 1;
+  }
+
+  void ExternName(const Record& r) {
+    if (supBookForNames_ < 0 || g_.biff5) return;
+    Cursor c(r);
+    c.Skip(6);
+    std::string name;
+    c.UnicodeString(false, name);
+    g_.names.supBooks[supBookForNames_].externNames.push_back(std::move(name));
+  }
+
+  void ExternSheet(const Record& r) {
+    if (g_.biff5) return;
+    Cursor c(r);
+    uint16_t n = 0;
+    c.U16(n);
+    for (uint16_t i = 0; i < n; ++i) {
+      uint16_t sb, first, last;
+      if (!c.U16(sb) || !c.U16(first) || !c.U16(last)) break;
+      FormulaNames::Xti x;
+      x.supBook = sb;
+      x.first = first >= 0xFFFE ? -1 : first;
+      x.last = last >= 0xFFFE ? -1 : last;
+      g_.names.xti.push_back(x);
+    }
+  }
+
+  void Name(const Record& r) {
+    const std::span<const uint8_t> b = r.body();
+    const uint16_t grbit = Le16(b, 0);
+    const uint8_t cch = b.size() > 3 ? b[3] : 0;
+    Cursor c(r);
+    c.Skip(14);
+    std::string name;
+    if (g_.biff5) {
+      std::vector<uint8_t> bytes;
+      c.Bytes(std::min<size_t>(cch, c.Remaining()), bytes);
+      g_.codePage.Append8(bytes, name);
+    } else {
+      c.UnicodeStringNoCch(cch, name);
+    }
+    if ((grbit & 0x20) && !name.empty()) {
+      const char* builtin = BuiltinDefinedName(static_cast<uint8_t>(name[0]));
+      if (builtin) name = builtin;
+    }
+    g_.names.names.push_back(std::move(name));
+  }
+
+  Globals& g_;
+  model::Workbook& book_;
+  std::vector<model::Font> fonts_;
+  std::vector<uint16_t> fontColors_;
+  int supBookForNames_ = -1;  // the SUPBOOK that EXTERNNAME records belong to
+};
+
+// The BOF that opens the stream: BIFF8 or BIFF5, and a globals substream.
+bool ReadGlobalsBof(RecordReader& rr, Globals& g, std::string& error) {
+  Record r;
+  if (!rr.Next(r) || r.type != rec::kBof) {
+    error = "globals: the stream does not begin with a BIFF5/8 BOF record";
+    return false;
+  }
+  const uint16_t vers = Le16(r.body(), 0);
+  const uint16_t dt = Le16(r.body(), 2);
+  if (vers != 0x0600 && vers != 0x0500) {
+    error = "globals: BIFF version " + std::to_string(vers) + " is not supported";
+    return false;
+  }
+  if (dt != 0x0005) {
+    error = "globals: the first substream is not the workbook globals";
+    return false;
+  }
+  g.biff5 = vers == 0x0500;
+  g.names.biff5 = g.biff5;
+  if (!g.biff5) g.codePage.Set(1200);
+  return true;
+}
+
 }  // namespace
 
 void DefaultPalette(uint32_t (&palette)[64]) {
@@ -166,185 +391,12 @@ bool ReadGlobals(std::span<const uint8_t> stream, Globals& g, model::Workbook& b
                  std::string& error) {
   DefaultPalette(g.palette);
   RecordReader rr(stream);
+  if (!ReadGlobalsBof(rr, g, error)) return false;
+  GlobalsRecords records(g, book);
   Record r;
-  if (!rr.Next(r) || r.type != rec::kBof) {
-    error = "globals: the stream does not begin with a BIFF5/8 BOF record";
-    return false;
+  while (rr.Next(r) && records.Read(r)) {
   }
-  uint16_t vers = Le16(r.body(), 0);
-  uint16_t dt = Le16(r.body(), 2);
-  if (vers != 0x0600 && vers != 0x0500) {
-    error = "globals: BIFF version " + std::to_string(vers) + " is not supported";
-    return false;
-  }
-  if (dt != 0x0005) {
-    error = "globals: the first substream is not the workbook globals";
-    return false;
-  }
-  g.biff5 = vers == 0x0500;
-  g.names.biff5 = g.biff5;
-  if (!g.biff5) g.codePage.Set(1200);
-
-  std::vector<model::Font> fonts;
-  std::vector<uint16_t> fontColors;
-  int supBookForNames = -1;
-  while (rr.Next(r)) {
-    std::span<const uint8_t> b = r.body();
-    switch (r.type) {
-      case rec::kEof:
-        goto done;
-      case rec::kCodePage:
-        g.codePage.Set(Le16(b, 0));
-        break;
-      case rec::kDateMode:
-        book.date1904 = Le16(b, 0) != 0;
-        break;
-      case rec::kProtect:
-        book.isProtected = Le16(b, 0) != 0;
-        break;
-      case rec::kPalette: {
-        uint16_t n = Le16(b, 0);
-        for (uint16_t i = 0; i < n && i < 56 && 2 + 4u * i + 3 < b.size(); ++i) {
-          const uint8_t* p = &b[2 + 4u * i];
-          g.palette[8 + i] = p[0] | (p[1] << 8) | (p[2] << 16);
-        }
-        break;
-      }
-      case rec::kFont: {
-        model::Font f;
-        fontColors.push_back(ReadFont(r, g, f));
-        fonts.push_back(std::move(f));
-        break;
-      }
-      case rec::kXf:
-        g.xfs.push_back(ReadXf(b, g.biff5));
-        break;
-      case rec::kFormat: {
-        Cursor c(r);
-        uint16_t id;
-        if (!c.U16(id)) break;
-        std::string code;
-        if (g.biff5) {
-          c.ByteString(false, g.codePage, code);
-        } else {
-          c.UnicodeString(true, code);
-        }
-        book.SetNumberFormat(id, code);
-        break;
-      }
-      case rec::kBoundSheet: {
-        BoundSheet s;
-        s.pos = Le32(b, 0);
-        s.state = b.size() > 4 ? b[4] & 3 : 0;
-        s.type = b.size() > 5 ? b[5] : 0;
-        Cursor c(r);
-        c.Skip(6);
-        if (g.biff5) {
-          c.ByteString(false, g.codePage, s.name);
-        } else {
-          c.UnicodeString(false, s.name);
-        }
-        g.names.sheets.push_back(s.name);
-        g.sheets.push_back(std::move(s));
-        break;
-      }
-      case rec::kSst: {
-        Cursor c(r);
-        c.Skip(8);
-        // The counts in the header are not trusted: the strings are read until the
-        // data ends, and nothing is reserved for strings that are not there.
-        model::StringPool& pool = book.Strings();
-        while (!c.AtEnd()) {
-          std::string s;
-          bool ok = c.UnicodeString(true, s);
-          g.sst.push_back(pool.Add(s));
-          if (!ok) break;
-        }
-        break;
-      }
-      case rec::kSupBook: {
-        FormulaNames::SupBook sb;
-        uint16_t ctab = Le16(b, 0);
-        uint16_t cch = Le16(b, 2);
-        if (cch == 0x0401) {
-          sb.kind = FormulaNames::SupBook::Kind::Self;
-        } else if (cch == 0x3A01) {
-          sb.kind = FormulaNames::SupBook::Kind::AddIn;
-        } else {
-          sb.kind = FormulaNames::SupBook::Kind::External;
-          Cursor c(r);
-          c.Skip(2);
-          std::string path;
-          if (c.UnicodeString(true, path)) {
-            sb.file = FileOfPath(path);
-            for (uint16_t i = 0; i < ctab; ++i) {
-              std::string sheet;
-              if (!c.UnicodeString(true, sheet)) break;
-              sb.sheets.push_back(std::move(sheet));
-            }
-          }
-        }
-        g.names.supBooks.push_back(std::move(sb));
-        supBookForNames = static_cast<int>(g.names.supBooks.size()) - 1;
-        break;
-      }
-      case rec::kExternName: {
-        if (supBookForNames < 0 || g.biff5) break;
-        Cursor c(r);
-        c.Skip(6);
-        std::string name;
-        c.UnicodeString(false, name);
-        g.names.supBooks[supBookForNames].externNames.push_back(std::move(name));
-        break;
-      }
-      case rec::kExternSheet: {
-        if (g.biff5) break;
-        Cursor c(r);
-        uint16_t n = 0;
-        c.U16(n);
-        for (uint16_t i = 0; i < n; ++i) {
-          uint16_t sb, first, last;
-          if (!c.U16(sb) || !c.U16(first) || !c.U16(last)) break;
-          FormulaNames::Xti x;
-          x.supBook = sb;
-          x.first = first >= 0xFFFE ? -1 : first;
-          x.last = last >= 0xFFFE ? -1 : last;
-          g.names.xti.push_back(x);
-        }
-        break;
-      }
-      case rec::kName: {
-        uint16_t grbit = Le16(b, 0);
-        uint8_t cch = b.size() > 3 ? b[3] : 0;
-        Cursor c(r);
-        c.Skip(14);
-        std::string name;
-        if (g.biff5) {
-          std::vector<uint8_t> bytes;
-          c.Bytes(std::min<size_t>(cch, c.Remaining()), bytes);
-          g.codePage.Append8(bytes, name);
-        } else {
-          c.UnicodeStringNoCch(cch, name);
-        }
-        if ((grbit & 0x20) && !name.empty()) {
-          const char* builtin = BuiltinDefinedName(static_cast<uint8_t>(name[0]));
-          if (builtin) name = builtin;
-        }
-        g.names.names.push_back(std::move(name));
-        break;
-      }
-      default:
-        break;
-    }
-  }
-done:
-  // FONT records become the model's fonts in order (the first replaces the default).
-  for (size_t i = 0; i < fonts.size(); ++i) fonts[i].color = PaletteColor(g, fontColors[i]);
-  if (!fonts.empty()) {
-    book.Fonts() = std::move(fonts);
-  }
-  g.xfStyle.resize(g.xfs.size());
-  for (size_t i = 0; i < g.xfs.size(); ++i) g.xfStyle[i] = book.AddStyle(StyleOf(g, i));
+  records.Finish();
   return true;
 }
 

@@ -24,26 +24,33 @@ ReadResult ReadEncryptedPackage(const CompoundStreams& cs, const std::string* pa
                                                       crypto::kDefaultPassword, package);
     if (fallback == crypto::Verdict::Ok || !password) v = fallback;
   }
-  switch (v) {
-    case crypto::Verdict::Ok:
-      return xlsx::ReadMemory(package, limits);
-    case crypto::Verdict::WrongPassword:
-      return ReadResult::Fail(password ? ReadStatus::WrongPassword : ReadStatus::NeedPassword,
-                              "EncryptedPackage: the password does not open the workbook");
-    default:
-      return ReadResult::Fail(ReadStatus::Unreadable,
-                              "EncryptedPackage: encryption not supported or damaged");
-  }
+  if (v == crypto::Verdict::Ok) return xlsx::ReadMemory(package, limits);
+  return {DecryptionStatus(v, password != nullptr, "EncryptedPackage")};
 }
 
 ReadResult ReadStreams(CompoundStreams& cs, const std::string* password, const ReadLimits& limits) {
   if (cs.kind == CompoundStreams::Kind::EncryptedPackage) {
     return ReadEncryptedPackage(cs, password, limits);
   }
-  std::string error;
-  ReadStatus s = DecryptStream(cs.workbook, password, error);
-  if (s != ReadStatus::Ok) return ReadResult::Fail(s, error);
+  Status decrypted = DecryptStream(cs.workbook, password);
+  if (!decrypted.Ok()) return {std::move(decrypted)};
   return ReadBiffStream(cs.workbook, limits);
+}
+
+// -1 not a readable workbook, 0 not encrypted, 1 encrypted .xls, 2 encrypted package.
+int ProbeStreams(const std::string& path) {
+  CompoundStreams cs;
+  if (!ReadCompoundFile(path, ReadLimits{}, cs).Ok()) return -1;
+  if (cs.kind == CompoundStreams::Kind::EncryptedPackage) return 2;
+  std::span<const uint8_t> s = cs.workbook;
+  if (s.size() < 8 || s[0] != 0x09 || s[1] != 0x08) return -1;
+  bool found = false;
+  std::span<const uint8_t> filePass = FindFilePass(s, found);
+  if (!found) return 0;
+  // A workbook that the default password opens is shown as a plain one.
+  crypto::Verdict v;
+  if (crypto::OpenFilepass(filePass, crypto::kDefaultPassword, v)) return 0;
+  return 1;
 }
 
 }  // namespace
@@ -57,7 +64,7 @@ ReadResult ReadBiffStream(std::span<const uint8_t> stream, const ReadLimits& lim
   auto book = std::make_shared<model::Workbook>();
   Globals g;
   std::string error;
-  if (!ReadGlobals(stream, g, *book, error)) return ReadResult::Fail(ReadStatus::Unreadable, error);
+  if (!ReadGlobals(stream, g, *book, error)) return {Status::Unreadable(error)};
   // Each substream is read once even when several BOUNDSHEET records point at it, so a
   // hostile file cannot make the reader walk the same records again and again.
   std::unordered_set<uint32_t> seen;
@@ -72,49 +79,39 @@ ReadResult ReadBiffStream(std::span<const uint8_t> stream, const ReadLimits& lim
     ReadSheet(stream, bs.pos, g, sheet, budget);
   }
   if (book->Strings().ByteSize() > limits.maxStringBytes) {
-    return ReadResult::Fail(ReadStatus::Unreadable, "strings over the limit");
+    return {Status::Unreadable("strings over the limit")};
   }
   book->Finish();
-  ReadResult r;
-  r.status = ReadStatus::Ok;
-  r.workbook = std::move(book);
-  return r;
+  return {Status(), std::move(book)};
 }
 
 int ProbeProtection(const std::string& path) {
-  CompoundStreams cs;
-  std::string error;
-  if (!ReadCompoundFile(path, ReadLimits{}, cs, error)) return -1;
-  if (cs.kind == CompoundStreams::Kind::EncryptedPackage) return 2;
-  std::span<const uint8_t> s = cs.workbook;
-  if (s.size() < 8 || s[0] != 0x09 || s[1] != 0x08) return -1;
-  bool found = false;
-  std::span<const uint8_t> filePass = FindFilePass(s, found);
-  if (!found) return 0;
-  // A workbook that the default password opens is shown as a plain one.
-  crypto::Verdict v;
-  if (crypto::OpenFilepass(filePass, crypto::kDefaultPassword, v)) return 0;
-  return 1;
+  try {
+    return ProbeStreams(path);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  return -1;  // too big to look into is unreadable, as a full read would find it
 }
 
 ReadResult ReadFile(const std::string& path, const std::string* password,
                     const ReadLimits& limits) {
-  CompoundStreams cs;
-  std::string error;
-  if (!ReadCompoundFile(path, limits, cs, error)) {
-    return ReadResult::Fail(ReadStatus::Unreadable, path + ": " + error);
-  }
-  return ReadStreams(cs, password, limits);
+  return GuardMemory([&]() -> ReadResult {
+    CompoundStreams cs;
+    Status opened = ReadCompoundFile(path, limits, cs);
+    if (!opened.Ok()) return {Status::Unreadable(path + ": " + opened.Detail())};
+    return ReadStreams(cs, password, limits);
+  });
 }
 
 ReadResult ReadMemory(std::span<const uint8_t> bytes, const std::string* password,
                       const ReadLimits& limits) {
-  CompoundStreams cs;
-  std::string error;
-  if (!ReadCompoundMemory(bytes, limits, cs, error)) {
-    return ReadResult::Fail(ReadStatus::Unreadable, error);
-  }
-  return ReadStreams(cs, password, limits);
+  return GuardMemory([&]() -> ReadResult {
+    CompoundStreams cs;
+    Status opened = ReadCompoundMemory(bytes, limits, cs);
+    if (!opened.Ok()) return {std::move(opened)};
+    return ReadStreams(cs, password, limits);
+  });
 }
 
 }  // namespace gridwell::xls

@@ -18,7 +18,7 @@ bool LooksLikeCompoundFile(std::span<const uint8_t> head);
 int ProbeProtection(const std::string& path);
 
 // Reads the workbook. `password` null means none was given: the default password of
-// write-protected files is tried then.
+// write-protected files is tried then. Neither throws: memory running out is a status.
 ReadResult ReadFile(const std::string& path, const std::string* password,
                     const ReadLimits& limits = {});
 ReadResult ReadMemory(std::span<const uint8_t> bytes, const std::string* password,

@@ -1,6 +1,6 @@
 #include "reader/xlsx/comments.h"
 
-#include "reader/xlsx/worksheet.h"
+#include "reader/xlsx/cell_values.h"
 #include "reader/xlsx/xml_util.h"
 
 namespace gridwell::xlsx {

@@ -9,7 +9,6 @@ void ContentTypes::Load(ZipPackage& pkg) {
   if (pkg.Read("[Content_Types].xml", text, error) != PartStatus::Ok) return;
   pugi::xml_document doc;
   if (!LoadDom(text, doc, error)) return;
-  loaded_ = true;
   for (pugi::xml_node n = doc.document_element().first_child(); n; n = n.next_sibling()) {
     if (n.type() != pugi::node_element || LocalName(n.name()) != "Override") continue;
     std::string_view type = Attr(n, "ContentType").value();

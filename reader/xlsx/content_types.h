@@ -15,10 +15,8 @@ class ContentTypes {
   // Part names (normalised) whose override names a spreadsheet workbook type (plain,
   // macro-enabled or template), in document order.
   const std::vector<std::string>& WorkbookParts() const { return workbookParts_; }
-  bool Loaded() const { return loaded_; }
 
  private:
-  bool loaded_ = false;
   std::vector<std::string> workbookParts_;
 };
 

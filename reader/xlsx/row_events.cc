@@ -295,17 +295,14 @@ bool RecordRowEvents(std::string_view run, std::string& events) {
   if (run.size() > (size_t{1} << 30)) return false;
   Recorder rec;
   rec.out = &events;
-  XML_Parser p = NewHardenedParser(&rec);
-  if (!p) return false;
+  XmlParser parser = NewHardenedParser(&rec);
+  XML_Parser p = parser.get();
   XML_SetElementHandler(p, RecordStart, RecordEnd);
   XML_SetCharacterDataHandler(p, RecordChars);
   static constexpr std::string_view kOpen = "<sheetData>", kClose = "</sheetData>";
-  const bool ok = XML_Parse(p, kOpen.data(), int(kOpen.size()), 0) == XML_STATUS_OK &&
-                  XML_Parse(p, run.data(), int(run.size()), 0) == XML_STATUS_OK &&
-                  XML_Parse(p, kClose.data(), int(kClose.size()), 1) == XML_STATUS_OK &&
-                  !rec.refused;
-  XML_ParserFree(p);
-  return ok;
+  return XML_Parse(p, kOpen.data(), int(kOpen.size()), 0) == XML_STATUS_OK &&
+         XML_Parse(p, run.data(), int(run.size()), 0) == XML_STATUS_OK &&
+         XML_Parse(p, kClose.data(), int(kClose.size()), 1) == XML_STATUS_OK && !rec.refused;
 }
 
 bool ScanPlainRowEvents(std::string_view run, std::string& events) {

@@ -74,12 +74,11 @@ PartStatus ReadSharedStrings(ZipPackage& pkg, const std::string& partName, uint6
   st.maxBytes = maxBytes;
   out.firstId = static_cast<uint32_t>(pool.Count());
   out.count = 0;
-  XML_Parser p = NewHardenedParser(&st);
-  if (!p) return PartStatus::Damaged;
-  XML_SetElementHandler(p, Start, End);
-  XML_SetCharacterDataHandler(p, Chars);
-  PartStatus status = pkg.Parse(partName, p, error);
-  XML_ParserFree(p);
+  XmlParser p = NewHardenedParser(&st);
+  XML_SetElementHandler(p.get(), Start, End);
+  XML_SetCharacterDataHandler(p.get(), Chars);
+  PartStatus status = pkg.Parse(partName, p.get(), error);
+  p.reset();
   if (st.refused) {
     error = partName + ": document type declarations are not accepted";
     return PartStatus::Damaged;

@@ -222,6 +222,70 @@ struct StyleHash {
   }
 };
 
+// The parts of the style sheet that cell formats refer to by index.
+struct StyleParts {
+  std::vector<uint32_t> fontIndex;  // file font -> model font
+  std::vector<FillInfo> fills;
+  std::vector<BorderInfo> borders;
+};
+
+// The number formats, fonts, fills and borders; the first font is the workbook's default.
+StyleParts ReadStyleParts(const pugi::xml_node& root, const Palette& pal, model::Workbook& book) {
+  ForEachChild(Child(root, "numFmts"), "numFmt", [&](const pugi::xml_node& n) {
+    uint64_t id = UIntAttr(n, "numFmtId", UINT64_MAX);
+    if (id > 0xFFFF) return;
+    // The code is an escaped string of the format: "_x000B_" stands for one character.
+    std::string code = Attr(n, "formatCode").value();
+    DecodeEscapes(code);
+    book.SetNumberFormat(static_cast<uint16_t>(id), code);
+  });
+  StyleParts parts;
+  ForEachChild(Child(root, "fonts"), "font", [&](const pugi::xml_node& f) {
+    model::Font font = ParseFont(f, pal);
+    if (parts.fontIndex.empty()) {
+      book.Fonts()[0] = font;  // the workbook's default font
+      parts.fontIndex.push_back(0);
+    } else {
+      parts.fontIndex.push_back(book.AddFont(font));
+    }
+  });
+  ForEachChild(Child(root, "fills"), "fill",
+               [&](const pugi::xml_node& f) { parts.fills.push_back(ParseFill(f, pal)); });
+  ForEachChild(Child(root, "borders"), "border",
+               [&](const pugi::xml_node& b) { parts.borders.push_back(ParseBorder(b, pal)); });
+  return parts;
+}
+
+// One cell format (an xf of cellXfs) as a model style.
+model::CellStyle CellStyleOf(const pugi::xml_node& xf, const StyleParts& parts) {
+  model::CellStyle s;
+  uint64_t numFmt = UIntAttr(xf, "numFmtId", 0);
+  s.numFmtId = numFmt <= 0xFFFF ? static_cast<uint16_t>(numFmt) : 0;
+  uint64_t font = UIntAttr(xf, "fontId", 0);
+  s.fontIndex = font < parts.fontIndex.size() ? parts.fontIndex[font] : 0;
+  uint64_t fill = UIntAttr(xf, "fillId", 0);
+  if (fill < parts.fills.size()) {
+    s.fillPattern = parts.fills[fill].pattern;
+    s.fillColor = parts.fills[fill].color;
+  }
+  uint64_t border = UIntAttr(xf, "borderId", 0);
+  if (border < parts.borders.size()) {
+    std::memcpy(s.borderStyle, parts.borders[border].style, sizeof s.borderStyle);
+    std::memcpy(s.borderColor, parts.borders[border].color, sizeof s.borderColor);
+  }
+  if (pugi::xml_node a = Child(xf, "alignment")) {
+    s.hAlign = HAlignCode(Attr(a, "horizontal").value());
+    s.vAlign = VAlignCode(Attr(a, "vertical").value());
+    s.wrap = XmlBool(Attr(a, "wrapText"));
+    s.indent = static_cast<uint8_t>(std::min<uint64_t>(UIntAttr(a, "indent", 0), 250));
+  }
+  if (pugi::xml_node p = Child(xf, "protection")) {
+    s.locked = XmlBool(Attr(p, "locked"), true);
+    s.hidden = XmlBool(Attr(p, "hidden"));
+  }
+  return s;
+}
+
 }  // namespace
 
 uint32_t DefaultIndexedColor(uint32_t index) {
@@ -246,63 +310,14 @@ void ParseStyles(const std::string& text, const Theme& theme, model::Workbook& b
       pal.indexed.push_back(bgr);
     });
   }
+  const StyleParts parts = ReadStyleParts(root, pal, book);
 
-  ForEachChild(Child(root, "numFmts"), "numFmt", [&](const pugi::xml_node& n) {
-    uint64_t id = UIntAttr(n, "numFmtId", UINT64_MAX);
-    if (id > 0xFFFF) return;
-    // The code is an escaped string of the format: "_x000B_" stands for one character.
-    std::string code = Attr(n, "formatCode").value();
-    DecodeEscapes(code);
-    book.SetNumberFormat(static_cast<uint16_t>(id), code);
-  });
-
-  std::vector<uint32_t> fontIndex;  // file font -> model font
-  ForEachChild(Child(root, "fonts"), "font", [&](const pugi::xml_node& f) {
-    model::Font font = ParseFont(f, pal);
-    if (fontIndex.empty()) {
-      book.Fonts()[0] = font;  // the workbook's default font
-      fontIndex.push_back(0);
-    } else {
-      fontIndex.push_back(book.AddFont(font));
-    }
-  });
-
-  std::vector<FillInfo> fills;
-  ForEachChild(Child(root, "fills"), "fill",
-               [&](const pugi::xml_node& f) { fills.push_back(ParseFill(f, pal)); });
-  std::vector<BorderInfo> borders;
-  ForEachChild(Child(root, "borders"), "border",
-               [&](const pugi::xml_node& b) { borders.push_back(ParseBorder(b, pal)); });
-
+  // Cell formats that look the same share one model style; the first is model style 0.
   std::unordered_map<model::CellStyle, uint32_t, StyleHash> seen;
   std::vector<model::CellStyle>& styles = book.Styles();
   map.xfToStyle.clear();
   ForEachChild(Child(root, "cellXfs"), "xf", [&](const pugi::xml_node& xf) {
-    model::CellStyle s;
-    uint64_t numFmt = UIntAttr(xf, "numFmtId", 0);
-    s.numFmtId = numFmt <= 0xFFFF ? static_cast<uint16_t>(numFmt) : 0;
-    uint64_t font = UIntAttr(xf, "fontId", 0);
-    s.fontIndex = font < fontIndex.size() ? fontIndex[font] : 0;
-    uint64_t fill = UIntAttr(xf, "fillId", 0);
-    if (fill < fills.size()) {
-      s.fillPattern = fills[fill].pattern;
-      s.fillColor = fills[fill].color;
-    }
-    uint64_t border = UIntAttr(xf, "borderId", 0);
-    if (border < borders.size()) {
-      std::memcpy(s.borderStyle, borders[border].style, sizeof s.borderStyle);
-      std::memcpy(s.borderColor, borders[border].color, sizeof s.borderColor);
-    }
-    if (pugi::xml_node a = Child(xf, "alignment")) {
-      s.hAlign = HAlignCode(Attr(a, "horizontal").value());
-      s.vAlign = VAlignCode(Attr(a, "vertical").value());
-      s.wrap = XmlBool(Attr(a, "wrapText"));
-      s.indent = static_cast<uint8_t>(std::min<uint64_t>(UIntAttr(a, "indent", 0), 250));
-    }
-    if (pugi::xml_node p = Child(xf, "protection")) {
-      s.locked = XmlBool(Attr(p, "locked"), true);
-      s.hidden = XmlBool(Attr(p, "hidden"));
-    }
+    const model::CellStyle s = CellStyleOf(xf, parts);
     if (map.xfToStyle.empty()) {
       styles[0] = s;  // the default format is model style 0
       seen.emplace(s, 0);

@@ -58,88 +58,106 @@ std::string PartOfType(ZipPackage& pkg, const Relationships& rels, std::string_v
   return pkg.Has(guess) ? guess : std::string();
 }
 
-ReadResult ReadPackage(ZipPackage& pkg, const ReadLimits& limits) {
-  std::string error;
-  std::string workbookPart = FindWorkbookPart(pkg);
-  if (workbookPart.empty())
-    return ReadResult::Fail(ReadStatus::Unreadable, "xlsx: no workbook part");
+// What the parts read so far give the sheets: the workbook part and its relationships,
+// the shared strings and the styles.
+struct PackageContext {
+  std::string workbookPart;
+  Relationships rels;
+  SharedStrings strings;
+  StyleMap styles;
+};
 
+// The theme and the styles (the theme's colours serve the styles), then the shared
+// strings. False with `error` set when a part is over a package limit.
+bool ReadSharedParts(ZipPackage& pkg, const ReadLimits& limits, model::Workbook& book,
+                     PackageContext& p, std::string& error) {
   std::string text;
-  PartStatus st = pkg.Read(workbookPart, text, error);
-  if (st != PartStatus::Ok) {
-    return ReadResult::Fail(ReadStatus::Unreadable,
-                            error.empty() ? "xlsx: workbook part unreadable" : error);
+  Theme theme;
+  std::string themePart = PartOfType(pkg, p.rels, "theme", p.workbookPart, "theme/theme1.xml");
+  if (!themePart.empty()) {
+    PartStatus st = pkg.Read(themePart, text, error);
+    if (st == PartStatus::OverLimit) return false;
+    if (st == PartStatus::Ok) ParseTheme(text, theme);
+  }
+  p.styles.xfToStyle.assign(1, 0);
+  std::string stylesPart = PartOfType(pkg, p.rels, "styles", p.workbookPart, "styles.xml");
+  if (!stylesPart.empty()) {
+    PartStatus st = pkg.Read(stylesPart, text, error);
+    if (st == PartStatus::OverLimit) return false;
+    if (st == PartStatus::Ok) ParseStyles(text, theme, book, p.styles);
+  }
+  std::string sstPart =
+      PartOfType(pkg, p.rels, "sharedStrings", p.workbookPart, "sharedStrings.xml");
+  if (sstPart.empty()) return true;
+  return ReadSharedStrings(pkg, sstPart, limits.maxStringBytes, book.Strings(), p.strings, error) !=
+         PartStatus::OverLimit;
+}
+
+// The worksheet part of the i-th sheet entry; "" when it has none (chart and dialog sheets
+// are listed without cells).
+std::string SheetPart(ZipPackage& pkg, const PackageContext& p, const SheetEntry& entry, size_t i) {
+  std::string part;
+  if (const Relationship* r = p.rels.ById(entry.relId)) {
+    if (r->type == "chartsheet" || r->type == "dialogsheet") return {};
+    part = r->target;
+  } else if (p.rels.All().empty()) {
+    // Without the workbook's relationships, sheets sit at their usual names.
+    part = std::string(PartFolder(p.workbookPart)) + "worksheets/sheet" + std::to_string(i + 1) +
+           ".xml";
+  }
+  return pkg.Has(part) ? part : std::string();
+}
+
+// A worksheet part and the comments its relationships name. False with `error` set when
+// the sheet is damaged or over a limit: a sheet read only up to a fault would be shown as
+// if it were whole.
+bool ReadSheet(ZipPackage& pkg, const std::string& part, const SheetContext& ctx,
+               model::Sheet& sheet, std::string& error) {
+  PartStatus st = ReadWorksheet(pkg, part, ctx, sheet, error);
+  if (st == PartStatus::OverLimit || st == PartStatus::Damaged) return false;
+  Relationships sheetRels;
+  sheetRels.Load(pkg, part);
+  std::string text;
+  for (const Relationship& r : sheetRels.All()) {
+    if (r.type != "comments" || r.target.empty()) continue;
+    st = pkg.Read(r.target, text, error);
+    if (st == PartStatus::OverLimit) return false;
+    if (st == PartStatus::Ok) ParseComments(text, sheet);
+  }
+  return true;
+}
+
+ReadResult ReadPackage(ZipPackage& pkg, const ReadLimits& limits) {
+  PackageContext p;
+  p.workbookPart = FindWorkbookPart(pkg);
+  if (p.workbookPart.empty()) return Status::Unreadable("xlsx: no workbook part");
+  std::string text, error;
+  if (pkg.Read(p.workbookPart, text, error) != PartStatus::Ok) {
+    return Status::Unreadable(error.empty() ? "xlsx: workbook part unreadable" : error);
   }
   WorkbookInfo info;
-  if (!ParseWorkbookPart(text, info, error)) return ReadResult::Fail(ReadStatus::Unreadable, error);
+  if (!ParseWorkbookPart(text, info, error)) return Status::Unreadable(error);
+  std::string().swap(text);
 
   auto book = std::make_shared<model::Workbook>();
   book->date1904 = info.date1904;
   book->isProtected = info.isProtected;
+  p.rels.Load(pkg, p.workbookPart);
+  if (!ReadSharedParts(pkg, limits, *book, p, error)) return Status::Unreadable(error);
 
-  Relationships rels;
-  rels.Load(pkg, workbookPart);
-
-  Theme theme;
-  std::string themePart = PartOfType(pkg, rels, "theme", workbookPart, "theme/theme1.xml");
-  if (!themePart.empty()) {
-    st = pkg.Read(themePart, text, error);
-    if (st == PartStatus::OverLimit) return ReadResult::Fail(ReadStatus::Unreadable, error);
-    if (st == PartStatus::Ok) ParseTheme(text, theme);
-  }
-
-  StyleMap styles;
-  styles.xfToStyle.assign(1, 0);
-  std::string stylesPart = PartOfType(pkg, rels, "styles", workbookPart, "styles.xml");
-  if (!stylesPart.empty()) {
-    st = pkg.Read(stylesPart, text, error);
-    if (st == PartStatus::OverLimit) return ReadResult::Fail(ReadStatus::Unreadable, error);
-    if (st == PartStatus::Ok) ParseStyles(text, theme, *book, styles);
-  }
-  text.clear();
-  text.shrink_to_fit();
-
-  SharedStrings strings;
-  std::string sstPart = PartOfType(pkg, rels, "sharedStrings", workbookPart, "sharedStrings.xml");
-  if (!sstPart.empty()) {
-    st = ReadSharedStrings(pkg, sstPart, limits.maxStringBytes, book->Strings(), strings, error);
-    if (st == PartStatus::OverLimit) return ReadResult::Fail(ReadStatus::Unreadable, error);
-  }
-
-  SheetContext ctx{&strings, &styles, info.date1904};
+  const SheetContext ctx{&p.strings, &p.styles, info.date1904};
   for (size_t i = 0; i < info.sheets.size(); ++i) {
     const SheetEntry& entry = info.sheets[i];
     model::Sheet& sheet = book->AddSheet(entry.name);
     sheet.hidden = entry.hidden;
     sheet.defaultRowHeight = 300;  // 15 points, the height of a row of the default font
-
-    std::string part;
-    if (const Relationship* r = rels.ById(entry.relId)) {
-      if (r->type == "chartsheet" || r->type == "dialogsheet") continue;  // listed, no cells
-      part = r->target;
-    } else if (rels.All().empty()) {
-      // Without the workbook's relationships, sheets sit at their usual names.
-      part = std::string(PartFolder(workbookPart)) + "worksheets/sheet" + std::to_string(i + 1) +
-             ".xml";
-    }
-    if (part.empty() || !pkg.Has(part)) continue;
-    st = ReadWorksheet(pkg, part, ctx, sheet, error);
-    // A sheet read only up to a fault would be shown as if it were whole.
-    if (st == PartStatus::OverLimit || st == PartStatus::Damaged) {
-      return ReadResult::Fail(ReadStatus::Unreadable, error);
-    }
-
-    Relationships sheetRels;
-    sheetRels.Load(pkg, part);
-    for (const Relationship& r : sheetRels.All()) {
-      if (r.type != "comments" || r.target.empty()) continue;
-      st = pkg.Read(r.target, text, error);
-      if (st == PartStatus::OverLimit) return ReadResult::Fail(ReadStatus::Unreadable, error);
-      if (st == PartStatus::Ok) ParseComments(text, sheet);
+    const std::string part = SheetPart(pkg, p, entry, i);
+    if (!part.empty() && !ReadSheet(pkg, part, ctx, sheet, error)) {
+      return Status::Unreadable(error);
     }
   }
   book->Finish();
-  return ReadResult{ReadStatus::Ok, std::move(book), {}};
+  return {Status(), std::move(book)};
 }
 
 }  // namespace
@@ -149,17 +167,21 @@ bool LooksLikeZip(std::span<const uint8_t> head) {
 }
 
 ReadResult ReadFile(const std::string& path, const ReadLimits& limits) {
-  ZipPackage pkg(limits);
-  std::string error;
-  if (!pkg.OpenFile(path, error)) return ReadResult::Fail(ReadStatus::Unreadable, error);
-  return ReadPackage(pkg, limits);
+  return GuardMemory([&]() -> ReadResult {
+    ZipPackage pkg(limits);
+    Status opened = pkg.OpenFile(path);
+    if (!opened.Ok()) return {std::move(opened)};
+    return ReadPackage(pkg, limits);
+  });
 }
 
 ReadResult ReadMemory(std::span<const uint8_t> bytes, const ReadLimits& limits) {
-  ZipPackage pkg(limits);
-  std::string error;
-  if (!pkg.OpenMemory(bytes, error)) return ReadResult::Fail(ReadStatus::Unreadable, error);
-  return ReadPackage(pkg, limits);
+  return GuardMemory([&]() -> ReadResult {
+    ZipPackage pkg(limits);
+    Status opened = pkg.OpenMemory(bytes);
+    if (!opened.Ok()) return {std::move(opened)};
+    return ReadPackage(pkg, limits);
+  });
 }
 
 }  // namespace gridwell::xlsx

@@ -1,5 +1,7 @@
 #include "reader/xlsx/xml_util.h"
 
+#include <new>
+
 #include <cstring>
 
 #include "reader/base/bytes.h"
@@ -67,13 +69,13 @@ void XMLCALL StopOnEntity(void* userData, const XML_Char*, int, const XML_Char*,
 }
 }  // namespace
 
-XML_Parser NewHardenedParser(XmlHandlerBase* state) {
-  XML_Parser p = XML_ParserCreate(nullptr);
-  if (!p) return nullptr;
-  state->parser = p;
-  XML_SetUserData(p, state);
-  XML_SetStartDoctypeDeclHandler(p, StopOnDoctype);
-  XML_SetEntityDeclHandler(p, StopOnEntity);
+XmlParser NewHardenedParser(XmlHandlerBase* state) {
+  XmlParser p(XML_ParserCreate(nullptr));
+  if (!p) throw std::bad_alloc();
+  state->parser = p.get();
+  XML_SetUserData(p.get(), state);
+  XML_SetStartDoctypeDeclHandler(p.get(), StopOnDoctype);
+  XML_SetEntityDeclHandler(p.get(), StopOnEntity);
   return p;
 }
 

@@ -5,6 +5,7 @@
 #include <expat.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -49,9 +50,15 @@ struct XmlHandlerBase {
   bool refused = false;  // a DOCTYPE or entity declaration stopped the parse
 };
 
+struct XmlParserFree {
+  void operator()(XML_Parser p) const { XML_ParserFree(p); }
+};
+using XmlParser = std::unique_ptr<XML_ParserStruct, XmlParserFree>;
+
 // Creates an expat parser whose user data is `state`, and which stops at any DOCTYPE or
-// entity declaration (entity expansion tricks). Free it with XML_ParserFree.
-XML_Parser NewHardenedParser(XmlHandlerBase* state);
+// entity declaration (entity expansion tricks). Throws std::bad_alloc when expat has no
+// memory for it, as the reader does wherever memory runs out.
+XmlParser NewHardenedParser(XmlHandlerBase* state);
 
 // Decodes the _xHHHH_ escapes that SpreadsheetML uses for characters XML cannot carry
 // (control characters, lone surrogates): "_x000D_" is a carriage return, "_x005F_" a

@@ -3,14 +3,12 @@
 #include <zip.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
+#include <new>
 #include <vector>
 
 #include "reader/base/ascii.h"
+#include "reader/base/work_queue.h"
 
 namespace gridwell::xlsx {
 
@@ -42,13 +40,10 @@ std::string ZipPackage::Normalize(std::string_view name) {
   return start == std::string::npos ? std::string() : s.substr(start);
 }
 
-bool ZipPackage::OpenFile(const std::string& path, std::string& error) {
+Status ZipPackage::OpenFile(const std::string& path) {
   int code = 0;
   zip_ = zip_open(path.c_str(), ZIP_RDONLY, &code);
-  if (!zip_) {
-    error = "zip: " + ZipErrorText(code);
-    return false;
-  }
+  if (!zip_) return Status::Unreadable("zip: " + ZipErrorText(code));
   // The archive's own size bounds what a member can honestly claim as compressed size.
   FILE* f = std::fopen(path.c_str(), "rb");
   if (f) {
@@ -57,43 +52,38 @@ bool ZipPackage::OpenFile(const std::string& path, std::string& error) {
     fileSize_ = n > 0 ? static_cast<uint64_t>(n) : 0;
     std::fclose(f);
   }
-  return Index(error);
+  return Index();
 }
 
-bool ZipPackage::OpenMemory(std::span<const uint8_t> bytes, std::string& error) {
+Status ZipPackage::OpenMemory(std::span<const uint8_t> bytes) {
   zip_error_t ze;
   zip_error_init(&ze);
   zip_source_t* src = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &ze);
-  if (!src) {
-    error = std::string("zip: ") + zip_error_strerror(&ze);
-    zip_error_fini(&ze);
-    return false;
+  if (src) {
+    zip_ = zip_open_from_source(src, ZIP_RDONLY, &ze);
+    if (!zip_) zip_source_free(src);
   }
-  zip_ = zip_open_from_source(src, ZIP_RDONLY, &ze);
   if (!zip_) {
-    error = std::string("zip: ") + zip_error_strerror(&ze);
+    // The text is copied out before the error is released.
+    Status failed = Status::Unreadable(std::string("zip: ") + zip_error_strerror(&ze));
     zip_error_fini(&ze);
-    zip_source_free(src);
-    return false;
+    return failed;
   }
   zip_error_fini(&ze);
   fileSize_ = bytes.size();
-  return Index(error);
+  return Index();
 }
 
-bool ZipPackage::Index(std::string& error) {
+Status ZipPackage::Index() {
   zip_int64_t n = zip_get_num_entries(zip_, 0);
-  if (n <= 0) {
-    error = "zip: the archive holds no entries";
-    return false;
-  }
+  if (n <= 0) return Status::Unreadable("zip: the archive holds no entries");
   entries_.reserve(static_cast<size_t>(std::min<zip_int64_t>(n, 100000)));
   for (zip_int64_t i = 0; i < n; ++i) {
     const char* name = zip_get_name(zip_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
     if (!name) continue;
     entries_.emplace(Normalize(name), static_cast<uint64_t>(i));
   }
-  return true;
+  return {};
 }
 
 uint64_t ZipPackage::SizeHint(std::string_view partName) const {
@@ -192,10 +182,11 @@ PartStatus ZipPackage::Read(std::string_view partName, std::string& out, std::st
 
 namespace {
 
-// What a failed XML_Parse means: Ok when a handler stopped the parser on purpose, Damaged
-// (with the place of the error) otherwise.
+// What a failed XML_Parse means: Ok when a handler stopped the parser on purpose, memory
+// running out when expat had none, Damaged (with the place of the error) otherwise.
 PartStatus ParseFailure(XML_Parser parser, std::string_view partName, std::string& error) {
   if (XML_GetErrorCode(parser) == XML_ERROR_ABORTED) return PartStatus::Ok;
+  if (XML_GetErrorCode(parser) == XML_ERROR_NO_MEMORY) throw std::bad_alloc();
   error = std::string(partName) + ": " + XML_ErrorString(XML_GetErrorCode(parser)) + " at line " +
           std::to_string(XML_GetCurrentLineNumber(parser));
   return PartStatus::Damaged;
@@ -213,14 +204,11 @@ PartStatus ZipPackage::Parse(std::string_view partName, XML_Parser parser, std::
   PartStatus st = r.Open(error);
   if (st != PartStatus::Ok) return st;
   if (SizeHint(partName) >= kPipelineFrom) {
-    if (std::optional<PartStatus> piped = ParsePipelined(r, parser, error)) return *piped;
+    return ParsePipelined(r, parser, error);
   }
   for (;;) {
     void* buf = XML_GetBuffer(parser, kChunk);
-    if (!buf) {
-      error = std::string(partName) + ": out of memory for the XML buffer";
-      return PartStatus::Damaged;
-    }
+    if (!buf) throw std::bad_alloc();
     int64_t got = r.ReadSome(static_cast<char*>(buf), kChunk, st, error);
     if (got < 0) return st;
     if (XML_ParseBuffer(parser, static_cast<int>(got), got == 0) != XML_STATUS_OK) {
@@ -245,82 +233,36 @@ PartStatus ZipPackage::Stream(std::string_view partName,
   }
 }
 
-// The inflating thread fills pieces and queues them; this thread parses each in turn and
-// hands it back. Only the inflating thread touches the archive until it is joined.
-std::optional<PartStatus> ZipPackage::ParsePipelined(Reader& r, XML_Parser parser,
-                                                     std::string& error) {
+// The queue's thread inflates into pieces in turn; this thread parses each piece and hands
+// it back to be filled again. Only the queue's thread touches the archive until it ends.
+PartStatus ZipPackage::ParsePipelined(Reader& r, XML_Parser parser, std::string& error) {
   struct Piece {
     std::vector<char> bytes;
     int64_t got = 0;
   };
   std::vector<Piece> pieces(kPieces);
   for (Piece& p : pieces) p.bytes.resize(kChunk);
-  std::mutex mutex;
-  std::condition_variable changed;
-  // Queues of at most kPieces entries whose room is set aside now: the inflating thread
-  // must never allocate, as nothing it throws could reach the caller.
-  std::vector<Piece*> full, empty;
-  full.reserve(kPieces);
-  empty.reserve(kPieces);
-  for (Piece& p : pieces) empty.push_back(&p);
-  bool stop = false;
   PartStatus readStatus = PartStatus::Ok;
   std::string readError;
-
-  std::thread inflater;
-  try {
-    inflater = std::thread([&] {
-      for (;;) {
-        Piece* p = nullptr;
-        {
-          std::unique_lock<std::mutex> lock(mutex);
-          changed.wait(lock, [&] { return stop || !empty.empty(); });
-          if (stop) return;
-          p = empty.front();
-          empty.erase(empty.begin());
-        }
-        p->got = r.ReadSome(p->bytes.data(), p->bytes.size(), readStatus, readError);
-        std::lock_guard<std::mutex> lock(mutex);
-        full.push_back(p);
-        changed.notify_all();
-        if (p->got <= 0) return;
-      }
-    });
-  } catch (const std::system_error&) {
-    return std::nullopt;  // no second thread: the caller parses on its own
-  }
-
-  PartStatus result = PartStatus::Ok;
+  bool ended = false;  // the end or a read error was reached: nothing more is read
+  OrderedWorkQueue<Piece*> inflater(kPieces, [&](Piece*& p, unsigned) {
+    p->got = ended ? 0 : r.ReadSome(p->bytes.data(), p->bytes.size(), readStatus, readError);
+    ended = p->got <= 0;
+  });
+  for (Piece& p : pieces) inflater.Push(&p);
   for (;;) {
-    Piece* p = nullptr;
-    {
-      std::unique_lock<std::mutex> lock(mutex);
-      changed.wait(lock, [&] { return !full.empty(); });
-      p = full.front();
-      full.erase(full.begin());
-    }
+    Piece* p = inflater.Pop();
     if (p->got < 0) {
-      result = readStatus;
       error = readError;
-      break;
+      return readStatus;
     }
     if (XML_Parse(parser, p->bytes.data(), static_cast<int>(p->got), p->got == 0) !=
         XML_STATUS_OK) {
-      result = ParseFailure(parser, r.name, error);
-      break;
+      return ParseFailure(parser, r.name, error);
     }
-    if (p->got == 0) break;
-    std::lock_guard<std::mutex> lock(mutex);
-    empty.push_back(p);
-    changed.notify_all();
+    if (p->got == 0) return PartStatus::Ok;
+    inflater.Push(p);
   }
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    stop = true;
-    changed.notify_all();
-  }
-  inflater.join();
-  return result;
 }
 
 }  // namespace gridwell::xlsx

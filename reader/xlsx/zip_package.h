@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,9 +25,10 @@ class ZipPackage {
   ZipPackage(const ZipPackage&) = delete;
   ZipPackage& operator=(const ZipPackage&) = delete;
 
-  bool OpenFile(const std::string& path, std::string& error);
+  // Unreadable when the archive cannot be opened or holds no entries.
+  Status OpenFile(const std::string& path);
   // The bytes must outlive the package.
-  bool OpenMemory(std::span<const uint8_t> bytes, std::string& error);
+  Status OpenMemory(std::span<const uint8_t> bytes);
 
   // Part names are matched without regard to case, a leading "/" or backslash separators
   // (some writers store "xl\worksheets\sheet1.xml").
@@ -55,21 +55,18 @@ class ZipPackage {
   // by the package limit. 0 for a missing part.
   uint64_t SizeHint(std::string_view partName) const;
 
-  // Uncompressed bytes read so far, over all parts.
-  uint64_t InflatedBytes() const { return inflated_; }
-
   static std::string Normalize(std::string_view name);
 
  private:
   struct Reader;
-  bool Index(std::string& error);
-  // Parse with the inflating on a second thread; nullopt when no thread could be started.
-  std::optional<PartStatus> ParsePipelined(Reader& r, XML_Parser parser, std::string& error);
+  Status Index();
+  // Parse with the inflating on a second thread.
+  PartStatus ParsePipelined(Reader& r, XML_Parser parser, std::string& error);
 
   ReadLimits limits_;
   zip_t* zip_ = nullptr;
   uint64_t fileSize_ = 0;
-  uint64_t inflated_ = 0;
+  uint64_t inflated_ = 0;  // uncompressed bytes read so far, over all parts
   std::unordered_map<std::string, uint64_t> entries_;  // normalised name -> entry index
 };
 

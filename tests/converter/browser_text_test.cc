@@ -423,7 +423,7 @@ TEST_F(BrowserText, EveryFormatShowsTheReadersText) {
   const fs::path book = dir_ / "formats.xlsx";
   ASSERT_TRUE(WriteFixture(book));
   WorkbookLoader loader;
-  ASSERT_TRUE(loader.Open(book.string())) << loader.LastError();
+  ASSERT_TRUE(loader.Open(book.string())) << loader.LastStatus().Detail();
   std::vector<PageJob> jobs;
   AddSheetPages(jobs, "formats.xlsx", loader.Workbook(), 1 << 20);
   ShownCells shown;

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ReadLimits limits;
   limits.maxInflatedBytes = 64u << 20;
   ReadResult r = xls::ReadMemory(std::span<const uint8_t>(data, size), nullptr, limits);
-  if (r.status != ReadStatus::Ok) return 0;
+  if (r.status.Code() != StatusCode::Ok) return 0;
   ReaderWorkbook wb(r.workbook);
   std::string sink;
   for (int i = 1; i <= wb.Worksheets().Count(); ++i) {

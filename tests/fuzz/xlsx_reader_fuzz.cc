@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Half of the inputs read their sheets in runs of rows on a second thread.
   if (size % 2 == 1) limits.splitSheetsFrom = 1;
   ReadResult r = xlsx::ReadMemory(std::span<const uint8_t>(data, size), limits);
-  if (r.status != ReadStatus::Ok) return 0;
+  if (r.status.Code() != StatusCode::Ok) return 0;
   ReaderWorkbook wb(r.workbook);
   ReaderWorksheets sheets = wb.Worksheets();
   std::string text;

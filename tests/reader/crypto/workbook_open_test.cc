@@ -62,7 +62,8 @@ TEST(EncryptedWorkbooks, CorpusFilesOpenWithTheirPasswordOnly) {
     if (IsXls(f.path)) {
       EXPECT_EQ(protection > 0, !byDefault);
     }
-    ASSERT_TRUE(loader.OpenWithPassword(Corpus(f.path), f.password)) << loader.LastError();
+    ASSERT_TRUE(loader.OpenWithPassword(Corpus(f.path), f.password))
+        << loader.LastStatus().Detail();
     ReaderWorkbook book = loader.Workbook();
     ASSERT_TRUE(book);
     EXPECT_GE(book.Worksheets().Count(), 1);
@@ -73,7 +74,7 @@ TEST(EncryptedWorkbooks, CorpusFilesOpenWithTheirPasswordOnly) {
     EXPECT_EQ(wrongOpens, byDefault);
     if (!byDefault) {
       EXPECT_FALSE(loader.Workbook());
-      EXPECT_EQ(loader.LastStatus(), ReadStatus::WrongPassword);
+      EXPECT_EQ(loader.LastStatus().Code(), StatusCode::WrongPassword);
     }
   }
   EXPECT_GE(opened, 38);
@@ -91,9 +92,9 @@ TEST(EncryptedWorkbooks, DefaultPasswordFilesOpenWithoutOne) {
     if (IsXls(f.path)) {
       EXPECT_EQ(loader.IsPasswordProtected(Corpus(f.path)), 0);
     }
-    ASSERT_TRUE(loader.Open(Corpus(f.path))) << loader.LastError();
+    ASSERT_TRUE(loader.Open(Corpus(f.path))) << loader.LastStatus().Detail();
     EXPECT_GE(loader.Workbook().Worksheets().Count(), 1);
-    ASSERT_TRUE(loader.OpenWithPassword(Corpus(f.path), "")) << loader.LastError();
+    ASSERT_TRUE(loader.OpenWithPassword(Corpus(f.path), "")) << loader.LastStatus().Detail();
     EXPECT_GE(loader.Workbook().Worksheets().Count(), 1);
     ++opened;
   }
@@ -156,7 +157,8 @@ TEST(EncryptedWorkbooks, DecryptedContents) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
     WorkbookLoader loader;
-    ASSERT_TRUE(loader.OpenWithPassword(Corpus(c.path), c.password)) << loader.LastError();
+    ASSERT_TRUE(loader.OpenWithPassword(Corpus(c.path), c.password))
+        << loader.LastStatus().Detail();
     EXPECT_EQ(TextAt(loader.Workbook(), 1, c.row, c.col), c.text);
   }
 }
@@ -185,7 +187,8 @@ TEST(EncryptedWorkbooks, OwnFixturesMatchTheirPlainOriginals) {
     if (std::string(c.password) != "VelvetSweatshop") {
       EXPECT_FALSE(loader.OpenWithPassword(Fixture(c.encrypted), "quorim"));
     }
-    ASSERT_TRUE(loader.OpenWithPassword(Fixture(c.encrypted), c.password)) << loader.LastError();
+    ASSERT_TRUE(loader.OpenWithPassword(Fixture(c.encrypted), c.password))
+        << loader.LastStatus().Detail();
     ReaderWorkbook a = plainLoader.Workbook(), b = loader.Workbook();
     ASSERT_EQ(a.Worksheets().Count(), b.Worksheets().Count());
     for (int s = 1; s <= a.Worksheets().Count(); ++s) {

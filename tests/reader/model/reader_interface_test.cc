@@ -140,7 +140,7 @@ TEST(ReaderInterface, LoaderReportsMissingAndNonWorkbookFiles) {
   EXPECT_EQ(loader.IsPasswordProtected("/nonexistent/file.xls"), -1);
   EXPECT_FALSE(loader.Open("/nonexistent/file.xls"));
   EXPECT_FALSE(loader.Workbook());
-  EXPECT_EQ(loader.LastStatus(), ReadStatus::Unreadable);
+  EXPECT_EQ(loader.LastStatus().Code(), StatusCode::Unreadable);
   EXPECT_EQ(loader.IsPasswordProtected(GRIDWELL_SOURCE_DIR "/CMakeLists.txt"), -1);
 }
 

@@ -21,7 +21,7 @@ TEST_P(ExcelText, EveryRowMatches) {
   GRIDWELL_REQUIRE_CORPUS();
   std::string path = test::CorpusPath(std::string("poi/spreadsheet/") + GetParam());
   WorkbookLoader loader;
-  ASSERT_TRUE(loader.Open(path)) << loader.LastError();
+  ASSERT_TRUE(loader.Open(path)) << loader.LastStatus().Detail();
   ReaderWorkbook book = loader.Workbook();
   bool date1904 = book.Uses1904Dates();
   ReaderCells cells = book.Worksheets().Item(2).Cells();

@@ -73,25 +73,25 @@ TEST(XlsCorpus, EveryFileOpensOrFailsCleanly) {
     // libgsf refuses some damaged compound files that other readers patch up.
     bool damaged = e.notes.find("CFB problems") != std::string::npos;
     ReadResult r = xls::ReadFile(Corpus(e.path), known ? &e.password : nullptr);
-    if (r.status == ReadStatus::Ok) {
+    if (r.status.Code() == StatusCode::Ok) {
       ++opened;
       ASSERT_TRUE(r.workbook);
       Walk(ReaderWorkbook(r.workbook));
     } else {
       EXPECT_FALSE(r.workbook);
-      EXPECT_FALSE(r.error.empty());
+      EXPECT_FALSE(r.status.Detail().empty());
     }
     if (e.encrypted == "yes" && known && !damaged) {
-      EXPECT_EQ(r.status, ReadStatus::Ok) << r.error;
+      EXPECT_EQ(r.status.Code(), StatusCode::Ok) << r.status.Detail();
       std::string wrong = "not-the-password";
       ReadResult w = xls::ReadFile(Corpus(e.path), &wrong);
       if (e.password != "VelvetSweatshop") {
-        EXPECT_EQ(w.status, ReadStatus::WrongPassword);
+        EXPECT_EQ(w.status.Code(), StatusCode::WrongPassword);
       }
     }
     if (e.encrypted == "no" && !damaged && e.notes.find("BIFF8") != std::string::npos &&
         e.path.find("clusterfuzz") == std::string::npos) {
-      EXPECT_EQ(r.status, ReadStatus::Ok) << r.error;
+      EXPECT_EQ(r.status.Code(), StatusCode::Ok) << r.status.Detail();
     }
   }
   EXPECT_GT(files, 100u);
@@ -102,20 +102,20 @@ TEST(XlsCorpus, EncryptedWithoutPasswordAskForOne) {
   GRIDWELL_REQUIRE_CORPUS();
   struct Case {
     const char* path;
-    ReadStatus status;
+    StatusCode status;
     int probe;
   } cases[] = {
-      {"sheetjs/password_2002_40_xor.xls", ReadStatus::NeedPassword, 1},
-      {"sheetjs/password_2002_128_strong.xls", ReadStatus::NeedPassword, 1},
-      {"poi/spreadsheet/51832.xls", ReadStatus::NeedPassword, 1},
+      {"sheetjs/password_2002_40_xor.xls", StatusCode::NeedPassword, 1},
+      {"sheetjs/password_2002_128_strong.xls", StatusCode::NeedPassword, 1},
+      {"poi/spreadsheet/51832.xls", StatusCode::NeedPassword, 1},
       // Opened by the default password: shown as plain workbooks.
-      {"poi/spreadsheet/50833.xls", ReadStatus::Ok, 0},
-      {"calamine/issue_385.xls", ReadStatus::Ok, 0},
-      {"calamine/date.xls", ReadStatus::Ok, 0},
-      {"calamine/too_small.xls", ReadStatus::Unreadable, -1},
+      {"poi/spreadsheet/50833.xls", StatusCode::Ok, 0},
+      {"calamine/issue_385.xls", StatusCode::Ok, 0},
+      {"calamine/date.xls", StatusCode::Ok, 0},
+      {"calamine/too_small.xls", StatusCode::Unreadable, -1},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(xls::ReadFile(Corpus(c.path), nullptr).status, c.status) << c.path;
+    EXPECT_EQ(xls::ReadFile(Corpus(c.path), nullptr).status.Code(), c.status) << c.path;
     EXPECT_EQ(xls::ProbeProtection(Corpus(c.path)), c.probe) << c.path;
   }
 }
@@ -131,7 +131,7 @@ TEST(XlsCorpus, ValuesTheWritersShow) {
        {"sheetjs/password_2002_40_basecrypto.xls", "sheetjs/password_2002_40_xor.xls",
         "sheetjs/password_2002_128_strong.xls"}) {
     ReadResult r = xls::ReadFile(Corpus(path), &password);
-    ASSERT_EQ(r.status, ReadStatus::Ok) << path;
+    ASSERT_EQ(r.status.Code(), StatusCode::Ok) << path;
     ReaderWorkbook wb(r.workbook);
     ASSERT_EQ(wb.Worksheets().Count(), 3) << path;
     for (int row = 1; row <= 4; ++row) EXPECT_EQ(At(wb, 1, row, 1).Value().number, row) << path;
@@ -140,13 +140,13 @@ TEST(XlsCorpus, ValuesTheWritersShow) {
   }
 
   ReadResult r = xls::ReadFile(Corpus("poi/spreadsheet/50833.xls"), nullptr);
-  ASSERT_EQ(r.status, ReadStatus::Ok);
+  ASSERT_EQ(r.status.Code(), StatusCode::Ok);
   ReaderWorkbook wb(r.workbook);
   EXPECT_EQ(At(wb, 1, 1, 1).Value().text, "test cell value");
   EXPECT_FALSE(wb.Worksheets().Item(1).IsProtected());
 
   r = xls::ReadFile(Corpus("calamine/xls_formula.xls"), nullptr);
-  ASSERT_EQ(r.status, ReadStatus::Ok);
+  ASSERT_EQ(r.status.Code(), StatusCode::Ok);
   wb = ReaderWorkbook(r.workbook);
   EXPECT_EQ(At(wb, 1, 2, 1).Formula(), "=A1*2");
   EXPECT_EQ(At(wb, 1, 3, 1).Formula(), "=2*Sheet2!A1");
@@ -155,7 +155,7 @@ TEST(XlsCorpus, ValuesTheWritersShow) {
   // Dates: the 1900 and 1904 systems show the same day.
   for (const char* path : {"calamine/date.xls", "calamine/date_1904.xls"}) {
     r = xls::ReadFile(Corpus(path), nullptr);
-    ASSERT_EQ(r.status, ReadStatus::Ok) << path;
+    ASSERT_EQ(r.status.Code(), StatusCode::Ok) << path;
     wb = ReaderWorkbook(r.workbook);
     CellValue v = At(wb, 1, 1, 1).Value();
     EXPECT_EQ(v.kind, ValueKind::Date) << path;
@@ -164,15 +164,15 @@ TEST(XlsCorpus, ValuesTheWritersShow) {
 
   // Workbook streams under other names, sheets hidden, and an SST split over CONTINUE.
   r = xls::ReadFile(Corpus("calamine/capitalized_wbook_stream.xls"), nullptr);
-  EXPECT_EQ(r.status, ReadStatus::Ok);
+  EXPECT_EQ(r.status.Code(), StatusCode::Ok);
   r = xls::ReadFile(Corpus("calamine/any_sheets.xls"), nullptr);
-  ASSERT_EQ(r.status, ReadStatus::Ok);
+  ASSERT_EQ(r.status.Code(), StatusCode::Ok);
   wb = ReaderWorkbook(r.workbook);
   int hidden = 0;
   for (int i = 1; i <= wb.Worksheets().Count(); ++i) hidden += wb.Worksheets().Item(i).IsHidden();
   EXPECT_EQ(hidden, 2);
   r = xls::ReadFile(Corpus("calamine/sst_continue.xls"), nullptr);
-  ASSERT_EQ(r.status, ReadStatus::Ok);
+  ASSERT_EQ(r.status.Code(), StatusCode::Ok);
   EXPECT_EQ(ReaderWorkbook(r.workbook).Worksheets().Item(1).Cells().Count(), 136);
 }
 

@@ -76,8 +76,8 @@ TEST_P(ConvertedFixture, BothReadersAgree) {
   std::string name = GetParam();
   ReadResult rx = xlsx::ReadFile(Data("xlsx/" + name + ".xlsx"));
   ReadResult rb = xls::ReadFile(Data("xls/" + name + ".xls"), nullptr);
-  ASSERT_EQ(rx.status, ReadStatus::Ok) << rx.error;
-  ASSERT_EQ(rb.status, ReadStatus::Ok) << rb.error;
+  ASSERT_EQ(rx.status.Code(), StatusCode::Ok) << rx.status.Detail();
+  ASSERT_EQ(rb.status.Code(), StatusCode::Ok) << rb.status.Detail();
   ReaderWorkbook x(rx.workbook), b(rb.workbook);
   EXPECT_EQ(x.Uses1904Dates(), b.Uses1904Dates());
   ASSERT_EQ(x.Worksheets().Count(), b.Worksheets().Count());

@@ -21,7 +21,7 @@ ReadResult ReadStream(const Bytes& stream, const char* streamName = "Workbook",
 
 ReaderWorkbook Open(const Bytes& stream, const char* streamName = "Workbook") {
   ReadResult r = ReadStream(stream, streamName);
-  EXPECT_EQ(r.status, ReadStatus::Ok) << r.error;
+  EXPECT_EQ(r.status.Code(), StatusCode::Ok) << r.status.Detail();
   return ReaderWorkbook(r.workbook);
 }
 
@@ -411,14 +411,15 @@ TEST(XlsHostile, TruncatedAndCorruptedStreamsFailCleanly) {
   for (size_t n = 0; n < good.size(); n += 5) {
     Bytes cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n));
     ReadResult r = ReadStream(cut);
-    EXPECT_TRUE(r.status == ReadStatus::Ok || r.status == ReadStatus::Unreadable) << n;
+    EXPECT_TRUE(r.status.Code() == StatusCode::Ok || r.status.Code() == StatusCode::Unreadable)
+        << n;
   }
   std::mt19937 rng(12345);
   for (int i = 0; i < 300; ++i) {
     Bytes bad = good;
     for (int k = 0; k < 8; ++k) bad[rng() % bad.size()] = static_cast<uint8_t>(rng());
     ReadResult r = ReadStream(bad);
-    if (r.status == ReadStatus::Ok) {
+    if (r.status.Code() == StatusCode::Ok) {
       ReaderWorkbook wb(r.workbook);
       for (int s = 1; s <= wb.Worksheets().Count(); ++s) {
         ReaderCells c = wb.Worksheets().Item(s).Cells();
@@ -435,7 +436,7 @@ TEST(XlsHostile, LyingLengthsAndPointers) {
   lie[2] = 0x40;
   lie[3] = 0x1F;
   stream.insert(stream.end(), lie.begin(), lie.end());
-  EXPECT_EQ(ReadStream(stream).status, ReadStatus::Ok);
+  EXPECT_EQ(ReadStream(stream).status.Code(), StatusCode::Ok);
 
   // Sheets that point past the end, and thousands that point at one substream: each
   // substream is read once.
@@ -456,7 +457,7 @@ TEST(XlsHostile, LyingLengthsAndPointers) {
   hostile.insert(hostile.end(), extra.begin(), extra.end());
   hostile.insert(hostile.end(), s.begin() + static_cast<std::ptrdiff_t>(bof.size()), s.end());
   ReadResult r = ReadStream(hostile);
-  ASSERT_EQ(r.status, ReadStatus::Ok) << r.error;
+  ASSERT_EQ(r.status.Code(), StatusCode::Ok) << r.status.Detail();
   EXPECT_EQ(ReaderWorkbook(r.workbook).Worksheets().Count(), 3001);
 }
 
@@ -485,7 +486,7 @@ TEST(XlsHostile, OverlappingSubstreamsStayLinear) {
     out.insert(out.end(), r.begin(), r.end());
   }
   ReadResult r = ReadStream(out);
-  ASSERT_EQ(r.status, ReadStatus::Ok) << r.error;
+  ASSERT_EQ(r.status.Code(), StatusCode::Ok) << r.status.Detail();
   EXPECT_EQ(ReaderWorkbook(r.workbook).Worksheets().Count(), kSheets);
 }
 
@@ -504,9 +505,9 @@ TEST(XlsHostile, NotAWorkbook) {
   };
   for (const Case& c : cases) {
     ReadResult r = ReadMemory(c.file, nullptr);
-    EXPECT_EQ(r.status, ReadStatus::Unreadable) << c.what;
+    EXPECT_EQ(r.status.Code(), StatusCode::Unreadable) << c.what;
     EXPECT_FALSE(r.workbook) << c.what;
-    EXPECT_FALSE(r.error.empty()) << c.what;
+    EXPECT_FALSE(r.status.Detail().empty()) << c.what;
   }
 }
 

@@ -64,10 +64,10 @@ TEST(XlsxCorpus, EveryPackageReadsAsDocumented) {
     SCOPED_TRACE(e.path);
     ReadResult r = xlsx::ReadFile(test::CorpusPath(e.path));
     if (kNotWorkbooks.count(e.path)) {
-      EXPECT_EQ(r.status, ReadStatus::Unreadable);
+      EXPECT_EQ(r.status.Code(), StatusCode::Unreadable);
       continue;
     }
-    ASSERT_EQ(r.status, ReadStatus::Ok) << r.error;
+    ASSERT_EQ(r.status.Code(), StatusCode::Ok) << r.status.Detail();
     ++opened;
     ReaderWorkbook wb(r.workbook);
     ReaderWorksheets sheets = wb.Worksheets();
@@ -120,8 +120,8 @@ TEST(XlsxCorpus, SplitReadingReadsWhatOneParserReads) {
     const std::string path = test::CorpusPath(e.path);
     const ReadResult one = xlsx::ReadFile(path);
     const ReadResult runs = xlsx::ReadFile(path, split);
-    ASSERT_EQ(one.status, runs.status);
-    if (one.status != ReadStatus::Ok) continue;
+    ASSERT_EQ(one.status.Code(), runs.status.Code());
+    if (one.status.Code() != StatusCode::Ok) continue;
     const ReaderWorksheets a = ReaderWorkbook(one.workbook).Worksheets();
     const ReaderWorksheets b = ReaderWorkbook(runs.workbook).Worksheets();
     ASSERT_EQ(a.Count(), b.Count());

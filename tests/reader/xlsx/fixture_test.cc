@@ -14,7 +14,7 @@ namespace {
 
 ReaderWorkbook Open(const char* name) {
   ReadResult r = xlsx::ReadFile(std::string(GRIDWELL_SOURCE_DIR) + "/tests/data/xlsx/" + name);
-  EXPECT_EQ(r.status, ReadStatus::Ok) << name << ": " << r.error;
+  EXPECT_EQ(r.status.Code(), StatusCode::Ok) << name << ": " << r.status.Detail();
   return ReaderWorkbook(r.workbook);
 }
 

@@ -32,7 +32,7 @@ ReadResult Read(const Parts& parts, const ReadLimits& limits = {}) {
 }
 
 ReaderWorksheet FirstSheet(const ReadResult& r) {
-  EXPECT_EQ(r.status, ReadStatus::Ok) << r.error;
+  EXPECT_EQ(r.status.Code(), StatusCode::Ok) << r.status.Detail();
   return ReaderWorkbook(r.workbook).Worksheets().Item(1);
 }
 
@@ -198,7 +198,7 @@ TEST(XlsxPackage, StrictNamespacesPrefixes1904AndProtection) {
               rel + "/worksheet\" Target=\"/xl/worksheets/sheet1.xml\"/></Relationships>");
   ReadResult r = Read(parts);
   ReaderWorkbook wb(r.workbook);
-  ASSERT_TRUE(wb) << r.error;
+  ASSERT_TRUE(wb) << r.status.Detail();
   EXPECT_TRUE(wb.Uses1904Dates());
   EXPECT_TRUE(wb.IsProtected());
   ReaderWorksheet ws = wb.Worksheets().Item(1);
@@ -237,7 +237,7 @@ TEST(XlsxPackage, FindsPartsWhenRelationshipsAreMissingOrOdd) {
                   {"no package rels", rootWorkbook}};
   for (const Case& c : cases) {
     ReadResult r = Read(c.parts);
-    ASSERT_EQ(r.status, ReadStatus::Ok) << c.name << ": " << r.error;
+    ASSERT_EQ(r.status.Code(), StatusCode::Ok) << c.name << ": " << r.status.Detail();
     ReaderWorksheet ws = ReaderWorkbook(r.workbook).Worksheets().Item(1);
     ReaderCell cell = ws.Cells().Cell(1, 1);
     ASSERT_TRUE(cell) << c.name;
@@ -363,11 +363,12 @@ TEST(XlsxPackage, HostileAndDamagedInput) {
   };
   for (const Case& c : cases) {
     ReadResult r = Read(c.parts, c.limits);
-    EXPECT_EQ(r.status == ReadStatus::Ok, c.readable) << c.name << ": " << r.error;
-    if (r.status != ReadStatus::Ok) {
+    EXPECT_EQ(r.status.Code() == StatusCode::Ok, c.readable) << c.name << ": " << r.status.Detail();
+    if (r.status.Code() != StatusCode::Ok) {
       EXPECT_FALSE(r.workbook) << c.name;
-      EXPECT_FALSE(r.error.empty()) << c.name;
-      EXPECT_NE(r.error.find(c.errorHas), std::string::npos) << c.name << ": " << r.error;
+      EXPECT_FALSE(r.status.Detail().empty()) << c.name;
+      EXPECT_NE(r.status.Detail().find(c.errorHas), std::string::npos)
+          << c.name << ": " << r.status.Detail();
       continue;
     }
     ReaderWorksheet ws = ReaderWorkbook(r.workbook).Worksheets().Item(1);
@@ -376,8 +377,8 @@ TEST(XlsxPackage, HostileAndDamagedInput) {
   }
 
   const uint8_t junk[] = {'P', 'K', 3, 4, 0, 0, 0, 0};
-  EXPECT_EQ(xlsx::ReadMemory(junk).status, ReadStatus::Unreadable);
-  EXPECT_EQ(xlsx::ReadMemory({}).status, ReadStatus::Unreadable);
+  EXPECT_EQ(xlsx::ReadMemory(junk).status.Code(), StatusCode::Unreadable);
+  EXPECT_EQ(xlsx::ReadMemory({}).status.Code(), StatusCode::Unreadable);
 }
 
 // Big sheets are parsed in runs of rows on a second thread and replayed in order; lowering
@@ -410,8 +411,8 @@ std::string Latin1(std::string sheet) {
 }
 
 void ExpectSameSheets(const ReadResult& a, const ReadResult& b, const char* what) {
-  ASSERT_EQ(a.status, ReadStatus::Ok) << what << ": " << a.error;
-  ASSERT_EQ(b.status, ReadStatus::Ok) << what << ": " << b.error;
+  ASSERT_EQ(a.status.Code(), StatusCode::Ok) << what << ": " << a.status.Detail();
+  ASSERT_EQ(b.status.Code(), StatusCode::Ok) << what << ": " << b.status.Detail();
   ReaderWorksheet wa = FirstSheet(a), wb = FirstSheet(b);
   ReaderCells ca = wa.Cells(), cb = wb.Cells();
   ASSERT_EQ(ca.Count(), cb.Count()) << what;
@@ -450,11 +451,12 @@ TEST(XlsxPackage, SplitParsingReadsWhatOneParserReads) {
     const ReadResult one = Read(MinimalParts(c.sheet));
     const ReadResult runs = Read(MinimalParts(c.sheet), split);
     if (c.cells < 0) {
-      EXPECT_EQ(one.status, ReadStatus::Unreadable) << c.name;
-      EXPECT_EQ(runs.status, ReadStatus::Unreadable) << c.name;
-      EXPECT_EQ(one.error, runs.error) << c.name;
-      EXPECT_NE(one.error.find("xl/worksheets/sheet1.xml: "), std::string::npos) << one.error;
-      EXPECT_NE(one.error.find(" at line "), std::string::npos) << one.error;
+      EXPECT_EQ(one.status.Code(), StatusCode::Unreadable) << c.name;
+      EXPECT_EQ(runs.status.Code(), StatusCode::Unreadable) << c.name;
+      EXPECT_EQ(one.status.Detail(), runs.status.Detail()) << c.name;
+      EXPECT_NE(one.status.Detail().find("xl/worksheets/sheet1.xml: "), std::string::npos)
+          << one.status.Detail();
+      EXPECT_NE(one.status.Detail().find(" at line "), std::string::npos) << one.status.Detail();
       continue;
     }
     ExpectSameSheets(one, runs, c.name);

@@ -4,10 +4,10 @@
 
 #include <string>
 
+#include "reader/xlsx/cell_values.h"
 #include "reader/xlsx/formula_shift.h"
 #include "reader/xlsx/relationships.h"
 #include "reader/xlsx/theme.h"
-#include "reader/xlsx/worksheet.h"
 #include "reader/xlsx/xml_util.h"
 
 namespace gridwell::xlsx {
