@@ -21,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kProbe = R"JS(<script>
+constexpr const char* kProbe = R"JS(
 (function () {
   var t = document.querySelector('table'), out = [];
   out.push('rows=' + t.rows.length);
@@ -52,10 +52,7 @@ constexpr const char* kProbe = R"JS(<script>
   out.push('fixed=' + fixed);
   out.push('bgimages=' + images);
   out.push('charset=' + document.characterSet);
-  var p = document.createElement('pre');
-  p.id = 'probe';
-  p.textContent = out.join('\n');
-  document.body.appendChild(p);
+  writeProbe(out);
 })();
 </script>
 )JS";
@@ -83,7 +80,7 @@ class Browser : public test::TempFolderTest {
   // Loads `page` (with the probe appended) and returns what the probe saw.
   Probe Load(const std::string& name, const std::string& page) {
     const fs::path file = dir_ / name;
-    std::ofstream(file, std::ios::binary) << page << kProbe;
+    std::ofstream(file, std::ios::binary) << page << "<script>" << testing::kWriteProbe << kProbe;
     const std::string dom = testing::DumpDom(chromium_, file, dir_ / "profile");
     Probe probe;
     const std::optional<std::vector<std::string>> lines = testing::ProbeLines(dom);

@@ -64,10 +64,7 @@ for (var p = 0; p < pages.length; p++) {
 }
 f.remove();
 document.currentScript.remove();
-var pre = document.createElement('pre');
-pre.id = 'probe';
-pre.textContent = out.join('\n');
-document.body.appendChild(pre);
+writeProbe(out);
 )JS";
 
 // Appends `s` as a double-quoted script string that cannot end the script element.
@@ -142,9 +139,10 @@ std::string PageOf(const PageJob& job) {
 // Shows pages [from, to) of `jobs` in one browser run; false when the browser gave nothing.
 bool ShowPages(const std::string& chromium, const fs::path& dir, const std::vector<PageJob>& jobs,
                size_t from, size_t to, ShownCells& shown) {
-  std::string driver =
-      "<html><head><meta charset='utf-8'></head><body><iframe id='f'></iframe>\n<script>\n"
-      "var pages = [\n";
+  std::string driver = "<html><head><meta charset='utf-8'></head><body><iframe id='f'></iframe>\n";
+  driver += "<script>";
+  driver += testing::kWriteProbe;
+  driver += "var pages = [\n";
   for (size_t k = from; k < to; ++k) {
     AppendScriptString(driver, PageOf(jobs[k]));
     driver += ",\n";

@@ -11,6 +11,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace gridwell::testing {
@@ -50,6 +51,18 @@ inline std::string DumpDom(const std::string& chromium, const std::filesystem::p
   }
   return dom;
 }
+
+// The function every page probe of the tests ends with: writes its lines into the element
+// <pre id="probe">, where ProbeLines finds them. Goes at the start of the probe's own
+// script, so that it adds no script element to the page under test.
+inline constexpr std::string_view kWriteProbe = R"JS(
+function writeProbe(lines) {
+  var pre = document.createElement('pre');
+  pre.id = 'probe';
+  pre.textContent = lines.join('\n');
+  document.body.appendChild(pre);
+}
+)JS";
 
 // The lines a page probe of the tests wrote into its element <pre id="probe">, read from
 // the document the browser dumped; none when the probe did not run.

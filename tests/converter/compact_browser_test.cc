@@ -30,7 +30,7 @@ namespace fs = std::filesystem;
 
 // For pair i (frames 2i and 2i+1): "pair i cells=<styled>/<compact> looks=<distinct styles>",
 // then up to three "diff i ..." lines naming a cell whose computed style differs.
-constexpr const char* kHarnessScript = R"JS(<script>
+constexpr const char* kHarnessScript = R"JS(
 window.addEventListener('load', function () {
   var sides = ['Top', 'Right', 'Bottom', 'Left'], props = ['fontFamily', 'fontSize',
       'fontWeight', 'fontStyle', 'color', 'backgroundColor', 'textAlign', 'verticalAlign',
@@ -59,10 +59,7 @@ window.addEventListener('load', function () {
       }
     }
   }
-  var p = document.createElement('pre');
-  p.id = 'probe';
-  p.textContent = out.join('\n');
-  document.body.appendChild(p);
+  writeProbe(out);
 });
 </script>
 )JS";
@@ -231,7 +228,7 @@ class CompactLook : public ::testing::Test {
       harness << "<iframe src='" << p.styled << "'></iframe><iframe src='" << p.compact
               << "'></iframe>\n";
     }
-    harness << kHarnessScript << "</body></html>\n";
+    harness << "<script>" << testing::kWriteProbe << kHarnessScript << "</body></html>\n";
     harness.close();
     const std::string dom = testing::DumpDom(chromium_, dir_ / "harness.htm", dir_ / "profile", 240,
                                              "--allow-file-access-from-files");
