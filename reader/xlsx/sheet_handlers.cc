@@ -48,27 +48,6 @@ bool ParseUIntZ(const char* p, uint64_t& v) {
   return *p == '\0';
 }
 
-bool ParseCellRefZ(const char* p, int64_t& row, int64_t& col) {
-  int64_t c = 0;
-  int letters = 0;
-  for (;; ++p) {
-    char ch = *p;
-    if (ch >= 'A' && ch <= 'Z') {
-      c = c * 26 + (ch - 'A' + 1);
-    } else if (ch >= 'a' && ch <= 'z') {
-      c = c * 26 + (ch - 'a' + 1);
-    } else {
-      break;
-    }
-    if (++letters > 4) return false;
-  }
-  uint64_t r;
-  if (letters == 0 || *p == '+' || !ParseUIntZ(p, r) || r > 9999999999ull) return false;
-  row = static_cast<int64_t>(r);
-  col = c;
-  return true;
-}
-
 void BeginCell(SheetState& s, const XML_Char** attrs) {
   s.inCell = true;
   s.type = CellType::Number;
@@ -87,7 +66,7 @@ void BeginCell(SheetState& s, const XML_Char** attrs) {
     if (n.size() != 1) continue;
     if (n[0] == 'r') {
       int64_t r, c;
-      if (ParseCellRefZ(v, r, c)) {
+      if (ParseCellRef(v, r, c)) {
         s.cellRow = r;
         s.cellCol = c;
         haveRef = true;
