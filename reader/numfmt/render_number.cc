@@ -67,11 +67,10 @@ void EmitFrac(const Token& tok, const Decimal& d, std::string& out) {
   }
 }
 
-void RenderPlain(double v, const Section& s, const RegionalSettings& rs, std::string& out) {
-  Decimal d;
-  ToDecimal(v, d);
-  if (d.n > 0) d.exp += s.scale10;
-  d.RoundToFraction(s.nFrac);
+// Writes a section's tokens for the decimal `d`: the whole number, or the mantissa of a
+// scientific section when `exponent` points at its power of ten.
+void EmitTokens(double v, const Section& s, const RegionalSettings& rs, const Decimal& d,
+                const int* exponent, std::string& out) {
   IntDigits digits{&d, d.n > 0 && d.exp > 0 ? d.exp : 0};
   for (const Token& tok : s.tokens) {
     switch (tok.kind) {
@@ -81,13 +80,25 @@ void RenderPlain(double v, const Section& s, const RegionalSettings& rs, std::st
       case TokKind::Digit:
         if (tok.zone == Zone::Int) {
           EmitInt(tok, s.nInt, digits, s, rs, out);
-        } else {
+        } else if (!exponent || tok.zone == Zone::Frac) {
           EmitFrac(tok, d, out);
+        } else if (tok.idx == 0) {
+          AppendUnsigned(static_cast<uint64_t>(*exponent < 0 ? -*exponent : *exponent), s.expDigits,
+                         out);
         }
         break;
       case TokKind::Point:
         if (s.nInt == 0) EmitAllInt(digits, s, rs, out);
         out.append(rs.decimalSeparator);
+        break;
+      case TokKind::Exponent:
+        if (!exponent) break;
+        out.append(tok.text);
+        if (*exponent < 0) {
+          out.push_back('-');
+        } else if (tok.n) {
+          out.push_back('+');
+        }
         break;
       case TokKind::At:
         AppendGeneral(v, rs.decimalSeparator, out);
@@ -96,6 +107,14 @@ void RenderPlain(double v, const Section& s, const RegionalSettings& rs, std::st
         break;
     }
   }
+}
+
+void RenderPlain(double v, const Section& s, const RegionalSettings& rs, std::string& out) {
+  Decimal d;
+  ToDecimal(v, d);
+  if (d.n > 0) d.exp += s.scale10;
+  d.RoundToFraction(s.nFrac);
+  EmitTokens(v, s, rs, d, nullptr, out);
 }
 
 int FloorDiv(int a, int b) {
@@ -119,40 +138,7 @@ void RenderScientific(double v, const Section& s, const RegionalSettings& rs, st
       e += k;
     }
   }
-  IntDigits digits{&m, m.n > 0 && m.exp > 0 ? m.exp : 0};
-  for (const Token& tok : s.tokens) {
-    switch (tok.kind) {
-      case TokKind::Literal:
-        out.append(tok.text);
-        break;
-      case TokKind::Digit:
-        if (tok.zone == Zone::Int) {
-          EmitInt(tok, s.nInt, digits, s, rs, out);
-        } else if (tok.zone == Zone::Frac) {
-          EmitFrac(tok, m, out);
-        } else if (tok.idx == 0) {
-          AppendUnsigned(static_cast<uint64_t>(e < 0 ? -e : e), s.expDigits, out);
-        }
-        break;
-      case TokKind::Point:
-        if (s.nInt == 0) EmitAllInt(digits, s, rs, out);
-        out.append(rs.decimalSeparator);
-        break;
-      case TokKind::Exponent:
-        out.append(tok.text);
-        if (e < 0) {
-          out.push_back('-');
-        } else if (tok.n) {
-          out.push_back('+');
-        }
-        break;
-      case TokKind::At:
-        AppendGeneral(v, rs.decimalSeparator, out);
-        break;
-      default:
-        break;
-    }
-  }
+  EmitTokens(v, s, rs, m, &e, out);
 }
 
 double RoundHalfAway(double x) {
