@@ -31,23 +31,23 @@ bool RecordReader::Next(Record& r) {
   }
   r.type = type;
   r.pos = pos_;
-  uint64_t start = pos_ + 4;
-  uint64_t avail = data_.size() - start;
-  if (len > avail) len = static_cast<uint32_t>(avail);
-  r.segments.push_back(data_.subspan(start, len));
-  pos_ = start + len;
+  TakeBody(len, r);
   // CONTINUE records that follow belong to this record. A stray CONTINUE (one that
   // starts the walk) is handed out as a record of its own.
   uint16_t nextType;
   uint32_t nextLen;
-  while (Header(pos_, nextType, nextLen) && nextType == rec::kContinue) {
-    uint64_t s = pos_ + 4;
-    uint64_t a = data_.size() - s;
-    if (nextLen > a) nextLen = static_cast<uint32_t>(a);
-    r.segments.push_back(data_.subspan(s, nextLen));
-    pos_ = s + nextLen;
-  }
+  while (Header(pos_, nextType, nextLen) && nextType == rec::kContinue) TakeBody(nextLen, r);
   return true;
+}
+
+// Adds the body of the record whose header is at the read position as a segment of `r`
+// (cut short at the end of the stream) and moves past it.
+void RecordReader::TakeBody(uint32_t len, Record& r) {
+  const uint64_t start = pos_ + 4;
+  const uint64_t avail = data_.size() - start;
+  if (len > avail) len = static_cast<uint32_t>(avail);
+  r.segments.push_back(data_.subspan(start, len));
+  pos_ = start + len;
 }
 
 // ---- text ----

@@ -82,6 +82,7 @@ class RecordReader {
 
  private:
   bool Header(uint64_t at, uint16_t& type, uint32_t& len) const;
+  void TakeBody(uint32_t len, Record& r);
   std::span<const uint8_t> data_;
   uint64_t pos_ = 0;
 };
