@@ -2,8 +2,6 @@
 // manifest lists (each checked there against the file's own verifier).
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "reader/base/bytes.h"
 #include "reader/crypto/crypto.h"
@@ -24,14 +22,9 @@ struct EncryptedFile {
 
 std::vector<EncryptedFile> EncryptedCorpus() {
   std::vector<EncryptedFile> out;
-  std::ifstream manifest(test::CorpusPath("MANIFEST.tsv"));
-  std::string line;
-  while (std::getline(manifest, line)) {
-    std::vector<std::string> cols;
-    std::stringstream ss(line);
-    for (std::string col; std::getline(ss, col, '\t');) cols.push_back(col);
-    if (cols.size() < 5 || cols[3] != "yes") continue;
-    out.push_back({cols[0], cols[2], cols[4] == "(unknown)" ? "" : cols[4]});
+  for (const test::ManifestEntry& e : test::Manifest()) {
+    if (e.encrypted == "yes")
+      out.push_back({e.path, e.format, e.KnownPassword() ? e.password : ""});
   }
   return out;
 }

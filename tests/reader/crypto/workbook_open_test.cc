@@ -3,8 +3,6 @@
 // our own fixtures encrypted by the test-side encryptor.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "reader/reader.h"
 #include "tests/support/corpus.h"
@@ -26,14 +24,8 @@ std::string Fixture(const std::string& rel) {
 
 std::vector<EncryptedFile> EncryptedCorpus() {
   std::vector<EncryptedFile> out;
-  std::ifstream manifest(Corpus("MANIFEST.tsv"));
-  std::string line;
-  while (std::getline(manifest, line)) {
-    std::vector<std::string> cols;
-    std::stringstream ss(line);
-    for (std::string col; std::getline(ss, col, '\t');) cols.push_back(col);
-    if (cols.size() < 5 || cols[3] != "yes") continue;
-    out.push_back({cols[0], cols[4] == "(unknown)" ? "" : cols[4]});
+  for (const test::ManifestEntry& e : test::Manifest()) {
+    if (e.encrypted == "yes") out.push_back({e.path, e.KnownPassword() ? e.password : ""});
   }
   return out;
 }
