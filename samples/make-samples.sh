@@ -16,14 +16,7 @@ trap 'rm -rf "$work"' EXIT
 cxx="${CXX:-c++}"
 flags=(-std=c++20 -O1 -Wall -Wextra -Werror)
 
-if ! command -v ssconvert >/dev/null 2>&1; then
-  echo "make-samples: installing gnumeric for ssconvert" >&2
-  sudo=""
-  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends gnumeric
-fi
+command -v ssconvert >/dev/null 2>&1 || "$root/scripts/install-deps" gnumeric
 
 # shellcheck disable=SC2046
 "$cxx" "${flags[@]}" -I "$here/.." "$here/tools/make_comics.cc" -o "$work/make_comics" \
@@ -43,10 +36,7 @@ grep -v 'Unhandled object of type Note' "$work/ssconvert.log" >&2 || true
 # The encryptor is one of the test tools; build it unless one is named.
 encrypt="${ENCRYPT_WORKBOOK:-}"
 if [ -z "$encrypt" ]; then
-  build="${SAMPLES_BUILD_DIR:-$root/build-samples}"
-  cmake -S "$root" -B "$build" -DGRIDWELL_BENCH=OFF -DGRIDWELL_GUI=OFF >/dev/null
-  cmake --build "$build" --target encrypt_workbook -j2 >/dev/null
-  encrypt="$(find "$build" -type f -name encrypt_workbook -perm -u+x | head -n 1)"
+  encrypt="$("$root/tests/tools/build_encryptor.sh" "${SAMPLES_BUILD_DIR:-$root/build-samples}")"
 fi
 "$encrypt" --rc4-cryptoapi "$work/comics.xls" "$work/protected.xls" quorin
 

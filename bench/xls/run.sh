@@ -11,13 +11,7 @@ BOOK=$OUT/bench_60k.xls
 
 cmake --build "$BUILD" --target make_bench_xlsx xls_read_bench -j2 >/dev/null
 if [ ! -s "$BOOK" ]; then
-  if ! command -v ssconvert >/dev/null 2>&1; then
-    sudo=""
-    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq
-    $sudo apt-get install -y -qq --no-install-recommends gnumeric
-  fi
+  command -v ssconvert >/dev/null 2>&1 || "$ROOT/scripts/install-deps" gnumeric
   echo "writing $BOOK ..."
   "$BUILD/bench/xlsx/make_bench_xlsx" "$OUT/bench_60k.xlsx" 60000
   ssconvert --export-type=Gnumeric_Excel:excel_biff8 "$OUT/bench_60k.xlsx" "$BOOK" 2>/dev/null

@@ -8,13 +8,7 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 src="$root/tests/data/xlsx"
 dst="$root/tests/data/xls"
 
-if ! command -v ssconvert >/dev/null 2>&1; then
-  sudo=""
-  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends gnumeric
-fi
+command -v ssconvert >/dev/null 2>&1 || "$root/scripts/install-deps" gnumeric
 
 mkdir -p "$dst"
 for f in "$src"/*.xlsx; do

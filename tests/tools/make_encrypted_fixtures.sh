@@ -6,10 +6,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 encrypt="${1:-}"
 if [ -z "$encrypt" ]; then
-  build="${TMPDIR:-/tmp}/gridwell-encryptor-build"
-  cmake -S "$root" -B "$build" -DGRIDWELL_BENCH=OFF -DGRIDWELL_GUI=OFF >/dev/null
-  cmake --build "$build" --target encrypt_workbook -j2 >/dev/null
-  encrypt="$(find "$build" -type f -name encrypt_workbook -perm -u+x | head -n 1)"
+  encrypt="$("$root/tests/tools/build_encryptor.sh" "${TMPDIR:-/tmp}/gridwell-encryptor-build")"
 fi
 out="$root/tests/data/encrypted"
 mkdir -p "$out"
