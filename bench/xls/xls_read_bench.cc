@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/open_workbook.h"
 #include "reader/reader.h"
 
 int main(int argc, char** argv) {
@@ -24,12 +25,7 @@ int main(int argc, char** argv) {
     sum = 0;
     auto t0 = clock::now();
     gridwell::ReaderApplication app;
-    if (!app.Workbooks().Open(argv[1])) {
-      std::fprintf(stderr, "cannot read %s: %s\n", argv[1],
-                   app.Workbooks().LastStatus().Detail().c_str());
-      return 1;
-    }
-    gridwell::ReaderWorkbook wb = app.Workbooks().Workbook();
+    gridwell::ReaderWorkbook wb = bench::OpenOrExit(app, argv[1]);
     auto t1 = clock::now();
     for (int s = 1; s <= wb.Worksheets().Count(); ++s) {
       gridwell::ReaderCells all = wb.Worksheets().Item(s).Cells();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/open_workbook.h"
 #include "reader/reader.h"
 
 namespace {
@@ -56,12 +57,7 @@ int main(int argc, char** argv) {
   double cpu0 = CpuSeconds();
   auto t0 = clock::now();
   gridwell::ReaderApplication app;
-  if (!app.Workbooks().Open(argv[1])) {
-    std::fprintf(stderr, "cannot read %s: %s\n", argv[1],
-                 app.Workbooks().LastStatus().Detail().c_str());
-    return 1;
-  }
-  gridwell::ReaderWorkbook wb = app.Workbooks().Workbook();
+  gridwell::ReaderWorkbook wb = bench::OpenOrExit(app, argv[1]);
   auto t1 = clock::now();
   uint64_t cells = 0, dates = 0, strings = 0, bold = 0;
   double sum = 0;
