@@ -4,6 +4,7 @@
 #include <gdk/gdk.h>
 
 #include <cmath>
+#include <initializer_list>
 
 namespace demo {
 
@@ -12,6 +13,25 @@ namespace {
 void Rgb(cairo_t* cr, int rgb) {
   cairo_set_source_rgb(cr, ((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0,
                        (rgb & 0xFF) / 255.0);
+}
+
+struct Point {
+  double x, y;
+};
+
+// Adds the lines through `points` to the current path, closing them into a shape when
+// `closed`.
+void Lines(cairo_t* cr, std::initializer_list<Point> points, bool closed) {
+  bool first = true;
+  for (Point p : points) {
+    if (first) {
+      cairo_move_to(cr, p.x, p.y);
+    } else {
+      cairo_line_to(cr, p.x, p.y);
+    }
+    first = false;
+  }
+  if (closed) cairo_close_path(cr);
 }
 
 // Fills the current path with `fill` and strokes it with `line`, one pixel wide.
@@ -25,23 +45,20 @@ void FillStroke(cairo_t* cr, int fill, int line) {
 
 // A sheet of paper with a folded corner, on the half-pixel grid so its edges are crisp.
 void Page(cairo_t* cr, double x, double y, double w, double h) {
-  cairo_move_to(cr, x + 0.5, y + 0.5);
-  cairo_line_to(cr, x + w - 3.5, y + 0.5);
-  cairo_line_to(cr, x + w - 0.5, y + 3.5);
-  cairo_line_to(cr, x + w - 0.5, y + h - 0.5);
-  cairo_line_to(cr, x + 0.5, y + h - 0.5);
-  cairo_close_path(cr);
+  Lines(cr,
+        {{x + 0.5, y + 0.5},
+         {x + w - 3.5, y + 0.5},
+         {x + w - 0.5, y + 3.5},
+         {x + w - 0.5, y + h - 0.5},
+         {x + 0.5, y + h - 0.5}},
+        true);
   FillStroke(cr, 0xFFFFFF, 0x5A6B7D);
 }
 
-// A floppy disk whose label carries a small mark that tells the two save buttons apart.
-void Disk(cairo_t* cr, int body) {
-  cairo_move_to(cr, 1.5, 1.5);
-  cairo_line_to(cr, 12.5, 1.5);
-  cairo_line_to(cr, 14.5, 3.5);
-  cairo_line_to(cr, 14.5, 14.5);
-  cairo_line_to(cr, 1.5, 14.5);
-  cairo_close_path(cr);
+// A floppy disk whose label carries a small mark, drawn in the body's colour, that tells the
+// two save buttons apart.
+void Disk(cairo_t* cr, int body, std::initializer_list<std::initializer_list<Point>> mark) {
+  Lines(cr, {{1.5, 1.5}, {12.5, 1.5}, {14.5, 3.5}, {14.5, 14.5}, {1.5, 14.5}}, true);
   FillStroke(cr, body, 0x23303D);
   cairo_rectangle(cr, 4, 2, 7, 4);  // shutter
   Rgb(cr, 0xD9DEE3);
@@ -51,6 +68,10 @@ void Disk(cairo_t* cr, int body) {
   cairo_fill(cr);
   cairo_rectangle(cr, 3.5, 8.5, 9, 6);  // label
   FillStroke(cr, 0xFFFFFF, 0x23303D);
+  Rgb(cr, body);
+  cairo_set_line_width(cr, 1);
+  for (auto stroke : mark) Lines(cr, stroke, false);
+  cairo_stroke(cr);
 }
 
 void Magnifier(cairo_t* cr, double cx, double cy, double r) {
@@ -72,27 +93,14 @@ void Magnifier(cairo_t* cr, double cx, double cy, double r) {
 
 void DrawOpen(cairo_t* cr) {
   // Folder back, then its front flap tilted open.
-  cairo_move_to(cr, 0.5, 3.5);
-  cairo_line_to(cr, 5.5, 3.5);
-  cairo_line_to(cr, 7.5, 5.5);
-  cairo_line_to(cr, 13.5, 5.5);
-  cairo_line_to(cr, 13.5, 13.5);
-  cairo_line_to(cr, 0.5, 13.5);
-  cairo_close_path(cr);
+  Lines(cr, {{0.5, 3.5}, {5.5, 3.5}, {7.5, 5.5}, {13.5, 5.5}, {13.5, 13.5}, {0.5, 13.5}}, true);
   FillStroke(cr, 0xE0A83A, 0x7A5410);
-  cairo_move_to(cr, 3.5, 7.5);
-  cairo_line_to(cr, 15.5, 7.5);
-  cairo_line_to(cr, 13.5, 13.5);
-  cairo_line_to(cr, 0.5, 13.5);
-  cairo_close_path(cr);
+  Lines(cr, {{3.5, 7.5}, {15.5, 7.5}, {13.5, 13.5}, {0.5, 13.5}}, true);
   FillStroke(cr, 0xF6CD6B, 0x7A5410);
 }
 
 void DrawHome(cairo_t* cr) {
-  cairo_move_to(cr, 8, 1.5);
-  cairo_line_to(cr, 15, 8);
-  cairo_line_to(cr, 1, 8);
-  cairo_close_path(cr);
+  Lines(cr, {{8, 1.5}, {15, 8}, {1, 8}}, true);
   FillStroke(cr, 0xC0392B, 0x6E1F17);
   cairo_rectangle(cr, 3.5, 8.5, 9, 6);
   FillStroke(cr, 0xF2E6CF, 0x6B5B3E);
@@ -102,29 +110,13 @@ void DrawHome(cairo_t* cr) {
 }
 
 void DrawSaveWorkbook(cairo_t* cr) {
-  Disk(cr, 0x2E7D32);
   // A tiny grid on the label: a workbook.
-  Rgb(cr, 0x2E7D32);
-  cairo_set_line_width(cr, 1);
-  cairo_move_to(cr, 4, 11.5);
-  cairo_line_to(cr, 12, 11.5);
-  cairo_move_to(cr, 7.5, 9);
-  cairo_line_to(cr, 7.5, 14);
-  cairo_stroke(cr);
+  Disk(cr, 0x2E7D32, {{{4, 11.5}, {12, 11.5}}, {{7.5, 9}, {7.5, 14}}});
 }
 
 void DrawSavePage(cairo_t* cr) {
-  Disk(cr, 0x1F5FA8);
   // Angle brackets on the label: a web page.
-  Rgb(cr, 0x1F5FA8);
-  cairo_set_line_width(cr, 1);
-  cairo_move_to(cr, 7, 9.5);
-  cairo_line_to(cr, 5, 11.5);
-  cairo_line_to(cr, 7, 13.5);
-  cairo_move_to(cr, 9, 9.5);
-  cairo_line_to(cr, 11, 11.5);
-  cairo_line_to(cr, 9, 13.5);
-  cairo_stroke(cr);
+  Disk(cr, 0x1F5FA8, {{{7, 9.5}, {5, 11.5}, {7, 13.5}}, {{9, 9.5}, {11, 11.5}, {9, 13.5}}});
 }
 
 void DrawPrintPreview(cairo_t* cr) {
