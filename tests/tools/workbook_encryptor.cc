@@ -69,6 +69,42 @@ struct Writer {
   }
 };
 
+// What differs between the CryptoAPI encryptions' headers; the hash is SHA-1 and the key
+// 128 bits in both.
+struct CryptoApiHeader {
+  uint32_t flags;
+  uint32_t algId;
+  uint32_t provider;
+  const char* csp;
+};
+
+// Encryption information of version 4.2 (the CryptoAPI kinds): header and password verifier.
+Bytes CryptoApiInfo(const CryptoApiHeader& h, ByteView salt, ByteView verifier,
+                    ByteView verifierHash) {
+  Writer header;
+  header.U32(h.flags);
+  header.U32(0);  // SizeExtra
+  header.U32(h.algId);
+  header.U32(0x8004);  // SHA-1
+  header.U32(128);
+  header.U32(h.provider);
+  header.U32(0);
+  header.U32(0);
+  header.Raw(Utf16Le(std::string(h.csp) + '\0'));
+  Writer info;
+  info.U16(4);
+  info.U16(2);
+  info.U32(h.flags);
+  info.U32(uint32_t(header.b.size()));
+  info.Raw(header.b);
+  info.U32(16);
+  info.Raw(salt);
+  info.Raw(verifier);
+  info.U32(20);
+  info.Raw(verifierHash);
+  return std::move(info.b);
+}
+
 Bytes Random(size_t n) {
   Bytes b(n);
   if (RAND_bytes(b.data(), int(n)) != 1) std::fill(b.begin(), b.end(), uint8_t(0x5A));
@@ -304,33 +340,15 @@ EncryptedPackage EncryptStandard(const Bytes& zip, std::string_view password) {
   Bytes encVerifier = Encrypt(CipherAlg::Aes, ChainMode::Ecb, key, {}, verifier);
   Bytes encHash = Encrypt(CipherAlg::Aes, ChainMode::Ecb, key, {}, Hash(HashAlg::Sha1, {verifier}));
 
-  Writer header;
-  header.U32(0x24);    // fCryptoAPI | fAES
-  header.U32(0);       // SizeExtra
-  header.U32(0x660E);  // AES-128
-  header.U32(0x8004);  // SHA-1
-  header.U32(128);
-  header.U32(0x18);  // PROV_RSA_AES
-  header.U32(0);
-  header.U32(0);
-  header.Raw(Utf16Le(std::string("Microsoft Enhanced RSA and AES Cryptographic Provider") + '\0'));
-
-  Writer info;
-  info.U16(4);
-  info.U16(2);
-  info.U32(0x24);
-  info.U32(uint32_t(header.b.size()));
-  info.Raw(header.b);
-  info.U32(16);
-  info.Raw(salt);
-  info.Raw(encVerifier);
-  info.U32(20);
-  info.Raw(encHash);
-
+  Bytes info = CryptoApiInfo({.flags = 0x24,     // fCryptoAPI | fAES
+                              .algId = 0x660E,   // AES-128
+                              .provider = 0x18,  // PROV_RSA_AES
+                              .csp = "Microsoft Enhanced RSA and AES Cryptographic Provider"},
+                             salt, encVerifier, encHash);
   Writer pkg;
   pkg.U64(zip.size());
   pkg.Raw(Encrypt(CipherAlg::Aes, ChainMode::Ecb, key, {}, zip));
-  return {std::move(info.b), std::move(pkg.b)};
+  return {std::move(info), std::move(pkg.b)};
 }
 
 std::vector<CompoundStream> EncryptedPackageStreams(const EncryptedPackage& p) {
@@ -392,28 +410,13 @@ Bytes EncryptWorkbookStreamRc4CryptoApi(const Bytes& plain, std::string_view pas
   rc4.Apply(verifier.data(), verifier.size());
   rc4.Apply(verifierHash.data(), verifierHash.size());
 
-  Writer header;
-  header.U32(0x0C);  // fCryptoAPI | fDocProps (summary streams stay clear)
-  header.U32(0);
-  header.U32(0x6801);  // RC4
-  header.U32(0x8004);  // SHA-1
-  header.U32(128);
-  header.U32(1);  // PROV_RSA_FULL
-  header.U32(0);
-  header.U32(0);
-  header.Raw(Utf16Le(std::string("Microsoft Enhanced Cryptographic Provider v1.0") + '\0'));
   Writer fp;
-  fp.U16(1);  // RC4
-  fp.U16(4);
-  fp.U16(2);
-  fp.U32(0x0C);
-  fp.U32(uint32_t(header.b.size()));
-  fp.Raw(header.b);
-  fp.U32(16);
-  fp.Raw(salt);
-  fp.Raw(verifier);
-  fp.U32(20);
-  fp.Raw(verifierHash);
+  fp.U16(1);                              // RC4
+  fp.Raw(CryptoApiInfo({.flags = 0x0C,    // fCryptoAPI | fDocProps (summary streams stay clear)
+                        .algId = 0x6801,  // RC4
+                        .provider = 1,    // PROV_RSA_FULL
+                        .csp = "Microsoft Enhanced Cryptographic Provider v1.0"},
+                       salt, verifier, verifierHash));
 
   // The FILEPASS record goes right after the globals BOF; absolute stream offsets behind
   // it move by its size.
