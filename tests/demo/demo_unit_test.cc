@@ -1,7 +1,6 @@
 // The demo's toolkit-free parts: the layout rule, the file-dialog text handling and the
 // property store.
 #include <fnmatch.h>
-#include <glib/gstdio.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,6 +10,7 @@
 #include "demo/keyfile_store.h"
 #include "demo/layout.h"
 #include "demo/module1.h"
+#include "tests/support/files.h"
 
 namespace demo {
 namespace {
@@ -144,16 +144,7 @@ TEST(DemoModule1, DialogsGetTheirSettingsAndReturnTheNameBuffer) {
 
 // ---- Property store ----
 
-class DemoStore : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/gridwell-demo-store-XXXXXX";
-    ASSERT_NE(g_mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  fs::path dir_;
-};
+using DemoStore = gridwell::test::TempFolderTest;
 
 TEST_F(DemoStore, KeepsValuesAcrossInstancesAndDropsDefaults) {
   const std::string path = (dir_ / "nested" / "gridwell" / "demo.ini").string();
@@ -173,8 +164,7 @@ TEST_F(DemoStore, KeepsValuesAcrossInstancesAndDropsDefaults) {
   EXPECT_EQ(other.Read("RegenerateHTML", "False"), "False");
   // Writing the default removes the entry rather than storing it.
   again.Write("RegenerateHTML", "False", "False");
-  std::ifstream in(path);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string text = gridwell::test::ReadFile(path);
   EXPECT_EQ(text.find("RegenerateHTML"), std::string::npos) << text;
 }
 

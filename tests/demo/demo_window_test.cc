@@ -22,12 +22,14 @@
 #include "demo/form1.h"
 #include "demo/layout.h"
 #include "demo/module1.h"
+#include "tests/support/files.h"
 #include "tests/support/widget_hooks.h"
 
 namespace demo {
 namespace {
 
 namespace fs = std::filesystem;
+using gridwell::test::ReadFile;
 
 const std::vector<std::string> kSampleSheets = {"Catalogue", "Sales 2025", "Publishers",
                                                 "Characters", "Convention"};
@@ -127,11 +129,6 @@ class FileServer {
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 // Runs the main loop until `done` holds or a minute has passed (a limit for a hung browser, not
 // a measurement).
