@@ -60,6 +60,17 @@ inline std::vector<ManifestEntry> Manifest() {
   return out;
 }
 
+// The manifest's encrypted workbooks, each password empty where the manifest does not know it.
+inline std::vector<ManifestEntry> EncryptedManifest() {
+  std::vector<ManifestEntry> out;
+  for (ManifestEntry& e : Manifest()) {
+    if (e.encrypted != "yes") continue;
+    if (!e.KnownPassword()) e.password.clear();
+    out.push_back(std::move(e));
+  }
+  return out;
+}
+
 // Whether the corpus was asked for by name ($GRIDWELL_CORPUS_DIR set): then a missing corpus
 // is a failure, not a skip, so that a run that means to read it cannot pass without it.
 inline bool CorpusRequired() {

@@ -2,7 +2,6 @@
 // manifest lists (each checked there against the file's own verifier).
 #include <gtest/gtest.h>
 
-
 #include "reader/base/bytes.h"
 #include "reader/crypto/crypto.h"
 #include "reader/crypto/primitives.h"
@@ -14,20 +13,8 @@ namespace {
 
 using crypto::Verdict;
 
-struct EncryptedFile {
-  std::string path;  // relative to the corpus
-  std::string format;
-  std::string password;  // empty when unknown
-};
-
-std::vector<EncryptedFile> EncryptedCorpus() {
-  std::vector<EncryptedFile> out;
-  for (const test::ManifestEntry& e : test::Manifest()) {
-    if (e.encrypted == "yes")
-      out.push_back({e.path, e.format, e.KnownPassword() ? e.password : ""});
-  }
-  return out;
-}
+using EncryptedFile = test::ManifestEntry;
+using test::EncryptedManifest;
 
 std::string Corpus(const std::string& rel) {
   return test::CorpusPath(rel);
@@ -37,7 +24,7 @@ using base::Le16;
 
 TEST(CorpusCrypto, ManifestListsTheEncryptedFiles) {
   GRIDWELL_REQUIRE_CORPUS();
-  auto files = EncryptedCorpus();
+  auto files = EncryptedManifest();
   EXPECT_GE(files.size(), 40u);
 }
 
@@ -46,7 +33,7 @@ TEST(CorpusCrypto, ManifestListsTheEncryptedFiles) {
 TEST(CorpusCrypto, PackagesOpenWithTheirPasswordOnly) {
   GRIDWELL_REQUIRE_CORPUS();
   int checked = 0;
-  for (const EncryptedFile& f : EncryptedCorpus()) {
+  for (const EncryptedFile& f : EncryptedManifest()) {
     if (f.format != "xlsx") continue;
     SCOPED_TRACE(f.path);
     auto streams = ReadCompoundFile(Corpus(f.path));
@@ -126,7 +113,7 @@ void ExpectBiff8CodePage(const Bytes& s) {
 TEST(CorpusCrypto, RecordStreamsDecryptWithTheirPasswordOnly) {
   GRIDWELL_REQUIRE_CORPUS();
   int checked = 0;
-  for (const EncryptedFile& f : EncryptedCorpus()) {
+  for (const EncryptedFile& f : EncryptedManifest()) {
     if (f.format != "xls") continue;
     SCOPED_TRACE(f.path);
     auto streams = ReadCompoundFile(Corpus(f.path));

@@ -3,31 +3,20 @@
 // our own fixtures encrypted by the test-side encryptor.
 #include <gtest/gtest.h>
 
-
 #include "reader/reader.h"
 #include "tests/support/corpus.h"
 
 namespace gridwell {
 namespace {
 
-struct EncryptedFile {
-  std::string path;
-  std::string password;  // empty when unknown
-};
+using EncryptedFile = test::ManifestEntry;
+using test::EncryptedManifest;
 
 std::string Corpus(const std::string& rel) {
   return test::CorpusPath(rel);
 }
 std::string Fixture(const std::string& rel) {
   return std::string(GRIDWELL_SOURCE_DIR) + "/tests/data/" + rel;
-}
-
-std::vector<EncryptedFile> EncryptedCorpus() {
-  std::vector<EncryptedFile> out;
-  for (const test::ManifestEntry& e : test::Manifest()) {
-    if (e.encrypted == "yes") out.push_back({e.path, e.KnownPassword() ? e.password : ""});
-  }
-  return out;
 }
 
 // Containers the compound-file layer cannot read: the fuzzer files. (A POI file whose
@@ -44,7 +33,7 @@ bool IsXls(const std::string& path) {
 TEST(EncryptedWorkbooks, CorpusFilesOpenWithTheirPasswordOnly) {
   GRIDWELL_REQUIRE_CORPUS();
   int opened = 0;
-  for (const EncryptedFile& f : EncryptedCorpus()) {
+  for (const EncryptedFile& f : EncryptedManifest()) {
     if (f.password.empty() || DamagedContainer(f.path)) continue;
     SCOPED_TRACE(f.path);
     bool byDefault = f.password == "VelvetSweatshop";
@@ -75,7 +64,7 @@ TEST(EncryptedWorkbooks, CorpusFilesOpenWithTheirPasswordOnly) {
 TEST(EncryptedWorkbooks, DefaultPasswordFilesOpenWithoutOne) {
   GRIDWELL_REQUIRE_CORPUS();
   int opened = 0;
-  for (const EncryptedFile& f : EncryptedCorpus()) {
+  for (const EncryptedFile& f : EncryptedManifest()) {
     if (f.password != "VelvetSweatshop" || DamagedContainer(f.path)) continue;
     SCOPED_TRACE(f.path);
     WorkbookLoader loader;
@@ -96,7 +85,7 @@ TEST(EncryptedWorkbooks, DefaultPasswordFilesOpenWithoutOne) {
 TEST(EncryptedWorkbooks, UnknownPasswordsFailCleanly) {
   GRIDWELL_REQUIRE_CORPUS();
   int checked = 0;
-  for (const EncryptedFile& f : EncryptedCorpus()) {
+  for (const EncryptedFile& f : EncryptedManifest()) {
     if (!f.password.empty()) continue;
     SCOPED_TRACE(f.path);
     WorkbookLoader loader;
