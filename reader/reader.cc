@@ -233,6 +233,39 @@ bool ReaderWorksheet::IsHidden() const {
   return s && s->hidden;
 }
 
+bool ReaderWorksheet::ShowsGridlines() const {
+  const model::Sheet* s = Sheet();
+  return !s || s->Layout().showGridlines;
+}
+bool ReaderWorksheet::RowHidden(int32_t row) const {
+  const model::Sheet* s = Sheet();
+  return s && s->Layout().RowHidden(row);
+}
+bool ReaderWorksheet::ColumnHidden(int32_t col) const {
+  const model::Sheet* s = Sheet();
+  return s && s->Layout().ColumnHidden(col);
+}
+const model::CellArea* ReaderWorksheet::MergedArea(int32_t row, int32_t col) const {
+  const model::Sheet* s = Sheet();
+  return s ? s->Layout().MergeAt(row, col) : nullptr;
+}
+std::optional<CellFormat> ReaderWorksheet::PositionFormat(int32_t row, int32_t col) const {
+  const model::Sheet* s = Sheet();
+  if (!s) return std::nullopt;
+  int64_t style = s->Layout().RowStyle(row);
+  if (style < 0) style = s->Layout().ColumnStyle(col);
+  if (style < 0) return std::nullopt;
+  return CellFormat(book_.get(), static_cast<uint32_t>(style));
+}
+const model::ConditionalLook* ReaderWorksheet::ConditionalLookAt(int32_t row, int32_t col) const {
+  const model::Sheet* s = Sheet();
+  return s ? s->Conditional().LookAt(row, col) : nullptr;
+}
+int32_t ReaderWorksheet::UnevaluatedConditionalRules() const {
+  const model::Sheet* s = Sheet();
+  return s ? s->Conditional().UnevaluatedRules() : 0;
+}
+
 int32_t ReaderWorksheets::Count() const {
   return book_ ? static_cast<int32_t>(book_->SheetCount()) : 0;
 }

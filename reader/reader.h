@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,7 @@ class CellFormat {
   uint32_t FormatId() const { return style_; }
 
  protected:
+  friend class ReaderWorksheet;
   CellFormat(const model::Workbook* book, uint32_t style) : book_(book), style_(style) {}
   // Inline: the page writers read a dozen properties of every cell.
   const model::CellStyle& Style() const { return book_ ? book_->Style(style_) : DefaultStyle(); }
@@ -174,6 +176,20 @@ class ReaderWorksheet {
   ReaderColumns Columns() const { return ReaderColumns(Sheet()); }
   ReaderRows Rows() const { return ReaderRows(Sheet()); }
   ReaderComments Comments() const { return ReaderComments(Sheet()); }
+
+  // The sheet as a spreadsheet program draws it, beyond its cells.
+  bool ShowsGridlines() const;
+  bool RowHidden(int32_t row) const;
+  bool ColumnHidden(int32_t col) const;
+  // The merged area covering the position, or null when it lies in none.
+  const model::CellArea* MergedArea(int32_t row, int32_t col) const;
+  // The format a position without a stored cell shows: its row's, else its column's;
+  // nothing when neither has one.
+  std::optional<CellFormat> PositionFormat(int32_t row, int32_t col) const;
+  // The look conditional formats give the position, or null; rules left unevaluated
+  // because they need a formula are counted.
+  const model::ConditionalLook* ConditionalLookAt(int32_t row, int32_t col) const;
+  int32_t UnevaluatedConditionalRules() const;
 
  private:
   friend class ReaderWorksheets;

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "reader/model/cell_store.h"
+#include "reader/model/conditional_format.h"
+#include "reader/model/sheet_layout.h"
 #include "reader/model/string_pool.h"
 #include "reader/value.h"
 
@@ -88,6 +90,12 @@ class Sheet {
   double RowHeight(int32_t row) const;
   Workbook& Book() const { return *book_; }
 
+  // Merged areas, hidden rows and columns, gridlines, row and column formats.
+  SheetLayout& Layout() { return layout_; }
+  const SheetLayout& Layout() const { return layout_; }
+  ConditionalFormats& Conditional() { return conditional_; }
+  const ConditionalFormats& Conditional() const { return conditional_; }
+
   void ShrinkToFit() { cells_.ShrinkToFit(); }
   size_t MemoryUsage() const;
 
@@ -104,6 +112,8 @@ class Sheet {
   std::unordered_map<uint64_t, uint32_t> comments_;  // position -> string id
   std::vector<double> columnWidths_;                 // by column; < 0 means default
   std::unordered_map<int32_t, double> rowHeights_;   // twips
+  SheetLayout layout_;
+  ConditionalFormats conditional_;
 };
 
 class Workbook {
