@@ -1,10 +1,10 @@
 // gridweller_docgen OUT.c: writes the documentation comments of gridweller.h for g-ir-scanner.
-// gridweller_docgen --members-markdown OUT.md: writes the member table as a Markdown table for
-// the C++ control's page of the API reference.
 // Each member's text starts with the control's own help text and ends with its dispatch id and
 // its parameters in the control's interface, all from the member table (control/members.h) that
 // the rows of surface.h point at; the GObject details (arguments, annotations, which arguments
 // are live) come from those rows.
+// gridweller_docgen --members-markdown OUT.md: writes the member table as a Markdown table for
+// the C++ control's page of the API reference.
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -176,6 +176,16 @@ std::string Document() {
   return doc;
 }
 
+// A Markdown table cell: a bar inside the text would end the cell.
+std::string Cell(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '|') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
 // The control's members in interface order, for C++ hosts: the same names, ids and help texts
 // as the GObject documentation above.
 std::string MembersMarkdown() {
@@ -187,7 +197,7 @@ std::string MembersMarkdown() {
                        : m.kind == gridwell::MemberKind::Method ? "method"
                                                                 : "event";
     md += std::string("| `") + m.name + "` | " + kind + " | " + Hex(m.dispatchId) + " | " +
-          (*m.signature ? m.signature : "(none)") + " | " + Trim(m.helpText) + " |\n";
+          (*m.signature ? Cell(m.signature) : "(none)") + " | " + Cell(Trim(m.helpText)) + " |\n";
   }
   return md;
 }
