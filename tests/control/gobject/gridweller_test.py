@@ -209,6 +209,39 @@ class OpenTest(ViewerCase):
             self.assertIn(signal, self.names())
             self.setUp()
 
+    def test_a_host_that_takes_the_child_away(self):
+        # Through the GtkBin API a host can destroy or remove the control's own widget: every
+        # member then answers as for a destroyed control, and the window still closes cleanly.
+        ways = [("destroy", lambda v, child: child.destroy()),
+                ("remove", lambda v, child: v.remove(child))]
+        for name, take_away in ways:
+            self.open_sample(open_synchronously=True)
+            child = self.viewer.get_child()
+            take_away(self.viewer, child)
+            v = self.viewer
+            with self.subTest(name):
+                self.assertEqual((v.props.sheet_total, v.props.sheet_names, v.props.hwnd,
+                                  v.props.html_file, v.props.excel_file, v.props.temp_path),
+                                 (0, [], 0, "", "", ""))
+                self.assertFalse(v.open_xl(SAMPLE, None))
+                self.assertFalse(v.open_xl_range(SAMPLE, None))
+                self.assertFalse(v.begin_download("http://127.0.0.1:1/x.xlsx", "/tmp/x")[0])
+                self.assertFalse(v.save_html(work, "copy.htm"))
+                self.assertFalse(v.save_copy(os.path.join(work, "copy.xlsx"), False))
+                self.assertIsNone(v.get_web_view())
+                v.props.path = "/elsewhere.xlsx"
+                v.props.regenerate_html = True
+                for method in (v.refresh, v.find, v.find_in_document, v.setup_document,
+                               v.save_document, v.show_document_properties):
+                    method()
+                v.go_home(False)
+                keys = GLib.KeyFile()
+                v.save_properties(keys, "Viewer")
+                v.load_properties(keys, "Viewer")
+            self.window.destroy()
+            child = None
+            self.setUp()
+
     def test_range_and_regenerate(self):
         self.viewer.props.regenerate_html = True
         self.assertIn("regenerate-html", self.notified)
