@@ -92,24 +92,38 @@ bool IsFolderNumber(const std::string& name) {
          name.find_first_not_of("0123456789") == std::string::npos;
 }
 
-// Removes the numbered folders of a private base that no living control holds. A control keeps
-// its folder locked from its first open to its destruction, and the lock ends with the process,
-// so an unlocked folder is what a killed host left behind.
-void RemoveStaleFolders(const std::string& base) {
-  const int baseFd = OpenPrivateFolderAt(AT_FDCWD, WithoutTrailingSlashes(base));
-  if (baseFd < 0) return;
+// True when `a` and `b` name the same workbook: the same file (device and inode) when both
+// are there, so that two names of one file share its pages; else the same text, letter case
+// included, as Linux names are.
+bool SameWorkbook(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0) {
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  }
+  return a == b;
+}
+
+// The names of the entries of the folder open as `dirFd` that `keep` accepts.
+std::vector<std::string> NamesIn(int dirFd, bool (*keep)(const std::string&)) {
   std::vector<std::string> names;
-  if (const int listFd = ::openat(baseFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); listFd >= 0) {
+  if (const int listFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); listFd >= 0) {
     if (DIR* dir = ::fdopendir(listFd)) {
       while (dirent* entry = ::readdir(dir)) {
-        if (IsFolderNumber(entry->d_name)) names.emplace_back(entry->d_name);
+        if (keep(entry->d_name)) names.emplace_back(entry->d_name);
       }
       ::closedir(dir);
     } else {
       ::close(listFd);
     }
   }
-  for (const std::string& name : names) {
+  return names;
+}
+
+// Removes the numbered folders of the private base open as `baseFd` that no living control
+// holds. A control keeps its folder locked from its first open to its destruction, and the lock
+// ends with the process, so an unlocked folder is what a killed host left behind.
+void RemoveStaleFoldersIn(int baseFd) {
+  for (const std::string& name : NamesIn(baseFd, IsFolderNumber)) {
     const int fd = OpenPrivateFolderAt(baseFd, name);
     if (fd < 0) continue;
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
@@ -118,14 +132,57 @@ void RemoveStaleFolders(const std::string& base) {
     }
     ::close(fd);
   }
+}
+
+void RemoveStaleFolders(const std::string& base) {
+  const int baseFd = OpenPrivateFolderAt(AT_FDCWD, WithoutTrailingSlashes(base));
+  if (baseFd < 0) return;
+  RemoveStaleFoldersIn(baseFd);
   ::close(baseFd);
 }
 
-}  // namespace
-
-std::unique_ptr<PageConverter> MakeHtmlConverter() {
-  return std::make_unique<HtmlConverter>();
+// The folders in which a control makes a private base of its own (GRIDWTEMP-XXXXXX, as mkdtemp
+// names it) when the configured base is not safe to use, in the order they are tried.
+constexpr const char kOwnBasePrefix[] = "GRIDWTEMP-";
+std::vector<std::string> OwnBaseParents() {
+  std::vector<std::string> parents;
+  for (const char* var : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
+    if (const char* v = std::getenv(var); v && *v) parents.emplace_back(v);
+  }
+  parents.emplace_back("/tmp");
+  return parents;
 }
+
+bool IsOwnBaseName(const std::string& name) {
+  const std::string prefix = kOwnBasePrefix;
+  // /tmp/GRIDWTEMP-<uid> is the configured base of a user without a runtime folder.
+  return name.size() == prefix.size() + 6 && name.starts_with(prefix) &&
+         name != prefix + std::to_string(::geteuid());
+}
+
+// Removes the private bases that controls of killed hosts made for themselves, with what they
+// hold: the user's own GRIDWTEMP-XXXXXX folders that no living control holds (a control keeps
+// its own base locked while it lives). Without this, one planted configured base would leave
+// every page of a killed host, decrypted workbooks included, behind for good.
+void RemoveStaleOwnBases(const std::string& configured) {
+  for (const std::string& parent : OwnBaseParents()) {
+    const int parentFd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parentFd < 0) continue;
+    for (const std::string& name : NamesIn(parentFd, IsOwnBaseName)) {
+      if (WithoutTrailingSlashes(configured) == parent + "/" + name) continue;
+      const int fd = OpenPrivateFolderAt(parentFd, name);
+      if (fd < 0) continue;  // another user's, or no private folder
+      if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        RemoveStaleFoldersIn(fd);
+        if (SameFolderAt(parentFd, name, fd)) ::unlinkat(parentFd, name.c_str(), AT_REMOVEDIR);
+      }
+      ::close(fd);
+    }
+    ::close(parentFd);
+  }
+}
+
+}  // namespace
 
 std::string DefaultTempBase() {
   std::string base;
@@ -181,6 +238,7 @@ Gridwell::Gridwell(const Platform& platform)
   if (base.back() != '/') base += '/';
   platform_.tempBase = base;
   Guarded([&] { RemoveStaleFolders(base); });
+  Guarded([&] { RemoveStaleOwnBases(base); });
   for (int i = 0; i < kMaxNameDraws; ++i) {
     Guarded([&] { platform_.container.ProcessPendingMessages(); });
     folderName_ = RandomName();
@@ -305,20 +363,20 @@ int Gridwell::OpenBaseFolder() {
   // A missing base fails the open, as it always did; one that others could reach or replace is
   // passed over for a fresh private one.
   if (fd >= 0 || errno == ENOENT) return fd;
-  std::vector<std::string> parents;
-  for (const char* var : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
-    if (const char* v = std::getenv(var); v && *v) parents.emplace_back(v);
-  }
-  parents.emplace_back("/tmp");
-  for (const std::string& parent : parents) {
-    std::string made = parent + "/GRIDWTEMP-XXXXXX";
+  for (const std::string& parent : OwnBaseParents()) {
+    std::string made = parent + "/" + kOwnBasePrefix + "XXXXXX";
     if (!::mkdtemp(made.data())) continue;
+    // Locked for the control's life, so that no other control sweeps it as stale; one that
+    // was swept in between is passed over.
     const int own = OpenPrivateFolderAt(AT_FDCWD, made);
-    if (own >= 0) {
+    struct stat st;
+    if (own >= 0 && ::flock(own, LOCK_EX | LOCK_NB) == 0 && ::fstat(own, &st) == 0 &&
+        st.st_nlink > 0) {
       platform_.tempBase = made + "/";
       ownBase_ = true;
       return own;
     }
+    if (own >= 0) ::close(own);
     ::rmdir(made.c_str());
   }
   return -1;
@@ -556,7 +614,7 @@ VbBool Gridwell::Open(OpenCommon& c) {
   if (path.empty()) return kVbFalse;
 
   if (!EnsureTempFolder()) return kVbFalse;
-  if (!EqualsNoCase(path, excelFile_)) EmptyTempFolder();
+  if (!SameWorkbook(path, excelFile_)) EmptyTempFolder();
 
   const std::string extension = ExtensionOf(path);
   if (IsAddress(path) && !DownloadWorkbook(path, extension)) return kVbFalse;

@@ -378,6 +378,46 @@ TEST_F(ControlTest, StartRemovesFoldersThatAKilledHostLeft) {
   EXPECT_EQ(FilesIn(books_).size(), 2u);
 }
 
+TEST_F(ControlTest, StartRemovesThePrivateBasesOfKilledHosts) {
+  // The configured base is open to others (planted, say): each control makes a private one.
+  fs::permissions(base_, fs::perms::all, fs::perm_options::replace);
+  const std::string run = root_ + "/run";
+  fs::create_directories(run);
+  fs::permissions(run, fs::perms::owner_all, fs::perm_options::replace);
+  ScopedEnv runtime("XDG_RUNTIME_DIR", run);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    auto c = MakeControl();
+    browser_.control = c.get();
+    container_.control = c.get();
+    const bool ok = c->OpenXL({.strPath = Book1()});
+    container_.Drain();
+    std::ofstream(root_ + "/left") << c->TempPath();
+    ::_exit(ok && fs::exists(c->HTMLfile()) ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  const fs::path left = fs::path(ReadText(root_ + "/left")).parent_path();
+  ASSERT_EQ(left.parent_path().parent_path(), run);
+  ASSERT_TRUE(fs::exists(left));
+
+  // Beside it: the private base of a living control, and a folder of the user's own that is
+  // named like one.
+  Create();
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
+  container_.Drain();
+  ASSERT_EQ(fs::path(Temp()).parent_path().parent_path().parent_path(), run);
+  fs::create_directories(run + "/GRIDWTEMP-notes1");
+  fs::permissions(run + "/GRIDWTEMP-notes1", fs::perms::owner_all, fs::perm_options::replace);
+  WriteText(run + "/GRIDWTEMP-notes1/keep.txt", "mine");
+
+  auto fresh = MakeControl();
+  EXPECT_FALSE(fs::exists(left.parent_path()));
+  EXPECT_TRUE(fs::exists(control_->HTMLfile()));
+  EXPECT_TRUE(fs::exists(run + "/GRIDWTEMP-notes1/keep.txt"));
+}
+
 // ---- Open workflow: early exits ----
 
 TEST_F(ControlTest, StartBoundsAreCheckedBeforeAnythingElse) {
@@ -552,11 +592,13 @@ TEST_F(ControlTest, SheetRuleChoosesFieldAndPageName) {
   }
 }
 
-TEST_F(ControlTest, PageNameReplacesOnlyTheFirstExtensionAnyCase) {
+TEST_F(ControlTest, PageNameIsTheWorkbookNameWithoutItsLastExtension) {
   struct Case {
     const char* book;
     const char* page;
-  } cases[] = {{"a.xls.xls", "a_1.htm.xls"},
+  } cases[] = {{"a.xlsx.b.xlsx", "a.xlsx.b_1.htm"},
+               {"report.xlsx.xls", "report.xlsx_1.htm"},
+               {"a.xls.xls", "a.xls_1.htm"},
                {"Mixed.XlSx", "Mixed_1.htm"},
                {"noext", "noext_1.htm"},
                {"dot.in.name.xls", "dot.in.name_1.htm"}};
@@ -565,6 +607,7 @@ TEST_F(ControlTest, PageNameReplacesOnlyTheFirstExtensionAnyCase) {
     ASSERT_TRUE(control_->OpenXL({.strPath = books_ + c.book})) << c.book;
     container_.Drain();
     EXPECT_EQ(control_->HTMLfile(), Temp() + c.page) << c.book;
+    EXPECT_TRUE(fs::exists(control_->HTMLfile())) << c.book;
   }
 }
 
@@ -692,20 +735,33 @@ TEST_F(ControlTest, UnwrittenPageIsConvertedAgainNextTime) {
   EXPECT_EQ(script_.conversions.size(), 2u);
 }
 
-TEST_F(ControlTest, FolderIsEmptiedWhenTheWorkbookChangesButNotForLetterCase) {
-  WriteText(books_ + "BOOK1.xls", "same name, other case");
-  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
-  container_.Drain();
-  const std::string firstPage = control_->HTMLfile();
-  // Differs only in letter case: the folder is left alone, the earlier page survives.
-  ASSERT_TRUE(control_->OpenXL({.strPath = books_ + "BOOK1.xls", .varSheet = int16_t{2}}));
-  container_.Drain();
-  EXPECT_TRUE(fs::exists(firstPage));
-  EXPECT_EQ(FilesIn(Temp()).size(), 2u);
-  // A different workbook empties it.
-  ASSERT_TRUE(control_->OpenXL({.strPath = books_ + "Other.xlsx"}));
-  container_.Drain();
-  EXPECT_EQ(FilesIn(Temp()), std::vector<std::string>{"Other_1.htm"});
+// Linux names are case-sensitive: a page is reused only for the same file, which two names
+// (a link) may share, and never for another file whose path differs in letter case only.
+TEST_F(ControlTest, PagesAreReusedForTheSameFileOnly) {
+  fs::create_directories(books_ + "A");
+  fs::create_directories(books_ + "a");
+  WriteText(books_ + "A/book.xlsx", "upper");
+  WriteText(books_ + "a/book.xlsx", "lower");
+  fs::create_symlink(books_ + "A/book.xlsx", books_ + "a/link.xlsx");
+  fs::create_directories(books_ + "b");
+  fs::create_hard_link(books_ + "A/book.xlsx", books_ + "b/book.xlsx");
+  struct Case {
+    const char* book;
+    bool converts;  // false: the page of A/book.xlsx is shown again
+    size_t pages;   // pages in the folder afterwards
+  } cases[] = {{"A/book.xlsx", true, 1}, {"a/book.xlsx", true, 1},  {"A/book.xlsx", true, 1},
+               {"a/link.xlsx", true, 2}, {"b/book.xlsx", false, 2}, {"A/book.xlsx", false, 2},
+               {"Other.xlsx", true, 1}};
+  for (const auto& c : cases) {
+    const size_t before = script_.conversions.size();
+    ASSERT_TRUE(control_->OpenXL({.strPath = books_ + c.book})) << c.book;
+    container_.Drain();
+    EXPECT_EQ(script_.conversions.size() - before, c.converts ? 1u : 0u) << c.book;
+    if (c.converts) {
+      EXPECT_EQ(script_.conversions.back().fields.ExcelFile, books_ + c.book);
+    }
+    EXPECT_EQ(FilesIn(Temp()).size(), c.pages) << c.book;
+  }
 }
 
 // ---- Open workflow: events, waits, re-entrancy ----
