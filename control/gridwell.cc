@@ -60,27 +60,6 @@ bool ParseStoredBool(const std::string& text) {
   return t == "true" || t == "-1" || t == "1" || t == "yes";
 }
 
-class HtmlConverter : public PageConverter {
- public:
-  clsHTML& Fields() override { return html_; }
-  void CreateHtmlFile(const std::string& page, const std::string& heading, const std::string& title,
-                      const std::string& backColor, const std::string& backImage,
-                      const std::string& tableColor, const std::string& tableImage) override {
-    html_.CreateHtmlFile(page, heading, title, backColor, backImage, tableColor, tableImage);
-  }
-  void CreateStyledHtmlFile(const std::string& page, const std::string& heading,
-                            const std::string& title, const std::string& backColor,
-                            const std::string& backImage, const std::string& tableColor,
-                            const std::string& tableImage) override {
-    html_.CreateStyledHtmlFile(page, heading, title, backColor, backImage, tableColor, tableImage);
-  }
-  int32_t SheetTotal() override { return html_.SheetTotal(); }
-  std::vector<std::string> SheetNames() override { return html_.SheetNames(); }
-
- private:
-  clsHTML html_;
-};
-
 std::string WithoutTrailingSlashes(std::string dir) {
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
   return dir;
@@ -417,6 +396,7 @@ bool Gridwell::EnsureTempFolder() {
 }
 
 void Gridwell::EmptyTempFolder() {
+  pagePasswords_.clear();
   DeleteFilesIn(folderFd_);
 }
 
@@ -448,8 +428,9 @@ void Gridwell::OnNavigateError() {
   Guarded([&] {
     if (requestedPage_.empty() || FileExists(requestedPage_)) return;
     pageShown_ = false;
-    platform_.browser.ShowErrorPage("The workbook " + FileNameOf(excelFile_) +
-                                    " could not be shown.");
+    platform_.browser.ShowErrorPage(
+        openErrorText_.empty() ? "The workbook " + FileNameOf(excelFile_) + " could not be shown."
+                               : openErrorText_);
   });
   Guarded([&] { RaiseOpen(OpenError); });
 }
@@ -608,17 +589,37 @@ VbBool Gridwell::OpenXLrange(OpenXLrangeArgs& a) {
 // (the caller's guard).
 VbBool Gridwell::Open(OpenCommon& c) {
   if (terminated_) return kVbFalse;
+  // Until the request says otherwise: a failure thrown out of it leaves this.
+  SetOpenError(OpenFailure::Failed, "The workbook could not be opened.");
   Guarded([&] { platform_.browser.SetVisible(false); });
   std::string path = TrimSpaces(c.strPath).empty() ? path_ : c.strPath;
   path = TrimSpaces(CutAtNull(path));
-  if (path.empty()) return kVbFalse;
+  if (path.empty()) {
+    SetOpenError(OpenFailure::NotFound, "No workbook was given.");
+    return kVbFalse;
+  }
 
-  if (!EnsureTempFolder()) return kVbFalse;
+  if (!EnsureTempFolder()) {
+    SetOpenError(OpenFailure::Failed, "The temporary folder " + tempPath_ + " cannot be used.");
+    return kVbFalse;
+  }
   if (!SameWorkbook(path, excelFile_)) EmptyTempFolder();
 
   const std::string extension = ExtensionOf(path);
-  if (IsAddress(path) && !DownloadWorkbook(path, extension)) return kVbFalse;
-  if (!FileExists(path)) return kVbFalse;
+  const std::string address = IsAddress(path) ? path : std::string();
+  // The texts name a downloaded workbook by its address's own file name, not its local copy.
+  openName_ = FileNameOf(address.substr(0, address.find_first_of("?#")));
+  if (!address.empty() && !DownloadWorkbook(path, extension)) {
+    SetOpenError(OpenFailure::NotFound, "The download of " + address + " could not be started.");
+    return kVbFalse;
+  }
+  if (!FileExists(path)) {
+    SetOpenError(OpenFailure::NotFound,
+                 address.empty()
+                     ? "There is no workbook at " + path + "."
+                     : "The download of " + address + " failed: " + downloadErrorText_ + ".");
+    return kVbFalse;
+  }
   excelFile_ = path;
   return ConvertAndShow(c, path, extension);
 }
@@ -669,17 +670,64 @@ VbBool Gridwell::ConvertAndShow(const OpenCommon& c, const std::string& path,
 
   const std::string page = tempPath_ + PageFileName(FileNameOf(path), extension, tag);
   if (FileExists(page)) {
-    if (!regenerateHTML_) {
+    // A page is shown again only with the password it was written with: a protected
+    // workbook's page never skips the check of the password.
+    const auto written = pagePasswords_.find(page);
+    if (!regenerateHTML_ && written != pagePasswords_.end() && written->second == f.Password) {
       converter.reset();
+      SetOpenError(OpenFailure::None, {});
       return ShowPage(page, *c.blnOpenSynchronously);
     }
     ::unlinkat(folderFd_, FileNameOf(page).c_str(), 0);
   }
+  pagePasswords_.erase(page);
   WritePage(*converter, c, page);
   sheetTotal_ = converter->SheetTotal();
   sheetNames_ = converter->SheetNames();
+  NoteConversion(*converter, c, path);
+  if (openFailure_ == OpenFailure::None) pagePasswords_[page] = f.Password;
   converter.reset();
   return ShowPage(page, *c.blnOpenSynchronously);
+}
+
+void Gridwell::SetOpenError(OpenFailure failure, std::string text) {
+  openFailure_ = failure;
+  openErrorText_ = failure == OpenFailure::None ? std::string() : std::move(text);
+}
+
+// What the page writer's stop means to the user of the control.
+void Gridwell::NoteConversion(PageConverter& converter, const OpenCommon& c,
+                              const std::string& path) {
+  const std::string name = openName_.empty() ? FileNameOf(path) : openName_;
+  const std::string detail = converter.LastStopDetail();
+  switch (converter.LastStop()) {
+    case ConvertStop::None:
+      return SetOpenError(OpenFailure::None, {});
+    case ConvertStop::NoWorkbookPath:
+    case ConvertStop::MissingFile:
+      return SetOpenError(OpenFailure::NotFound, "There is no workbook at " + path + ".");
+    case ConvertStop::WrongExtension:
+      return SetOpenError(OpenFailure::NotAWorkbook, name + " is not an .xls or .xlsx workbook.");
+    case ConvertStop::WrongPassword:
+      if (TrimSpaces(c.strPassword).empty()) {
+        return SetOpenError(OpenFailure::PasswordNeeded,
+                            name + " is protected: it opens only with its password.");
+      }
+      return SetOpenError(OpenFailure::WrongPassword, "The password does not open " + name + ".");
+    case ConvertStop::Unreadable:
+      if (IsNotAWorkbookFile(path)) {
+        return SetOpenError(OpenFailure::NotAWorkbook, name + " is not an .xls or .xlsx workbook.");
+      }
+      return SetOpenError(OpenFailure::Unreadable, name + " cannot be read: " + detail + ".");
+    case ConvertStop::NoSuchSheet:
+      return SetOpenError(OpenFailure::NoSuchSheet, name + " has " + detail + ".");
+    case ConvertStop::OutputNotWritable:
+    case ConvertStop::PendingError:
+    case ConvertStop::OutOfMemory:
+      break;
+  }
+  SetOpenError(OpenFailure::Failed,
+               "The page of " + name + " could not be written: " + detail + ".");
 }
 
 void Gridwell::WritePage(PageConverter& converter, const OpenCommon& c, const std::string& page) {

@@ -37,6 +37,8 @@ enum Prop : guint {
   kPropSaveFile,
   kPropDownloadErrorText,
   kPropCompactStyles,
+  kPropOpenErrorText,
+  kPropOpenErrorCode,
   kPropCount
 };
 static_assert(std::size(kProperties) + 1 == kPropCount);
@@ -151,6 +153,10 @@ void ReadProperty(GridwellerGridwell* self, guint id, GValue* value) {
       return str(c->DownloadErrorText());
     case kPropCompactStyles:
       return g_value_set_boolean(value, c->CompactStyles() != gw::kVbFalse);
+    case kPropOpenErrorText:
+      return str(c->OpenErrorText());
+    case kPropOpenErrorCode:
+      return g_value_set_int(value, static_cast<int>(c->OpenErrorCode()));
     default:
       break;
   }
@@ -507,6 +513,13 @@ GRIDWELLER_STRING_SETTER(excel_file, "excel-file")
 GRIDWELLER_STRING_GETTER(save_file, "save-file")
 GRIDWELLER_STRING_SETTER(save_file, "save-file")
 GRIDWELLER_STRING_GETTER(download_error_text, "download-error-text")
+GRIDWELLER_STRING_GETTER(open_error_text, "open-error-text")
+
+int gridweller_gridwell_get_open_error_code(GridwellerGridwell* self) {
+  g_return_val_if_fail(GRIDWELLER_IS_GRIDWELL(self), 0);
+  gw::Gridwell* c = ControlOf(self);
+  return c ? static_cast<int>(c->OpenErrorCode()) : 0;
+}
 
 char** gridweller_gridwell_get_sheet_names(GridwellerGridwell* self) {
   g_return_val_if_fail(GRIDWELLER_IS_GRIDWELL(self), nullptr);

@@ -764,6 +764,34 @@ TEST_F(ControlTest, PagesAreReusedForTheSameFileOnly) {
   }
 }
 
+// A page written with a workbook's password is never shown again to a request without it.
+TEST_F(ControlTest, PageOfAProtectedWorkbookIsReusedOnlyWithItsPassword) {
+  script_.password = "right";
+  RecordOpenEvents();
+  struct Case {
+    const char* password;
+    bool converts, shown;
+    OpenFailure failure;
+  } cases[] = {{"right", true, true, OpenFailure::None},
+               {"wrong", true, false, OpenFailure::WrongPassword},
+               {"", true, false, OpenFailure::PasswordNeeded},
+               {"right", true, true, OpenFailure::None},
+               {"right", false, true, OpenFailure::None},
+               {"  ", true, false, OpenFailure::PasswordNeeded}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string("password \"") + c.password + "\"");
+    events_.clear();
+    const size_t before = script_.conversions.size();
+    ASSERT_TRUE(control_->OpenXL({.strPath = Book1(), .strPassword = c.password}));
+    container_.Drain();
+    EXPECT_EQ(script_.conversions.size() - before, c.converts ? 1u : 0u);
+    ASSERT_EQ(events_.size(), 2u);
+    EXPECT_EQ(events_[1].rfind(c.shown ? "Complete " : "Error ", 0), 0u) << events_[1];
+    EXPECT_EQ(control_->OpenErrorCode(), c.failure);
+    EXPECT_EQ(fs::exists(control_->HTMLfile()), c.shown);
+  }
+}
+
 // ---- Open workflow: events, waits, re-entrancy ----
 
 TEST_F(ControlTest, EventOrderOfOneOpen) {
@@ -1096,8 +1124,8 @@ TEST_F(ControlTest, WorkbookThatGivesNoPageReplacesTheShownSheetByAnErrorPage) {
   EXPECT_EQ(events_,
             (std::vector<std::string>{"Start " + books_ + "Other.xlsx " + Temp() + "Book1_1.htm",
                                       "Error " + books_ + "Other.xlsx " + page}));
-  EXPECT_EQ(browser_.errorPages,
-            std::vector<std::string>{"The workbook Other.xlsx could not be shown."});
+  EXPECT_EQ(browser_.errorPages, std::vector<std::string>{control_->OpenErrorText()});
+  EXPECT_EQ(control_->OpenErrorText(), "Other.xlsx is not an .xls or .xlsx workbook.");
   EXPECT_EQ(browser_.log.back(), "visible");  // the error page, not the earlier sheet
   // A link followed from a shown page that fails keeps that page.
   script_.writePage = true;
@@ -1105,6 +1133,65 @@ TEST_F(ControlTest, WorkbookThatGivesNoPageReplacesTheShownSheetByAnErrorPage) {
   control_->OnBeforeNavigate();
   control_->OnNavigateError();
   EXPECT_EQ(browser_.errorPages.size(), 1u);
+}
+
+// Every open says why it shows no page: the result keeps its documented value (True once the
+// converter was asked), the reason is in OpenErrorCode and OpenErrorText, and on the error page.
+TEST_F(ControlTest, FailedOpenSaysWhy) {
+  WriteText(books_ + "damaged.xlsx", std::string("PK\x03\x04", 4) + "broken");
+  container_.server["http://h/get/Sales.xlsx?v=2"] = {.body = "PK\x03\x04"};
+  struct Case {
+    const char* what;
+    std::string path, password;
+    ConvertStop stop;
+    VbBool result;
+    OpenFailure failure;
+    std::string text;
+  } cases[] = {
+      {"shown", Book1(), "", ConvertStop::None, kVbTrue, OpenFailure::None, ""},
+      {"no password", Book1(), "", ConvertStop::WrongPassword, kVbTrue, OpenFailure::PasswordNeeded,
+       "Book1.XLS is protected: it opens only with its password."},
+      {"wrong password", Book1(), "guess", ConvertStop::WrongPassword, kVbTrue,
+       OpenFailure::WrongPassword, "The password does not open Book1.XLS."},
+      {"damaged", books_ + "damaged.xlsx", "", ConvertStop::Unreadable, kVbTrue,
+       OpenFailure::Unreadable,
+       "damaged.xlsx cannot be read: xl/sharedStrings.xml line 3: damaged."},
+      {"no workbook", Book1(), "", ConvertStop::Unreadable, kVbTrue, OpenFailure::NotAWorkbook,
+       "Book1.XLS is not an .xls or .xlsx workbook."},
+      {"wrong extension", books_ + "Other.xlsx", "", ConvertStop::WrongExtension, kVbTrue,
+       OpenFailure::NotAWorkbook, "Other.xlsx is not an .xls or .xlsx workbook."},
+      {"no sheet", Book1(), "", ConvertStop::NoSuchSheet, kVbTrue, OpenFailure::NoSuchSheet,
+       "Book1.XLS has no sheet named \"Q9\"."},
+      {"page not written", Book1(), "", ConvertStop::OutputNotWritable, kVbTrue,
+       OpenFailure::Failed, "The page of Book1.XLS could not be written: no room."},
+      {"downloaded, damaged", "http://h/get/Sales.xlsx?v=2", "", ConvertStop::Unreadable, kVbTrue,
+       OpenFailure::Unreadable, "Sales.xlsx cannot be read: xl/sharedStrings.xml line 3: damaged."},
+      {"missing", books_ + "gone.xlsx", "", ConvertStop::None, kVbFalse, OpenFailure::NotFound,
+       "There is no workbook at " + books_ + "gone.xlsx."},
+      {"failed download", "http://h/gone.xlsx", "", ConvertStop::None, kVbFalse,
+       OpenFailure::NotFound, "The download of http://h/gone.xlsx failed: the transfer failed."},
+      {"no path", "", "", ConvertStop::None, kVbFalse, OpenFailure::NotFound,
+       "No workbook was given."},
+  };
+  control_->SetRegenerateHTML(kVbTrue);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    script_.writePage = c.stop == ConvertStop::None;
+    script_.stop = c.stop;
+    script_.stopDetail = c.stop == ConvertStop::NoSuchSheet ? "no sheet named \"Q9\""
+                         : c.stop == ConvertStop::OutputNotWritable
+                             ? "no room"
+                             : "xl/sharedStrings.xml line 3: damaged";
+    script_.password = c.stop == ConvertStop::WrongPassword ? "right" : "";
+    browser_.errorPages.clear();
+    EXPECT_EQ(control_->OpenXL({.strPath = c.path, .strPassword = c.password}), c.result);
+    EXPECT_EQ(control_->OpenErrorCode(), c.failure);
+    EXPECT_EQ(control_->OpenErrorText(), c.text);
+    container_.Drain();
+    if (c.result && c.failure != OpenFailure::None) {
+      EXPECT_EQ(browser_.errorPages, std::vector<std::string>{c.text});
+    }
+  }
 }
 
 // ---- Saving ----
