@@ -744,7 +744,12 @@ void Gridwell::WritePage(PageConverter& converter, const OpenCommon& c, const st
 VbBool Gridwell::ShowPage(const std::string& page, VbBool synchronously) {
   if (terminated_) return kVbFalse;
   requestedPage_ = page;
-  if (!platform_.browser.Navigate(page)) return kVbFalse;
+  if (!platform_.browser.Navigate(page)) {
+    if (openFailure_ == OpenFailure::None) {
+      SetOpenError(OpenFailure::Failed, "The browser could not be asked to show the page.");
+    }
+    return kVbFalse;
+  }
   htmlFile_ = page;
   if (synchronously) WaitUntil(documentLoaded_, limits_.pageSeconds);
   if (terminated_) return kVbFalse;

@@ -463,6 +463,7 @@ TEST_F(ControlTest, ErrorAfterTheWorkbookIsSettledKeepsTheNewWorkbookPath) {
   control_->SetConverterFactory(
       []() -> std::unique_ptr<PageConverter> { throw std::runtime_error("no converter"); });
   EXPECT_FALSE(control_->OpenXL({.strPath = books_ + "Other.xlsx"}));
+  EXPECT_EQ(control_->OpenErrorCode(), OpenFailure::Failed);  // a reason for every False
   EXPECT_EQ(control_->ExcelFile(), books_ + "Other.xlsx");
   EXPECT_EQ(control_->HTMLfile(), page);
   EXPECT_FALSE(browser_.visible);
@@ -471,6 +472,7 @@ TEST_F(ControlTest, ErrorAfterTheWorkbookIsSettledKeepsTheNewWorkbookPath) {
   control_->SetConverterFactory([this] { return std::make_unique<FakeConverter>(script_); });
   browser_.failNavigate = true;
   EXPECT_FALSE(control_->OpenXL({.strPath = books_ + "Other.xlsx", .varSheet = int16_t{2}}));
+  EXPECT_EQ(control_->OpenErrorCode(), OpenFailure::Failed);
   EXPECT_EQ(script_.alive, 0);  // released on every path
   EXPECT_EQ(control_->HTMLfile(), page);
   EXPECT_FALSE(browser_.visible);

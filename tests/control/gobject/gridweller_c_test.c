@@ -231,8 +231,8 @@ static void test_child_taken_away(Host* host, gconstpointer destroy) {
   char* page = gridweller_gridwell_get_html_file(v);
   g_assert_cmpstr(page, ==, "");
   char* saved_to = NULL;
-  g_assert_false(gridweller_gridwell_begin_download(v, "http://127.0.0.1:1/a.xlsx", "/tmp/a",
-                                                    &saved_to));
+  g_assert_false(
+      gridweller_gridwell_begin_download(v, "http://127.0.0.1:1/a.xlsx", "/tmp/a", &saved_to));
   g_assert_false(gridweller_gridwell_save_html(v, served, "copy.htm"));
   g_assert_false(gridweller_gridwell_save_copy(v, "/tmp/gridweller-copy.xlsx", FALSE));
   g_assert_null(gridweller_gridwell_get_web_view(v));
