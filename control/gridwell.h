@@ -305,8 +305,9 @@ class Gridwell {
 // A control uses the base only when it is a real directory (not a link) owned by the user and
 // closed to group and others; otherwise it makes a fresh private base with mkdtemp in
 // $XDG_RUNTIME_DIR (or $TMPDIR, or /tmp) and removes it when it is destroyed. Each control
-// holds a lock on its numbered folder while it lives; a new control removes the numbered
-// folders of the base that no living control holds (left by a host that was killed).
+// holds a lock on its numbered folder (and on a base it made) while it lives; a new control
+// removes the numbered folders of the base, and the user's own GRIDWTEMP-XXXXXX bases, that no
+// living control holds (left by a host that was killed).
 std::string DefaultTempBase();
 // Creates that folder (mode 0700) when missing, as an installer would; false when it cannot be
 // created or is not a private folder of this user.
