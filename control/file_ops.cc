@@ -58,12 +58,8 @@ std::string FileSafeTag(const std::string& tag) {
 std::string PageFileName(const std::string& workbookFileName, const std::string& extension,
                          const std::string& sheetTag) {
   const std::string suffix = "_" + FileSafeTag(sheetTag) + ".htm";
-  if (!extension.empty()) {
-    auto at = LowerAscii(workbookFileName).find(LowerAscii(extension));
-    if (at != std::string::npos) {
-      std::string name = workbookFileName;
-      return name.replace(at, extension.size(), suffix);
-    }
+  if (!extension.empty() && base::EndsWithNoCase(workbookFileName, extension)) {
+    return workbookFileName.substr(0, workbookFileName.size() - extension.size()) + suffix;
   }
   return workbookFileName + suffix;
 }

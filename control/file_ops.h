@@ -30,9 +30,10 @@ std::string ExtensionOf(const std::string& path);
 // "." of a tag that holds "..". Distinct tags stay distinct; equal tags give equal names.
 std::string FileSafeTag(const std::string& tag);
 
-// The page's file name for a workbook file name: the first occurrence of `extension` (compared
-// without regard to case) replaced by "_" + tag + ".htm"; when the extension is empty or not in
-// the name, "_" + tag + ".htm" is appended, so the page never is the workbook itself.
+// The page's file name for a workbook file name: the name without its last extension (the
+// `extension` at its end, compared without regard to case) + "_" + tag + ".htm", so that
+// "a.xlsx.b.xlsx" gives "a.xlsx.b_1.htm"; when the name does not end with the extension,
+// "_" + tag + ".htm" is appended, so the page never is the workbook itself.
 std::string PageFileName(const std::string& workbookFileName, const std::string& extension,
                          const std::string& sheetTag);
 

@@ -60,27 +60,6 @@ bool ParseStoredBool(const std::string& text) {
   return t == "true" || t == "-1" || t == "1" || t == "yes";
 }
 
-class HtmlConverter : public PageConverter {
- public:
-  clsHTML& Fields() override { return html_; }
-  void CreateHtmlFile(const std::string& page, const std::string& heading, const std::string& title,
-                      const std::string& backColor, const std::string& backImage,
-                      const std::string& tableColor, const std::string& tableImage) override {
-    html_.CreateHtmlFile(page, heading, title, backColor, backImage, tableColor, tableImage);
-  }
-  void CreateStyledHtmlFile(const std::string& page, const std::string& heading,
-                            const std::string& title, const std::string& backColor,
-                            const std::string& backImage, const std::string& tableColor,
-                            const std::string& tableImage) override {
-    html_.CreateStyledHtmlFile(page, heading, title, backColor, backImage, tableColor, tableImage);
-  }
-  int32_t SheetTotal() override { return html_.SheetTotal(); }
-  std::vector<std::string> SheetNames() override { return html_.SheetNames(); }
-
- private:
-  clsHTML html_;
-};
-
 std::string WithoutTrailingSlashes(std::string dir) {
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
   return dir;
@@ -92,24 +71,38 @@ bool IsFolderNumber(const std::string& name) {
          name.find_first_not_of("0123456789") == std::string::npos;
 }
 
-// Removes the numbered folders of a private base that no living control holds. A control keeps
-// its folder locked from its first open to its destruction, and the lock ends with the process,
-// so an unlocked folder is what a killed host left behind.
-void RemoveStaleFolders(const std::string& base) {
-  const int baseFd = OpenPrivateFolderAt(AT_FDCWD, WithoutTrailingSlashes(base));
-  if (baseFd < 0) return;
+// True when `a` and `b` name the same workbook: the same file (device and inode) when both
+// are there, so that two names of one file share its pages; else the same text, letter case
+// included, as Linux names are.
+bool SameWorkbook(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0) {
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  }
+  return a == b;
+}
+
+// The names of the entries of the folder open as `dirFd` that `keep` accepts.
+std::vector<std::string> NamesIn(int dirFd, bool (*keep)(const std::string&)) {
   std::vector<std::string> names;
-  if (const int listFd = ::openat(baseFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); listFd >= 0) {
+  if (const int listFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); listFd >= 0) {
     if (DIR* dir = ::fdopendir(listFd)) {
       while (dirent* entry = ::readdir(dir)) {
-        if (IsFolderNumber(entry->d_name)) names.emplace_back(entry->d_name);
+        if (keep(entry->d_name)) names.emplace_back(entry->d_name);
       }
       ::closedir(dir);
     } else {
       ::close(listFd);
     }
   }
-  for (const std::string& name : names) {
+  return names;
+}
+
+// Removes the numbered folders of the private base open as `baseFd` that no living control
+// holds. A control keeps its folder locked from its first open to its destruction, and the lock
+// ends with the process, so an unlocked folder is what a killed host left behind.
+void RemoveStaleFoldersIn(int baseFd) {
+  for (const std::string& name : NamesIn(baseFd, IsFolderNumber)) {
     const int fd = OpenPrivateFolderAt(baseFd, name);
     if (fd < 0) continue;
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
@@ -118,14 +111,57 @@ void RemoveStaleFolders(const std::string& base) {
     }
     ::close(fd);
   }
+}
+
+void RemoveStaleFolders(const std::string& base) {
+  const int baseFd = OpenPrivateFolderAt(AT_FDCWD, WithoutTrailingSlashes(base));
+  if (baseFd < 0) return;
+  RemoveStaleFoldersIn(baseFd);
   ::close(baseFd);
 }
 
-}  // namespace
-
-std::unique_ptr<PageConverter> MakeHtmlConverter() {
-  return std::make_unique<HtmlConverter>();
+// The folders in which a control makes a private base of its own (GRIDWTEMP-XXXXXX, as mkdtemp
+// names it) when the configured base is not safe to use, in the order they are tried.
+constexpr const char kOwnBasePrefix[] = "GRIDWTEMP-";
+std::vector<std::string> OwnBaseParents() {
+  std::vector<std::string> parents;
+  for (const char* var : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
+    if (const char* v = std::getenv(var); v && *v) parents.emplace_back(v);
+  }
+  parents.emplace_back("/tmp");
+  return parents;
 }
+
+bool IsOwnBaseName(const std::string& name) {
+  const std::string prefix = kOwnBasePrefix;
+  // /tmp/GRIDWTEMP-<uid> is the configured base of a user without a runtime folder.
+  return name.size() == prefix.size() + 6 && name.starts_with(prefix) &&
+         name != prefix + std::to_string(::geteuid());
+}
+
+// Removes the private bases that controls of killed hosts made for themselves, with what they
+// hold: the user's own GRIDWTEMP-XXXXXX folders that no living control holds (a control keeps
+// its own base locked while it lives). Without this, one planted configured base would leave
+// every page of a killed host, decrypted workbooks included, behind for good.
+void RemoveStaleOwnBases(const std::string& configured) {
+  for (const std::string& parent : OwnBaseParents()) {
+    const int parentFd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parentFd < 0) continue;
+    for (const std::string& name : NamesIn(parentFd, IsOwnBaseName)) {
+      if (WithoutTrailingSlashes(configured) == parent + "/" + name) continue;
+      const int fd = OpenPrivateFolderAt(parentFd, name);
+      if (fd < 0) continue;  // another user's, or no private folder
+      if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        RemoveStaleFoldersIn(fd);
+        if (SameFolderAt(parentFd, name, fd)) ::unlinkat(parentFd, name.c_str(), AT_REMOVEDIR);
+      }
+      ::close(fd);
+    }
+    ::close(parentFd);
+  }
+}
+
+}  // namespace
 
 std::string DefaultTempBase() {
   std::string base;
@@ -181,6 +217,7 @@ Gridwell::Gridwell(const Platform& platform)
   if (base.back() != '/') base += '/';
   platform_.tempBase = base;
   Guarded([&] { RemoveStaleFolders(base); });
+  Guarded([&] { RemoveStaleOwnBases(base); });
   for (int i = 0; i < kMaxNameDraws; ++i) {
     Guarded([&] { platform_.container.ProcessPendingMessages(); });
     folderName_ = RandomName();
@@ -305,20 +342,20 @@ int Gridwell::OpenBaseFolder() {
   // A missing base fails the open, as it always did; one that others could reach or replace is
   // passed over for a fresh private one.
   if (fd >= 0 || errno == ENOENT) return fd;
-  std::vector<std::string> parents;
-  for (const char* var : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
-    if (const char* v = std::getenv(var); v && *v) parents.emplace_back(v);
-  }
-  parents.emplace_back("/tmp");
-  for (const std::string& parent : parents) {
-    std::string made = parent + "/GRIDWTEMP-XXXXXX";
+  for (const std::string& parent : OwnBaseParents()) {
+    std::string made = parent + "/" + kOwnBasePrefix + "XXXXXX";
     if (!::mkdtemp(made.data())) continue;
+    // Locked for the control's life, so that no other control sweeps it as stale; one that
+    // was swept in between is passed over.
     const int own = OpenPrivateFolderAt(AT_FDCWD, made);
-    if (own >= 0) {
+    struct stat st;
+    if (own >= 0 && ::flock(own, LOCK_EX | LOCK_NB) == 0 && ::fstat(own, &st) == 0 &&
+        st.st_nlink > 0) {
       platform_.tempBase = made + "/";
       ownBase_ = true;
       return own;
     }
+    if (own >= 0) ::close(own);
     ::rmdir(made.c_str());
   }
   return -1;
@@ -359,6 +396,7 @@ bool Gridwell::EnsureTempFolder() {
 }
 
 void Gridwell::EmptyTempFolder() {
+  pagePasswords_.clear();
   DeleteFilesIn(folderFd_);
 }
 
@@ -390,8 +428,9 @@ void Gridwell::OnNavigateError() {
   Guarded([&] {
     if (requestedPage_.empty() || FileExists(requestedPage_)) return;
     pageShown_ = false;
-    platform_.browser.ShowErrorPage("The workbook " + FileNameOf(excelFile_) +
-                                    " could not be shown.");
+    platform_.browser.ShowErrorPage(
+        openErrorText_.empty() ? "The workbook " + FileNameOf(excelFile_) + " could not be shown."
+                               : openErrorText_);
   });
   Guarded([&] { RaiseOpen(OpenError); });
 }
@@ -550,17 +589,37 @@ VbBool Gridwell::OpenXLrange(OpenXLrangeArgs& a) {
 // (the caller's guard).
 VbBool Gridwell::Open(OpenCommon& c) {
   if (terminated_) return kVbFalse;
+  // Until the request says otherwise: a failure thrown out of it leaves this.
+  SetOpenError(OpenFailure::Failed, "The workbook could not be opened.");
   Guarded([&] { platform_.browser.SetVisible(false); });
   std::string path = TrimSpaces(c.strPath).empty() ? path_ : c.strPath;
   path = TrimSpaces(CutAtNull(path));
-  if (path.empty()) return kVbFalse;
+  if (path.empty()) {
+    SetOpenError(OpenFailure::NotFound, "No workbook was given.");
+    return kVbFalse;
+  }
 
-  if (!EnsureTempFolder()) return kVbFalse;
-  if (!EqualsNoCase(path, excelFile_)) EmptyTempFolder();
+  if (!EnsureTempFolder()) {
+    SetOpenError(OpenFailure::Failed, "The temporary folder " + tempPath_ + " cannot be used.");
+    return kVbFalse;
+  }
+  if (!SameWorkbook(path, excelFile_)) EmptyTempFolder();
 
   const std::string extension = ExtensionOf(path);
-  if (IsAddress(path) && !DownloadWorkbook(path, extension)) return kVbFalse;
-  if (!FileExists(path)) return kVbFalse;
+  const std::string address = IsAddress(path) ? path : std::string();
+  // The texts name a downloaded workbook by its address's own file name, not its local copy.
+  openName_ = FileNameOf(address.substr(0, address.find_first_of("?#")));
+  if (!address.empty() && !DownloadWorkbook(path, extension)) {
+    SetOpenError(OpenFailure::NotFound, "The download of " + address + " could not be started.");
+    return kVbFalse;
+  }
+  if (!FileExists(path)) {
+    SetOpenError(OpenFailure::NotFound,
+                 address.empty()
+                     ? "There is no workbook at " + path + "."
+                     : "The download of " + address + " failed: " + downloadErrorText_ + ".");
+    return kVbFalse;
+  }
   excelFile_ = path;
   return ConvertAndShow(c, path, extension);
 }
@@ -611,17 +670,64 @@ VbBool Gridwell::ConvertAndShow(const OpenCommon& c, const std::string& path,
 
   const std::string page = tempPath_ + PageFileName(FileNameOf(path), extension, tag);
   if (FileExists(page)) {
-    if (!regenerateHTML_) {
+    // A page is shown again only with the password it was written with: a protected
+    // workbook's page never skips the check of the password.
+    const auto written = pagePasswords_.find(page);
+    if (!regenerateHTML_ && written != pagePasswords_.end() && written->second == f.Password) {
       converter.reset();
+      SetOpenError(OpenFailure::None, {});
       return ShowPage(page, *c.blnOpenSynchronously);
     }
     ::unlinkat(folderFd_, FileNameOf(page).c_str(), 0);
   }
+  pagePasswords_.erase(page);
   WritePage(*converter, c, page);
   sheetTotal_ = converter->SheetTotal();
   sheetNames_ = converter->SheetNames();
+  NoteConversion(*converter, c, path);
+  if (openFailure_ == OpenFailure::None) pagePasswords_[page] = f.Password;
   converter.reset();
   return ShowPage(page, *c.blnOpenSynchronously);
+}
+
+void Gridwell::SetOpenError(OpenFailure failure, std::string text) {
+  openFailure_ = failure;
+  openErrorText_ = failure == OpenFailure::None ? std::string() : std::move(text);
+}
+
+// What the page writer's stop means to the user of the control.
+void Gridwell::NoteConversion(PageConverter& converter, const OpenCommon& c,
+                              const std::string& path) {
+  const std::string name = openName_.empty() ? FileNameOf(path) : openName_;
+  const std::string detail = converter.LastStopDetail();
+  switch (converter.LastStop()) {
+    case ConvertStop::None:
+      return SetOpenError(OpenFailure::None, {});
+    case ConvertStop::NoWorkbookPath:
+    case ConvertStop::MissingFile:
+      return SetOpenError(OpenFailure::NotFound, "There is no workbook at " + path + ".");
+    case ConvertStop::WrongExtension:
+      return SetOpenError(OpenFailure::NotAWorkbook, name + " is not an .xls or .xlsx workbook.");
+    case ConvertStop::WrongPassword:
+      if (TrimSpaces(c.strPassword).empty()) {
+        return SetOpenError(OpenFailure::PasswordNeeded,
+                            name + " is protected: it opens only with its password.");
+      }
+      return SetOpenError(OpenFailure::WrongPassword, "The password does not open " + name + ".");
+    case ConvertStop::Unreadable:
+      if (IsNotAWorkbookFile(path)) {
+        return SetOpenError(OpenFailure::NotAWorkbook, name + " is not an .xls or .xlsx workbook.");
+      }
+      return SetOpenError(OpenFailure::Unreadable, name + " cannot be read: " + detail + ".");
+    case ConvertStop::NoSuchSheet:
+      return SetOpenError(OpenFailure::NoSuchSheet, name + " has " + detail + ".");
+    case ConvertStop::OutputNotWritable:
+    case ConvertStop::PendingError:
+    case ConvertStop::OutOfMemory:
+      break;
+  }
+  SetOpenError(OpenFailure::Failed,
+               "The page of " + name + " could not be written: " + detail + ".");
 }
 
 void Gridwell::WritePage(PageConverter& converter, const OpenCommon& c, const std::string& page) {
@@ -638,7 +744,12 @@ void Gridwell::WritePage(PageConverter& converter, const OpenCommon& c, const st
 VbBool Gridwell::ShowPage(const std::string& page, VbBool synchronously) {
   if (terminated_) return kVbFalse;
   requestedPage_ = page;
-  if (!platform_.browser.Navigate(page)) return kVbFalse;
+  if (!platform_.browser.Navigate(page)) {
+    if (openFailure_ == OpenFailure::None) {
+      SetOpenError(OpenFailure::Failed, "The browser could not be asked to show the page.");
+    }
+    return kVbFalse;
+  }
   htmlFile_ = page;
   if (synchronously) WaitUntil(documentLoaded_, limits_.pageSeconds);
   if (terminated_) return kVbFalse;

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <span>
@@ -113,6 +114,19 @@ struct DownloadLimits {
   double maxSeconds = 600;
 };
 
+// Why the last open request shows no page of its workbook. The numbers are part of the
+// interface (the widget's open-error-code).
+enum class OpenFailure : int32_t {
+  None = 0,            // the page was written or shown again (or no open ran yet)
+  PasswordNeeded = 1,  // the workbook is protected and no password was given
+  WrongPassword = 2,   // the password given does not open it
+  Unreadable = 3,      // damaged, or a part the page needs cannot be read
+  NotAWorkbook = 4,    // the file is not an .xls or .xlsx workbook at all
+  NoSuchSheet = 5,     // the sheet asked for is not in the workbook
+  NotFound = 6,        // no file at the path, or its download failed
+  Failed = 7,          // anything else: no temporary folder, no room for the page, ...
+};
+
 class Gridwell {
  public:
   // Creation: hides the browser and chooses the temporary folder (created by the first open).
@@ -187,6 +201,12 @@ class Gridwell {
   // Why the last download that ended failed (a limit passed, a server error); "" when it
   // succeeded.
   std::string DownloadErrorText() const { return downloadErrorText_; }
+  // Why the last open request shows no page of its workbook, in a sentence for the user that
+  // names the workbook (and, for a damaged one, the part that cannot be read); "" when it shows
+  // its page. OpenXL keeps its own result: True for a workbook the converter cannot read, whose
+  // failure shows here (and as OpenError) instead.
+  std::string OpenErrorText() const { return openErrorText_; }
+  OpenFailure OpenErrorCode() const { return openFailure_; }
 
   // ---- Called by the platform ----
   // Persistence with the host's form: a new instance, a loaded one, a saved one.
@@ -227,6 +247,8 @@ class Gridwell {
                         const std::string& extension);
   void WritePage(PageConverter& converter, const OpenCommon& request, const std::string& page);
   VbBool ShowPage(const std::string& page, VbBool synchronously);
+  void SetOpenError(OpenFailure failure, std::string text);
+  void NoteConversion(PageConverter& converter, const OpenCommon& request, const std::string& path);
   bool EnsureTempFolder();
   int OpenBaseFolder();
   void EmptyTempFolder();
@@ -241,6 +263,9 @@ class Gridwell {
   WaitLimits limits_;
   DownloadLimits downloadLimits_;
   std::string downloadErrorText_;
+  OpenFailure openFailure_ = OpenFailure::None;
+  std::string openErrorText_;
+  std::string openName_;  // the workbook's name in those texts
   // Reads given up by the control; notifications that still come for them are dropped.
   std::set<std::string> cancelledReads_;
   std::string path_;
@@ -259,6 +284,9 @@ class Gridwell {
   std::string requestedPage_;
   bool pageShown_ = false;
   std::string excelFile_;
+  // The password each page of the folder was written with: a page is shown again only to a
+  // request that gives the same one, so a protected workbook's page never skips its password.
+  std::map<std::string, std::string> pagePasswords_;
   std::string tempWorkbook_;
   VbBool regenerateHTML_ = kVbFalse;
   VbBool compactStyles_ = kVbFalse;
@@ -277,8 +305,9 @@ class Gridwell {
 // A control uses the base only when it is a real directory (not a link) owned by the user and
 // closed to group and others; otherwise it makes a fresh private base with mkdtemp in
 // $XDG_RUNTIME_DIR (or $TMPDIR, or /tmp) and removes it when it is destroyed. Each control
-// holds a lock on its numbered folder while it lives; a new control removes the numbered
-// folders of the base that no living control holds (left by a host that was killed).
+// holds a lock on its numbered folder (and on a base it made) while it lives; a new control
+// removes the numbered folders of the base, and the user's own GRIDWTEMP-XXXXXX bases, that no
+// living control holds (left by a host that was killed).
 std::string DefaultTempBase();
 // Creates that folder (mode 0700) when missing, as an installer would; false when it cannot be
 // created or is not a private folder of this user.

@@ -53,6 +53,13 @@ inline constexpr MemberInfo kMembers[] = {
      "Get/set file path where temporary files will be created."},
     {P, "HTMLfile", 0x68030001, "String (read)", "Get the HTML file path."},
     {P, "ExcelFile", 0x68030000, "String (read)", "Get the Excel workbook file path."},
+    {P, "OpenErrorText", 0x68030010, "String (read)",
+     "Get the reason why the last open request shows no page of its workbook, in words for "
+     "the user."},
+    {P, "OpenErrorCode", 0x68030011, "Long (read)",
+     "Get the reason why the last open request shows no page of its workbook: 0 none, "
+     "1 password needed, 2 wrong password, 3 unreadable, 4 not a workbook, 5 no such sheet, "
+     "6 not found, 7 other failure."},
 
     {M, "BeginDownload", 0x6003000a, "ByRef strURL As String, ByRef strFile As String As Boolean",
      "Method to download a file from a web server."},

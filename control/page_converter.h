@@ -26,9 +26,17 @@ class PageConverter {
                                     const std::string& TableImageFile) = 0;
   virtual int32_t SheetTotal() = 0;
   virtual std::vector<std::string> SheetNames() = 0;
+  // Why the last page writer wrote no page (None when it wrote one), and a detail for the user:
+  // which part or record of the workbook failed, which sheet is missing.
+  virtual ConvertStop LastStop() { return ConvertStop::None; }
+  virtual std::string LastStopDetail() { return {}; }
 };
 
 // The real converter, clsHTML.
 std::unique_ptr<PageConverter> MakeHtmlConverter();
+
+// True when the file at `path` can be read and is no workbook at all (neither an .xlsx package
+// nor an .xls compound file), as opposed to a damaged one.
+bool IsNotAWorkbookFile(const std::string& path);
 
 }  // namespace gridwell

@@ -270,8 +270,15 @@ void Form1::RefillSheetList() {
   gtk_label_set_text(GTK_LABEL(Label1), (std::to_string(ComboCount(Combo1)) + " sheets").c_str());
 }
 
+bool Form1::Opened(gridwell::VbBool result) {
+  return result != gridwell::kVbFalse && Control().OpenErrorCode() == gridwell::OpenFailure::None;
+}
+
+// The message names the reason when the control knows it (a password, a damaged part).
 void Form1::UnableToOpen() {
-  prompts_->MsgBox("Unable to open file.", kExclamation, kAppTitle);
+  const std::string why = Control().OpenErrorText();
+  prompts_->MsgBox(why.empty() ? "Unable to open file." : "Unable to open file.\r\n" + why,
+                   kExclamation, kAppTitle);
 }
 
 void Form1::Form_Load() {
@@ -301,7 +308,7 @@ void Form1::Form_Load() {
 
 void Form1::Command1_Click() {
   const MsgBoxResult where = prompts_->MsgBox(kOpenQuestion, kYesNo, kAppTitle);
-  gridwell::VbBool ok = gridwell::kVbFalse;
+  bool ok = false;
   if (where == MsgBoxResult::Yes) {
     const std::string name = ShowOpenDialog(Window(), "XLS Files (*.xls)|*.xls",
                                             "Select Excel File to Open", OpenFolder);
@@ -310,8 +317,8 @@ void Form1::Command1_Click() {
     Control().SetPath(name);
     Hourglass(true);
     if (window_ == nullptr) return;
-    ok = Control().OpenXL(
-        {.varSheet = int16_t{1}, .blnShowComments = kVbTrue, .blnNoStyle = kVbTrue});
+    ok = Opened(Control().OpenXL(
+        {.varSheet = int16_t{1}, .blnShowComments = kVbTrue, .blnNoStyle = kVbTrue}));
     DefaultPointer();
     if (window_ == nullptr) return;
     if (ok) {
@@ -326,7 +333,7 @@ void Form1::Command1_Click() {
     Control().SetPath(address);
     Hourglass(true);
     if (window_ == nullptr) return;
-    ok = Control().OpenXL({.varSheet = int16_t{1}, .blnShowComments = kVbTrue});
+    ok = Opened(Control().OpenXL({.varSheet = int16_t{1}, .blnShowComments = kVbTrue}));
     DefaultPointer();
     if (window_ == nullptr) return;
     if (ok) {
@@ -381,7 +388,7 @@ void Form1::Command6_Click() {
   if (window_ == nullptr) return;
   gridwell::OpenXLArgs request = SampleRequest(path);
   request.strPassword = "quorin";
-  const gridwell::VbBool ok = Control().OpenXL(request);
+  const bool ok = Opened(Control().OpenXL(request));
   DefaultPointer();
   if (window_ == nullptr) return;
   if (ok) {
@@ -399,12 +406,12 @@ void Form1::Command14_Click() {
   if (window_ == nullptr) return;
   Hourglass(true);
   if (window_ == nullptr) return;
-  const gridwell::VbBool ok = Control().OpenXLrange(
+  const bool ok = Opened(Control().OpenXLrange(
       {.strPath = AppFolder + "/comics.xls",
        .varSheet = int16_t{2},
        .strTableImageFile = useImage == MsgBoxResult::Yes ? AppFolder + "/image.jpg" : "",
        .blnNewBrowserWindow = kVbTrue,
-       .blnShowComments = kVbTrue});
+       .blnShowComments = kVbTrue}));
   DefaultPointer();
   if (window_ == nullptr) return;
   if (ok) {

@@ -94,6 +94,9 @@ class Form1 {
   void Hourglass(bool repaint);
   void DefaultPointer();
   void RefillSheetList();
+  // An open's result joined with the control's reason for showing no page: the control answers
+  // True once it asked for the page, also for a workbook that gave none.
+  bool Opened(gridwell::VbBool result);
   void UnableToOpen();
 
   Form1Options options_;

@@ -10,6 +10,7 @@ control's sheet-names, and a status bar fed by its signals. From a build tree:
 """
 import os
 import sys
+import urllib.parse
 
 import gi
 
@@ -18,6 +19,9 @@ gi.require_version("Gridweller", "1.0")
 from gi.repository import Gridweller, Gtk  # noqa: E402
 
 TITLE = "Gridweller viewer"
+
+# Values of the control's open-error-code that a password may mend.
+PASSWORD_NEEDED, WRONG_PASSWORD = 1, 2
 
 # Picture buttons: icon, accessible name (also the tool tip), handler method.
 PICTURES = [
@@ -35,6 +39,8 @@ class ViewerWindow(Gtk.Window):
         super().__init__(title=TITLE)
         self.set_default_size(960, 680)
         self.workbook = None  # the workbook that a pick in the sheet box reopens
+        self.password = ""  # the password that opened it
+        self.remote_name = None  # the address's own file name of a downloaded workbook
         self.filling_sheets = False
 
         self.viewer = Gridweller.Gridwell()
@@ -103,20 +109,59 @@ class ViewerWindow(Gtk.Window):
 
     # ---- Opening ----
 
-    def open_workbook(self, path, sheet=0):
+    def open_workbook(self, path, sheet=0, password=""):
+        """Opens `path` on `sheet`; asks for a password when the workbook needs one."""
         if not path:
             return False
         self.info.hide()
-        options = Gridweller.OpenOptions(sheet_number=sheet, show_comments=True)
-        if self.viewer.open_xl(path, options):
-            remote = path.lower().startswith(("http", "ftp:"))
+        remote = path.lower().startswith(("http", "ftp:"))
+        if remote:
+            name = os.path.basename(urllib.parse.urlsplit(path).path)
+            self.remote_name = urllib.parse.unquote(name) or None
+        options = Gridweller.OpenOptions(sheet_number=sheet, show_comments=True,
+                                         password=password)
+        # True also when the workbook could not be converted: open-error-code tells.
+        if self.viewer.open_xl(path, options) and not self.viewer.props.open_error_code:
             self.workbook = self.viewer.props.temp_workbook if remote else path
+            self.password = password
             if not remote:
                 self.chooser.set_filename(os.path.abspath(path))
             self.set_title(f"{TITLE} - {path}")
             return True
-        self.show_error(f"Unable to open {path}.")
+        code = self.viewer.props.open_error_code
+        self.show_error(self.viewer.props.open_error_text or f"Unable to open {path}.")
+        if code in (PASSWORD_NEEDED, WRONG_PASSWORD):
+            given = self.ask_password(self.display_name(path), code == WRONG_PASSWORD)
+            if given:
+                return self.open_workbook(path, sheet, given)
         return False
+
+    def ask_password(self, name, again):
+        """The password the user types for the workbook `name`, or None."""
+        dialog = Gtk.Dialog(title="Password", transient_for=self, modal=True)
+        dialog.add_buttons("_Cancel", Gtk.ResponseType.CANCEL, "_Open", Gtk.ResponseType.OK)
+        dialog.set_default_response(Gtk.ResponseType.OK)
+        prompt = "That password does not open" if again else "A password is needed to open"
+        label = Gtk.Label(label=f"{prompt} {name}.", xalign=0)
+        entry = Gtk.Entry(visibility=False, activates_default=True)
+        entry.get_accessible().set_name("Password")
+        box = dialog.get_content_area()
+        box.set_spacing(6)
+        box.set_border_width(12)
+        box.add(label)
+        box.add(entry)
+        dialog.show_all()
+        answer = entry.get_text() if dialog.run() == Gtk.ResponseType.OK else None
+        dialog.destroy()
+        return answer or None
+
+    def display_name(self, workbook):
+        """A workbook's name for the user: a downloaded copy goes by its address's name."""
+        if self.remote_name and workbook == self.viewer.props.temp_workbook:
+            return self.remote_name
+        if "://" in workbook:
+            return os.path.basename(urllib.parse.urlsplit(workbook).path) or workbook
+        return os.path.basename(workbook)
 
     def show_error(self, text):
         self.message.set_text(text)
@@ -140,26 +185,27 @@ class ViewerWindow(Gtk.Window):
         # The page shown was written the other way: write it again.
         if self.workbook and self.sheets.get_active() >= 0:
             self.viewer.props.regenerate_html = True
-            self.open_workbook(self.workbook, self.sheets.get_active() + 1)
+            self.open_workbook(self.workbook, self.sheets.get_active() + 1, self.password)
             self.viewer.props.regenerate_html = False
 
     def on_sheet_picked(self, combo):
         index = combo.get_active()
         if self.filling_sheets or index < 0 or not self.workbook:
             return
-        self.open_workbook(self.workbook, index + 1)
+        self.open_workbook(self.workbook, index + 1, self.password)
 
     # ---- Signals of the control ----
 
     def on_open_start(self, viewer, workbook, page):
-        self.say(f"Opening {os.path.basename(workbook)}...")
+        self.say(f"Opening {self.display_name(workbook)}...")
 
     def on_open_complete(self, viewer, workbook, page):
         total = viewer.props.sheet_total
-        self.say(f"{os.path.basename(workbook)}: {total} sheet{'s' if total != 1 else ''}")
+        self.say(f"{self.display_name(workbook)}: {total} sheet{'s' if total != 1 else ''}")
 
     def on_open_error(self, viewer, workbook, page):
-        self.show_error(f"Unable to show {os.path.basename(workbook)}: no page was written.")
+        self.show_error(viewer.props.open_error_text or
+                        f"Unable to show {self.display_name(workbook)}: no page was written.")
 
     def on_download_started(self, viewer, save_file):
         self.say(f"Downloading to {save_file}...")

@@ -305,6 +305,16 @@ int WorkbookLoader::IsPasswordProtected(const std::string& path) {
   return -1;
 }
 
+bool WorkbookLoader::IsNotAWorkbook(const std::string& path) {
+  std::vector<uint8_t> head;
+  try {
+    if (!ReadHead(path, head)) return false;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return !xlsx::LooksLikeZip(head) && !xls::LooksLikeCompoundFile(head);
+}
+
 bool WorkbookLoader::Load(const std::string& path, const std::string* password) {
   workbook_ = ReaderWorkbook();  // the old workbook's memory is free for the new one
   ReadResult r = ReadWorkbookFile(path, password);

@@ -236,6 +236,9 @@ class WorkbookLoader {
  public:
   // -1 not a readable workbook, 0 plain, positive when it needs a password to open.
   int IsPasswordProtected(const std::string& path);
+  // True when the file can be read and starts as neither an .xlsx package nor an .xls compound
+  // file: no workbook at all, rather than a damaged one.
+  static bool IsNotAWorkbook(const std::string& path);
   // Each replaces the loader's workbook: the new one, or null when opening failed.
   bool Open(const std::string& path);
   bool OpenWithPassword(const std::string& path, const std::string& password);

@@ -6,6 +6,7 @@
 #include <gdk/gdkkeysyms.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +37,8 @@ enum Prop : guint {
   kPropSaveFile,
   kPropDownloadErrorText,
   kPropCompactStyles,
+  kPropOpenErrorText,
+  kPropOpenErrorCode,
   kPropCount
 };
 static_assert(std::size(kProperties) + 1 == kPropCount);
@@ -150,6 +153,10 @@ void ReadProperty(GridwellerGridwell* self, guint id, GValue* value) {
       return str(c->DownloadErrorText());
     case kPropCompactStyles:
       return g_value_set_boolean(value, c->CompactStyles() != gw::kVbFalse);
+    case kPropOpenErrorText:
+      return str(c->OpenErrorText());
+    case kPropOpenErrorCode:
+      return g_value_set_int(value, static_cast<int>(c->OpenErrorCode()));
     default:
       break;
   }
@@ -177,6 +184,7 @@ class Busy {
   explicit Busy(GridwellerGridwell* self) : self_(self) {
     g_object_ref(self_);
     ++self_->priv->busy;
+    if (GtkWidget* inner = self_->priv->inner) hold_ = gridwell_widget_hold(inner);
   }
   ~Busy() {
     --self_->priv->busy;
@@ -188,6 +196,7 @@ class Busy {
 
  private:
   GridwellerGridwell* self_;
+  std::shared_ptr<void> hold_;  // the control stays while this call or emission runs
 };
 
 template <typename... Args>
@@ -352,6 +361,27 @@ static void gridweller_gridwell_unrealize(GtkWidget* widget) {
   Sync(GRIDWELLER_GRIDWELL(widget));
 }
 
+// The control's widget leaves this one, through the GtkBin API (gtk_container_remove) or because
+// a host destroyed it (GTK removes a widget from its parent before destroying it): from then on
+// every member answers as for a destroyed control. A call or emission running meanwhile holds
+// the control (Busy), so its frames never lose it under them.
+static void DetachInner(GridwellerGridwell* self) {
+  Private* p = self->priv;
+  if (!p->inner) return;
+  DisconnectEvents(gridwell_widget_control(p->inner));
+  p->inner = nullptr;
+}
+
+static void gridweller_gridwell_remove(GtkContainer* container, GtkWidget* child) {
+  auto* self = GRIDWELLER_GRIDWELL(container);
+  if (self->priv && child == self->priv->inner) {
+    DetachInner(self);
+    // The properties fall back to their defaults; hosts hear of it as of any change.
+    Sync(self);
+  }
+  GTK_CONTAINER_CLASS(gridweller_gridwell_parent_class)->remove(container, child);
+}
+
 static void gridweller_gridwell_destroy(GtkWidget* widget) {
   auto* self = GRIDWELLER_GRIDWELL(widget);
   Private* p = self->priv;
@@ -391,6 +421,7 @@ static void gridweller_gridwell_class_init(GridwellerGridwellClass* klass) {
   object_class->set_property = gridweller_gridwell_set_property;
   object_class->finalize = gridweller_gridwell_finalize;
   widget_class->destroy = gridweller_gridwell_destroy;
+  GTK_CONTAINER_CLASS(klass)->remove = gridweller_gridwell_remove;
   widget_class->key_press_event = gridweller_gridwell_key_press;
   widget_class->realize = gridweller_gridwell_realize;
   widget_class->map = gridweller_gridwell_map;
@@ -482,6 +513,13 @@ GRIDWELLER_STRING_SETTER(excel_file, "excel-file")
 GRIDWELLER_STRING_GETTER(save_file, "save-file")
 GRIDWELLER_STRING_SETTER(save_file, "save-file")
 GRIDWELLER_STRING_GETTER(download_error_text, "download-error-text")
+GRIDWELLER_STRING_GETTER(open_error_text, "open-error-text")
+
+int gridweller_gridwell_get_open_error_code(GridwellerGridwell* self) {
+  g_return_val_if_fail(GRIDWELLER_IS_GRIDWELL(self), 0);
+  gw::Gridwell* c = ControlOf(self);
+  return c ? static_cast<int>(c->OpenErrorCode()) : 0;
+}
 
 char** gridweller_gridwell_get_sheet_names(GridwellerGridwell* self) {
   g_return_val_if_fail(GRIDWELLER_IS_GRIDWELL(self), nullptr);

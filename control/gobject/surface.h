@@ -118,6 +118,15 @@ inline constexpr PropertyDoc kProperties[] = {
      "alike, instead of one class per cell: the same page on screen with a far smaller style "
      "sheet, which big sheets show much sooner. %FALSE by default and not persisted; "
      "#GridwellerOpenOptions:compact-styles asks for it for one open."},
+    {"open-error-text", MemberNamed("OpenErrorText"), ValueKind::String, false,
+     "\"\" when the page was written or shown again. Otherwise it names the workbook and the "
+     "reason: the password it needs, a wrong password, the part of a damaged workbook that "
+     "cannot be read, a file that is no workbook, a missing sheet, a failed download (with "
+     "#GridwellerGridwell:download-error-text). An open request still returns %TRUE for a "
+     "workbook it could not convert: this property, set when the request returns, and "
+     "#GridwellerGridwell::open-error tell the host."},
+    {"open-error-code", MemberNamed("OpenErrorCode"), ValueKind::Int, false,
+     "The same reason as a number, for hosts that act on it (ask for a password on 1 or 2)."},
 };
 
 inline constexpr ArgDoc kSaveFileArg = {"save_file", ValueKind::String,

@@ -101,6 +101,10 @@ struct Impl {
   gridwell::TimerSeededRandom random;
   std::unique_ptr<gridwell::Gridwell> control;
   bool destroying = false;
+  // Shared with every gridwell_widget_hold token; the control outlives the widget while one
+  // exists.
+  std::shared_ptr<int> holds = std::make_shared<int>(0);
+  bool InUse() const { return control->Waiting() || holds.use_count() > 1; }
 };
 
 }  // namespace
@@ -141,13 +145,14 @@ static void gridwell_widget_destroy(GtkWidget* widget) {
     impl->browser.reset();  // disconnects from the view before GTK destroys it
     impl->reader.reset();
     self->impl = nullptr;
-    if (impl->control->Waiting()) {
-      // Destroyed by a handler inside one of the control's waits: those frames still use the
-      // control. They end at once now; the control goes when they are gone.
+    if (impl->InUse()) {
+      // Destroyed by a handler inside one of the control's waits, or while a host holds the
+      // control: those frames still use it. Waits end at once now; the control goes when they
+      // are gone.
       g_idle_add(
           [](gpointer p) -> gboolean {
             auto* zombie = static_cast<Impl*>(p);
-            if (zombie->control->Waiting()) return G_SOURCE_CONTINUE;
+            if (zombie->InUse()) return G_SOURCE_CONTINUE;
             delete zombie;
             return G_SOURCE_REMOVE;
           },
@@ -218,6 +223,11 @@ static Impl* ImplOf(GtkWidget* widget) {
 
 gridwell::Gridwell& gridwell_widget_control(GtkWidget* widget) {
   return *ImplOf(widget)->control;
+}
+
+std::shared_ptr<void> gridwell_widget_hold(GtkWidget* widget) {
+  Impl* impl = ImplOf(widget);
+  return impl ? std::shared_ptr<void>(impl->holds) : nullptr;
 }
 
 void gridwell_widget_save_properties(GtkWidget* widget) {

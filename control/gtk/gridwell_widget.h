@@ -15,6 +15,7 @@
 
 #include <gtk/gtk.h>
 
+#include <memory>
 #include <string>
 
 #include "control/gridwell.h"
@@ -38,6 +39,11 @@ GtkWidget* gridwell_widget_new_with_temp_base(gridwell::PropertyStore* store,
 
 // The control inside the widget; valid until the widget is destroyed.
 gridwell::Gridwell& gridwell_widget_control(GtkWidget* widget);
+
+// Keeps the widget's control in memory while the returned token lives, even when the widget is
+// destroyed meanwhile (its clean-up still runs at once): for hosts whose frames go on using the
+// control across a call in which a handler may destroy the widget. Null once it is destroyed.
+std::shared_ptr<void> gridwell_widget_hold(GtkWidget* widget);
 
 // Saves the control's persisted properties into its store (what a host does when it saves its
 // form).

@@ -199,6 +199,11 @@ struct ConversionRecord {
 struct ConverterScript {
   std::vector<ConversionRecord> conversions;
   bool writePage = true;
+  // A protected workbook: only this password writes the page (a stop of WrongPassword else).
+  std::string password;
+  // Why a conversion writes no page, when it does not.
+  ConvertStop stop = ConvertStop::Unreadable;
+  std::string stopDetail = "xl/sharedStrings.xml line 3: damaged";
   int32_t sheetTotal = 3;
   std::vector<std::string> sheetNames = {"One", "Two", "Three"};
   int alive = 0;
@@ -223,17 +228,27 @@ class FakeConverter : public PageConverter {
   std::vector<std::string> SheetNames() override {
     return ran_ ? script_.sheetNames : std::vector<std::string>{};
   }
+  ConvertStop LastStop() override { return stop_; }
+  std::string LastStopDetail() override { return stop_ == ConvertStop::None ? "" : detail_; }
 
  private:
   void Run(bool styled, const std::string& page, std::vector<std::string> strings) {
     ran_ = true;
     script_.conversions.push_back(
         {fields_, styled, page, std::move(strings), fileops::FileExists(page)});
-    if (script_.writePage) std::ofstream(page) << "<html><body>page</body></html>";
+    const bool opens = fields_.Password == script_.password;
+    if (script_.writePage && opens) {
+      std::ofstream(page) << "<html><body>page</body></html>";
+      return;
+    }
+    stop_ = opens ? script_.stop : ConvertStop::WrongPassword;
+    detail_ = opens ? script_.stopDetail : "wrong password";
   }
   ConverterScript& script_;
   clsHTML fields_;
   bool ran_ = false;
+  ConvertStop stop_ = ConvertStop::None;
+  std::string detail_;
 };
 
 }  // namespace gridwell::testing

@@ -378,6 +378,46 @@ TEST_F(ControlTest, StartRemovesFoldersThatAKilledHostLeft) {
   EXPECT_EQ(FilesIn(books_).size(), 2u);
 }
 
+TEST_F(ControlTest, StartRemovesThePrivateBasesOfKilledHosts) {
+  // The configured base is open to others (planted, say): each control makes a private one.
+  fs::permissions(base_, fs::perms::all, fs::perm_options::replace);
+  const std::string run = root_ + "/run";
+  fs::create_directories(run);
+  fs::permissions(run, fs::perms::owner_all, fs::perm_options::replace);
+  ScopedEnv runtime("XDG_RUNTIME_DIR", run);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    auto c = MakeControl();
+    browser_.control = c.get();
+    container_.control = c.get();
+    const bool ok = c->OpenXL({.strPath = Book1()});
+    container_.Drain();
+    std::ofstream(root_ + "/left") << c->TempPath();
+    ::_exit(ok && fs::exists(c->HTMLfile()) ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  const fs::path left = fs::path(ReadText(root_ + "/left")).parent_path();
+  ASSERT_EQ(left.parent_path().parent_path(), run);
+  ASSERT_TRUE(fs::exists(left));
+
+  // Beside it: the private base of a living control, and a folder of the user's own that is
+  // named like one.
+  Create();
+  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
+  container_.Drain();
+  ASSERT_EQ(fs::path(Temp()).parent_path().parent_path().parent_path(), run);
+  fs::create_directories(run + "/GRIDWTEMP-notes1");
+  fs::permissions(run + "/GRIDWTEMP-notes1", fs::perms::owner_all, fs::perm_options::replace);
+  WriteText(run + "/GRIDWTEMP-notes1/keep.txt", "mine");
+
+  auto fresh = MakeControl();
+  EXPECT_FALSE(fs::exists(left.parent_path()));
+  EXPECT_TRUE(fs::exists(control_->HTMLfile()));
+  EXPECT_TRUE(fs::exists(run + "/GRIDWTEMP-notes1/keep.txt"));
+}
+
 // ---- Open workflow: early exits ----
 
 TEST_F(ControlTest, StartBoundsAreCheckedBeforeAnythingElse) {
@@ -423,6 +463,7 @@ TEST_F(ControlTest, ErrorAfterTheWorkbookIsSettledKeepsTheNewWorkbookPath) {
   control_->SetConverterFactory(
       []() -> std::unique_ptr<PageConverter> { throw std::runtime_error("no converter"); });
   EXPECT_FALSE(control_->OpenXL({.strPath = books_ + "Other.xlsx"}));
+  EXPECT_EQ(control_->OpenErrorCode(), OpenFailure::Failed);  // a reason for every False
   EXPECT_EQ(control_->ExcelFile(), books_ + "Other.xlsx");
   EXPECT_EQ(control_->HTMLfile(), page);
   EXPECT_FALSE(browser_.visible);
@@ -431,6 +472,7 @@ TEST_F(ControlTest, ErrorAfterTheWorkbookIsSettledKeepsTheNewWorkbookPath) {
   control_->SetConverterFactory([this] { return std::make_unique<FakeConverter>(script_); });
   browser_.failNavigate = true;
   EXPECT_FALSE(control_->OpenXL({.strPath = books_ + "Other.xlsx", .varSheet = int16_t{2}}));
+  EXPECT_EQ(control_->OpenErrorCode(), OpenFailure::Failed);
   EXPECT_EQ(script_.alive, 0);  // released on every path
   EXPECT_EQ(control_->HTMLfile(), page);
   EXPECT_FALSE(browser_.visible);
@@ -552,11 +594,13 @@ TEST_F(ControlTest, SheetRuleChoosesFieldAndPageName) {
   }
 }
 
-TEST_F(ControlTest, PageNameReplacesOnlyTheFirstExtensionAnyCase) {
+TEST_F(ControlTest, PageNameIsTheWorkbookNameWithoutItsLastExtension) {
   struct Case {
     const char* book;
     const char* page;
-  } cases[] = {{"a.xls.xls", "a_1.htm.xls"},
+  } cases[] = {{"a.xlsx.b.xlsx", "a.xlsx.b_1.htm"},
+               {"report.xlsx.xls", "report.xlsx_1.htm"},
+               {"a.xls.xls", "a.xls_1.htm"},
                {"Mixed.XlSx", "Mixed_1.htm"},
                {"noext", "noext_1.htm"},
                {"dot.in.name.xls", "dot.in.name_1.htm"}};
@@ -565,6 +609,7 @@ TEST_F(ControlTest, PageNameReplacesOnlyTheFirstExtensionAnyCase) {
     ASSERT_TRUE(control_->OpenXL({.strPath = books_ + c.book})) << c.book;
     container_.Drain();
     EXPECT_EQ(control_->HTMLfile(), Temp() + c.page) << c.book;
+    EXPECT_TRUE(fs::exists(control_->HTMLfile())) << c.book;
   }
 }
 
@@ -692,20 +737,61 @@ TEST_F(ControlTest, UnwrittenPageIsConvertedAgainNextTime) {
   EXPECT_EQ(script_.conversions.size(), 2u);
 }
 
-TEST_F(ControlTest, FolderIsEmptiedWhenTheWorkbookChangesButNotForLetterCase) {
-  WriteText(books_ + "BOOK1.xls", "same name, other case");
-  ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
-  container_.Drain();
-  const std::string firstPage = control_->HTMLfile();
-  // Differs only in letter case: the folder is left alone, the earlier page survives.
-  ASSERT_TRUE(control_->OpenXL({.strPath = books_ + "BOOK1.xls", .varSheet = int16_t{2}}));
-  container_.Drain();
-  EXPECT_TRUE(fs::exists(firstPage));
-  EXPECT_EQ(FilesIn(Temp()).size(), 2u);
-  // A different workbook empties it.
-  ASSERT_TRUE(control_->OpenXL({.strPath = books_ + "Other.xlsx"}));
-  container_.Drain();
-  EXPECT_EQ(FilesIn(Temp()), std::vector<std::string>{"Other_1.htm"});
+// Linux names are case-sensitive: a page is reused only for the same file, which two names
+// (a link) may share, and never for another file whose path differs in letter case only.
+TEST_F(ControlTest, PagesAreReusedForTheSameFileOnly) {
+  fs::create_directories(books_ + "A");
+  fs::create_directories(books_ + "a");
+  WriteText(books_ + "A/book.xlsx", "upper");
+  WriteText(books_ + "a/book.xlsx", "lower");
+  fs::create_symlink(books_ + "A/book.xlsx", books_ + "a/link.xlsx");
+  fs::create_directories(books_ + "b");
+  fs::create_hard_link(books_ + "A/book.xlsx", books_ + "b/book.xlsx");
+  struct Case {
+    const char* book;
+    bool converts;  // false: the page of A/book.xlsx is shown again
+    size_t pages;   // pages in the folder afterwards
+  } cases[] = {{"A/book.xlsx", true, 1}, {"a/book.xlsx", true, 1},  {"A/book.xlsx", true, 1},
+               {"a/link.xlsx", true, 2}, {"b/book.xlsx", false, 2}, {"A/book.xlsx", false, 2},
+               {"Other.xlsx", true, 1}};
+  for (const auto& c : cases) {
+    const size_t before = script_.conversions.size();
+    ASSERT_TRUE(control_->OpenXL({.strPath = books_ + c.book})) << c.book;
+    container_.Drain();
+    EXPECT_EQ(script_.conversions.size() - before, c.converts ? 1u : 0u) << c.book;
+    if (c.converts) {
+      EXPECT_EQ(script_.conversions.back().fields.ExcelFile, books_ + c.book);
+    }
+    EXPECT_EQ(FilesIn(Temp()).size(), c.pages) << c.book;
+  }
+}
+
+// A page written with a workbook's password is never shown again to a request without it.
+TEST_F(ControlTest, PageOfAProtectedWorkbookIsReusedOnlyWithItsPassword) {
+  script_.password = "right";
+  RecordOpenEvents();
+  struct Case {
+    const char* password;
+    bool converts, shown;
+    OpenFailure failure;
+  } cases[] = {{"right", true, true, OpenFailure::None},
+               {"wrong", true, false, OpenFailure::WrongPassword},
+               {"", true, false, OpenFailure::PasswordNeeded},
+               {"right", true, true, OpenFailure::None},
+               {"right", false, true, OpenFailure::None},
+               {"  ", true, false, OpenFailure::PasswordNeeded}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string("password \"") + c.password + "\"");
+    events_.clear();
+    const size_t before = script_.conversions.size();
+    ASSERT_TRUE(control_->OpenXL({.strPath = Book1(), .strPassword = c.password}));
+    container_.Drain();
+    EXPECT_EQ(script_.conversions.size() - before, c.converts ? 1u : 0u);
+    ASSERT_EQ(events_.size(), 2u);
+    EXPECT_EQ(events_[1].rfind(c.shown ? "Complete " : "Error ", 0), 0u) << events_[1];
+    EXPECT_EQ(control_->OpenErrorCode(), c.failure);
+    EXPECT_EQ(fs::exists(control_->HTMLfile()), c.shown);
+  }
 }
 
 // ---- Open workflow: events, waits, re-entrancy ----
@@ -1040,8 +1126,8 @@ TEST_F(ControlTest, WorkbookThatGivesNoPageReplacesTheShownSheetByAnErrorPage) {
   EXPECT_EQ(events_,
             (std::vector<std::string>{"Start " + books_ + "Other.xlsx " + Temp() + "Book1_1.htm",
                                       "Error " + books_ + "Other.xlsx " + page}));
-  EXPECT_EQ(browser_.errorPages,
-            std::vector<std::string>{"The workbook Other.xlsx could not be shown."});
+  EXPECT_EQ(browser_.errorPages, std::vector<std::string>{control_->OpenErrorText()});
+  EXPECT_EQ(control_->OpenErrorText(), "Other.xlsx is not an .xls or .xlsx workbook.");
   EXPECT_EQ(browser_.log.back(), "visible");  // the error page, not the earlier sheet
   // A link followed from a shown page that fails keeps that page.
   script_.writePage = true;
@@ -1049,6 +1135,65 @@ TEST_F(ControlTest, WorkbookThatGivesNoPageReplacesTheShownSheetByAnErrorPage) {
   control_->OnBeforeNavigate();
   control_->OnNavigateError();
   EXPECT_EQ(browser_.errorPages.size(), 1u);
+}
+
+// Every open says why it shows no page: the result keeps its documented value (True once the
+// converter was asked), the reason is in OpenErrorCode and OpenErrorText, and on the error page.
+TEST_F(ControlTest, FailedOpenSaysWhy) {
+  WriteText(books_ + "damaged.xlsx", std::string("PK\x03\x04", 4) + "broken");
+  container_.server["http://h/get/Sales.xlsx?v=2"] = {.body = "PK\x03\x04"};
+  struct Case {
+    const char* what;
+    std::string path, password;
+    ConvertStop stop;
+    VbBool result;
+    OpenFailure failure;
+    std::string text;
+  } cases[] = {
+      {"shown", Book1(), "", ConvertStop::None, kVbTrue, OpenFailure::None, ""},
+      {"no password", Book1(), "", ConvertStop::WrongPassword, kVbTrue, OpenFailure::PasswordNeeded,
+       "Book1.XLS is protected: it opens only with its password."},
+      {"wrong password", Book1(), "guess", ConvertStop::WrongPassword, kVbTrue,
+       OpenFailure::WrongPassword, "The password does not open Book1.XLS."},
+      {"damaged", books_ + "damaged.xlsx", "", ConvertStop::Unreadable, kVbTrue,
+       OpenFailure::Unreadable,
+       "damaged.xlsx cannot be read: xl/sharedStrings.xml line 3: damaged."},
+      {"no workbook", Book1(), "", ConvertStop::Unreadable, kVbTrue, OpenFailure::NotAWorkbook,
+       "Book1.XLS is not an .xls or .xlsx workbook."},
+      {"wrong extension", books_ + "Other.xlsx", "", ConvertStop::WrongExtension, kVbTrue,
+       OpenFailure::NotAWorkbook, "Other.xlsx is not an .xls or .xlsx workbook."},
+      {"no sheet", Book1(), "", ConvertStop::NoSuchSheet, kVbTrue, OpenFailure::NoSuchSheet,
+       "Book1.XLS has no sheet named \"Q9\"."},
+      {"page not written", Book1(), "", ConvertStop::OutputNotWritable, kVbTrue,
+       OpenFailure::Failed, "The page of Book1.XLS could not be written: no room."},
+      {"downloaded, damaged", "http://h/get/Sales.xlsx?v=2", "", ConvertStop::Unreadable, kVbTrue,
+       OpenFailure::Unreadable, "Sales.xlsx cannot be read: xl/sharedStrings.xml line 3: damaged."},
+      {"missing", books_ + "gone.xlsx", "", ConvertStop::None, kVbFalse, OpenFailure::NotFound,
+       "There is no workbook at " + books_ + "gone.xlsx."},
+      {"failed download", "http://h/gone.xlsx", "", ConvertStop::None, kVbFalse,
+       OpenFailure::NotFound, "The download of http://h/gone.xlsx failed: the transfer failed."},
+      {"no path", "", "", ConvertStop::None, kVbFalse, OpenFailure::NotFound,
+       "No workbook was given."},
+  };
+  control_->SetRegenerateHTML(kVbTrue);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    script_.writePage = c.stop == ConvertStop::None;
+    script_.stop = c.stop;
+    script_.stopDetail = c.stop == ConvertStop::NoSuchSheet ? "no sheet named \"Q9\""
+                         : c.stop == ConvertStop::OutputNotWritable
+                             ? "no room"
+                             : "xl/sharedStrings.xml line 3: damaged";
+    script_.password = c.stop == ConvertStop::WrongPassword ? "right" : "";
+    browser_.errorPages.clear();
+    EXPECT_EQ(control_->OpenXL({.strPath = c.path, .strPassword = c.password}), c.result);
+    EXPECT_EQ(control_->OpenErrorCode(), c.failure);
+    EXPECT_EQ(control_->OpenErrorText(), c.text);
+    container_.Drain();
+    if (c.result && c.failure != OpenFailure::None) {
+      EXPECT_EQ(browser_.errorPages, std::vector<std::string>{c.text});
+    }
+  }
 }
 
 // ---- Saving ----

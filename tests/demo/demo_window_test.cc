@@ -403,22 +403,37 @@ TEST_F(DemoWindow, OpenFromDiskRemembersTheFolderAndSavesACopyThere) {
   EXPECT_EQ(Caption(), "Tessaly Demo - " + book.string());
 }
 
+// A missing file makes the open fail; a file the control cannot convert makes it show no page
+// of the workbook (the control still answers True): both say so, with the control's reason.
 TEST_F(DemoWindow, FailedOpenSaysSoAndKeepsTheWorkbook) {
   CopySamples();
+  fs::create_directories(root_ / "elsewhere");
+  const fs::path damaged = root_ / "elsewhere" / "damaged.xls";
+  std::ofstream(damaged) << "not a workbook";
+  struct Case {
+    fs::path book;
+    std::string reason;
+  } cases[] = {{root_ / "elsewhere" / "gone.xls", "There is no workbook at "},
+               {damaged, "damaged.xls is not an .xls or .xlsx workbook."}};
   Start();
   const std::string caption = Caption();
-  const fs::path gone = root_ / "elsewhere" / "gone.xls";
-  prompts_.answers = {MsgBoxResult::Yes};
-  dialogs_.answers = {gone.string()};
-  gtk_button_clicked(GTK_BUTTON(form_->Command1));
-  ASSERT_EQ(prompts_.boxes.size(), 2u);
-  EXPECT_EQ(prompts_.boxes[1].prompt, "Unable to open file.");
-  EXPECT_EQ(prompts_.boxes[1].style, kExclamation);
-  EXPECT_EQ(Caption(), caption);
-  EXPECT_EQ(form_->CurrentWorkbook, (app_ / "comics.xls").string());
-  EXPECT_EQ(SheetBox(), kSampleSheets);
-  // The folder of the chosen name is remembered all the same.
-  EXPECT_EQ(form_->OpenFolder, gone.parent_path().string() + "/");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.book.string());
+    prompts_ = FakePrompts();
+    prompts_.answers = {MsgBoxResult::Yes};
+    dialogs_.answers = {c.book.string()};
+    gtk_button_clicked(GTK_BUTTON(form_->Command1));
+    ASSERT_EQ(prompts_.boxes.size(), 2u);
+    EXPECT_EQ(prompts_.boxes[1].prompt.rfind("Unable to open file.\r\n", 0), 0u);
+    EXPECT_NE(prompts_.boxes[1].prompt.find(c.reason), std::string::npos)
+        << prompts_.boxes[1].prompt;
+    EXPECT_EQ(prompts_.boxes[1].style, kExclamation);
+    EXPECT_EQ(Caption(), caption);
+    EXPECT_EQ(form_->CurrentWorkbook, (app_ / "comics.xls").string());
+    EXPECT_EQ(SheetBox(), kSampleSheets);
+    // The folder of the chosen name is remembered all the same.
+    EXPECT_EQ(form_->OpenFolder, c.book.parent_path().string() + "/");
+  }
 }
 
 TEST_F(DemoWindow, OpenFromInternetDownloadsAndPicksFromTheCopy) {

@@ -207,6 +207,50 @@ static void test_destroy_in_handler(Host* host, gconstpointer unused) {
   g_free(book);
 }
 
+/* A host that destroys or removes the control's own widget through the GtkBin API: every member
+ * then answers with its failure value, and closing the window afterwards is clean. */
+static void test_child_taken_away(Host* host, gconstpointer destroy) {
+  char* book = g_build_filename(GRIDWELL_SOURCE_DIR, "samples", "sample.xlsx", NULL);
+  GridwellerOpenOptions* options = gridweller_open_options_new();
+  g_object_set(options, "open-synchronously", TRUE, NULL);
+  g_assert_true(gridweller_gridwell_open_xl(host->viewer, book, options));
+  GtkWidget* child = gtk_bin_get_child(GTK_BIN(host->viewer));
+  g_object_ref(child);
+  if (destroy)
+    gtk_widget_destroy(child);
+  else
+    gtk_container_remove(GTK_CONTAINER(host->viewer), child);
+
+  GridwellerGridwell* v = host->viewer;
+  g_assert_false(gridweller_gridwell_open_xl(v, book, options));
+  g_assert_false(gridweller_gridwell_open_xl_range(v, book, NULL));
+  g_assert_cmpint(gridweller_gridwell_get_sheet_total(v), ==, 0);
+  g_assert_cmpuint(gridweller_gridwell_get_hwnd(v), ==, 0);
+  char** names = gridweller_gridwell_get_sheet_names(v);
+  g_assert_cmpuint(g_strv_length(names), ==, 0);
+  char* page = gridweller_gridwell_get_html_file(v);
+  g_assert_cmpstr(page, ==, "");
+  char* saved_to = NULL;
+  g_assert_false(
+      gridweller_gridwell_begin_download(v, "http://127.0.0.1:1/a.xlsx", "/tmp/a", &saved_to));
+  g_assert_false(gridweller_gridwell_save_html(v, served, "copy.htm"));
+  g_assert_false(gridweller_gridwell_save_copy(v, "/tmp/gridweller-copy.xlsx", FALSE));
+  g_assert_null(gridweller_gridwell_get_web_view(v));
+  gridweller_gridwell_set_path(v, book);
+  gridweller_gridwell_go_home(v, TRUE);
+  gridweller_gridwell_refresh(v);
+  gridweller_gridwell_find_in_document(v);
+
+  gtk_widget_destroy(host->window);
+  host->window = NULL;
+  g_object_unref(child); /* a removed child goes only now */
+  g_free(saved_to);
+  g_free(page);
+  g_strfreev(names);
+  g_object_unref(options);
+  g_free(book);
+}
+
 /* Starts the HTTP server of the widget tests on a folder with a 100000-byte file. */
 static GPid start_servers(void) {
   char* base = g_dir_make_tmp("gridweller-c-XXXXXX", NULL);
@@ -242,6 +286,10 @@ int main(int argc, char** argv) {
   g_test_add("/gridweller/open", Host, NULL, host_setup, test_open, host_teardown);
   g_test_add("/gridweller/download", Host, NULL, host_setup, test_download, host_teardown);
   g_test_add("/gridweller/destroy-in-handler", Host, NULL, host_setup, test_destroy_in_handler,
+             host_teardown);
+  g_test_add("/gridweller/child-destroyed", Host, "destroy", host_setup, test_child_taken_away,
+             host_teardown);
+  g_test_add("/gridweller/child-removed", Host, NULL, host_setup, test_child_taken_away,
              host_teardown);
   const int status = g_test_run();
   kill(servers, SIGTERM);

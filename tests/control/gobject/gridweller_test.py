@@ -178,6 +178,43 @@ class OpenTest(ViewerCase):
         self.assertTrue(not view.get_visible() or "Catalogue" not in self.page_text())
         self.assertNotIn("open-complete", self.names())
 
+    def test_a_failed_open_says_why(self):
+        # The open still answers True once the converter was asked; open-error-code and
+        # open-error-text say why no page of the workbook is shown, and so does the control.
+        protected = os.path.join(SOURCE, "samples", "protected.xls")
+        damaged = os.path.join(work, "damaged.xlsx")
+        with open(SAMPLE, "rb") as f:
+            whole = f.read()
+        with open(damaged, "wb") as f:
+            f.write(whole[:len(whole) // 2])
+        text = os.path.join(work, "notes.xlsx")
+        with open(text, "w") as f:
+            f.write("just text\n")
+        cases = [(protected, {"password": "quorin"}, 0, ""),
+                 # The page written with the right password is not shown for a wrong one.
+                 (protected, {"password": "guess"}, 2, "The password does not open protected"),
+                 (protected, {}, 1, "protected.xls is protected"),
+                 (damaged, {}, 3, "damaged.xlsx cannot be read: "),
+                 (text, {}, 4, "notes.xlsx is not an .xls or .xlsx workbook."),
+                 (SAMPLE, {"sheet": "Nope"}, 5, 'sample.xlsx has no sheet named "Nope"')]
+        v = self.viewer.props
+        for path, options, code, reason in cases:
+            with self.subTest(path=path, options=options):
+                self.events.clear()
+                self.open_sample_at(path, options)
+                self.assertEqual((v.open_error_code, v.open_error_text[:len(reason)]),
+                                 (code, reason))
+                self.assertEqual(self.names()[-1], "open-error" if code else "open-complete")
+                if code:
+                    self.assertTrue(wait_for(lambda: reason in self.page_text(), 10))
+                    self.assertNotIn("Catalogue", self.page_text())
+
+    def open_sample_at(self, path, options):
+        self.assertTrue(self.viewer.open_xl(path, Gridweller.OpenOptions(
+            open_synchronously=True, **options)))
+        self.assertTrue(wait_for(lambda: self.names()[-1:] in (["open-complete"],
+                                                                ["open-error"])))
+
     def test_handlers_change_the_live_arguments(self):
         renamed = os.path.join(work, "renamed.htm")
         starts = self.viewer.connect(
@@ -207,6 +244,39 @@ class OpenTest(ViewerCase):
             # The control cleans up once the open has returned: its folder goes.
             self.assertTrue(wait_for(lambda: not os.path.exists(folder)), signal)
             self.assertIn(signal, self.names())
+            self.setUp()
+
+    def test_a_host_that_takes_the_child_away(self):
+        # Through the GtkBin API a host can destroy or remove the control's own widget: every
+        # member then answers as for a destroyed control, and the window still closes cleanly.
+        ways = [("destroy", lambda v, child: child.destroy()),
+                ("remove", lambda v, child: v.remove(child))]
+        for name, take_away in ways:
+            self.open_sample(open_synchronously=True)
+            child = self.viewer.get_child()
+            take_away(self.viewer, child)
+            v = self.viewer
+            with self.subTest(name):
+                self.assertEqual((v.props.sheet_total, v.props.sheet_names, v.props.hwnd,
+                                  v.props.html_file, v.props.excel_file, v.props.temp_path),
+                                 (0, [], 0, "", "", ""))
+                self.assertFalse(v.open_xl(SAMPLE, None))
+                self.assertFalse(v.open_xl_range(SAMPLE, None))
+                self.assertFalse(v.begin_download("http://127.0.0.1:1/x.xlsx", "/tmp/x")[0])
+                self.assertFalse(v.save_html(work, "copy.htm"))
+                self.assertFalse(v.save_copy(os.path.join(work, "copy.xlsx"), False))
+                self.assertIsNone(v.get_web_view())
+                v.props.path = "/elsewhere.xlsx"
+                v.props.regenerate_html = True
+                for method in (v.refresh, v.find, v.find_in_document, v.setup_document,
+                               v.save_document, v.show_document_properties):
+                    method()
+                v.go_home(False)
+                keys = GLib.KeyFile()
+                v.save_properties(keys, "Viewer")
+                v.load_properties(keys, "Viewer")
+            self.window.destroy()
+            child = None
             self.setUp()
 
     def test_range_and_regenerate(self):
@@ -291,6 +361,46 @@ class DownloadTest(ViewerCase):
                                         "download-complete"])
         self.assertEqual(self.events[-1][1], 0)
         self.assertIn("404", self.viewer.props.download_error_text)
+        self.assertIn("/missing.xlsx failed: ", self.viewer.props.open_error_text)
+        self.assertIn("404", self.viewer.props.open_error_text)
+
+    def test_viewer_asks_for_a_password_and_names_the_download(self):
+        import viewer as demo  # demo/viewer.py
+
+        window = demo.ViewerWindow()
+        window.show_all()
+        asked = []
+
+        def ask(name, again):
+            asked.append((name, again))
+            return "quorin" if again else "guess"
+
+        window.ask_password = ask
+
+        def status():
+            return window.status.get_message_area().get_children()[0].get_text()
+
+        try:
+            protected = os.path.join(SOURCE, "samples", "protected.xls")
+            self.assertTrue(window.open_workbook(protected))
+            self.assertEqual(asked, [("protected.xls", False), ("protected.xls", True)])
+            self.assertEqual(window.get_title(), f"{demo.TITLE} - {protected}")
+            self.assertEqual(len(window.sheets.get_model()), 5)
+            # A pick reopens it with the password that opened it.
+            window.sheets.set_active(1)
+            self.assertEqual(len(asked), 2)
+            self.assertEqual(window.viewer.props.open_error_code, 0)
+
+            # The server's reason stays on show; the title keeps the workbook shown.
+            self.assertFalse(window.open_workbook(self.url("/missing.xlsx")))
+            self.assertIn("404", window.message.get_text())
+            self.assertEqual(window.get_title(), f"{demo.TITLE} - {protected}")
+
+            # A downloaded workbook goes by the address's own file name.
+            self.assertTrue(window.open_workbook(self.url("/sized/sample.xlsx")))
+            self.assertTrue(wait_for(lambda: status() == "sample.xlsx: 5 sheets"), status())
+        finally:
+            window.destroy()
 
 
 class KeyboardAndAccessibilityTest(ViewerCase):
@@ -353,7 +463,7 @@ class KeyboardAndAccessibilityTest(ViewerCase):
             self.assertFalse(window.info.get_visible())
             self.assertFalse(window.open_workbook(os.path.join(work, "absent.xlsx")))
             self.assertTrue(window.info.get_visible())
-            self.assertIn("Unable to open", window.message.get_text())
+            self.assertIn("There is no workbook at", window.message.get_text())
             # A good open fills the sheet box from sheet-names.
             self.assertTrue(window.open_workbook(SAMPLE))
             model = window.sheets.get_model()

@@ -268,10 +268,12 @@ TEST_F(WidgetTest, FailedOpenNeverLeavesTheEarlierSheetOnScreen) {
   struct Case {
     const char* what;
     std::string path, password;
-    bool opens;  // false: the request ends early and the browser stays hidden
-  } cases[] = {{"unreadable workbook", shared->bad, "", true},
-               {"wrong password", encrypted, "wrong", true},
-               {"missing workbook", shared->dir + "/absent.xlsx", "", false}};
+    bool opens;          // false: the request ends early and the browser stays hidden
+    std::string reason;  // what the page in its place says
+  } cases[] = {
+      {"unreadable workbook", shared->bad, "", true, "bad.xlsx is not an .xls or .xlsx workbook."},
+      {"wrong password", encrypted, "wrong", true, "The password does not open values_agile.xlsx."},
+      {"missing workbook", shared->dir + "/absent.xlsx", "", false, ""}};
   for (const auto& c : cases) {
     ASSERT_TRUE(Control().OpenXL(
         {.strPath = shared->book, .strTitle = "Gridwell page", .blnOpenSynchronously = kVbTrue}));
@@ -290,7 +292,8 @@ TEST_F(WidgetTest, FailedOpenNeverLeavesTheEarlierSheetOnScreen) {
     EXPECT_EQ(events_, (std::vector<std::string>{"OpenStart", "OpenError"})) << c.what;
     EXPECT_TRUE(gtk_widget_get_visible(view)) << c.what;
     const auto shown = [&] { return Js("document.body ? document.body.innerText : ''"); };
-    EXPECT_TRUE(RunUntil([&] { return shown().find("could not be shown") != std::string::npos; }))
+    EXPECT_EQ(Control().OpenErrorText(), c.reason);
+    EXPECT_TRUE(RunUntil([&] { return shown().find(c.reason) != std::string::npos; }))
         << c.what << ": " << shown();
     EXPECT_EQ(shown().find("Hello Gridwell"), std::string::npos) << c.what;
     Control().FindInDocument();
