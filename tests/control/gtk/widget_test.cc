@@ -79,6 +79,7 @@ void WriteWorkbook(const std::string& path) {
   worksheet_write_string(data, 3, 0, "needle two", nullptr);
   lxw_worksheet* other = workbook_add_worksheet(wb, "Other");
   worksheet_write_string(other, 0, 0, "Second sheet", nullptr);
+  for (int row = 1; row <= 300; ++row) worksheet_write_number(other, row, 0, row, nullptr);
   workbook_close(wb);
 }
 
@@ -328,6 +329,23 @@ TEST_F(WidgetTest, FindsTextAndOpensTheFindDialog) {
   EXPECT_FALSE(gridwell_widget_find_dialog_visible(widget_));
   Control().FindInDocument();
   EXPECT_TRUE(gridwell_widget_find_dialog_visible(widget_));
+  // The dialog says how many matches the page has, not how many the first search step saw.
+  struct {
+    const char* term;
+    const char* says;
+  } const typed[] = {{"needle", "2 matches"}, {"needle one", "1 match"}, {"nowhere", "Not found"}};
+  for (const auto& t : typed) EXPECT_EQ(gridwell_widget_find_in_dialog(widget_, t.term), t.says);
+}
+
+TEST_F(WidgetTest, CtrlHomeAndCtrlEndGoToTheTopAndTheEndOfTheSheet) {
+  ASSERT_TRUE(Control().OpenXL(
+      {.strPath = shared->book, .varSheet = int16_t{2}, .blnOpenSynchronously = kVbTrue}));
+  auto scrolled = [&] { return std::atoi(Js("String(window.scrollY)").c_str()); };
+  ASSERT_EQ(scrolled(), 0);
+  gridwell_widget_send_key(widget_, GDK_KEY_End, GDK_CONTROL_MASK);
+  EXPECT_TRUE(RunUntil([&] { return scrolled() > 1000; }, 5)) << scrolled();
+  gridwell_widget_send_key(widget_, GDK_KEY_Home, GDK_CONTROL_MASK);
+  EXPECT_TRUE(RunUntil([&] { return scrolled() == 0; }, 5)) << scrolled();
 }
 
 TEST_F(WidgetTest, DestructionRemovesTheTemporaryFolder) {
