@@ -39,8 +39,8 @@ constexpr std::string_view kFastPageStyle =
     ".gw-rows + .gw-rows {margin-top:-2px}\r\n"
     ".gw-rows + .gw-rows TABLE {border-top:none}\r\n"
     "</STYLE>\r\n";
-// Pixels a row takes beyond its height: the cell spacing and the cells' frames.
-constexpr int kFastRowFrame = 4;
+// Pixels a row takes beyond its height: the cell spacing, padding and frames.
+constexpr int kFastRowFrame = 7;
 
 // Blocks of rows written ahead of the one being appended, when two threads write a page.
 constexpr size_t kBlocksAhead = 3;

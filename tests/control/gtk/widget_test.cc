@@ -80,6 +80,7 @@ void WriteWorkbook(const std::string& path) {
   lxw_worksheet* other = workbook_add_worksheet(wb, "Other");
   worksheet_write_string(other, 0, 0, "Second sheet", nullptr);
   for (int row = 1; row <= 300; ++row) worksheet_write_number(other, row, 0, row, nullptr);
+  worksheet_write_string(other, 301, 0, "bottom line", nullptr);
   workbook_close(wb);
 }
 
@@ -335,6 +336,20 @@ TEST_F(WidgetTest, FindsTextAndOpensTheFindDialog) {
     const char* says;
   } const typed[] = {{"needle", "2 matches"}, {"needle one", "1 match"}, {"nowhere", "Not found"}};
   for (const auto& t : typed) EXPECT_EQ(gridwell_widget_find_in_dialog(widget_, t.term), t.says);
+}
+
+TEST_F(WidgetTest, FastPagesKeepEveryRowFindableAndPrinted) {
+  Control().SetFastPagesFrom(1);
+  ASSERT_TRUE(Control().OpenXL(
+      {.strPath = shared->book, .varSheet = int16_t{2}, .blnOpenSynchronously = kVbTrue}));
+  EXPECT_EQ(Js("String(document.querySelectorAll('div.gw-rows').length)"), "2");
+  Control().FindInDocument();
+  EXPECT_EQ(gridwell_widget_find_in_dialog(widget_, "bottom line"), "1 match");
+  const std::string pdf = shared->dir + "/fast.pdf";
+  ASSERT_TRUE(gridwell_widget_print_to_pdf(widget_, pdf));
+  const std::string text = CommandOutput("pdftotext '" + pdf + "' -");
+  EXPECT_NE(text.find("Second sheet"), std::string::npos);
+  EXPECT_NE(text.find("bottom line"), std::string::npos);
 }
 
 TEST_F(WidgetTest, CtrlHomeAndCtrlEndGoToTheTopAndTheEndOfTheSheet) {
