@@ -26,12 +26,13 @@ test-release: check
 
 test: deps check test-package test-asan test-fuzz
 
-# The Debian package of the library, the CLI and the demo: build/gridwell_*.deb
+# The Debian packages, one per part (packaging/CMakeLists.txt): build/*.deb
 package: build
-	cd build && cpack -G DEB >/dev/null && ls -1 "$$PWD"/gridwell_*.deb
+	rm -f build/*.deb
+	cd build && cpack -G DEB >/dev/null && ls -1 "$$PWD"/*.deb
 
-# The package unpacks into a scratch root, declares dependencies this machine satisfies, and
-# its command-line tool runs from there.
+# lintian passes the packages; they install together into a scratch root, and the CLI, its
+# manual page, the typelib, a C host, the desktop viewer and the API reference work from there.
 test-package: package
 	@scripts/check-package build
 

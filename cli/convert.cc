@@ -36,7 +36,7 @@ const char kConvertHelp[] =
     "Writes one worksheet of BOOK (an .xls or .xlsx file, or an http://, https:// or ftp://\n"
     "address of one) as an HTML page: styled (one CSS class per cell) unless --plain.\n"
     "\n"
-    "  -o PAGE                 the page to write; \"-\" writes it to standard output\n"
+    "  -o PAGE, --output PAGE  the page to write; \"-\" writes it to standard output\n"
     "                          (default: BOOK's file name with .htm, in the current folder)\n"
     "  --plain                 the plain page: each cell's look in its own attributes\n"
     "  --compact-styles        styled page with one class per distinct look, shared by\n"

@@ -3,6 +3,8 @@
 // its parameters in the control's interface, all from the member table (control/members.h) that
 // the rows of surface.h point at; the GObject details (arguments, annotations, which arguments
 // are live) come from those rows.
+// gridweller_docgen --members-markdown OUT.md: writes the member table as a Markdown table for
+// the C++ control's page of the API reference.
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -174,19 +176,51 @@ std::string Document() {
   return doc;
 }
 
+// A Markdown table cell: a bar inside the text would end the cell.
+std::string Cell(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '|') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+// The control's members in interface order, for C++ hosts: the same names, ids and help texts
+// as the GObject documentation above.
+std::string MembersMarkdown() {
+  std::string md =
+      "| Member | Kind | Dispatch id | Parameters and result | What it does |\n"
+      "|---|---|---|---|---|\n";
+  for (const MemberInfo& m : gridwell::Gridwell::Members()) {
+    const char* kind = m.kind == gridwell::MemberKind::Property ? "property"
+                       : m.kind == gridwell::MemberKind::Method ? "method"
+                                                                : "event";
+    md += std::string("| `") + m.name + "` | " + kind + " | " + Hex(m.dispatchId) + " | " +
+          (*m.signature ? Cell(m.signature) : "(none)") + " | " + Cell(Trim(m.helpText)) + " |\n";
+  }
+  return md;
+}
+
+// Leaves an unchanged file alone, so that what is made from it is not rebuilt for nothing.
+int WriteIfChanged(const char* path, const std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string old((std::istreambuf_iterator<char>(in)), {});
+  if (old == text) return 0;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  return out ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string_view(argv[1]) == "--members-markdown") {
+    return WriteIfChanged(argv[2], MembersMarkdown());
+  }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: gridweller_docgen OUT.c\n");
+    std::fprintf(stderr, "usage: gridweller_docgen OUT.c | --members-markdown OUT.md\n");
     return 2;
   }
-  const std::string doc = Document();
-  // Leave an unchanged file alone, so that the introspection data is not rebuilt for nothing.
-  std::ifstream in(argv[1], std::ios::binary);
-  const std::string old((std::istreambuf_iterator<char>(in)), {});
-  if (old == doc) return 0;
-  std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
-  out << doc;
-  return out ? 0 : 1;
+  return WriteIfChanged(argv[1], Document());
 }
