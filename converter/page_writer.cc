@@ -38,9 +38,66 @@ constexpr std::string_view kFastPageStyle =
     ".gw-rows:not(:last-child) TABLE {border-bottom:none}\r\n"
     ".gw-rows + .gw-rows {margin-top:-2px}\r\n"
     ".gw-rows + .gw-rows TABLE {border-top:none}\r\n"
+    ".gw-whole .gw-rows {content-visibility:visible}\r\n"
     "</STYLE>\r\n";
 // Pixels a row takes beyond its height: the cell spacing, padding and frames.
 constexpr int kFastRowFrame = 7;
+// Rows of a fast page that are in the document from the start. The rows after them wait as
+// text in their blocks, which costs the browser next to nothing, and become table rows when
+// the block comes near the window, when the page is printed or everything is selected, and
+// when a search may find something in them (gridwellReveal, which the viewer control's find
+// calls first). For printing, gridwellShowAll also lays out the blocks out of view, which
+// WebKit would otherwise leave off the paper.
+constexpr int32_t kFastLiveRows = 1000;
+constexpr std::string_view kFastPageScript =
+    "<SCRIPT>\r\n"
+    "(function () {\r\n"
+    "  function later() { return document.querySelectorAll('div.gw-later'); }\r\n"
+    "  function show(d) {\r\n"
+    "    var s = d.firstElementChild, first = document.querySelector('div.gw-rows table');\r\n"
+    "    if (!s || s.tagName !== 'SCRIPT' || !first) return;\r\n"
+    "    var t = first.cloneNode(false), g = first.querySelector('colgroup');\r\n"
+    "    if (g) t.appendChild(g.cloneNode(true));\r\n"
+    "    var b = document.createElement('tbody');\r\n"
+    "    b.innerHTML = s.text;\r\n"
+    "    t.appendChild(b);\r\n"
+    "    d.replaceChild(t, s);\r\n"
+    "    d.className = 'gw-rows';\r\n"
+    "    d.style.height = '';\r\n"
+    "  }\r\n"
+    "  function showAll() {\r\n"
+    "    Array.prototype.forEach.call(later(), show);\r\n"
+    "    document.documentElement.classList.add('gw-whole');\r\n"
+    "  }\r\n"
+    "  var plain = document.createElement('textarea');\r\n"
+    "  window.gridwellShowAll = showAll;\r\n"
+    "  window.gridwellReveal = function (term) {\r\n"
+    "    term = String(term).toLowerCase();\r\n"
+    "    var shown = 0;\r\n"
+    "    Array.prototype.forEach.call(later(), function (d) {\r\n"
+    "      plain.innerHTML = d.firstElementChild.text.replace(/<[^>]*>/g, '\\n');\r\n"
+    "      if (plain.value.toLowerCase().indexOf(term) >= 0) { show(d); shown++; }\r\n"
+    "    });\r\n"
+    "    return shown;\r\n"
+    "  };\r\n"
+    "  document.addEventListener('DOMContentLoaded', function () {\r\n"
+    "    if (!window.IntersectionObserver) return showAll();\r\n"
+    "    var seen = new IntersectionObserver(function (entries) {\r\n"
+    "      entries.forEach(function (e) {\r\n"
+    "        if (e.isIntersecting) { seen.unobserve(e.target); show(e.target); }\r\n"
+    "      });\r\n"
+    "    }, {rootMargin: '200% 0px'});\r\n"
+    "    Array.prototype.forEach.call(later(), function (d) { seen.observe(d); });\r\n"
+    "  });\r\n"
+    "  window.addEventListener('beforeprint', showAll);\r\n"
+    "  window.addEventListener('afterprint', function () {\r\n"
+    "    document.documentElement.classList.remove('gw-whole');\r\n"
+    "  });\r\n"
+    "  document.addEventListener('keydown', function (e) {\r\n"
+    "    if ((e.ctrlKey || e.metaKey) && (e.key === 'a' || e.key === 'A')) showAll();\r\n"
+    "  }, true);\r\n"
+    "})();\r\n"
+    "</SCRIPT>\r\n";
 
 // Blocks of rows written ahead of the one being appended, when two threads write a page.
 constexpr size_t kBlocksAhead = 3;
@@ -242,6 +299,8 @@ class PageWriter {
   void AppendTableOpening(std::string& out, const PageDecoration& d) const;
   void AppendColumnGroup(std::string& out) const;
   void AppendFastBlockOpening(std::string& out, int32_t fromRow) const;
+  void AppendFastBlockClosing(std::string& out, int32_t fromRow) const;
+  bool LaterBlock(int32_t fromRow) const { return fromRow - r_.startRow >= kFastLiveRows; }
   std::vector<RowBlock> PlanBlocks(double estimate) const;
   template <class Produce>
   void PutBlocks(const std::vector<RowBlock>& blocks, Produce produce);
@@ -282,12 +341,22 @@ bool PageWriter::Write(const PageRange& requested, const PageDecoration& d, std:
   MeasureColumns();
   const std::vector<RowBlock> blocks = PlanBlocks(ReservePage());
   AppendStyleSheetRules(blocks);
-  if (fast_) Put(kFastPageStyle);
+  if (fast_) {
+    Put(kFastPageStyle);
+    Put(kFastPageScript);
+  }
   Put("</HEAD>\r\n");
   AppendBodyOpening(d);
   AppendTable(blocks);
-  Put(fast_ ? "</TBODY>\r\n</TABLE></DIV>\r\n</DIV>\r\n</BODY>\r\n</HTML>\r\n"
-            : "</TBODY>\r\n</TABLE>\r\n</DIV>\r\n</BODY>\r\n</HTML>\r\n");
+  if (fast_) {
+    std::string& out = main_.text;
+    const int32_t last = r_.endRow - (r_.endRow - r_.startRow) % kFastBlockRows;
+    AppendFastBlockClosing(out, last);
+    out.append("</DIV>\r\n</BODY>\r\n</HTML>\r\n");
+    PutLane(main_);
+  } else {
+    Put("</TBODY>\r\n</TABLE>\r\n</DIV>\r\n</BODY>\r\n</HTML>\r\n");
+  }
   if (!ok_ && why) *why = "the page would exceed " + std::to_string(page_.MaxLength()) + " bytes";
   return ok_;
 }
@@ -404,20 +473,29 @@ void PageWriter::AppendTableOpening(std::string& out, const PageDecoration& d) c
   if (!fast_) out.append("\r\n");
 }
 
-// The widths a fixed table layout needs: the sheet's, and room for the row numbers.
+// The widths a fixed table layout needs: the sheet's, and room for the row numbers. Browsers
+// lay a table out by its fixed widths only when the table itself has a width, so the
+// opening tag (the last characters in `out`) gets theirs: the columns, the cell spacing
+// between and around them, and the table's frame.
 void PageWriter::AppendColumnGroup(std::string& out) const {
   int digits = 1;
   for (int32_t n = r_.endRow; n >= 10; n /= 10) ++digits;
   const int rowNumberWidth = 8 * digits + 12;
-  auto col = [&out](int width) {
+  std::vector<int> columns;
+  if (!hideRowNumbers_) columns.push_back(rowNumberWidth);
+  for (int16_t w : widths_) columns.push_back(std::max<int16_t>(w, 1));
+  if (numbersRight_) columns.push_back(rowNumberWidth);
+  int64_t total = 2 * 1 + 2 * (int64_t(columns.size()) + 1);
+  for (int w : columns) total += w;
+  out.pop_back();  // the opening tag's '>'
+  out.append(" STYLE='width:");
+  AppendInt(out, total);
+  out.append("px'><COLGROUP>");
+  for (int w : columns) {
     out.append("<COL WIDTH='");
-    AppendInt(out, width);
+    AppendInt(out, w);
     out.append("'>");
-  };
-  out.append("<COLGROUP>");
-  if (!hideRowNumbers_) col(rowNumberWidth);
-  for (int16_t w : widths_) col(std::max<int16_t>(w, 1));
-  if (numbersRight_) col(rowNumberWidth);
+  }
   out.append("</COLGROUP>\r\n");
 }
 
@@ -430,11 +508,22 @@ void PageWriter::AppendFastBlockOpening(std::string& out, int32_t fromRow) const
   for (int32_t row = fromRow; row <= toRow; ++row) {
     height += RoundToInt16(rows.Item(row).Height() / 15) + kFastRowFrame;
   }
+  if (LaterBlock(fromRow)) {
+    out.append("<DIV CLASS='gw-rows gw-later' STYLE='height:");
+    AppendInt(out, height);
+    out.append("px'><SCRIPT TYPE='text/x-gridwell-rows'>\r\n");
+    return;
+  }
   out.append("<DIV CLASS='gw-rows' STYLE='contain-intrinsic-size:auto ");
   AppendInt(out, height);
   out.append("px'>");
   out.append(tableOpening_);
   out.append("<TBODY>\r\n");
+}
+
+void PageWriter::AppendFastBlockClosing(std::string& out, int32_t fromRow) const {
+  out.append(LaterBlock(fromRow) ? std::string_view("</SCRIPT></DIV>\r\n")
+                                 : std::string_view("</TBODY></TABLE></DIV>\r\n"));
 }
 
 void PageWriter::AppendTable(const std::vector<RowBlock>& blocks) {
@@ -566,7 +655,7 @@ void PageWriter::AppendRows(Lane& lane, const RowBlock& b) const {
   for (int32_t row = b.fromRow; row <= b.toRow; ++row) {
     const int16_t height = RoundToInt16(rows.Item(row).Height() / 15);
     if (fast_ && row != r_.startRow && (row - r_.startRow) % kFastBlockRows == 0) {
-      line.append("</TBODY></TABLE></DIV>\r\n");
+      AppendFastBlockClosing(line, row - kFastBlockRows);
       AppendFastBlockOpening(line, row);
     }
     line.append("<TR ALIGN='RIGHT'>");

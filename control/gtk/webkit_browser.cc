@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <ctime>
 #include <memory>
 
@@ -27,6 +28,24 @@ std::string FileUri(const std::string& path) {
   return out;
 }
 
+// A JavaScript string literal holding `text`.
+std::string JsString(const std::string& text) {
+  std::string out = "'";
+  for (const unsigned char c : text) {
+    if (c == '\\' || c == '\'') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02x", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "'";
+}
+
 std::string FormatTime(time_t t) {
   char buf[64];
   struct tm tm;
@@ -38,7 +57,7 @@ std::string FormatTime(time_t t) {
 }  // namespace
 
 WebKitBrowser::WebKitBrowser(WebKitWebView* view, std::function<std::string()> tempFolder)
-    : view_(view), tempFolder_(std::move(tempFolder)) {
+    : view_(view), tempFolder_(std::move(tempFolder)), scripts_(g_cancellable_new()) {
   g_signal_connect(view_, "load-changed", G_CALLBACK(&WebKitBrowser::OnLoadChanged), this);
   g_signal_connect(view_, "load-failed", G_CALLBACK(&WebKitBrowser::OnLoadFailed), this);
   g_signal_connect(view_, "create", G_CALLBACK(&WebKitBrowser::OnCreate), this);
@@ -46,6 +65,8 @@ WebKitBrowser::WebKitBrowser(WebKitWebView* view, std::function<std::string()> t
 }
 
 WebKitBrowser::~WebKitBrowser() {
+  g_cancellable_cancel(scripts_);
+  g_object_unref(scripts_);
   g_signal_handlers_disconnect_by_data(view_, this);
   g_signal_handlers_disconnect_by_data(webkit_web_view_get_find_controller(view_), this);
   if (findDialog_) gtk_widget_destroy(findDialog_);
@@ -205,7 +226,32 @@ void WebKitBrowser::PageSetup() {
   pageSetup_ = chosen;
 }
 
+// Runs `script` on the page, then `then` (unless this browser went away meanwhile).
+void WebKitBrowser::RunScriptThen(const std::string& script, std::function<void()> then) {
+  auto* next = new std::function<void()>(std::move(then));
+  webkit_web_view_evaluate_javascript(
+      view_, script.c_str(), -1, nullptr, nullptr, scripts_,
+      [](GObject* view, GAsyncResult* res, gpointer p) {
+        std::unique_ptr<std::function<void()>> owned(static_cast<std::function<void()>*>(p));
+        GError* error = nullptr;
+        JSCValue* value =
+            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), res, &error);
+        const bool gone = error && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+        if (value) g_object_unref(value);
+        if (error) g_error_free(error);
+        if (!gone) (*owned)();
+      },
+      next);
+}
+
+// A fast page keeps most of its rows as text until they are needed; printing needs them all.
+constexpr const char* kShowWholePage = "window.gridwellShowAll && window.gridwellShowAll(); 0";
+
 void WebKitBrowser::Print(bool prompt) {
+  RunScriptThen(kShowWholePage, [this, prompt] { PrintShown(prompt); });
+}
+
+void WebKitBrowser::PrintShown(bool prompt) {
   WebKitPrintOperation* op = webkit_print_operation_new(view_);
   if (pageSetup_) webkit_print_operation_set_page_setup(op, pageSetup_);
   if (printSettings_) webkit_print_operation_set_print_settings(op, printSettings_);
@@ -223,6 +269,12 @@ void WebKitBrowser::Print(bool prompt) {
 }
 
 void WebKitBrowser::PrintToPdf(const std::string& pdfPath, std::function<void(bool)> done) {
+  RunScriptThen(kShowWholePage, [this, pdfPath, done = std::move(done)]() mutable {
+    PrintShownToPdf(pdfPath, std::move(done));
+  });
+}
+
+void WebKitBrowser::PrintShownToPdf(const std::string& pdfPath, std::function<void(bool)> done) {
   struct Job {
     std::function<void(bool)> done;
     bool failed = false;
@@ -409,10 +461,16 @@ void WebKitBrowser::StartFind(const char* text) {
   const auto options =
       static_cast<guint32>(WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND);
   ++countsPending_;
-  webkit_find_controller_count_matches(finder, text, options, G_MAXUINT);
-  // Highlighting every match of a common term on a big page costs far more than counting
-  // them; a few hundred highlights are as many as a window can show.
-  webkit_find_controller_search(finder, text, options, kFindHighlightLimit);
+  // A fast page first turns the blocks of rows that hold the term into table rows, so that
+  // WebKit finds every match; the blocks without it stay text.
+  const std::string term = text;
+  RunScriptThen("window.gridwellReveal && window.gridwellReveal(" + JsString(term) + "); 0",
+                [finder, term, options] {
+                  webkit_find_controller_count_matches(finder, term.c_str(), options, G_MAXUINT);
+                  // Highlighting every match of a common term on a big page costs far more
+                  // than counting them; a few hundred are as many as a window can show.
+                  webkit_find_controller_search(finder, term.c_str(), options, kFindHighlightLimit);
+                });
 }
 
 void WebKitBrowser::OnMatchesCounted(unsigned count) {

@@ -56,6 +56,9 @@ class WebKitBrowser : public Browser {
   GtkWindow* Toplevel() const;
   void PageSetup();
   void Print(bool prompt);
+  void PrintShown(bool prompt);
+  void PrintShownToPdf(const std::string& pdfPath, std::function<void(bool)> done);
+  void RunScriptThen(const std::string& script, std::function<void()> then);
   void PrintPreview();
   void ShowProperties();
   void SaveAs();
@@ -83,6 +86,7 @@ class WebKitBrowser : public Browser {
   int countsPending_ = 0;  // match counts asked of WebKit and not yet answered
   bool findTermEmpty_ = true;
   GtkWidget* propertiesDialog_ = nullptr;
+  GCancellable* scripts_;  // cancelled when the browser goes, so no callback reaches it
 };
 
 }  // namespace gridwell
