@@ -207,6 +207,7 @@ struct Gridwell::OpenCommon {
   VbBool* blnShowComments = nullptr;
   VbBool* blnNoStyle = nullptr;
   VbBool blnCompactStyles = 0;
+  int32_t lngFastPagesFrom = 0;
 };
 
 Gridwell::Gridwell(const Platform& platform)
@@ -555,6 +556,7 @@ void Gridwell::CopySharedArguments(Args& a, OpenCommon& c) {
   c.blnShowComments = &a.blnShowComments;
   c.blnNoStyle = &a.blnNoStyle;
   c.blnCompactStyles = a.blnCompactStyles;
+  c.lngFastPagesFrom = a.lngFastPagesFrom;
 }
 
 VbBool Gridwell::OpenXL(OpenXLArgs& a) {
@@ -735,6 +737,7 @@ void Gridwell::WritePage(PageConverter& converter, const OpenCommon& c, const st
   f.NewWindow = *c.blnNewBrowserWindow;
   f.ShowComments = *c.blnShowComments;
   f.CompactStyles = compactStyles_ || c.blnCompactStyles ? kVbTrue : kVbFalse;
+  f.FastPagesFrom = c.lngFastPagesFrom > 0 ? c.lngFastPagesFrom : fastPagesFrom_;
   const auto writer =
       *c.blnNoStyle ? &PageConverter::CreateHtmlFile : &PageConverter::CreateStyledHtmlFile;
   (converter.*writer)(page, c.strHeading, c.strTitle, c.strBackgroundColor,

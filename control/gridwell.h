@@ -61,6 +61,9 @@ struct OpenXLArgs {
   // Not a parameter of the control's interface: a styled page of this open with one class per
   // distinct look, as CompactStyles() gives every open.
   VbBool blnCompactStyles = kVbFalse;
+  // Not a parameter either: the fast page for this open when its range holds more than this
+  // many cells (0: the control's FastPagesFrom()).
+  int32_t lngFastPagesFrom = 0;
 };
 
 // Arguments of OpenXLrange, in their order.
@@ -85,6 +88,7 @@ struct OpenXLrangeArgs {
   VbBool blnShowComments = kVbFalse;
   VbBool blnNoStyle = kVbFalse;
   VbBool blnCompactStyles = kVbFalse;  // as in OpenXLArgs
+  int32_t lngFastPagesFrom = 0;        // as in OpenXLArgs
 };
 
 // One entry of the control's programmable surface, for hosts that list or dispatch by id.
@@ -159,6 +163,13 @@ class Gridwell {
   // blnCompactStyles is set).
   VbBool CompactStyles() const { return compactStyles_; }
   void SetCompactStyles(VbBool value) { compactStyles_ = value; }
+  // Fast pages for big sheets: a range of more than this many cells is shown as the compact
+  // page with its rows in blocks that WebKit lays out only when they come into view, in
+  // columns of the sheet's widths. Such a sheet shows in about a second where the page of
+  // one class per cell takes minutes; what it gives up is that class per cell. 0 (the
+  // default, not persisted) leaves every page as the open asks.
+  int32_t FastPagesFrom() const { return fastPagesFrom_; }
+  void SetFastPagesFrom(int32_t cells) { fastPagesFrom_ = cells < 0 ? 0 : cells; }
 
   // ---- Methods ----
   VbBool BeginDownload(std::string& strURL, std::string& strFile);
@@ -290,6 +301,7 @@ class Gridwell {
   std::string tempWorkbook_;
   VbBool regenerateHTML_ = kVbFalse;
   VbBool compactStyles_ = kVbFalse;
+  int32_t fastPagesFrom_ = 0;
   int32_t sheetTotal_ = 0;
   std::vector<std::string> sheetNames_;
   bool downloadDone_ = false;

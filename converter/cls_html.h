@@ -58,6 +58,11 @@ class clsHTML {
   // Styled page only: cells whose class rules would be the same share one class, so the
   // style sheet holds one rule per distinct look instead of one per cell.
   VbBool CompactStyles = kFalse;
+  // The fast page for big ranges: when the range holds more than this many cell positions
+  // (0: never), either writer writes the compact page with its rows in blocks that the
+  // browser lays out only when they come into view, in tables of fixed column widths. The
+  // compact page does so on its own from kFastCompactFrom positions.
+  int32_t FastPagesFrom = 0;
 
   // Results of the last conversion that got past opening the workbook.
   std::vector<std::string> SheetNames() const { return sheetNames_; }

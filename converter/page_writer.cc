@@ -27,6 +27,78 @@ constexpr std::string_view kCheckMark =
     "<![if !IE]>&#10003;<![endif]><!--[if IE 7]>&#10003;<![endif]--><!--[if lt IE 7]>"
     "<input type='checkbox' disabled='disabled' checked='checked' /><![endif]-->";
 
+// The fast page's blocks: laid out only when in view, with fixed column widths and text cut
+// at the cell's edge as in a spreadsheet; each block after the first takes the place of the
+// earlier one's frame, so that its rows sit exactly where one table would put them.
+constexpr std::string_view kFastPageStyle =
+    "<STYLE>\r\n"
+    ".gw-rows {content-visibility:auto}\r\n"
+    ".gw-rows TABLE {table-layout:fixed}\r\n"
+    ".gw-rows TD {overflow:hidden}\r\n"
+    ".gw-rows:not(:last-child) TABLE {border-bottom:none}\r\n"
+    ".gw-rows + .gw-rows {margin-top:-2px}\r\n"
+    ".gw-rows + .gw-rows TABLE {border-top:none}\r\n"
+    ".gw-whole .gw-rows {content-visibility:visible}\r\n"
+    "</STYLE>\r\n";
+// Pixels a row takes beyond its height: the cell spacing, padding and frames.
+constexpr int kFastRowFrame = 7;
+// Rows of a fast page that are in the document from the start. The rows after them wait as
+// text in their blocks, which costs the browser next to nothing, and become table rows when
+// the block comes near the window, when the page is printed or everything is selected, and
+// when a search may find something in them (gridwellReveal, which the viewer control's find
+// calls first). For printing, gridwellShowAll also lays out the blocks out of view, which
+// WebKit would otherwise leave off the paper.
+constexpr int32_t kFastLiveRows = 1000;
+constexpr std::string_view kFastPageScript =
+    "<SCRIPT>\r\n"
+    "(function () {\r\n"
+    "  function later() { return document.querySelectorAll('div.gw-later'); }\r\n"
+    "  function show(d) {\r\n"
+    "    var s = d.firstElementChild, first = document.querySelector('div.gw-rows table');\r\n"
+    "    if (!s || s.tagName !== 'SCRIPT' || !first) return;\r\n"
+    "    var t = first.cloneNode(false), g = first.querySelector('colgroup');\r\n"
+    "    if (g) t.appendChild(g.cloneNode(true));\r\n"
+    "    var b = document.createElement('tbody');\r\n"
+    "    b.innerHTML = s.text;\r\n"
+    "    t.appendChild(b);\r\n"
+    "    d.replaceChild(t, s);\r\n"
+    "    d.className = 'gw-rows';\r\n"
+    "    d.style.height = '';\r\n"
+    "  }\r\n"
+    "  function showAll() {\r\n"
+    "    Array.prototype.forEach.call(later(), show);\r\n"
+    "    document.documentElement.classList.add('gw-whole');\r\n"
+    "  }\r\n"
+    "  var plain = document.createElement('textarea');\r\n"
+    "  window.gridwellShowAll = showAll;\r\n"
+    "  window.gridwellReveal = function (term) {\r\n"
+    "    term = String(term).toLowerCase();\r\n"
+    "    var shown = 0;\r\n"
+    "    Array.prototype.forEach.call(later(), function (d) {\r\n"
+    "      plain.innerHTML = d.firstElementChild.text.replace(/<[^>]*>/g, '\\n');\r\n"
+    "      if (plain.value.toLowerCase().indexOf(term) >= 0) { show(d); shown++; }\r\n"
+    "    });\r\n"
+    "    return shown;\r\n"
+    "  };\r\n"
+    "  document.addEventListener('DOMContentLoaded', function () {\r\n"
+    "    if (!window.IntersectionObserver) return showAll();\r\n"
+    "    var seen = new IntersectionObserver(function (entries) {\r\n"
+    "      entries.forEach(function (e) {\r\n"
+    "        if (e.isIntersecting) { seen.unobserve(e.target); show(e.target); }\r\n"
+    "      });\r\n"
+    "    }, {rootMargin: '200% 0px'});\r\n"
+    "    Array.prototype.forEach.call(later(), function (d) { seen.observe(d); });\r\n"
+    "  });\r\n"
+    "  window.addEventListener('beforeprint', showAll);\r\n"
+    "  window.addEventListener('afterprint', function () {\r\n"
+    "    document.documentElement.classList.remove('gw-whole');\r\n"
+    "  });\r\n"
+    "  document.addEventListener('keydown', function (e) {\r\n"
+    "    if ((e.ctrlKey || e.metaKey) && (e.key === 'a' || e.key === 'A')) showAll();\r\n"
+    "  }, true);\r\n"
+    "})();\r\n"
+    "</SCRIPT>\r\n";
+
 // Blocks of rows written ahead of the one being appended, when two threads write a page.
 constexpr size_t kBlocksAhead = 3;
 
@@ -197,6 +269,7 @@ class PageWriter {
         threading_(threading),
         styled_(styled),
         compact_(styled && s.CompactStyles != kFalse),
+        fastFrom_(s.FastPagesFrom),
         showFormulas_(s.ShowFormulas != kFalse),
         hideRowNumbers_(s.HideRowNumbers != kFalse),
         hideColLetters_(s.HideColLetters != kFalse),
@@ -222,6 +295,12 @@ class PageWriter {
   void AppendStyleSheetRules(const std::vector<RowBlock>& blocks);
   void AppendBodyOpening(const PageDecoration& d);
   void AppendTable(const std::vector<RowBlock>& blocks);
+  void ChooseFastPage();
+  void AppendTableOpening(std::string& out, const PageDecoration& d) const;
+  void AppendColumnGroup(std::string& out) const;
+  void AppendFastBlockOpening(std::string& out, int32_t fromRow) const;
+  void AppendFastBlockClosing(std::string& out, int32_t fromRow) const;
+  bool LaterBlock(int32_t fromRow) const { return fromRow - r_.startRow >= kFastLiveRows; }
   std::vector<RowBlock> PlanBlocks(double estimate) const;
   template <class Produce>
   void PutBlocks(const std::vector<RowBlock>& blocks, Produce produce);
@@ -240,8 +319,12 @@ class PageWriter {
   Lane main_;
   ReaderComments comments_;
   const PageThreading threading_;
-  const bool styled_;
-  const bool compact_;  // styled, with one class per distinct rule
+  bool styled_;
+  bool compact_;  // styled, with one class per distinct rule
+  const int32_t fastFrom_;
+  // The fast page: blocks of rows in fixed-layout tables the browser may skip off screen.
+  bool fast_ = false;
+  std::string tableOpening_;  // each block's table tag and column widths
   const bool showFormulas_, hideRowNumbers_, hideColLetters_, lettersBelow_, numbersRight_,
       newWindow_, showComments_;
   PageRange r_;
@@ -251,16 +334,29 @@ class PageWriter {
 };
 
 bool PageWriter::Write(const PageRange& requested, const PageDecoration& d, std::string* why) {
-  AppendHead(d);
   r_ = ResolveRangeWithin(requested, cursor_.MaxRow(), cursor_.MaxColumn());
+  ChooseFastPage();
+  AppendHead(d);
   if (!FitsPage(why)) return false;
   MeasureColumns();
   const std::vector<RowBlock> blocks = PlanBlocks(ReservePage());
   AppendStyleSheetRules(blocks);
+  if (fast_) {
+    Put(kFastPageStyle);
+    Put(kFastPageScript);
+  }
   Put("</HEAD>\r\n");
   AppendBodyOpening(d);
   AppendTable(blocks);
-  Put("</TBODY>\r\n</TABLE>\r\n</DIV>\r\n</BODY>\r\n</HTML>\r\n");
+  if (fast_) {
+    std::string& out = main_.text;
+    const int32_t last = r_.endRow - (r_.endRow - r_.startRow) % kFastBlockRows;
+    AppendFastBlockClosing(out, last);
+    out.append("</DIV>\r\n</BODY>\r\n</HTML>\r\n");
+    PutLane(main_);
+  } else {
+    Put("</TBODY>\r\n</TABLE>\r\n</DIV>\r\n</BODY>\r\n</HTML>\r\n");
+  }
   if (!ok_ && why) *why = "the page would exceed " + std::to_string(page_.MaxLength()) + " bytes";
   return ok_;
 }
@@ -284,6 +380,17 @@ void PageWriter::AppendHead(const PageDecoration& d) {
       "<![endif]-->\r\n");
   AppendStyleSheetOpening(main_.text);
   PutLane(main_);
+}
+
+// A big range becomes the fast page: the compact page above its own threshold, and either
+// page above the caller's.
+void PageWriter::ChooseFastPage() {
+  if (r_.endRow < r_.startRow || r_.endCol < r_.startCol) return;
+  const int64_t positions =
+      (int64_t{r_.endRow} - r_.startRow + 1) * (int64_t{r_.endCol} - r_.startCol + 1);
+  const bool asked = fastFrom_ > 0 && positions > fastFrom_;
+  if (!asked && !(compact_ && positions > kFastCompactFrom)) return;
+  fast_ = styled_ = compact_ = true;
 }
 
 // Column widths in pixels, from the sheet's widths in characters: 7.136 pixels a character
@@ -336,17 +443,87 @@ void PageWriter::AppendBodyOpening(const PageDecoration& d) {
     Put("<BODY BGCOLOR='silver");
   }
   Put("'>\r\n<DIV ID='XL' ALIGN='CENTER' x:publishsource='Brindleworks'>\r\n");
-  Put("<TABLE ALIGN='CENTER' BORDER='1' CELLSPACING='2' CELLPADDING='2' ");
-  if (!TrimSpaces(d.tableColor).empty()) {
-    Put("BGCOLOR='");
-    Put(d.tableColor);
-  } else if (!TrimSpaces(d.tableImageFile).empty()) {
-    Put("BACKGROUND='");
-    Put(d.tableImageFile);
+  std::string& out = main_.text;
+  AppendTableOpening(out, d);
+  if (fast_) {
+    // Every block repeats the table tag and the column widths, so that each lays itself out
+    // alone and all line up.
+    tableOpening_ = out;
+    AppendColumnGroup(tableOpening_);
+    out.clear();
+    AppendFastBlockOpening(out, r_.startRow);
   } else {
-    Put("BGCOLOR='lightgrey");
+    out.append("<TBODY>\r\n");
   }
-  Put("' BORDERCOLOR='black' BORDERCOLORDARK='silver' BORDERCOLORLIGHT='white'>\r\n<TBODY>\r\n");
+  PutLane(main_);
+}
+
+void PageWriter::AppendTableOpening(std::string& out, const PageDecoration& d) const {
+  out.append("<TABLE ALIGN='CENTER' BORDER='1' CELLSPACING='2' CELLPADDING='2' ");
+  if (!TrimSpaces(d.tableColor).empty()) {
+    out.append("BGCOLOR='");
+    out.append(d.tableColor);
+  } else if (!TrimSpaces(d.tableImageFile).empty()) {
+    out.append("BACKGROUND='");
+    out.append(d.tableImageFile);
+  } else {
+    out.append("BGCOLOR='lightgrey");
+  }
+  out.append("' BORDERCOLOR='black' BORDERCOLORDARK='silver' BORDERCOLORLIGHT='white'>");
+  if (!fast_) out.append("\r\n");
+}
+
+// The widths a fixed table layout needs: the sheet's, and room for the row numbers. Browsers
+// lay a table out by its fixed widths only when the table itself has a width, so the
+// opening tag (the last characters in `out`) gets theirs: the columns, the cell spacing
+// between and around them, and the table's frame.
+void PageWriter::AppendColumnGroup(std::string& out) const {
+  int digits = 1;
+  for (int32_t n = r_.endRow; n >= 10; n /= 10) ++digits;
+  const int rowNumberWidth = 8 * digits + 12;
+  std::vector<int> columns;
+  if (!hideRowNumbers_) columns.push_back(rowNumberWidth);
+  for (int16_t w : widths_) columns.push_back(std::max<int16_t>(w, 1));
+  if (numbersRight_) columns.push_back(rowNumberWidth);
+  int64_t total = 2 * 1 + 2 * (int64_t(columns.size()) + 1);
+  for (int w : columns) total += w;
+  out.pop_back();  // the opening tag's '>'
+  out.append(" STYLE='width:");
+  AppendInt(out, total);
+  out.append("px'><COLGROUP>");
+  for (int w : columns) {
+    out.append("<COL WIDTH='");
+    AppendInt(out, w);
+    out.append("'>");
+  }
+  out.append("</COLGROUP>\r\n");
+}
+
+// A block's box and its table. The box says how tall its rows are, so that the page has
+// its full height, and its scroll bar its range, before the rows are laid out.
+void PageWriter::AppendFastBlockOpening(std::string& out, int32_t fromRow) const {
+  const ReaderRows rows = sheet_.Rows();
+  const int32_t toRow = std::min(r_.endRow, fromRow + kFastBlockRows - 1);
+  int64_t height = 0;
+  for (int32_t row = fromRow; row <= toRow; ++row) {
+    height += RoundToInt16(rows.Item(row).Height() / 15) + kFastRowFrame;
+  }
+  if (LaterBlock(fromRow)) {
+    out.append("<DIV CLASS='gw-rows gw-later' STYLE='height:");
+    AppendInt(out, height);
+    out.append("px'><SCRIPT TYPE='text/x-gridwell-rows'>\r\n");
+    return;
+  }
+  out.append("<DIV CLASS='gw-rows' STYLE='contain-intrinsic-size:auto ");
+  AppendInt(out, height);
+  out.append("px'>");
+  out.append(tableOpening_);
+  out.append("<TBODY>\r\n");
+}
+
+void PageWriter::AppendFastBlockClosing(std::string& out, int32_t fromRow) const {
+  out.append(LaterBlock(fromRow) ? std::string_view("</SCRIPT></DIV>\r\n")
+                                 : std::string_view("</TBODY></TABLE></DIV>\r\n"));
 }
 
 void PageWriter::AppendTable(const std::vector<RowBlock>& blocks) {
@@ -477,6 +654,10 @@ void PageWriter::AppendRows(Lane& lane, const RowBlock& b) const {
   const ReaderRows rows = sheet_.Rows();
   for (int32_t row = b.fromRow; row <= b.toRow; ++row) {
     const int16_t height = RoundToInt16(rows.Item(row).Height() / 15);
+    if (fast_ && row != r_.startRow && (row - r_.startRow) % kFastBlockRows == 0) {
+      AppendFastBlockClosing(line, row - kFastBlockRows);
+      AppendFastBlockOpening(line, row);
+    }
     line.append("<TR ALIGN='RIGHT'>");
     if (!hideRowNumbers_) AppendRowNumberCell(line, row, height);
     size_t k = 0;
@@ -551,9 +732,15 @@ std::string_view VerticalAlignAttribute(int32_t alignment) {
 void PageWriter::AppendDataCell(Lane& lane, int32_t row, int32_t col, int16_t height,
                                 int16_t width) const {
   std::string& line = lane.text;
-  line.append("<TD HEIGHT='");
-  AppendInt(line, height);
-  line += '\'';
+  // The fast page gives a row its height once and the columns their widths in the table.
+  if (fast_ && !(hideRowNumbers_ && col == r_.startCol)) {
+    line.append("<TD");
+    width = 0;
+  } else {
+    line.append("<TD HEIGHT='");
+    AppendInt(line, height);
+    line += '\'';
+  }
   if (width > 0) {
     line.append(" WIDTH='");
     AppendInt(line, width);
@@ -618,7 +805,8 @@ void PageWriter::AppendCellTip(std::string& line, int32_t row, int32_t col,
       line += '\'';
     }
   }
-  line.append(cell.WrapText() ? std::string_view(">") : std::string_view(" NOWRAP>"));
+  // The classes of the fast page say whether the text wraps.
+  line.append(cell.WrapText() || fast_ ? std::string_view(">") : std::string_view(" NOWRAP>"));
 }
 
 void PageWriter::AppendClassRules(Lane& lane, const RowBlock& b) const {

@@ -50,6 +50,13 @@ struct PageThreading {
   unsigned threads = 2;
 };
 
+// A compact page of more cell positions than this is written as the fast page (see
+// clsHTML::FastPagesFrom). Below it the browser lays the one table out in about the time it
+// takes to parse it.
+inline constexpr int64_t kFastCompactFrom = 20000;
+// Rows of a fast page per block that the browser may skip while it is out of view.
+inline constexpr int32_t kFastBlockRows = 200;
+
 // Appends the whole page. Returns false, with the reason in `why` when given, when the page
 // text does not fit the accumulator: at once, before any row is written, when the range
 // alone is too big for it, else when it runs out (pieces were left out).

@@ -10,18 +10,27 @@
 # the same table with no attribute on any cell (no class, size or wrapping: table layout and
 # text alone).
 #   bench/viewer/run.sh [build-dir]        (default: ./build)
-# Environment: GW_REPEAT (loads per page and browser, the median is kept; default 1),
+# The fast page (--fast-pages: blocks of rows laid out when they come into view) is measured
+# beside the peer, LibreOffice's own GTK document widget (LOKDocView) opening the same
+# workbooks, and three real workbooks of the corpus: first pixels, done and the peak memory of
+# the whole process tree. The peer's packages (libreoffice-calc, gir1.2-lokdocview-0.1) are
+# installed by this script only; they replace libreoffice-calc-nogui.
+# Environment: GW_REPEAT (loads per page and browser, the median is kept; default 3),
 # GW_SIZES (default "10k 100k 1m"), GW_TIMEOUT (seconds a load may take; default 240),
-# GW_DIAG=0 (leave out the two diagnostic pages).
+# GW_DIAG=0 (leave out the two diagnostic pages), GW_PEER=0 (leave out the peer),
+# GW_BOOKS (real workbooks to add; default three of the corpus when it is there).
 set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
 PAGES=$OUT/viewer
-REPEAT=${GW_REPEAT:-1}
+REPEAT=${GW_REPEAT:-3}
 SIZES=${GW_SIZES:-"10k 100k 1m"}
 TIMEOUT=${GW_TIMEOUT:-240}
-KINDS="plain styled compact"
+KINDS="plain styled compact fast"
 
 if [ -z "${GW_UNDER_XVFB:-}" ]; then
+  if [ "${GW_PEER:-1}" != 0 ]; then
+    "$ROOT/scripts/install-deps" libreoffice-calc gir1.2-lokdocview-0.1 python3-gi
+  fi
   cmake --build "$BUILD" --target gridwell make_bench_xlsx webkit_page_timing -j2 >/dev/null
   command -v xvfb-run >/dev/null || { echo "run.sh: xvfb-run (Debian package xvfb) is needed" >&2; exit 1; }
   # 24-bit screen: WebKit finds no usable visual on xvfb-run's default 8 bits.
@@ -32,8 +41,15 @@ mkdir -p "$PAGES"
 RESULTS=$PAGES/viewer_results.tsv
 : >"$RESULTS"
 declare -A ROWS=([10k]=1000 [100k]=10000 [1m]=100000)
-declare -A FLAG=([plain]=--plain [styled]= [compact]=--compact-styles)
+declare -A FLAG=([plain]=--plain [styled]= [compact]=--compact-styles [fast]=--fast-pages)
+CORPUS=${GRIDWELL_CORPUS_DIR:-$ROOT/../shared/corpus}
+if [ -z "${GW_BOOKS+x}" ] && [ -d "$CORPUS" ]; then
+  GW_BOOKS="$CORPUS/exceldatareader/Test_BigFormatted.xlsx $CORPUS/openpyxl/bigfoot.xlsx $CORPUS/exceldatareader/Test10x10000.xlsx"
+fi
+BOOKS=()
+for b in ${GW_BOOKS:-}; do [ -f "$b" ] && BOOKS+=("$b"); done
 ALL=()
+PEER_BOOKS=()
 for size in $SIZES; do
   book=$OUT/bench_$size.xlsx
   [ -s "$book" ] || "$BUILD/bench/xlsx/make_bench_xlsx" "$book" "${ROWS[$size]}"
@@ -43,6 +59,7 @@ for size in $SIZES; do
     "$BUILD/cli/gridwell" convert "$book" ${FLAG[$kind]} -o "$page"
     ALL+=("$page")
   done
+  PEER_BOOKS+=("$size=$book")
   if [ "$size" = 100k ] && [ "${GW_DIAG:-1}" != 0 ]; then
     sed 's|^</STYLE>|#XL {display:none}\r\n</STYLE>|' "$PAGES/compact-$size.htm" >"$PAGES/hidden-$size.htm"
     sed -E 's/<TD [^>]*>/<TD>/g' "$PAGES/compact-$size.htm" >"$PAGES/bare-$size.htm"
@@ -50,7 +67,15 @@ for size in $SIZES; do
   fi
 done
 
-# One line per load: browser size kind bytes paint_ms load_ms dcl_ms cells done_ms
+# The real workbooks: their fast page, named after the workbook.
+for b in "${BOOKS[@]}"; do
+  name=$(basename "$b" | tr -c 'A-Za-z0-9\n' '_')
+  "$BUILD/cli/gridwell" convert "$b" --fast-pages -o "$PAGES/fast-$name.htm" || continue
+  ALL+=("$PAGES/fast-$name.htm")
+  PEER_BOOKS+=("$name=$b")
+done
+
+# One line per load: browser size kind bytes paint_ms load_ms dcl_ms cells done_ms [peak_MB]
 record() {
   local browser=$1 page=$2 marks=$3 base size kind
   base=$(basename "$page" .htm)
@@ -68,7 +93,7 @@ for ((i = 0; i < REPEAT; i++)); do
     if marks=$("$BUILD/bench/viewer/webkit_page_timing" --timeout "$TIMEOUT" "$page" 2>/dev/null); then
       record webkit "$page" "$marks"
     else
-      record webkit "$page" "-1 -1 -1 -1 -1"
+      record webkit "$page" "-1 -1 -1 -1 -1 -1"
     fi
   done
 done
@@ -84,6 +109,24 @@ if [ -n "$CHROMIUM" ]; then
     --chromium "$CHROMIUM" "${list[@]}" 2>/dev/null || true)
 else
   echo "note: chromium is not installed; its columns stay empty"
+fi
+
+# The peer opens each workbook in a process of its own.
+if [ "${GW_PEER:-1}" != 0 ]; then
+  echo "LOKDocView (LibreOffice $(dpkg-query -W -f='${Version}' libreoffice-core 2>/dev/null || echo '?')) under Xvfb ..."
+  for ((i = 0; i < REPEAT; i++)); do
+    for entry in "${PEER_BOOKS[@]}"; do
+      size=${entry%%=*}
+      book=${entry#*=}
+      if marks=$(timeout "$TIMEOUT" python3 "$ROOT/bench/viewer/lok_timing.py" --timeout "$TIMEOUT" "$book" 2>/dev/null); then
+        read -r paint done mem <<<"$marks"
+      else
+        paint=-1 done=-1 mem=-1
+      fi
+      printf 'lok\t%s\tpeer\t%s\t%s\t-1\t-1\t-1\t%s\t%s\n' "$size" "$(stat -c %s "$book")" \
+        "$paint" "$done" "$mem" >>"$RESULTS"
+    done
+  done
 fi
 
 # --- report ------------------------------------------------------------------------------
@@ -131,3 +174,34 @@ awk -F'\t' -v sizes="$SIZES" -v kinds="$KINDS hidden bare" '
              bytes[s, "compact"] / bytes[s, "plain"], bytes[s, "styled"] / bytes[s, "plain"];
     }
   }' "$RESULTS"
+
+# The fast page beside the peer: median first pixels, done and peak memory.
+python3 - "$RESULTS" <<'PY'
+import statistics, sys
+rows = {}
+for line in open(sys.argv[1]):
+    f = line.rstrip("\n").split("\t")
+    if len(f) < 9:
+        continue
+    browser, size, kind = f[0], f[1], f[2]
+    if not (browser == "lok" or (browser == "webkit" and kind.startswith("fast"))):
+        continue
+    key = size if kind in ("fast", "peer") else kind[len("fast-"):]
+    if browser == "lok" and kind == "peer":
+        key = size
+    mem = float(f[9]) if len(f) > 9 else -1
+    rows.setdefault((key, browser), []).append((float(f[4]), float(f[8]), mem))
+def med(v, i):
+    xs = [x[i] for x in v if x[i] >= 0]
+    return statistics.median(xs) if xs else -1
+def sec(ms):
+    return "-" if ms < 0 else f"{ms / 1000:.2f}"
+print()
+print("fast page in WebKitGTK beside the peer LOKDocView (median; seconds from the start; MB peak of the process tree)")
+print(f"{'sheet':<28} | {'fast: pixels done MB':<22} | {'peer: pixels done MB':<22} | done ratio")
+for key in sorted({k for k, _ in rows}, key=lambda k: (len(k), k)):
+    w, p = rows.get((key, "webkit"), []), rows.get((key, "lok"), [])
+    wd, pd = med(w, 1), med(p, 1)
+    ratio = f"{wd / pd:.2f}x" if wd > 0 and pd > 0 else "-"
+    print(f"{key:<28} | {sec(med(w, 0)):>6} {sec(wd):>6} {med(w, 2):>6.0f} | {sec(med(p, 0)):>6} {sec(pd):>6} {med(p, 2):>6.0f} | {ratio}")
+PY

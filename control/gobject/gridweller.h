@@ -51,6 +51,8 @@ gboolean gridweller_gridwell_get_compact_styles(GridwellerGridwell* self);
 void gridweller_gridwell_set_compact_styles(GridwellerGridwell* self, gboolean value);
 char* gridweller_gridwell_get_open_error_text(GridwellerGridwell* self);
 int gridweller_gridwell_get_open_error_code(GridwellerGridwell* self);
+gint gridweller_gridwell_get_fast_pages_from(GridwellerGridwell* self);
+void gridweller_gridwell_set_fast_pages_from(GridwellerGridwell* self, gint value);
 
 /* Methods */
 gboolean gridweller_gridwell_begin_download(GridwellerGridwell* self, const char* url,

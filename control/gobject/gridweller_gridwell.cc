@@ -39,6 +39,7 @@ enum Prop : guint {
   kPropCompactStyles,
   kPropOpenErrorText,
   kPropOpenErrorCode,
+  kPropFastPagesFrom,
   kPropCount
 };
 static_assert(std::size(kProperties) + 1 == kPropCount);
@@ -157,6 +158,8 @@ void ReadProperty(GridwellerGridwell* self, guint id, GValue* value) {
       return str(c->OpenErrorText());
     case kPropOpenErrorCode:
       return g_value_set_int(value, static_cast<int>(c->OpenErrorCode()));
+    case kPropFastPagesFrom:
+      return g_value_set_int(value, c->FastPagesFrom());
     default:
       break;
   }
@@ -311,6 +314,9 @@ static void gridweller_gridwell_set_property(GObject* object, guint id, const GV
       break;
     case kPropCompactStyles:
       c->SetCompactStyles(g_value_get_boolean(value) ? gw::kVbTrue : gw::kVbFalse);
+      break;
+    case kPropFastPagesFrom:
+      c->SetFastPagesFrom(g_value_get_int(value));
       break;
     case kPropHtmlFile:
       SetLive(p->livePage, pspec->name, value);
@@ -560,6 +566,17 @@ gboolean gridweller_gridwell_get_compact_styles(GridwellerGridwell* self) {
 void gridweller_gridwell_set_compact_styles(GridwellerGridwell* self, gboolean value) {
   g_return_if_fail(GRIDWELLER_IS_GRIDWELL(self));
   g_object_set(self, "compact-styles", value, nullptr);
+}
+
+gint gridweller_gridwell_get_fast_pages_from(GridwellerGridwell* self) {
+  g_return_val_if_fail(GRIDWELLER_IS_GRIDWELL(self), 0);
+  gw::Gridwell* c = ControlOf(self);
+  return c ? c->FastPagesFrom() : 0;
+}
+
+void gridweller_gridwell_set_fast_pages_from(GridwellerGridwell* self, gint value) {
+  g_return_if_fail(GRIDWELLER_IS_GRIDWELL(self));
+  g_object_set(self, "fast-pages-from", value, nullptr);
 }
 
 // ---- Methods ----

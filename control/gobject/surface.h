@@ -127,6 +127,14 @@ inline constexpr PropertyDoc kProperties[] = {
      "#GridwellerGridwell::open-error tell the host."},
     {"open-error-code", MemberNamed("OpenErrorCode"), ValueKind::Int, false,
      "The same reason as a number, for hosts that act on it (ask for a password on 1 or 2)."},
+    {"fast-pages-from", nullptr, ValueKind::Int, true,
+     "Fast pages for big sheets: a range of more than this many cells is shown as the compact "
+     "page with its rows in blocks that the browser lays out only when they come into view, "
+     "in columns of the sheet's widths (text that does not fit is cut at the cell's edge). "
+     "Such a sheet shows in about a second where the page of one class per cell takes "
+     "minutes; find, print and save still see the whole sheet. 0 (the default, not persisted) "
+     "leaves every page as the open asks; #GridwellerOpenOptions:fast-pages-from sets it for "
+     "one open."},
 };
 
 inline constexpr ArgDoc kSaveFileArg = {"save_file", ValueKind::String,
@@ -291,6 +299,7 @@ enum Option : size_t {
   kShowComments,
   kNoStyle,
   kCompactStyles,
+  kFastPagesFrom,
   kOptionCount
 };
 
@@ -347,6 +356,10 @@ inline constexpr OptionDoc kOptions[] = {
     {"compact-styles", "blnCompactStyles", ValueKind::Boolean, 0, 0,
      "Write the styled page with one class per distinct look for this open, as "
      "#GridwellerGridwell:compact-styles does for every open."},
+    {"fast-pages-from", "lngFastPagesFrom", ValueKind::Int, 0, kInt32Max,
+     "Write the fast page for this open when its range holds more than this many cells, as "
+     "#GridwellerGridwell:fast-pages-from does for every open; 0 (the default) leaves it to "
+     "that property."},
 };
 static_assert(std::size(kOptions) == kOptionCount);
 

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <ctime>
 #include <memory>
 
@@ -27,6 +28,24 @@ std::string FileUri(const std::string& path) {
   return out;
 }
 
+// A JavaScript string literal holding `text`.
+std::string JsString(const std::string& text) {
+  std::string out = "'";
+  for (const unsigned char c : text) {
+    if (c == '\\' || c == '\'') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02x", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "'";
+}
+
 std::string FormatTime(time_t t) {
   char buf[64];
   struct tm tm;
@@ -38,14 +57,18 @@ std::string FormatTime(time_t t) {
 }  // namespace
 
 WebKitBrowser::WebKitBrowser(WebKitWebView* view, std::function<std::string()> tempFolder)
-    : view_(view), tempFolder_(std::move(tempFolder)) {
+    : view_(view), tempFolder_(std::move(tempFolder)), scripts_(g_cancellable_new()) {
   g_signal_connect(view_, "load-changed", G_CALLBACK(&WebKitBrowser::OnLoadChanged), this);
   g_signal_connect(view_, "load-failed", G_CALLBACK(&WebKitBrowser::OnLoadFailed), this);
   g_signal_connect(view_, "create", G_CALLBACK(&WebKitBrowser::OnCreate), this);
+  g_signal_connect(view_, "key-press-event", G_CALLBACK(&WebKitBrowser::OnKeyPress), this);
 }
 
 WebKitBrowser::~WebKitBrowser() {
+  g_cancellable_cancel(scripts_);
+  g_object_unref(scripts_);
   g_signal_handlers_disconnect_by_data(view_, this);
+  g_signal_handlers_disconnect_by_data(webkit_web_view_get_find_controller(view_), this);
   if (findDialog_) gtk_widget_destroy(findDialog_);
   if (propertiesDialog_) gtk_widget_destroy(propertiesDialog_);
   if (pageSetup_) g_object_unref(pageSetup_);
@@ -203,7 +226,32 @@ void WebKitBrowser::PageSetup() {
   pageSetup_ = chosen;
 }
 
+// Runs `script` on the page, then `then` (unless this browser went away meanwhile).
+void WebKitBrowser::RunScriptThen(const std::string& script, std::function<void()> then) {
+  auto* next = new std::function<void()>(std::move(then));
+  webkit_web_view_evaluate_javascript(
+      view_, script.c_str(), -1, nullptr, nullptr, scripts_,
+      [](GObject* view, GAsyncResult* res, gpointer p) {
+        std::unique_ptr<std::function<void()>> owned(static_cast<std::function<void()>*>(p));
+        GError* error = nullptr;
+        JSCValue* value =
+            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), res, &error);
+        const bool gone = error && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+        if (value) g_object_unref(value);
+        if (error) g_error_free(error);
+        if (!gone) (*owned)();
+      },
+      next);
+}
+
+// A fast page keeps most of its rows as text until they are needed; printing needs them all.
+constexpr const char* kShowWholePage = "window.gridwellShowAll && window.gridwellShowAll(); 0";
+
 void WebKitBrowser::Print(bool prompt) {
+  RunScriptThen(kShowWholePage, [this, prompt] { PrintShown(prompt); });
+}
+
+void WebKitBrowser::PrintShown(bool prompt) {
   WebKitPrintOperation* op = webkit_print_operation_new(view_);
   if (pageSetup_) webkit_print_operation_set_page_setup(op, pageSetup_);
   if (printSettings_) webkit_print_operation_set_print_settings(op, printSettings_);
@@ -221,6 +269,12 @@ void WebKitBrowser::Print(bool prompt) {
 }
 
 void WebKitBrowser::PrintToPdf(const std::string& pdfPath, std::function<void(bool)> done) {
+  RunScriptThen(kShowWholePage, [this, pdfPath, done = std::move(done)]() mutable {
+    PrintShownToPdf(pdfPath, std::move(done));
+  });
+}
+
+void WebKitBrowser::PrintShownToPdf(const std::string& pdfPath, std::function<void(bool)> done) {
   struct Job {
     std::function<void(bool)> done;
     bool failed = false;
@@ -344,36 +398,27 @@ void WebKitBrowser::EnsureFindDialog() {
   gtk_container_add(GTK_CONTAINER(findDialog_), box);
 
   WebKitFindController* finder = webkit_web_view_get_find_controller(view_);
-  g_signal_connect(findEntry_, "search-changed", G_CALLBACK(+[](GtkSearchEntry* e, gpointer f) {
-                     const char* text = gtk_entry_get_text(GTK_ENTRY(e));
-                     auto* fc = static_cast<WebKitFindController*>(f);
-                     if (!*text) {
-                       webkit_find_controller_search_finish(fc);
-                       return;
-                     }
-                     // Wrapping around lets the same term be found again and again.
-                     webkit_find_controller_search(
-                         fc, text,
-                         WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND,
-                         G_MAXUINT);
+  g_signal_connect(findEntry_, "search-changed", G_CALLBACK(+[](GtkSearchEntry* e, gpointer self) {
+                     static_cast<WebKitBrowser*>(self)->StartFind(gtk_entry_get_text(GTK_ENTRY(e)));
                    }),
-                   finder);
+                   this);
+  // The entry starts its search a moment after the last key; until the answer is there the
+  // label must not show the answer about the earlier term.
+  g_signal_connect(findEntry_, "changed", G_CALLBACK(+[](GtkEditable* e, gpointer label) {
+                     const char* text = gtk_entry_get_text(GTK_ENTRY(e));
+                     gtk_label_set_text(GTK_LABEL(label), *text ? "Searching\u2026" : "");
+                   }),
+                   findLabel_);
   g_signal_connect_swapped(findEntry_, "activate", G_CALLBACK(webkit_find_controller_search_next),
                            finder);
   g_signal_connect_swapped(next, "clicked", G_CALLBACK(webkit_find_controller_search_next), finder);
   g_signal_connect_swapped(prev, "clicked", G_CALLBACK(webkit_find_controller_search_previous),
                            finder);
-  g_signal_connect(finder, "found-text",
-                   G_CALLBACK(+[](WebKitFindController*, guint n, gpointer l) {
-                     std::string text = std::to_string(n) + (n == 1 ? " match" : " matches");
-                     gtk_label_set_text(GTK_LABEL(l), text.c_str());
+  g_signal_connect(finder, "counted-matches",
+                   G_CALLBACK(+[](WebKitFindController*, guint n, gpointer self) {
+                     static_cast<WebKitBrowser*>(self)->OnMatchesCounted(n);
                    }),
-                   findLabel_);
-  g_signal_connect(finder, "failed-to-find-text",
-                   G_CALLBACK(+[](WebKitFindController*, gpointer l) {
-                     gtk_label_set_text(GTK_LABEL(l), "Not found");
-                   }),
-                   findLabel_);
+                   this);
   g_signal_connect(findDialog_, "delete-event", G_CALLBACK(gtk_widget_hide_on_delete), nullptr);
   g_signal_connect(findDialog_, "key-press-event",
                    G_CALLBACK(+[](GtkWidget* dialog, GdkEventKey* event, gpointer) -> gboolean {
@@ -389,13 +434,89 @@ void WebKitBrowser::EnsureFindDialog() {
   g_signal_connect(findDialog_, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer self) {
                      auto* b = static_cast<WebKitBrowser*>(self);
                      g_signal_handlers_disconnect_by_data(
-                         webkit_web_view_get_find_controller(b->view_), b->findLabel_);
+                         webkit_web_view_get_find_controller(b->view_), b);
                      b->findDialog_ = nullptr;
                      b->findEntry_ = nullptr;
                      b->findLabel_ = nullptr;
                    }),
                    this);
   gtk_widget_show_all(box);
+}
+
+// WebKit answers a search and a count of matches in the order they were asked, each once.
+// The label says "Searching" until the count of the newest term arrives, so that neither an
+// answer about an earlier term nor a search still running shows as the result. The count is
+// asked separately because the search's own "found-text" number is not the number of
+// matches on the page.
+void WebKitBrowser::StartFind(const char* text) {
+  WebKitFindController* finder = webkit_web_view_get_find_controller(view_);
+  if (!text || !*text) {
+    webkit_find_controller_search_finish(finder);
+    if (countsPending_ == 0) gtk_label_set_text(GTK_LABEL(findLabel_), "");
+    findTermEmpty_ = true;
+    return;
+  }
+  findTermEmpty_ = false;
+  gtk_label_set_text(GTK_LABEL(findLabel_), "Searching\u2026");
+  const auto options =
+      static_cast<guint32>(WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND);
+  ++countsPending_;
+  // A fast page first turns the blocks of rows that hold the term into table rows, so that
+  // WebKit finds every match; the blocks without it stay text.
+  const std::string term = text;
+  RunScriptThen("window.gridwellReveal && window.gridwellReveal(" + JsString(term) + "); 0",
+                [finder, term, options] {
+                  webkit_find_controller_count_matches(finder, term.c_str(), options, G_MAXUINT);
+                  // Highlighting every match of a common term on a big page costs far more
+                  // than counting them; a few hundred are as many as a window can show.
+                  webkit_find_controller_search(finder, term.c_str(), options, kFindHighlightLimit);
+                });
+}
+
+void WebKitBrowser::OnMatchesCounted(unsigned count) {
+  if (countsPending_ > 0) --countsPending_;
+  if (countsPending_ > 0 || !findLabel_) return;
+  if (findTermEmpty_) {
+    gtk_label_set_text(GTK_LABEL(findLabel_), "");
+    return;
+  }
+  const std::string text = count == 0   ? std::string("Not found")
+                           : count == 1 ? std::string("1 match")
+                                        : std::to_string(count) + " matches";
+  gtk_label_set_text(GTK_LABEL(findLabel_), text.c_str());
+}
+
+std::string WebKitBrowser::FindStatus() const {
+  return findLabel_ ? gtk_label_get_text(GTK_LABEL(findLabel_)) : "";
+}
+
+void WebKitBrowser::SetFindText(const std::string& text) {
+  EnsureFindDialog();
+  gtk_entry_set_text(GTK_ENTRY(findEntry_), text.c_str());
+}
+
+// Ctrl+Home and Ctrl+End go to the top and the end of the sheet, as in a spreadsheet
+// program; WebKit leaves them to editable content and does nothing on a page.
+gboolean WebKitBrowser::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer p) {
+  const guint mods = event->state & gtk_accelerator_get_default_mod_mask();
+  if (mods != GDK_CONTROL_MASK) return FALSE;
+  const char* script = nullptr;
+  switch (event->keyval) {
+    case GDK_KEY_Home:
+    case GDK_KEY_KP_Home:
+      script = "window.scrollTo(window.scrollX, 0)";
+      break;
+    case GDK_KEY_End:
+    case GDK_KEY_KP_End:
+      script = "window.scrollTo(window.scrollX, document.documentElement.scrollHeight)";
+      break;
+    default:
+      return FALSE;
+  }
+  auto* self = static_cast<WebKitBrowser*>(p);
+  webkit_web_view_evaluate_javascript(self->view_, script, -1, nullptr, nullptr, nullptr, nullptr,
+                                      nullptr);
+  return TRUE;
 }
 
 void WebKitBrowser::OpenFindDialog() {

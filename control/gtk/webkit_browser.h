@@ -39,6 +39,10 @@ class WebKitBrowser : public Browser {
   // Prints the current page into a PDF file without a dialog; `done(ok)` runs when finished.
   void PrintToPdf(const std::string& pdfPath, std::function<void(bool)> done);
   bool FindDialogVisible() const;
+  // What the find dialog's label says ("Searching…", "3 matches", "Not found"), and the
+  // term typed into it; for tests.
+  std::string FindStatus() const;
+  void SetFindText(const std::string& text);
   // Where a print preview's PDF goes; by default it opens in the desktop's PDF viewer.
   void SetPreviewHandler(std::function<void(const std::string& pdfPath)> handler) {
     previewHandler_ = std::move(handler);
@@ -52,10 +56,18 @@ class WebKitBrowser : public Browser {
   GtkWindow* Toplevel() const;
   void PageSetup();
   void Print(bool prompt);
+  void PrintShown(bool prompt);
+  void PrintShownToPdf(const std::string& pdfPath, std::function<void(bool)> done);
+  void RunScriptThen(const std::string& script, std::function<void()> then);
   void PrintPreview();
   void ShowProperties();
   void SaveAs();
   void EnsureFindDialog();
+  void StartFind(const char* text);
+  void OnMatchesCounted(unsigned count);
+  static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
+
+  static constexpr unsigned kFindHighlightLimit = 500;
 
   WebKitWebView* view_;
   std::function<std::string()> tempFolder_;
@@ -71,7 +83,10 @@ class WebKitBrowser : public Browser {
   GtkWidget* findDialog_ = nullptr;
   GtkWidget* findEntry_ = nullptr;
   GtkWidget* findLabel_ = nullptr;
+  int countsPending_ = 0;  // match counts asked of WebKit and not yet answered
+  bool findTermEmpty_ = true;
   GtkWidget* propertiesDialog_ = nullptr;
+  GCancellable* scripts_;  // cancelled when the browser goes, so no callback reaches it
 };
 
 }  // namespace gridwell

@@ -90,6 +90,35 @@ bool gridwell_widget_find_dialog_visible(GtkWidget* widget) {
   return browser && browser->FindDialogVisible();
 }
 
+std::string gridwell_widget_find_in_dialog(GtkWidget* widget, const std::string& text,
+                                           double timeoutSeconds) {
+  gridwell::WebKitBrowser* browser = gridwell_widget_browser(widget);
+  browser->SetFindText(text);
+  bool answered = false;
+  const gint64 end = g_get_monotonic_time() + static_cast<gint64>(timeoutSeconds * 1e6);
+  while (!answered && g_get_monotonic_time() < end) {
+    g_main_context_iteration(nullptr, FALSE);
+    answered = browser->FindStatus().rfind("Searching", 0) != 0;
+    if (!answered) g_usleep(2000);
+  }
+  return browser->FindStatus();
+}
+
+void gridwell_widget_send_key(GtkWidget* widget, guint keyval, GdkModifierType modifiers) {
+  GtkWidget* view = GTK_WIDGET(ViewOf(widget));
+  GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+  event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(view)));
+  event->key.send_event = TRUE;
+  event->key.time = GDK_CURRENT_TIME;
+  event->key.state = modifiers;
+  event->key.keyval = keyval;
+  GdkSeat* seat = gdk_display_get_default_seat(gtk_widget_get_display(view));
+  gdk_event_set_device(event, gdk_seat_get_keyboard(seat));
+  gboolean handled = FALSE;
+  g_signal_emit_by_name(view, "key-press-event", event, &handled);
+  gdk_event_free(event);
+}
+
 void gridwell_widget_set_preview_handler(GtkWidget* widget,
                                          std::function<void(const std::string&)> handler) {
   gridwell_widget_browser(widget)->SetPreviewHandler(std::move(handler));

@@ -24,6 +24,14 @@ unsigned gridwell_widget_find_text(GtkWidget* widget, const std::string& text,
 // Whether the find dialog opened by FindInDocument is showing.
 bool gridwell_widget_find_dialog_visible(GtkWidget* widget);
 
+// Types `text` into the find dialog as a user would and returns what its label says once
+// WebKit has answered ("2 matches", "Not found"), or the label at the time limit.
+std::string gridwell_widget_find_in_dialog(GtkWidget* widget, const std::string& text,
+                                           double timeoutSeconds = 10);
+
+// Sends a key press with the modifiers to the widget's browser, as the keyboard would.
+void gridwell_widget_send_key(GtkWidget* widget, guint keyval, GdkModifierType modifiers);
+
 // Receives the PDF of the next print previews instead of the desktop's PDF viewer; an empty
 // function restores the viewer.
 void gridwell_widget_set_preview_handler(GtkWidget* widget,

@@ -317,6 +317,21 @@ class OpenTest(ViewerCase):
         self.open_sample(open_synchronously=True)
         self.assertEqual(page(), compact)
 
+    def test_fast_pages(self):
+        # Above the property's number of cells (or the option's, for one open) the page comes
+        # in blocks of rows the browser lays out when they come into view; below it, as asked.
+        def blocks():
+            return int(javascript(self.viewer.get_web_view(),
+                                  "document.querySelectorAll('div.gw-rows').length"))
+
+        self.viewer.props.regenerate_html = True
+        self.assertEqual(self.viewer.props.fast_pages_from, 0)
+        for prop, option, fast in ((0, 0, False), (1, 0, True), (10**6, 0, False), (10**6, 1, True)):
+            self.viewer.props.fast_pages_from = prop
+            self.open_sample(open_synchronously=True, fast_pages_from=option)
+            self.assertEqual(blocks() > 0, fast, (prop, option))
+        self.assertIn("fast-pages-from", self.notified)
+
 
 class DownloadTest(ViewerCase):
     def url(self, path):

@@ -79,6 +79,8 @@ void WriteWorkbook(const std::string& path) {
   worksheet_write_string(data, 3, 0, "needle two", nullptr);
   lxw_worksheet* other = workbook_add_worksheet(wb, "Other");
   worksheet_write_string(other, 0, 0, "Second sheet", nullptr);
+  for (int row = 1; row <= 1300; ++row) worksheet_write_number(other, row, 0, row, nullptr);
+  worksheet_write_string(other, 1301, 0, "bottom line", nullptr);
   workbook_close(wb);
 }
 
@@ -331,6 +333,39 @@ TEST_F(WidgetTest, FindsTextAndOpensTheFindDialog) {
   EXPECT_FALSE(gridwell_widget_find_dialog_visible(widget_));
   Control().FindInDocument();
   EXPECT_TRUE(gridwell_widget_find_dialog_visible(widget_));
+  // The dialog says how many matches the page has, not how many the first search step saw.
+  struct {
+    const char* term;
+    const char* says;
+  } const typed[] = {{"needle", "2 matches"}, {"needle one", "1 match"}, {"nowhere", "Not found"}};
+  for (const auto& t : typed) EXPECT_EQ(gridwell_widget_find_in_dialog(widget_, t.term), t.says);
+}
+
+TEST_F(WidgetTest, FastPagesKeepEveryRowFindableAndPrinted) {
+  Control().SetFastPagesFrom(1);
+  ASSERT_TRUE(Control().OpenXL(
+      {.strPath = shared->book, .varSheet = int16_t{2}, .blnOpenSynchronously = kVbTrue}));
+  // 1,302 rows: five blocks of table rows, two more kept as text until needed.
+  EXPECT_EQ(Js("String(document.querySelectorAll('div.gw-rows').length)"), "7");
+  EXPECT_EQ(Js("String(document.querySelectorAll('div.gw-later').length)"), "2");
+  Control().FindInDocument();
+  EXPECT_EQ(gridwell_widget_find_in_dialog(widget_, "bottom line"), "1 match");
+  const std::string pdf = shared->dir + "/fast.pdf";
+  ASSERT_TRUE(gridwell_widget_print_to_pdf(widget_, pdf));
+  const std::string text = CommandOutput("pdftotext '" + pdf + "' -");
+  EXPECT_NE(text.find("Second sheet"), std::string::npos) << text.substr(0, 300);
+  EXPECT_NE(text.find("bottom line"), std::string::npos);
+}
+
+TEST_F(WidgetTest, CtrlHomeAndCtrlEndGoToTheTopAndTheEndOfTheSheet) {
+  ASSERT_TRUE(Control().OpenXL(
+      {.strPath = shared->book, .varSheet = int16_t{2}, .blnOpenSynchronously = kVbTrue}));
+  auto scrolled = [&] { return std::atoi(Js("String(window.scrollY)").c_str()); };
+  ASSERT_EQ(scrolled(), 0);
+  gridwell_widget_send_key(widget_, GDK_KEY_End, GDK_CONTROL_MASK);
+  EXPECT_TRUE(RunUntil([&] { return scrolled() > 1000; }, 5)) << scrolled();
+  gridwell_widget_send_key(widget_, GDK_KEY_Home, GDK_CONTROL_MASK);
+  EXPECT_TRUE(RunUntil([&] { return scrolled() == 0; }, 5)) << scrolled();
 }
 
 TEST_F(WidgetTest, DestructionRemovesTheTemporaryFolder) {

@@ -1,0 +1,151 @@
+// The fast page of a big sheet (rows in blocks the browser lays out only when they come into
+// view, the later ones kept as text until then) looks exactly like the same page written as
+// one table: headless Chromium computes the style, text and position of every cell of both
+// and finds no difference. A search reveals the block that holds the term, and a printout
+// holds every row, so nothing is lost to the blocks.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "chromium.h"
+#include "test_book.h"
+
+namespace gridwell {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Searches a text of the last row in the blocked page ("revealed=<blocks shown for it>",
+// "found=<0|1>"), then compares the cells of the two frames: "cells=<a>/<b>" and up to five
+// "diff ..." lines.
+constexpr const char* kHarnessScript = R"JS(
+window.addEventListener('load', function () {
+  var props = ['fontFamily', 'fontSize', 'fontWeight', 'color', 'backgroundColor', 'textAlign',
+               'verticalAlign', 'whiteSpace', 'borderTopStyle', 'borderBottomStyle',
+               'borderLeftWidth', 'paddingTop'];
+  function cells(frame) {
+    var d = frame.contentDocument, origin = d.getElementById('XL').getBoundingClientRect();
+    return Array.prototype.map.call(d.querySelectorAll('td'), function (td) {
+      var cs = frame.contentWindow.getComputedStyle(td), r = td.getBoundingClientRect();
+      return [td.textContent, Math.round(r.left - origin.left), Math.round(r.top - origin.top),
+              Math.round(r.width), Math.round(r.height)].concat(
+                  props.map(function (p) { return cs[p]; })).join('|');
+    });
+  }
+  var frames = document.querySelectorAll('iframe'), fast = frames[0].contentWindow;
+  var out = ['revealed=' + fast.gridwellReveal('last row text')];
+  out.push('found=' + (fast.find('last row text') ? 1 : 0));
+  // Blocks out of view keep only an estimate of their height; laid out, they must sit
+  // exactly where one table puts its rows.
+  fast.gridwellShowAll();
+  var a = cells(frames[0]), b = cells(frames[1]), diffs = 0;
+  out.push('cells=' + a.length + '/' + b.length);
+  for (var k = 0; k < a.length && k < b.length && diffs < 5; k++) {
+    if (a[k] !== b[k]) { diffs++; out.push('diff cell ' + k + ': ' + a[k] + ' || ' + b[k]); }
+  }
+  writeProbe(out);
+});
+)JS";
+
+// 1,300 rows in several looks: bold, filled, bordered and wrapping cells, texts longer than
+// their column, taller rows here and there.
+testing::TestBook BigBook() {
+  testing::TestBook b;
+  model::Font bold;
+  bold.bold = true;
+  model::CellStyle filled;
+  filled.fillPattern = 1;
+  filled.fillColor = 0xDDEBF7;
+  filled.borderStyle[model::kBottom] = 2;
+  model::CellStyle wrapped;
+  wrapped.wrap = true;
+  const uint32_t looks[] = {0, b.Style({}, &bold), b.Style(filled), b.Style(wrapped)};
+  for (int32_t r = 1; r <= 1300; ++r) {
+    for (int32_t c = 1; c <= 6; ++c) {
+      const uint32_t st = looks[(r + c) % 4];
+      if (c == 3) {
+        b.sheet->SetString(r, c, "a text much longer than its column " + std::to_string(r), st);
+      } else if ((r * c) % 7 != 0) {
+        b.sheet->SetNumber(r, c, r * 100 + c, st);
+      }
+    }
+    if (r % 97 == 0) b.sheet->SetRowHeight(r, 600);
+  }
+  b.sheet->SetString(1, 2, "first row text");
+  b.sheet->SetString(1300, 2, "last row text");
+  b.sheet->SetColumnWidth(2, 2, 20);
+  b.book->Finish();
+  return b;
+}
+
+class FastPage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    chromium_ = testing::FindChromium();
+    if (chromium_.empty()) GTEST_SKIP() << "chromium is not installed";
+    char tmpl[] = "/tmp/gridwell-fast-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    clsHTML s;
+    s.FastPagesFrom = 1;
+    s.ColLetters = kTrue;
+    page_ = BigBook().Page(s, false);
+  }
+  void TearDown() override {
+    if (!dir_.empty()) fs::remove_all(dir_);
+  }
+
+  std::string chromium_;
+  fs::path dir_;
+  std::string page_;
+};
+
+TEST_F(FastPage, LooksLikeOneTableAndKeepsEveryRowFindableAndPrinted) {
+  // The same page as one table: the seams between blocks taken out.
+  const std::regex seam(
+      "(</TBODY></TABLE>|</SCRIPT>)</DIV>\r\n<DIV CLASS='gw-rows[^\n]*\n(<TBODY>\r\n)?");
+  std::string whole = std::regex_replace(page_, seam, "");
+  ASSERT_GE(page_.size() - whole.size(), 6 * 200u) << "the page is not in blocks";
+  const size_t end = whole.rfind("</SCRIPT></DIV>");
+  ASSERT_NE(end, std::string::npos) << "the last rows are not kept as text";
+  whole.replace(end, 9, "</TBODY></TABLE>");
+  std::ofstream(dir_ / "fast.htm", std::ios::binary) << page_;
+  std::ofstream(dir_ / "whole.htm", std::ios::binary) << whole;
+  std::ofstream(dir_ / "harness.htm", std::ios::binary)
+      << "<html><body><iframe src='fast.htm' width=900 height=600></iframe>"
+      << "<iframe src='whole.htm' width=900 height=600></iframe><script>" << testing::kWriteProbe
+      << kHarnessScript << "</script></body></html>\n";
+  const auto lines = testing::ProbeLines(testing::DumpDom(
+      chromium_, dir_ / "harness.htm", dir_ / "profile", 120, "--allow-file-access-from-files"));
+  ASSERT_TRUE(lines.has_value()) << "the browser reported nothing";
+  ASSERT_GE(lines->size(), 3u);
+  EXPECT_EQ((*lines)[0], "revealed=1");
+  EXPECT_EQ((*lines)[1], "found=1");
+  EXPECT_EQ((*lines)[2], "cells=" + std::to_string(1302 * 7) + "/" + std::to_string(1302 * 7));
+  EXPECT_EQ(lines->size(), 3u) << ::testing::PrintToString(*lines);
+
+  // Printed, every block is laid out: the first and the last row are in the PDF.
+  const fs::path pdf = dir_ / "fast.pdf";
+  const std::string print = "timeout 120 '" + chromium_ +
+                            "' --headless --no-sandbox --disable-gpu --no-first-run"
+                            " --disable-background-networking --user-data-dir='" +
+                            (dir_ / "profile").string() + "' --print-to-pdf='" + pdf.string() +
+                            "' 'file://" + (dir_ / "fast.htm").string() + "' >/dev/null 2>&1";
+  ASSERT_EQ(std::system(print.c_str()), 0);
+  std::string text;
+  if (FILE* p = popen(("pdftotext '" + pdf.string() + "' -").c_str(), "r")) {
+    char buf[65536];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
+    pclose(p);
+  }
+  EXPECT_NE(text.find("first row text"), std::string::npos);
+  EXPECT_NE(text.find("last row text"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace gridwell
