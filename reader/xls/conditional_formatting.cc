@@ -147,6 +147,8 @@ void ConditionalFormatRecords::Add(const Record& r) {
   } else if (r.type == rec::kCf && rulesLeft_ > 0) {
     --rulesLeft_;
     Cf(r.body());
+  } else if (r.type == rec::kCfEx) {
+    CfEx(r.body());
   }
 }
 
@@ -154,8 +156,10 @@ void ConditionalFormatRecords::Add(const Record& r) {
 void ConditionalFormatRecords::CondFmt(std::span<const uint8_t> b) {
   areas_.clear();
   rulesLeft_ = 0;
+  next_ = 0;
   if (b.size() < 14) return;
   rulesLeft_ = Le16(b, 0);
+  id_ = Le16(b, 2) >> 1;
   const size_t count = Le16(b, 12);
   for (size_t i = 0, at = 14; i < count && at + 8 <= b.size(); ++i, at += 8) {
     const int32_t r1 = Le16(b, at) + 1, r2 = Le16(b, at + 2) + 1;
@@ -167,6 +171,7 @@ void ConditionalFormatRecords::CondFmt(std::span<const uint8_t> b) {
 // CF: the kind of condition, the operator, the sizes of the two operands' formulas, the
 // differential format, then the formulas.
 void ConditionalFormatRecords::Cf(std::span<const uint8_t> b) {
+  const uint32_t key = (id_ << 16) | (next_++ & 0xFFFF);
   if (b.size() < 6 || areas_.empty() || rules_.size() >= model::ConditionalFormats::kMaxRules) {
     return;
   }
@@ -195,7 +200,19 @@ void ConditionalFormatRecords::Cf(std::span<const uint8_t> b) {
   const size_t room = kMaxAreas - std::min(kMaxAreas, areaCount_);
   rule.areas.assign(areas_.begin(), areas_.begin() + long(std::min(room, areas_.size())));
   areaCount_ += rule.areas.size();
+  byId_[key] = rules_.size();
   rules_.push_back(std::move(rule));
+}
+
+// CFEX: the header (12 bytes), whether it extends a CF12 rule (4), the CONDFMT's id, then
+// for a CF rule its index there, operator, template, priority and flags (bit 1: stop).
+void ConditionalFormatRecords::CfEx(std::span<const uint8_t> b) {
+  if (b.size() < 25 || Le32(b, 12) != 0) return;
+  auto it = byId_.find((uint32_t{Le16(b, 16)} << 16) | Le16(b, 18));
+  if (it == byId_.end()) return;
+  model::ConditionalRule& rule = rules_[it->second];
+  rule.priority = Le16(b, 22);
+  rule.stopIfTrue = (b[24] & 0x02) != 0;
 }
 
 void ConditionalFormatRecords::Finish(model::Sheet& sheet) {

@@ -54,6 +54,7 @@ inline constexpr uint16_t kRk = 0x027E;
 inline constexpr uint16_t kFormat = 0x041E;
 inline constexpr uint16_t kShrFmla = 0x04BC;
 inline constexpr uint16_t kBof = 0x0809;
+inline constexpr uint16_t kCfEx = 0x087B;
 // Older BOF and FORMULA record numbers (BIFF2-4), recognised only to reject them cleanly.
 inline constexpr uint16_t kBofBiff2 = 0x0009;
 inline constexpr uint16_t kBofBiff3 = 0x0209;

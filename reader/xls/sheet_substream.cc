@@ -121,6 +121,7 @@ class SheetReader {
         break;
       case rec::kCondFmt:
       case rec::kCf:
+      case rec::kCfEx:
         if (!g_.biff5) conditional_.Add(r);
         break;
       default:

@@ -140,6 +140,23 @@ TEST(XlsConditionalFormats, FillsBordersAndTheFirstConditionThatHolds) {
   EXPECT_FALSE(a1->format.borderStyle[model::kTop].has_value());
 }
 
+TEST(XlsConditionalFormats, NewerProgramsGivePrioritiesAndStopFlags) {
+  // CFEX for CONDFMT 0's second rule: priority 1, applies on without stopping.
+  auto cfex = [](uint16_t index, uint16_t priority, uint8_t flags) {
+    Body b;
+    b.u16(0x087B).u16(1).u16(0).u16(2).u16(0).u16(0).u32(0).u16(0);
+    return Record(0x087B, b.u16(index).u8(5).u8(0).u16(priority).u8(flags).u8(0));
+  };
+  std::shared_ptr<model::Workbook> keep;
+  ReaderWorksheet ws = Sheet({CondFmt(2), Cf(1, 5, FillDxfn(), Int(4)),
+                              Cf(1, 5, BorderDxfn(), Int(0)), cfex(1, 1, 0x01), cfex(0, 2, 0x03)},
+                             keep);
+  const model::ConditionalLook* a2 = ws.ConditionalLookAt(2, 1);
+  ASSERT_NE(a2, nullptr);
+  EXPECT_EQ(a2->format.fillColor, 0xFFCC99u);
+  EXPECT_EQ(a2->format.borderStyle[model::kLeft], 2);
+}
+
 TEST(XlsConditionalFormats, TruncatedRecordsAreIgnored) {
   const Bytes full = Cf(1, 5, FontDxfn(), Int(0));
   for (size_t cut = 4; cut < full.size(); cut += 7) {
