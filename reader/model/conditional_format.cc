@@ -294,7 +294,8 @@ std::vector<bool> AverageMatches(const ConditionalRule& rule, const std::vector<
 std::string DuplicateKey(const Value& v) {
   if (v.kind == StoredKind::String) return "s" + base::LowerAscii(v.text);
   std::string key(1 + sizeof(double), v.kind == StoredKind::Boolean ? 'b' : 'n');
-  std::memcpy(key.data() + 1, &v.number, sizeof(double));
+  const double number = v.number == 0 ? 0.0 : v.number;  // -0 and 0 are one value
+  std::memcpy(key.data() + 1, &number, sizeof(double));
   return key;
 }
 
