@@ -124,7 +124,8 @@ class ConditionalFormats {
   void Evaluate(const Sheet& sheet);
   // The look the rules give the position, or null when none applies.
   const ConditionalLook* LookAt(int32_t row, int32_t col) const;
-  // Rules left alone because they need a formula evaluated.
+  // Rules left alone because they need a formula evaluated (and, in a hostile file, those
+  // past the work the sheet's size allows).
   int32_t UnevaluatedRules() const { return unevaluated_; }
   bool Empty() const { return looks_.empty(); }
 

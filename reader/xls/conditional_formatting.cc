@@ -27,7 +27,10 @@ constexpr size_t kProtectionSize = 2;
 // its "unchanged" flag is set.
 void ReadFont(const Globals& g, std::span<const uint8_t> f, model::DifferentialFormat& d) {
   const uint32_t ts = Le32(f, 68), icv = Le32(f, 80), tsNinch = Le32(f, 88);
-  if (icv != 0xFFFFFFFFu) d.fontColor = PaletteColor(g, static_cast<uint16_t>(icv & 0x7FFF));
+  // 0xFFFFFFFF leaves the colour; automatic (0x7FFF) keeps the cell's own, as in .xlsx.
+  if (icv != 0xFFFFFFFFu && (icv & 0x7FFF) != 0x7FFF) {
+    d.fontColor = PaletteColor(g, static_cast<uint16_t>(icv & 0x7FFF));
+  }
   if (!(tsNinch & 0x02)) d.italic = (ts & 0x02) != 0;
   if (!(tsNinch & 0x80)) d.strike = (ts & 0x80) != 0;
   if (Le32(f, 96) == 0) {
