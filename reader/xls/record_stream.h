@@ -38,6 +38,8 @@ inline constexpr uint16_t kInterfaceHdr = 0x00E1;
 inline constexpr uint16_t kSst = 0x00FC;
 inline constexpr uint16_t kLabelSst = 0x00FD;
 inline constexpr uint16_t kSupBook = 0x01AE;
+inline constexpr uint16_t kCondFmt = 0x01B0;
+inline constexpr uint16_t kCf = 0x01B1;
 inline constexpr uint16_t kTxo = 0x01B6;
 inline constexpr uint16_t kBlank = 0x0201;
 inline constexpr uint16_t kNumber = 0x0203;
@@ -52,6 +54,7 @@ inline constexpr uint16_t kRk = 0x027E;
 inline constexpr uint16_t kFormat = 0x041E;
 inline constexpr uint16_t kShrFmla = 0x04BC;
 inline constexpr uint16_t kBof = 0x0809;
+inline constexpr uint16_t kCfEx = 0x087B;
 // Older BOF and FORMULA record numbers (BIFF2-4), recognised only to reject them cleanly.
 inline constexpr uint16_t kBofBiff2 = 0x0009;
 inline constexpr uint16_t kBofBiff3 = 0x0209;

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "reader/xls/biff_workbook.h"
+#include "reader/xls/conditional_formatting.h"
 
 namespace gridwell::xls {
 
@@ -117,6 +118,11 @@ class SheetReader {
         break;
       case rec::kNote:
         Note(r);
+        break;
+      case rec::kCondFmt:
+      case rec::kCf:
+      case rec::kCfEx:
+        if (!g_.biff5) conditional_.Add(r);
         break;
       default:
         break;
@@ -367,6 +373,7 @@ class SheetReader {
       s_.SetComment(static_cast<int32_t>(key >> 16) + 1, static_cast<int32_t>(key & 0xFFFF) + 1,
                     text);
     }
+    conditional_.Finish(s_);
   }
 
   struct NoteRef {
@@ -384,6 +391,7 @@ class SheetReader {
   std::unordered_map<uint16_t, std::string> texts_;
   std::vector<NoteRef> notes_;
   std::vector<std::pair<uint64_t, std::string>> biff5Notes_;
+  ConditionalFormatRecords conditional_{g_};
 };
 
 }  // namespace

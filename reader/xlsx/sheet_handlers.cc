@@ -361,6 +361,10 @@ void XMLCALL OnSheetStart(void* ud, const XML_Char* name, const XML_Char** attrs
       BeginRow(s, attrs);
     return;
   }
+  if (s.conditional.Start(n, attrs, *s.ctx->styles)) {
+    s.collect = s.conditional.TextTarget();
+    return;
+  }
   if (n == "sheetData") {
     s.sheetDataDepth = s.depth;
   } else if (n == "col") {
@@ -391,6 +395,10 @@ void XMLCALL OnSheetEnd(void* ud, const XML_Char* name) {
       EndCell(s);
     else
       s.collect = nullptr;
+    return;
+  }
+  if (s.sheetDataDepth < 0 && s.conditional.End(LocalName(name))) {
+    s.collect = s.conditional.TextTarget();
     return;
   }
   if (depth == s.sheetDataDepth) s.sheetDataDepth = -1;

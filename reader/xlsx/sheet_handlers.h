@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "reader/model/workbook.h"
+#include "reader/xlsx/conditional_formatting.h"
 #include "reader/xlsx/worksheet.h"
 #include "reader/xlsx/xml_util.h"
 
@@ -68,6 +69,7 @@ struct SheetState : XmlHandlerBase {
   bool foreignEncoding = false;
   std::unordered_map<uint64_t, SharedFormula> shared;
   std::vector<ArrayRange> arrays;
+  ConditionalFormattingReader conditional;
 };
 
 void XMLCALL OnSheetStart(void* state, const XML_Char* name, const XML_Char** attrs);

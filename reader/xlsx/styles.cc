@@ -30,35 +30,19 @@ double DoubleAttr(const pugi::xml_node& n, std::string_view name, double absent)
   return a && ParseNum(std::string_view(a.value()), v) && std::isfinite(v) ? v : absent;
 }
 
+// Resolves the CT_Color elements of the styles part through the workbook's colour table.
 struct Palette {
-  std::vector<uint32_t> indexed;  // custom indexedColors, empty for the default
-  const Theme* theme;
+  const ColorTable* table;
 
-  uint32_t Indexed(uint64_t i) const {
-    if (i < indexed.size()) return indexed[i];
-    return DefaultIndexedColor(static_cast<uint32_t>(std::min<uint64_t>(i, 0xFFFF)));
-  }
-
-  // A CT_Color element: auto, rgb, indexed or theme, each with an optional tint.
   // `automatic` is what "auto" (and an element without a colour) stands for.
   uint32_t Resolve(const pugi::xml_node& c, uint32_t automatic) const {
     if (!c) return automatic;
-    uint32_t bgr = automatic;
-    if (XmlBool(Attr(c, "auto"))) {
-      return automatic;
-    } else if (pugi::xml_attribute rgb = Attr(c, "rgb")) {
-      if (!ParseRgb(rgb.value(), bgr)) bgr = automatic;
-    } else if (pugi::xml_attribute th = Attr(c, "theme")) {
-      uint64_t i;
-      if (ParseNum(std::string_view(th.value()), i) && i < theme->colors.size()) {
-        bgr = theme->colors[i];
-      }
-    } else if (pugi::xml_attribute ix = Attr(c, "indexed")) {
-      uint64_t i;
-      if (ParseNum(std::string_view(ix.value()), i)) bgr = Indexed(i);
-    }
-    double tint = DoubleAttr(c, "tint", 0);
-    return tint != 0 ? ApplyTint(bgr, tint) : bgr;
+    auto value = [&c](std::string_view name) -> const char* {
+      pugi::xml_attribute a = Attr(c, name);
+      return a ? a.value() : nullptr;
+    };
+    return table->Resolve(
+        {value("auto"), value("rgb"), value("theme"), value("indexed"), value("tint")}, automatic);
   }
 };
 
@@ -286,7 +270,92 @@ model::CellStyle CellStyleOf(const pugi::xml_node& xf, const StyleParts& parts) 
   return s;
 }
 
+// The font parts of a differential format: only the elements present change the look.
+void ParseDxfFont(const pugi::xml_node& f, const Palette& pal, model::DifferentialFormat& d) {
+  for (pugi::xml_node c = f.first_child(); c; c = c.next_sibling()) {
+    if (c.type() != pugi::node_element) continue;
+    std::string_view n = LocalName(c.name());
+    if (n == "b") {
+      d.bold = ValBool(c);
+    } else if (n == "i") {
+      d.italic = ValBool(c);
+    } else if (n == "strike") {
+      d.strike = ValBool(c);
+    } else if (n == "color" && !XmlBool(Attr(c, "auto"))) {
+      d.fontColor = pal.Resolve(c, 0);
+    } else if (n == "u") {
+      pugi::xml_attribute v = Attr(c, "val");
+      std::string_view u = v ? v.value() : "single";
+      d.underline = u == "single"             ? 1
+                    : u == "double"           ? 2
+                    : u == "singleAccounting" ? 33
+                    : u == "doubleAccounting" ? 34
+                                              : 0;
+    }
+  }
+}
+
+// A differential fill. Unlike a cell's fill, a solid one (and one without a pattern type,
+// which means solid here) keeps its colour in bgColor; writers that put it in fgColor alone
+// are read too. Other patterns show their colour blended over the background.
+void ParseDxfFill(const pugi::xml_node& f, const Palette& pal, model::DifferentialFormat& d) {
+  if (pugi::xml_node g = Child(f, "gradientFill")) {
+    if (pugi::xml_node stop = Child(g, "stop")) d.fillColor = pal.Resolve(Child(stop, "color"), 0);
+    return;
+  }
+  pugi::xml_node p = Child(f, "patternFill");
+  if (!p) return;
+  pugi::xml_attribute type = Attr(p, "patternType");
+  const uint8_t pattern = type ? PatternCode(type.value()) : 1;
+  if (pattern == model::kFillNone) return;
+  pugi::xml_node fg = Child(p, "fgColor"), bg = Child(p, "bgColor");
+  if (pattern == 1) {
+    if (bg || fg) d.fillColor = pal.Resolve(bg ? bg : fg, 0xFFFFFF);
+    return;
+  }
+  d.fillColor = model::PatternColor(pattern, pal.Resolve(fg, 0), pal.Resolve(bg, 0xFFFFFF));
+}
+
+model::DifferentialFormat ParseDxf(const pugi::xml_node& dxf, const Palette& pal) {
+  model::DifferentialFormat d;
+  if (pugi::xml_node f = Child(dxf, "font")) ParseDxfFont(f, pal, d);
+  if (pugi::xml_node f = Child(dxf, "fill")) ParseDxfFill(f, pal, d);
+  if (pugi::xml_node b = Child(dxf, "border")) {
+    const BorderInfo info = ParseBorder(b, pal);
+    for (int side = 0; side < 4; ++side) {
+      // A side without a style leaves the cell's own border.
+      if (!info.style[side]) continue;
+      d.borderStyle[side] = info.style[side];
+      d.borderColor[side] = info.color[side];
+    }
+  }
+  return d;
+}
+
 }  // namespace
+
+uint32_t ColorTable::Indexed(uint64_t i) const {
+  if (i < indexed.size()) return indexed[i];
+  return DefaultIndexedColor(static_cast<uint32_t>(std::min<uint64_t>(i, 0xFFFF)));
+}
+
+uint32_t ColorTable::Resolve(const ColorAttrs& c, uint32_t automatic) const {
+  if (c.autoColor && XmlBool(c.autoColor)) return automatic;
+  uint32_t bgr = automatic;
+  uint64_t i;
+  if (c.rgb) {
+    if (!ParseRgb(c.rgb, bgr)) bgr = automatic;
+  } else if (c.theme) {
+    if (ParseNum(std::string_view(c.theme), i) && i < theme.colors.size()) bgr = theme.colors[i];
+  } else if (c.indexed) {
+    if (ParseNum(std::string_view(c.indexed), i)) bgr = Indexed(i);
+  }
+  double tint;
+  if (c.tint && ParseNum(std::string_view(c.tint), tint) && std::isfinite(tint) && tint != 0) {
+    return ApplyTint(bgr, tint);
+  }
+  return bgr;
+}
 
 uint32_t DefaultIndexedColor(uint32_t index) {
   if (index < 64) return model::DefaultPaletteColor(index);
@@ -302,12 +371,13 @@ void ParseStyles(const std::string& text, const Theme& theme, model::Workbook& b
   if (!LoadDom(text, doc, error)) return;
   pugi::xml_node root = doc.document_element();
 
-  Palette pal{{}, &theme};
+  map.colors.theme = theme;
+  Palette pal{&map.colors};
   if (pugi::xml_node colors = Child(root, "colors")) {
     ForEachChild(Child(colors, "indexedColors"), "rgbColor", [&](const pugi::xml_node& c) {
       uint32_t bgr = 0;
       ParseRgb(Attr(c, "rgb").value(), bgr);
-      pal.indexed.push_back(bgr);
+      map.colors.indexed.push_back(bgr);
     });
   }
   const StyleParts parts = ReadStyleParts(root, pal, book);
@@ -329,6 +399,8 @@ void ParseStyles(const std::string& text, const Theme& theme, model::Workbook& b
     map.xfToStyle.push_back(it->second);
   });
   if (map.xfToStyle.empty()) map.xfToStyle.push_back(0);
+  ForEachChild(Child(root, "dxfs"), "dxf",
+               [&](const pugi::xml_node& d) { map.dxfs.push_back(ParseDxf(d, pal)); });
 }
 
 }  // namespace gridwell::xlsx

@@ -11,10 +11,33 @@
 
 namespace gridwell::xlsx {
 
+// The attribute values of a CT_Color element; null when absent.
+struct ColorAttrs {
+  const char* autoColor = nullptr;
+  const char* rgb = nullptr;
+  const char* theme = nullptr;
+  const char* indexed = nullptr;
+  const char* tint = nullptr;
+};
+
+// The colours a workbook's CT_Color elements name: its indexed colours (custom or the
+// default palette) and its theme's, each with an optional tint.
+struct ColorTable {
+  std::vector<uint32_t> indexed;  // custom indexedColors, empty for the default
+  Theme theme;
+
+  uint32_t Indexed(uint64_t i) const;
+  // 0x00BBGGRR; `automatic` is what "auto" and an element without a colour stand for.
+  uint32_t Resolve(const ColorAttrs& c, uint32_t automatic) const;
+};
+
 // Maps the cellXfs index of a cell to the model's style index. Index 0 is the workbook's
 // default format, which also becomes model style 0.
 struct StyleMap {
   std::vector<uint32_t> xfToStyle;
+  // The differential formats (dxfs) that conditional formats refer to by index.
+  std::vector<model::DifferentialFormat> dxfs;
+  ColorTable colors;
   uint32_t Style(uint64_t xf) const {
     return xf < xfToStyle.size() ? xfToStyle[xf] : 0;  // absurd indexes fall back to 0
   }

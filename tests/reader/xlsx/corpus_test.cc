@@ -141,7 +141,14 @@ TEST(XlsxCorpus, SplitReadingReadsWhatOneParserReads) {
         EXPECT_EQ(x.Formula(), y.Formula());
         EXPECT_EQ(x.NumberFormat(), y.NumberFormat());
         EXPECT_EQ(x.FontName(), y.FontName());
+        const model::ConditionalLook* lx = a.Item(i).ConditionalLookAt(x.Row(), x.Column());
+        const model::ConditionalLook* ly = b.Item(i).ConditionalLookAt(y.Row(), y.Column());
+        ASSERT_EQ(lx == nullptr, ly == nullptr);
+        if (lx) {
+          EXPECT_EQ(lx->format.fillColor, ly->format.fillColor);
+        }
       }
+      EXPECT_EQ(a.Item(i).UnevaluatedConditionalRules(), b.Item(i).UnevaluatedConditionalRules());
       ++compared;
     }
   }
