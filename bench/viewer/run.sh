@@ -18,14 +18,15 @@
 # Environment: GW_REPEAT (loads per page and browser, the median is kept; default 3),
 # GW_SIZES (default "10k 100k 1m"), GW_TIMEOUT (seconds a load may take; default 240),
 # GW_DIAG=0 (leave out the two diagnostic pages), GW_PEER=0 (leave out the peer),
-# GW_BOOKS (real workbooks to add; default three of the corpus when it is there).
+# GW_BOOKS (real workbooks to add; default three of the corpus when it is there), GW_KINDS
+# (the pages to load; default "plain styled compact fast").
 set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
 PAGES=$OUT/viewer
 REPEAT=${GW_REPEAT:-3}
 SIZES=${GW_SIZES:-"10k 100k 1m"}
 TIMEOUT=${GW_TIMEOUT:-240}
-KINDS="plain styled compact fast"
+KINDS=${GW_KINDS:-"plain styled compact fast"}
 
 if [ -z "${GW_UNDER_XVFB:-}" ]; then
   if [ "${GW_PEER:-1}" != 0 ]; then
