@@ -6,13 +6,10 @@ namespace gridwell::xlsx {
 
 bool ParseWorkbookPart(const std::string& text, WorkbookInfo& out, std::string& error) {
   pugi::xml_document doc;
-  if (!LoadDom(text, doc, error)) {
-    error = "workbook: " + error;
-    return false;
-  }
+  if (!LoadDom(text, doc, error)) return false;
   pugi::xml_node root = doc.document_element();
   if (LocalName(root.name()) != "workbook") {
-    error = "workbook: root element is not <workbook>";
+    error = "the root element is not <workbook>";
     return false;
   }
   if (pugi::xml_node pr = Child(root, "workbookPr")) out.date1904 = XmlBool(Attr(pr, "date1904"));
