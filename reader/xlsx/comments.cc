@@ -5,10 +5,9 @@
 
 namespace gridwell::xlsx {
 
-void ParseComments(const std::string& text, model::Sheet& sheet) {
+bool ParseComments(const std::string& text, model::Sheet& sheet, std::string& error) {
   pugi::xml_document doc;
-  std::string error;
-  if (!LoadDom(text, doc, error)) return;
+  if (!LoadDom(text, doc, error)) return false;
   pugi::xml_node list = Child(doc.document_element(), "commentList");
   for (pugi::xml_node c = list.first_child(); c; c = c.next_sibling()) {
     if (c.type() != pugi::node_element || LocalName(c.name()) != "comment") continue;
@@ -18,6 +17,7 @@ void ParseComments(const std::string& text, model::Sheet& sheet) {
     sheet.SetComment(static_cast<int32_t>(row), static_cast<int32_t>(col),
                      RichText(Child(c, "text")));
   }
+  return true;
 }
 
 }  // namespace gridwell::xlsx

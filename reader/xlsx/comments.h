@@ -9,7 +9,8 @@
 
 namespace gridwell::xlsx {
 
-// Adds every comment of the part's text to `sheet`; malformed parts add nothing.
-void ParseComments(const std::string& text, model::Sheet& sheet);
+// Adds every comment of the part's text to `sheet`. False with `error` set when the text
+// is not well-formed XML (nothing is added then).
+bool ParseComments(const std::string& text, model::Sheet& sheet, std::string& error);
 
 }  // namespace gridwell::xlsx

@@ -65,12 +65,17 @@ std::string Relationships::ResolveTarget(std::string_view sourcePart, std::strin
   return out;
 }
 
-void Relationships::Load(ZipPackage& pkg, std::string_view sourcePart) {
+PartStatus Relationships::Load(ZipPackage& pkg, std::string_view sourcePart, std::string& error) {
   rels_.clear();
-  std::string text, error;
-  if (pkg.Read(RelsPartName(sourcePart), text, error) != PartStatus::Ok) return;
+  const std::string name = RelsPartName(sourcePart);
+  std::string text;
+  const PartStatus st = pkg.Read(name, text, error);
+  if (st != PartStatus::Ok) return st;
   pugi::xml_document doc;
-  if (!LoadDom(text, doc, error)) return;
+  if (!LoadDom(text, doc, error)) {
+    error = name + ": " + error;
+    return PartStatus::Damaged;
+  }
   pugi::xml_node root = doc.document_element();
   for (pugi::xml_node r = root.first_child(); r; r = r.next_sibling()) {
     if (r.type() != pugi::node_element || LocalName(r.name()) != "Relationship") continue;
@@ -83,6 +88,7 @@ void Relationships::Load(ZipPackage& pkg, std::string_view sourcePart) {
     if (mode != "External") rel.target = ResolveTarget(sourcePart, Attr(r, "Target").value());
     rels_.push_back(std::move(rel));
   }
+  return PartStatus::Ok;
 }
 
 const Relationship* Relationships::ById(std::string_view id) const {

@@ -17,9 +17,11 @@ struct Relationship {
 
 class Relationships {
  public:
-  // Reads the relationships of `sourcePart` ("" for the package itself). A missing or
-  // damaged relationships part leaves the list empty.
-  void Load(ZipPackage& pkg, std::string_view sourcePart);
+  // Reads the relationships of `sourcePart` ("" for the package itself). A missing
+  // relationships part (Missing) leaves the list empty; a damaged one (Damaged, with
+  // `error` naming the part and the place) too, and the caller must not go on as if the
+  // part had named nothing.
+  PartStatus Load(ZipPackage& pkg, std::string_view sourcePart, std::string& error);
 
   const Relationship* ById(std::string_view id) const;
   const Relationship* FirstOfType(std::string_view type) const;

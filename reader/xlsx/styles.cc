@@ -363,12 +363,11 @@ uint32_t DefaultIndexedColor(uint32_t index) {
   return 0;                          // system foreground and anything unknown: black
 }
 
-void ParseStyles(const std::string& text, const Theme& theme, model::Workbook& book,
-                 StyleMap& map) {
+bool ParseStyles(const std::string& text, const Theme& theme, model::Workbook& book, StyleMap& map,
+                 std::string& error) {
   map.xfToStyle.assign(1, 0);
   pugi::xml_document doc;
-  std::string error;
-  if (!LoadDom(text, doc, error)) return;
+  if (!LoadDom(text, doc, error)) return false;
   pugi::xml_node root = doc.document_element();
 
   map.colors.theme = theme;
@@ -401,6 +400,7 @@ void ParseStyles(const std::string& text, const Theme& theme, model::Workbook& b
   if (map.xfToStyle.empty()) map.xfToStyle.push_back(0);
   ForEachChild(Child(root, "dxfs"), "dxf",
                [&](const pugi::xml_node& d) { map.dxfs.push_back(ParseDxf(d, pal)); });
+  return true;
 }
 
 }  // namespace gridwell::xlsx

@@ -44,8 +44,9 @@ struct StyleMap {
 };
 
 // Reads the styles part's text into the workbook's fonts, styles and number formats.
-// A damaged part leaves the defaults in place.
-void ParseStyles(const std::string& text, const Theme& theme, model::Workbook& book, StyleMap& map);
+// False with `error` set when the text is not well-formed XML (the defaults stay then).
+bool ParseStyles(const std::string& text, const Theme& theme, model::Workbook& book, StyleMap& map,
+                 std::string& error);
 
 // An indexed colour of the default 64-colour palette (64: system foreground, 65: system
 // background) as 0x00BBGGRR.

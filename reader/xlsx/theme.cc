@@ -33,12 +33,11 @@ bool ParseRgb(std::string_view text, uint32_t& bgr) {
   return true;
 }
 
-void ParseTheme(const std::string& text, Theme& theme) {
+bool ParseTheme(const std::string& text, Theme& theme, std::string& error) {
   pugi::xml_document doc;
-  std::string error;
-  if (!LoadDom(text, doc, error)) return;
+  if (!LoadDom(text, doc, error)) return false;
   pugi::xml_node scheme = Child(Child(doc.document_element(), "themeElements"), "clrScheme");
-  if (!scheme) return;
+  if (!scheme) return true;
   static constexpr std::string_view kNames[12] = {"lt1",     "dk1",     "lt2",     "dk2",
                                                   "accent1", "accent2", "accent3", "accent4",
                                                   "accent5", "accent6", "hlink",   "folHlink"};
@@ -61,6 +60,7 @@ void ParseTheme(const std::string& text, Theme& theme) {
       }
     }
   }
+  return true;
 }
 
 uint32_t ApplyTint(uint32_t bgr, double tint) {

@@ -16,7 +16,8 @@ struct Theme {
 };
 
 // Reads the colour scheme from the theme part's text; colours it lacks keep the defaults.
-void ParseTheme(const std::string& text, Theme& theme);
+// False with `error` set when the text is not well-formed XML.
+bool ParseTheme(const std::string& text, Theme& theme, std::string& error);
 
 // Applies a tint (-1..1) to a colour by the DrawingML HSL rule: negative tints darken
 // (L * (1 + tint)), positive ones lighten (L * (1 - tint) + tint).

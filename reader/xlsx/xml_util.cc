@@ -1,5 +1,6 @@
 #include "reader/xlsx/xml_util.h"
 
+#include <algorithm>
 #include <new>
 
 #include <cstring>
@@ -42,7 +43,14 @@ bool LoadDom(const std::string& text, pugi::xml_document& doc, std::string& erro
   pugi::xml_parse_result r = doc.load_buffer(
       text.data(), text.size(), pugi::parse_default | pugi::parse_doctype, pugi::encoding_auto);
   if (!r) {
-    error = std::string(r.description()) + " at offset " + std::to_string(r.offset);
+    // pugixml tells a byte offset; a line (and the offset within it, as parts written on
+    // one line are common) lets a reader of the log find the fault in an editor.
+    const size_t at = std::min(static_cast<size_t>(std::max<ptrdiff_t>(r.offset, 0)), text.size());
+    const size_t lineStart = at == 0 ? std::string::npos : text.rfind('\n', at - 1);
+    const size_t column = lineStart == std::string::npos ? at : at - lineStart - 1;
+    const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<ptrdiff_t>(at), '\n');
+    error = std::string(r.description()) + " at line " + std::to_string(line) + ", column " +
+            std::to_string(column + 1);
     return false;
   }
   for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling()) {

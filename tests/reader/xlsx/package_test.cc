@@ -295,10 +295,6 @@ TEST(XlsxPackage, HostileAndDamagedInput) {
   SetPart(badWorkbook, "xl/workbook.xml", "<workbook><sheets><sheet name=");
   Parts noWorkbook = MinimalParts(Sheet(""));
   RemovePart(noWorkbook, "xl/workbook.xml");
-  Parts missingSheet = MinimalParts(Sheet(""));
-  RemovePart(missingSheet, "xl/worksheets/sheet1.xml");
-  Parts badStyles = MinimalParts(Sheet("<row r=\"1\"><c r=\"A1\" s=\"5\"><v>1</v></c></row>"));
-  SetPart(badStyles, "xl/styles.xml", "<styleSheet><cellXfs><xf fontId=\"-3\"");
   // Elements nested far deeper than any writer nests them, in every part read as a tree or
   // streamed: read without running out of stack.
   auto nested = [](int depth, const std::string& inner) {
@@ -356,10 +352,8 @@ TEST(XlsxPackage, HostileAndDamagedInput) {
       {"deep inline string", deepSheet, {}, true, 1},
       {"deep styles", deepStyles, {}, true, 1},
       {"deep workbook part", deepWorkbook, {}, true, 1},
-      {"malformed workbook part", badWorkbook, {}, false, 0},
+      {"malformed workbook part", badWorkbook, {}, false, 0, "xl/workbook.xml: "},
       {"no workbook part", noWorkbook, {}, false, 0},
-      {"missing sheet part", missingSheet, {}, true, 0},
-      {"malformed styles", badStyles, {}, true, 1},
   };
   for (const Case& c : cases) {
     ReadResult r = Read(c.parts, c.limits);
@@ -379,6 +373,110 @@ TEST(XlsxPackage, HostileAndDamagedInput) {
   const uint8_t junk[] = {'P', 'K', 3, 4, 0, 0, 0, 0};
   EXPECT_EQ(xlsx::ReadMemory(junk).status.Code(), StatusCode::Unreadable);
   EXPECT_EQ(xlsx::ReadMemory({}).status.Code(), StatusCode::Unreadable);
+}
+
+// Every part the sheet's cells depend on fails the read when it is damaged, or missing
+// though named, the way a damaged sheet does; a part whose absence loses nothing does not.
+TEST(XlsxPackage, DamagedPartsAroundASoundSheet) {
+  const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+  auto rels = [&](const std::string& more) {
+    return "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+           "<Relationship Id=\"rId1\" Type=\"" +
+           rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>" + more + "</Relationships>";
+  };
+  auto relTo = [&](const char* id, const char* type, const char* target) {
+    return std::string("<Relationship Id=\"") + id + "\" Type=\"" + rel + "/" + type +
+           "\" Target=\"" + target + "\"/>";
+  };
+  const std::string sheetRels = "xl/worksheets/_rels/sheet1.xml.rels";
+  const std::string commentRels =
+      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">" +
+      relTo("rId1", "comments", "../comments1.xml") + "</Relationships>";
+  const std::string comments =
+      "<comments><commentList><comment ref=\"A1\"><text><t>note</t></text></comment>"
+      "</commentList></comments>";
+  const std::string styles =
+      "<styleSheet><cellXfs count=\"2\"><xf/><xf numFmtId=\"14\"/></cellXfs></styleSheet>";
+  const std::string strings = "<sst><si><t>one</t></si><si><t>two</t></si><si><t>three</t></si>";
+  // A1..C1 take the three shared strings, D1 is a date by its format.
+  const Parts sound = [&] {
+    Parts p = MinimalParts(
+        Sheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
+              "<c r=\"C1\" t=\"s\"><v>2</v></c><c r=\"D1\" s=\"1\"><v>45000</v></c></row>"));
+    SetPart(p, "xl/_rels/workbook.xml.rels",
+            rels(relTo("rId2", "styles", "styles.xml") +
+                 relTo("rId3", "sharedStrings", "sharedStrings.xml") +
+                 relTo("rId4", "theme", "theme/theme1.xml")));
+    SetPart(p, "xl/styles.xml", styles);
+    SetPart(p, "xl/sharedStrings.xml", strings + "</sst>");
+    SetPart(p, "xl/theme/theme1.xml", "<a:theme xmlns:a=\"a\"><a:themeElements/></a:theme>");
+    SetPart(p, sheetRels, commentRels);
+    SetPart(p, "xl/comments1.xml", comments);
+    SetPart(p, "docProps/core.xml", "<cp:coreProperties xmlns:cp=\"c\">");
+    return p;
+  }();
+  struct Case {
+    const char* name;
+    const char* part;
+    std::string text;      // the part's damaged text; "-" removes the part
+    const char* errorHas;  // "" when the workbook reads whole
+  };
+  const Case cases[] = {
+      {"sound", "", "", ""},
+      {"strings after the first cut", "xl/sharedStrings.xml", "<sst><si><t>one</t></si><si><t>tw",
+       "xl/sharedStrings.xml: "},
+      {"strings named but missing", "xl/sharedStrings.xml", "-",
+       "xl/sharedStrings.xml: named by xl/_rels/workbook.xml.rels"},
+      {"styles cut", "xl/styles.xml", "<styleSheet><cellXfs><xf/><xf numF", "xl/styles.xml: "},
+      {"styles named but missing", "xl/styles.xml", "-", "xl/styles.xml: named by"},
+      {"workbook relationships cut", "xl/_rels/workbook.xml.rels", rels("").substr(0, 120),
+       "xl/_rels/workbook.xml.rels: "},
+      {"sheet relationship unknown", "xl/_rels/workbook.xml.rels",
+       rels("").replace(rels("").find("rId1"), 4, "rId7"), "relationship \"rId1\""},
+      {"sheet part missing", "xl/worksheets/sheet1.xml", "-",
+       "xl/worksheets/sheet1.xml is not in the package"},
+      {"sheet entry damaged into text", "xl/workbook.xml",
+       "<workbook><sheets><sheet name=\"S\" r:id=\"rId1\"/>4sheet name=\"T\"/></sheets></workbook>",
+       "xl/workbook.xml: the sheet list holds text"},
+      {"package relationships cut", "_rels/.rels", "<Relationships><Relati", "_rels/.rels: "},
+      {"sheet relationships cut", sheetRels.c_str(), commentRels.substr(0, 100),
+       "xl/worksheets/_rels/sheet1.xml.rels: "},
+      {"comments cut", "xl/comments1.xml", comments.substr(0, 60), "xl/comments1.xml: "},
+      {"comments named but missing", "xl/comments1.xml", "-", "xl/comments1.xml: named by"},
+      {"theme cut", "xl/theme/theme1.xml", "<a:theme xmlns:a=\"a\"><a:theme",
+       "xl/theme/theme1.xml: "},
+      // Optional parts whose absence loses no cell, format or comment.
+      {"theme missing", "xl/theme/theme1.xml", "-", ""},
+      {"content types damaged", "[Content_Types].xml", "<Types><Overr", ""},
+      {"document properties damaged", "docProps/core.xml", "<cp:", ""},
+  };
+  for (const Case& c : cases) {
+    Parts parts = sound;
+    if (c.text == "-") {
+      RemovePart(parts, c.part);
+    } else if (*c.part) {
+      SetPart(parts, c.part, c.text);
+    }
+    ReadResult r = Read(parts);
+    if (*c.errorHas) {
+      EXPECT_EQ(r.status.Code(), StatusCode::Unreadable) << c.name;
+      EXPECT_FALSE(r.workbook) << c.name;
+      EXPECT_NE(r.status.Detail().find(c.errorHas), std::string::npos)
+          << c.name << ": " << r.status.Detail();
+      // A parse error tells where in the part it is.
+      if (c.text != "-" && std::string(c.name).ends_with("cut")) {
+        EXPECT_NE(r.status.Detail().find(" line "), std::string::npos) << r.status.Detail();
+      }
+      continue;
+    }
+    ReaderWorksheet ws = FirstSheet(r);
+    ASSERT_TRUE(ws) << c.name;
+    ReaderCells cells = ws.Cells();
+    EXPECT_EQ(cells.Count(), 4) << c.name;
+    EXPECT_EQ(cells.Cell(1, 3).Value().text, "three") << c.name;
+    EXPECT_EQ(cells.Cell(1, 4).Value().kind, ValueKind::Date) << c.name;
+    EXPECT_EQ(ws.Comments().Item(1, 1).Text(), "note") << c.name;
+  }
 }
 
 // Big sheets are parsed in runs of rows on a second thread and replayed in order; lowering
