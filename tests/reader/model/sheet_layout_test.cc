@@ -66,6 +66,16 @@ TEST(SheetLayout, KeepsMergedAreasThatDoNotOverlapAndFindsThemFromEveryPosition)
   }
 }
 
+TEST(SheetLayout, AHostileSheetOfHugeAreasKeepsTheFirstOnesAndFinishes) {
+  // Every full-height column merged: checking each against all before would be quadratic.
+  SheetLayout layout;
+  int kept = 0;
+  for (int32_t c = 1; c <= kMaxColumns; ++c) kept += layout.AddMerge({1, c, kMaxRows, c});
+  EXPECT_GT(kept, 100);
+  ASSERT_NE(layout.MergeAt(kMaxRows, 1), nullptr);
+  EXPECT_EQ(layout.MergeAt(kMaxRows, 1)->firstCol, 1);
+}
+
 TEST(SheetLayout, HiddenRowsAreRunsInAnyOrderAndHugeRangesCostOneEntry) {
   SheetLayout layout;
   layout.HideRows(30, 40);
