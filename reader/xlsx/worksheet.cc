@@ -38,6 +38,7 @@ PartStatus ReadWorksheet(ZipPackage& pkg, const std::string& partName, const She
   }
   SpreadArrayFormulas(st);
   st.conditional.Finish(sheet);
+  HideUnlistedRows(st);
   return status;
 }
 
