@@ -629,6 +629,7 @@ void Gridwell::WritePage(PageConverter& converter, const OpenCommon& c, const st
   f.NewWindow = *c.blnNewBrowserWindow;
   f.ShowComments = *c.blnShowComments;
   f.CompactStyles = compactStyles_ || c.blnCompactStyles ? kVbTrue : kVbFalse;
+  f.MaxPageBytes = pageLimits_.maxBytes;
   const auto writer =
       *c.blnNoStyle ? &PageConverter::CreateHtmlFile : &PageConverter::CreateStyledHtmlFile;
   (converter.*writer)(page, c.strHeading, c.strTitle, c.strBackgroundColor,

@@ -58,6 +58,10 @@ class clsHTML {
   // Styled page only: cells whose class rules would be the same share one class, so the
   // style sheet holds one rule per distinct look instead of one per cell.
   VbBool CompactStyles = kFalse;
+  // The largest page a mostly empty range may make, in bytes (0: no limit). A range whose
+  // empty positions far outnumber its stored cells is refused when its page would be bigger,
+  // as no browser shows such a page; a dense range is bound only by the page text's limit.
+  int64_t MaxPageBytes = int64_t{256} << 20;
 
   // Results of the last conversion that got past opening the workbook.
   std::vector<std::string> SheetNames() const { return sheetNames_; }
@@ -75,6 +79,9 @@ class clsHTML {
   // Read-only diagnostic: why the last conversion stopped, and a detail for logs.
   ConvertStop LastStop() const { return lastStop_; }
   const std::string& LastStopDetail() const { return lastStopDetail_; }
+  // What the reader passed over in the last workbook it read (damage, cells out of the
+  // grid), one line each.
+  const std::vector<std::string>& LastWarnings() const { return lastWarnings_; }
 
  private:
   void Convert(const std::string& HTMLfile, const conv::PageDecoration& decoration, bool styled);
@@ -94,6 +101,7 @@ class clsHTML {
   int32_t sheetTotal_ = 0;
   ConvertStop lastStop_ = ConvertStop::None;
   std::string lastStopDetail_;
+  std::vector<std::string> lastWarnings_;
 };
 
 }  // namespace gridwell
