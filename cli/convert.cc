@@ -17,6 +17,7 @@
 
 #include "cli/commands.h"
 #include "cli/scratch.h"
+#include "cli/terminal_text.h"
 #include "cli/workbook_args.h"
 #include "control/net/transfer.h"
 #include "converter/cls_html.h"
@@ -61,6 +62,8 @@ const char kConvertHelp[] =
     "  --table-color C | --table-image F\n"
     "  --max-download-bytes N  largest workbook to download (default: 268435456, 256 MiB)\n"
     "  --download-timeout S    longest download in seconds (default: 600)\n"
+    "  --max-page-bytes N      largest page of a mostly empty range (default: 268435456,\n"
+    "                          256 MiB); a dense range is never refused for its size\n"
     "  --verbose               a one-line summary on stderr\n"
     "\n"
     "exit codes: 0 ok, 2 usage, 3 unreadable workbook, 4 wrong or missing password,\n"
@@ -86,10 +89,12 @@ struct Options {
   // Bounds of a download: an endless or very slow server must not fill the disk or hang.
   int64_t maxDownloadBytes = int64_t{256} << 20;
   double downloadSeconds = 600;
+  // A range of far more empty positions than cells makes a page no browser shows.
+  int64_t maxPageBytes = int64_t{256} << 20;
 };
 
 int Usage(const std::string& why) {
-  std::cerr << "gridwell convert: " << why << " (see --help)\n";
+  PrintLine("gridwell convert: " + why + " (see --help)");
   return kUsage;
 }
 
@@ -152,6 +157,13 @@ struct ColumnOption {
 constexpr ColumnOption kColumnOptions[] = {{"--start-col", &Options::startCol},
                                            {"--end-col", &Options::endCol}};
 
+struct ByteOption {
+  const char* name;
+  int64_t Options::*field;
+};
+constexpr ByteOption kByteOptions[] = {{"--max-download-bytes", &Options::maxDownloadBytes},
+                                       {"--max-page-bytes", &Options::maxPageBytes}};
+
 // Reads the option at args[i] (and its value, moving i past it). Returns kOk, or a usage
 // error after one line on stderr.
 int ParseOption(const std::vector<std::string>& args, size_t& i, Options& o) {
@@ -191,10 +203,13 @@ int ParseOption(const std::vector<std::string>& args, size_t& i, Options& o) {
     o.numbers = true;
     return kOk;
   }
-  if (a == "--max-download-bytes") {
-    if (!value() || !ParseNumber<int64_t>(v, 1, INT64_MAX, o.maxDownloadBytes))
+  for (const ByteOption& b : kByteOptions) {
+    if (a != b.name) continue;
+    if (!value() || !ParseNumber<int64_t>(v, 1, INT64_MAX, o.*b.field))
       return Usage(a + " needs a number of bytes above 0");
-  } else if (a == "--download-timeout") {
+    return kOk;
+  }
+  if (a == "--download-timeout") {
     char* end = nullptr;
     const double seconds = value() ? std::strtod(v.c_str(), &end) : 0;
     if (!end || *end || !(seconds > 0) || seconds > 1e6)
@@ -441,6 +456,7 @@ int Convert(const Options& o, const std::string& bookPath, const std::string& pa
   h.NewWindow = o.newWindow ? kTrue : kFalse;
   h.CompactStyles = o.compactStyles ? kTrue : kFalse;
   h.FastPagesFrom = o.fastPages ? 1 : 0;
+  h.MaxPageBytes = o.maxPageBytes;
   if (o.plain) {
     h.CreateHtmlFile(page, o.heading, o.title, o.backgroundColor, o.backgroundImage, o.tableColor,
                      o.tableImage);
@@ -448,8 +464,11 @@ int Convert(const Options& o, const std::string& bookPath, const std::string& pa
     h.CreateStyledHtmlFile(page, o.heading, o.title, o.backgroundColor, o.backgroundImage,
                            o.tableColor, o.tableImage);
   }
+  for (const std::string& warning : h.LastWarnings()) {
+    PrintLine("gridwell convert: warning: " + warning);
+  }
   if (h.LastStop() == ConvertStop::None) return kOk;
-  std::cerr << "gridwell convert: " << h.LastStopDetail() << "\n";
+  PrintLine("gridwell convert: " + h.LastStopDetail());
   return ExitFor(h.LastStop());
 }
 
@@ -460,12 +479,13 @@ void PrintSummary(const Options& o, const std::string& page, bool toStdout, int3
   const auto bytes = fs::file_size(page, ec);
   const double secs =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  std::fprintf(stderr, "gridwell convert: %s: %s page of %llu bytes, %d sheet(s), %.3f s\n",
-               toStdout ? "-" : page.c_str(),
-               o.plain           ? "plain"
-               : o.compactStyles ? "compact styled"
-                                 : "styled",
-               static_cast<unsigned long long>(ec ? 0 : bytes), sheets, secs);
+  char summary[128];
+  std::snprintf(summary, sizeof summary, ": %s page of %llu bytes, %d sheet(s), %.3f s",
+                o.plain           ? "plain"
+                : o.compactStyles ? "compact styled"
+                                  : "styled",
+                static_cast<unsigned long long>(ec ? 0 : bytes), sheets, secs);
+  PrintLine("gridwell convert: " + (toStdout ? std::string("-") : page) + summary);
 }
 
 }  // namespace
@@ -483,8 +503,8 @@ int RunConvert(const std::vector<std::string>& args) {
   const bool remote = IsAddress(o.book);
   const bool toStdout = o.output == "-";
   if ((remote || toStdout) && temp.Path().empty()) {
-    std::cerr << "gridwell convert: cannot make a temporary folder: " << std::strerror(errno)
-              << "\n";
+    PrintLine(std::string("gridwell convert: cannot make a temporary folder: ") +
+              std::strerror(errno));
     return kCannotWrite;
   }
 
@@ -495,15 +515,15 @@ int RunConvert(const std::vector<std::string>& args) {
   if (toStdout) page = temp.Path() + "/page.htm";
   std::error_code ec;
   if (!remote && fs::equivalent(page, bookPath, ec)) {
-    std::cerr << "gridwell convert: the page " << page
-              << " would replace the workbook; choose another with -o\n";
+    PrintLine("gridwell convert: the page " + page +
+              " would replace the workbook; choose another with -o");
     return kUsage;
   }
   if (remote) {
     bookPath = temp.Path() + "/" + bookName;
     const std::string why = Download(o.book, bookPath, o);
     if (!why.empty()) {
-      std::cerr << "gridwell convert: download of " << o.book << " failed: " << why << "\n";
+      PrintLine("gridwell convert: download of " + o.book + " failed: " + why);
       return kDownloadFailed;
     }
   }
@@ -511,8 +531,8 @@ int RunConvert(const std::vector<std::string>& args) {
   clsHTML h;
   if (const int rc = Convert(o, bookPath, page, h); rc != kOk) return rc;
   if (toStdout && !CopyToStdout(page)) {
-    std::cerr << "gridwell convert: cannot write to standard output: " << std::strerror(errno)
-              << "\n";
+    PrintLine(std::string("gridwell convert: cannot write to standard output: ") +
+              std::strerror(errno));
     return kCannotWrite;
   }
   if (o.verbose) PrintSummary(o, page, toStdout, h.SheetTotal(), started);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/terminal_text.h"
 #include "cli/workbook_args.h"
 #include "reader/base/bytes.h"
 #include "reader/base/cell_ref.h"
@@ -32,7 +33,7 @@ bool ParseOptions(const char* cmd, const std::vector<std::string>& args, bool al
     const std::string& a = args[i];
     auto value = [&](std::string& dst) {
       if (i + 1 >= args.size()) {
-        std::cerr << "gridwell " << cmd << ": " << a << " needs a value\n";
+        PrintLine("gridwell " + std::string(cmd) + ": " + a + " needs a value");
         return false;
       }
       dst = args[++i];
@@ -48,49 +49,20 @@ bool ParseOptions(const char* cmd, const std::vector<std::string>& args, bool al
     } else if (allowSheet && a == "--range") {
       if (!value(o.range)) return false;
     } else if (!a.empty() && a[0] == '-' && a != "-") {
-      std::cerr << "gridwell " << cmd << ": unknown option " << a << "\n";
+      PrintLine("gridwell " + std::string(cmd) + ": unknown option " + a);
       return false;
     } else if (o.book.empty()) {
       o.book = a;
     } else {
-      std::cerr << "gridwell " << cmd << ": unexpected argument " << a << "\n";
+      PrintLine("gridwell " + std::string(cmd) + ": unexpected argument " + a);
       return false;
     }
   }
   if (!o.help && o.book.empty()) {
-    std::cerr << "gridwell " << cmd << ": no workbook given (see --help)\n";
+    PrintLine("gridwell " + std::string(cmd) + ": no workbook given (see --help)");
     return false;
   }
   return true;
-}
-
-// Tab, newline, carriage return and backslash inside a field would break the line format;
-// other control characters (escape, bell) would drive the terminal: all are written as
-// escapes.
-void PutField(std::string& line, std::string_view s) {
-  for (char ch : s) {
-    switch (ch) {
-      case '\t':
-        line += "\\t";
-        break;
-      case '\n':
-        line += "\\n";
-        break;
-      case '\r':
-        line += "\\r";
-        break;
-      case '\\':
-        line += "\\\\";
-        break;
-      default:
-        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) {
-          line += "\\x";
-          base::AppendHexByte(line, static_cast<uint8_t>(ch), base::kHexLower);
-        } else {
-          line += ch;
-        }
-    }
-  }
 }
 
 void PutNumber(std::string& line, double v) {
@@ -136,7 +108,7 @@ void AppendCellLine(std::string& out, const ReaderCell& c) {
       break;
     case ValueKind::String:
       out += "s\t";
-      PutField(out, v.text);
+      AppendEscapedText(out, v.text);
       break;
     case ValueKind::Boolean:
       out += "b\t";
@@ -148,11 +120,11 @@ void AppendCellLine(std::string& out, const ReaderCell& c) {
       break;
   }
   out += '\t';
-  PutField(out, c.Text());
+  AppendEscapedText(out, c.Text());
   out += '\t';
   out += std::to_string(c.NumberFormatIndex());
   out += '\t';
-  PutField(out, c.Formula());
+  AppendEscapedText(out, c.Formula());
   out += '\n';
 }
 
@@ -172,7 +144,7 @@ int RunSheets(const std::vector<std::string>& args) {
   ReaderWorksheets sheets = book.Worksheets();
   std::string out;
   for (int32_t i = 1; i <= sheets.Count(); ++i) {
-    PutField(out, sheets.Item(i).Name());
+    AppendEscapedText(out, sheets.Item(i).Name());
     out += '\n';
   }
   std::cout << out << std::flush;
@@ -194,7 +166,7 @@ int RunCells(const std::vector<std::string>& args) {
   }
   CellRange range;
   if (!o.range.empty() && !ParseRange(o.range, range)) {
-    std::cerr << "gridwell cells: bad range " << o.range << " (expected like A1:H40)\n";
+    PrintLine("gridwell cells: bad range " + o.range + " (expected like A1:H40)");
     return kUsage;
   }
   ReaderWorkbook book;
@@ -202,7 +174,7 @@ int RunCells(const std::vector<std::string>& args) {
     return rc;
   ReaderWorksheet sheet = ChooseSheet(book, o.sheet);
   if (!sheet) {
-    std::cerr << "gridwell cells: no sheet " << o.sheet << " in " << o.book << "\n";
+    PrintLine("gridwell cells: no sheet " + o.sheet + " in " + o.book);
     return kNoSheet;
   }
   ReaderCells cells = sheet.Cells();

@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/scratch.h"
+#include "cli/terminal_text.h"
 
 namespace {
 
@@ -43,9 +44,9 @@ int main(int argc, char** argv) {
     if (cmd == "convert") return gridwell::cli::RunConvert(args);
   } catch (const std::bad_alloc&) {
     // The workbook is counted unreadable: it needs more memory than this process may use.
-    std::cerr << "gridwell " << cmd << ": out of memory reading the workbook\n";
+    gridwell::cli::PrintLine("gridwell " + cmd + ": out of memory reading the workbook");
     return gridwell::cli::kUnreadable;
   }
-  std::cerr << "gridwell: unknown command " << cmd << " (see gridwell --help)\n";
+  gridwell::cli::PrintLine("gridwell: unknown command " + cmd + " (see gridwell --help)");
   return gridwell::cli::kUsage;
 }

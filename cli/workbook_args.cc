@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/terminal_text.h"
 #include "reader/base/cell_ref.h"
 
 namespace gridwell::cli {
@@ -13,14 +14,14 @@ namespace gridwell::cli {
 int OpenWorkbook(const std::string& path, const std::string* password, ReaderWorkbook& out) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
-    std::cerr << "gridwell: cannot open " << path << ": no such file\n";
+    PrintLine("gridwell: cannot open " + path + ": no such file");
     return kUnreadable;
   }
   ReaderApplication app;
   WorkbookLoader& loader = app.Workbooks();
   int protection = loader.IsPasswordProtected(path);
   if (protection < 0) {
-    std::cerr << "gridwell: " << path << " is not a readable workbook\n";
+    PrintLine("gridwell: " + path + " is not a readable workbook");
     return kUnreadable;
   }
   bool ok = password ? loader.OpenWithPassword(path, *password) : loader.Open(path);
@@ -28,19 +29,19 @@ int OpenWorkbook(const std::string& path, const std::string* password, ReaderWor
     const Status& status = loader.LastStatus();
     switch (status.Code()) {
       case StatusCode::NeedPassword:
-        std::cerr << "gridwell: " << path << " is encrypted; give its password with --password\n";
+        PrintLine("gridwell: " + path + " is encrypted; give its password with --password");
         return kPassword;
       case StatusCode::WrongPassword:
-        std::cerr << "gridwell: wrong password for " << path << "\n";
+        PrintLine("gridwell: wrong password for " + path);
         return kPassword;
       default:
-        std::cerr << "gridwell: cannot read " << path;
-        if (!status.Detail().empty()) std::cerr << ": " << status.Detail();
-        std::cerr << "\n";
+        PrintLine("gridwell: cannot read " + path +
+                  (status.Detail().empty() ? "" : ": " + status.Detail()));
         return kUnreadable;
     }
   }
   out = loader.Workbook();
+  for (const std::string& warning : out.Warnings()) PrintLine("gridwell: warning: " + warning);
   return kOk;
 }
 

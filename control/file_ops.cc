@@ -5,11 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <cstdio>
 
+#include "converter/page_file.h"
 #include "reader/base/bytes.h"
 
 namespace gridwell::fileops {
@@ -64,107 +62,35 @@ std::string PageFileName(const std::string& workbookFileName, const std::string&
   return workbookFileName + suffix;
 }
 
-namespace {
-
-std::string FolderOf(const std::string& path) {
-  auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// A file being written beside its target: private while it is written, given its final
-// permissions just before it replaces the target.
-struct TempFile {
-  int fd = -1;
-  std::string path;
-  mode_t finalMode = 0600;
-};
-
-// Opens a new temporary file in the folder of `target`. It is created exclusively (never an
-// existing entry, never through a link). Its final permissions are those of the regular file it
-// replaces, or else those the system gives a new file (0666 less the umask, or a default ACL),
-// which the kernel applies at creation; until then only the user may read it.
-bool OpenTempBeside(const std::string& target, TempFile& temp) {
-  if (target.empty() || target.find('\0') != std::string::npos) return false;
-  const std::string stem = FolderOf(target) + "/." + FileNameOf(target) + ".part-";
-  static std::atomic<uint32_t> serial{0};
-  for (int attempt = 0; attempt < 100 && temp.fd < 0; ++attempt) {
-    const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, "%d-%x-%x", static_cast<int>(::getpid()),
-                  static_cast<unsigned>(tick), static_cast<unsigned>(++serial));
-    temp.path = stem + suffix;
-    temp.fd = ::open(temp.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (temp.fd < 0 && errno != EEXIST) return false;
-  }
-  if (temp.fd < 0) return false;
-  struct stat created, replaced;
-  if (::fstat(temp.fd, &created) == 0) temp.finalMode = created.st_mode & 0777;
-  if (::lstat(target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
-    temp.finalMode = replaced.st_mode & 0777;
-  }
-  ::fchmod(temp.fd, S_IRUSR | S_IWUSR);
-  return true;
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Renames the finished file over the target; a link at the target is replaced, not followed.
-bool Finish(TempFile& temp, bool ok, const std::string& target) {
-  if (ok && ::fchmod(temp.fd, temp.finalMode) != 0) ok = false;
-  if (::close(temp.fd) != 0) ok = false;
-  if (ok && ::rename(temp.path.c_str(), target.c_str()) == 0) return true;
-  ::unlink(temp.path.c_str());
-  return false;
-}
-
-}  // namespace
-
+// Both write through the page writers' PageFile, so every file this system writes for its
+// user follows one rule for links and for targets that are no regular file.
 bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& data) {
-  TempFile temp;
-  if (!OpenTempBeside(path, temp)) return false;
-  return Finish(temp, WriteAll(temp.fd, data.data(), data.size()), path);
+  conv::PageFile out;
+  std::string why;
+  const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+  return out.Open(path, why) && out.Write(text, why) && out.Commit(why);
 }
 
 bool CopyFileReplacing(const std::string& from, const std::string& to) {
   if (from.empty() || from.find('\0') != std::string::npos) return false;
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
   struct stat st;
-  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(in);
-    return false;
-  }
-  TempFile temp;
-  if (!OpenTempBeside(to, temp)) {
-    ::close(in);
-    return false;
-  }
-  bool ok = true;
-  uint8_t buf[65536];
-  for (;;) {
-    ssize_t n = ::read(in, buf, sizeof buf);
+  conv::PageFile out;
+  std::string why;
+  bool ok = ::fstat(in, &st) == 0 && S_ISREG(st.st_mode) && out.Open(to, why);
+  std::vector<char> buf(ok ? 65536 : 0);
+  while (ok) {
+    const ssize_t n = ::read(in, buf.data(), buf.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
-    if (n <= 0) break;
-    if (!WriteAll(temp.fd, buf, static_cast<size_t>(n))) {
-      ok = false;
+    if (n <= 0) {
+      ok = n == 0;
       break;
     }
+    ok = out.Write(std::string_view(buf.data(), static_cast<size_t>(n)), why);
   }
   ::close(in);
-  return Finish(temp, ok, to);
+  return ok && out.Commit(why);
 }
 
 int OpenPrivateFolderAt(int dirFd, const std::string& name) {

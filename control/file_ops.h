@@ -38,7 +38,8 @@ std::string PageFileName(const std::string& workbookFileName, const std::string&
                          const std::string& sheetTag);
 
 // Writes `data` to `path` whole or not at all: a temporary file beside the target, renamed over
-// it when complete. False when nothing was written.
+// it when complete, by the rule of conv::PageFile (a link at the target is replaced, not
+// followed; a target that is no regular file is refused). False when nothing was written.
 bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& data);
 
 // Copies `from` to `to` through a temporary file beside `to`, renamed over it only when the copy

@@ -738,6 +738,7 @@ void Gridwell::WritePage(PageConverter& converter, const OpenCommon& c, const st
   f.ShowComments = *c.blnShowComments;
   f.CompactStyles = compactStyles_ || c.blnCompactStyles ? kVbTrue : kVbFalse;
   f.FastPagesFrom = c.lngFastPagesFrom > 0 ? c.lngFastPagesFrom : fastPagesFrom_;
+  f.MaxPageBytes = pageLimits_.maxBytes;
   const auto writer =
       *c.blnNoStyle ? &PageConverter::CreateHtmlFile : &PageConverter::CreateStyledHtmlFile;
   (converter.*writer)(page, c.strHeading, c.strTitle, c.strBackgroundColor,

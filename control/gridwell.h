@@ -131,6 +131,13 @@ enum class OpenFailure : int32_t {
   Failed = 7,          // anything else: no temporary folder, no room for the page, ...
 };
 
+// Bound of the pages the control makes: a range of far more empty positions than stored
+// cells whose page would be larger than `maxBytes` is not converted (OpenError follows),
+// since no browser shows such a page. A dense range is never refused for its size.
+struct PageLimits {
+  int64_t maxBytes = int64_t{256} << 20;
+};
+
 class Gridwell {
  public:
   // Creation: hides the browser and chooses the temporary folder (created by the first open).
@@ -209,6 +216,8 @@ class Gridwell {
   const WaitLimits& GetWaitLimits() const { return limits_; }
   void SetDownloadLimits(const DownloadLimits& limits) { downloadLimits_ = limits; }
   const DownloadLimits& GetDownloadLimits() const { return downloadLimits_; }
+  void SetPageLimits(const PageLimits& limits) { pageLimits_ = limits; }
+  const PageLimits& GetPageLimits() const { return pageLimits_; }
   // Why the last download that ended failed (a limit passed, a server error); "" when it
   // succeeded.
   std::string DownloadErrorText() const { return downloadErrorText_; }
@@ -273,6 +282,7 @@ class Gridwell {
   Platform platform_;
   WaitLimits limits_;
   DownloadLimits downloadLimits_;
+  PageLimits pageLimits_;
   std::string downloadErrorText_;
   OpenFailure openFailure_ = OpenFailure::None;
   std::string openErrorText_;

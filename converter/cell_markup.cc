@@ -154,6 +154,17 @@ std::string ColumnLetters(int16_t column) {
   return s;
 }
 
+namespace {
+
+// True when a C1 control (U+0080-U+009F, C2 80 to C2 9F in UTF-8) begins at text[i].
+bool C1ControlAt(std::string_view text, size_t i) {
+  return static_cast<unsigned char>(text[i]) == 0xC2 && i + 1 < text.size() &&
+         static_cast<unsigned char>(text[i + 1]) < 0xA0 &&
+         static_cast<unsigned char>(text[i + 1]) >= 0x80;
+}
+
+}  // namespace
+
 void AppendEscaped(std::string& out, std::string_view text) {
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -183,9 +194,14 @@ void AppendEscaped(std::string& out, std::string_view text) {
         if (i + 1 < text.size() && text[i + 1] == '\n') continue;
         break;  // left out
       default:
-        // Other C0 control characters (stored in .xlsx as _x0001_ and the like) are not
-        // allowed in an HTML page: they are left out.
-        if (static_cast<unsigned char>(c) >= 0x20) continue;
+        // Other control characters (C0, stored in .xlsx as _x0001_ and the like, DEL, and
+        // the C1 controls U+0080-U+009F) are not allowed in an HTML page: they are left out.
+        if (C1ControlAt(text, i)) {
+          out.append(text.substr(start, i - start));
+          start = ++i + 1;
+          continue;
+        }
+        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) continue;
     }
     out.append(text.substr(start, i - start));
     out.append(entity);
@@ -198,12 +214,17 @@ void AppendCssFontName(std::string& out, std::string_view name) {
   // Letters, digits, spaces and a few marks stand for themselves; every other ASCII
   // character is written as a hexadecimal escape, so that nothing in the name can end the
   // string, the declaration, the attribute or the style element, or open a comment.
-  // Control characters cannot be in a font name and are left out; bytes of UTF-8
+  // Control characters (C0, DEL, C1) cannot be in a font name and are left out; bytes of UTF-8
   // sequences pass unchanged.
   out += '"';
-  for (char c : name) {
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
     const unsigned char u = static_cast<unsigned char>(c);
     if (u < 0x20 || u == 0x7F) continue;
+    if (C1ControlAt(name, i)) {
+      ++i;
+      continue;
+    }
     if (u >= 0x80 || IsAsciiLetter(c) || IsAsciiDigit(c) || c == ' ' || c == '-' || c == '_' ||
         c == '.') {
       out += c;

@@ -49,6 +49,7 @@ void clsHTML::Convert(const std::string& HTMLfile, const conv::PageDecoration& d
                       bool styled) {
   lastStop_ = ConvertStop::None;
   lastStopDetail_.clear();
+  lastWarnings_.clear();
   conv::PageFile out;
   try {
     ConvertTo(HTMLfile, decoration, styled, out);
@@ -131,6 +132,7 @@ ReaderWorkbook clsHTML::OpenWorkbook() {
   }
   ReaderWorkbook book = loader.Workbook();
   if (book && book.IsProtected()) book.Unprotect();
+  if (book) lastWarnings_ = book.Warnings();
   if (!book) {
     const Status& st = loader.LastStatus();
     Stop(st.IsPasswordFailure() ? ConvertStop::WrongPassword : ConvertStop::Unreadable,

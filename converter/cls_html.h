@@ -63,6 +63,10 @@ class clsHTML {
   // browser lays out only when they come into view, in tables of fixed column widths. The
   // compact page does so on its own from kFastCompactFrom positions.
   int32_t FastPagesFrom = 0;
+  // The largest page a mostly empty range may make, in bytes (0: no limit). A range whose
+  // empty positions far outnumber its stored cells is refused when its page would be bigger,
+  // as no browser shows such a page; a dense range is bound only by the page text's limit.
+  int64_t MaxPageBytes = int64_t{256} << 20;
 
   // Results of the last conversion that got past opening the workbook.
   std::vector<std::string> SheetNames() const { return sheetNames_; }
@@ -80,6 +84,9 @@ class clsHTML {
   // Read-only diagnostic: why the last conversion stopped, and a detail for logs.
   ConvertStop LastStop() const { return lastStop_; }
   const std::string& LastStopDetail() const { return lastStopDetail_; }
+  // What the reader passed over in the last workbook it read (damage, cells out of the
+  // grid), one line each.
+  const std::vector<std::string>& LastWarnings() const { return lastWarnings_; }
 
  private:
   void Convert(const std::string& HTMLfile, const conv::PageDecoration& decoration, bool styled);
@@ -99,6 +106,7 @@ class clsHTML {
   int32_t sheetTotal_ = 0;
   ConvertStop lastStop_ = ConvertStop::None;
   std::string lastStopDetail_;
+  std::vector<std::string> lastWarnings_;
 };
 
 }  // namespace gridwell

@@ -19,17 +19,46 @@ std::string Reason(const std::string& path) {
   return path + ": " + std::strerror(errno);
 }
 
-// A name no other writer uses at the same time: random, and created exclusively.
+// A name no other writer uses at the same time: random, and created exclusively. It begins
+// with the target's name, cut to 200 bytes (at a character boundary), so that it always
+// fits the file system's 255 whatever the target's name.
 std::string TempNameFor(const std::string& target) {
   static std::atomic<uint64_t> counter{std::random_device{}()};
   const size_t slash = target.rfind('/');
   const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  constexpr size_t kKept = 200;
+  if (name.size() > kKept) {
+    size_t cut = kKept;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+  }
   uint64_t v = counter.fetch_add(0x9E3779B97F4A7C15ull) * 0xBF58476D1CE4E5B9ull;
   static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
   std::string suffix;
   for (int i = 0; i < 8; ++i, v /= 36) suffix += kDigits[v % 36];
   return dir + "." + name + "." + suffix + ".part";
+}
+
+// What a file that is no regular file is, for the one line that refuses it.
+std::string KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "a special file";
+}
+
+// Why a target is refused, or "" when a file may take its place: nothing or a regular file
+// is there, or a link that names nothing or a regular file (the link is replaced).
+std::string Refusal(const std::string& target, const struct stat& entry) {
+  if (S_ISREG(entry.st_mode)) return {};
+  if (!S_ISLNK(entry.st_mode))
+    return target + ": " + KindOf(entry.st_mode) + ", not a regular file";
+  struct stat named;
+  if (::stat(target.c_str(), &named) != 0 || S_ISREG(named.st_mode)) return {};
+  return target + ": a link to " + KindOf(named.st_mode) + ", not to a regular file";
 }
 
 // The unfinished files, in fixed storage that a signal handler can read without locks.
@@ -83,20 +112,21 @@ void PageFile::Discard() {
 bool PageFile::Open(const std::string& target, std::string& why) {
   Discard();
   target_ = target;
-  struct stat st;
-  if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    char resolved[PATH_MAX];
-    if (::realpath(target.c_str(), resolved)) target_ = resolved;
+  keepOwner_ = false;
+  if (target.empty() || target.find('\0') != std::string::npos) {
+    why = "not a file name: " + target.substr(0, target.find('\0'));
+    return false;
   }
-  const bool exists = ::stat(target_.c_str(), &st) == 0;
-  if (exists && !S_ISREG(st.st_mode)) {
-    fd_ = ::open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd_ < 0) why = Reason(target);
-    return fd_ >= 0;
+  struct stat st;
+  const bool exists = ::lstat(target.c_str(), &st) == 0;
+  if (exists) {
+    why = Refusal(target, st);
+    if (!why.empty()) return false;
   }
   for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
     temp_ = TempNameFor(target_);
-    // Mode 0666 less the umask, as a new file of that name would get.
+    // Created as a new file of that name would be (0666 less the umask, or a default ACL),
+    // which gives the mode of a page that replaces nothing; private while it is written.
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd_ < 0 && errno != EEXIST) break;
   }
@@ -106,8 +136,15 @@ bool PageFile::Open(const std::string& target, std::string& why) {
     return false;
   }
   slot_ = ListUnfinished(temp_);
-  // A replaced page keeps the permissions it had.
-  if (exists) (void)::fchmod(fd_, st.st_mode & 07777);
+  struct stat created;
+  finalMode_ = ::fstat(fd_, &created) == 0 ? created.st_mode & 0777 : 0600;
+  if (exists && S_ISREG(st.st_mode)) {
+    finalMode_ = st.st_mode & 0777;
+    keepOwner_ = true;
+    owner_ = st.st_uid;
+    group_ = st.st_gid;
+  }
+  (void)::fchmod(fd_, S_IRUSR | S_IWUSR);
   return true;
 }
 
@@ -128,14 +165,16 @@ bool PageFile::Write(std::string_view text, std::string& why) {
 }
 
 bool PageFile::Commit(std::string& why) {
+  // A replaced file keeps its owner and group where the process may give them (root may;
+  // another user may at least keep a group it belongs to).
+  if (keepOwner_ && ::fchown(fd_, owner_, group_) != 0) (void)::fchown(fd_, -1, group_);
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) {
-    why = Reason(target_);
-    Discard();
-    return false;
-  }
-  if (!temp_.empty() && ::rename(temp_.c_str(), target_.c_str()) != 0) {
+  int failure = ::fchmod(fd, finalMode_) == 0 ? 0 : errno;
+  if (::close(fd) != 0 && failure == 0) failure = errno;
+  if (failure == 0 && ::rename(temp_.c_str(), target_.c_str()) != 0) failure = errno;
+  if (failure != 0) {
+    errno = failure;
     why = Reason(target_);
     Discard();
     return false;

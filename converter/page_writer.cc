@@ -276,7 +276,8 @@ class PageWriter {
         lettersBelow_(s.ColLetters == kTrue),
         numbersRight_(s.RowNumbers == kTrue),
         newWindow_(s.NewWindow != kFalse),
-        showComments_(s.ShowComments != kFalse) {}
+        showComments_(s.ShowComments != kFalse),
+        maxPageBytes_(s.MaxPageBytes) {}
 
   bool Write(const PageRange& requested, const PageDecoration& d, std::string* why);
 
@@ -289,7 +290,8 @@ class PageWriter {
     lane.text.clear();
   }
   void AppendHead(const PageDecoration& d);
-  bool FitsPage(std::string* why) const;
+  int64_t TrimToStoredCells();
+  bool FitsPage(int64_t stored, std::string* why) const;
   void MeasureColumns();
   double ReservePage();
   void AppendStyleSheetRules(const std::vector<RowBlock>& blocks);
@@ -327,6 +329,7 @@ class PageWriter {
   std::string tableOpening_;  // each block's table tag and column widths
   const bool showFormulas_, hideRowNumbers_, hideColLetters_, lettersBelow_, numbersRight_,
       newWindow_, showComments_;
+  const int64_t maxPageBytes_;
   PageRange r_;
   std::vector<int16_t> widths_;
   CompactClasses compactClasses_;
@@ -335,9 +338,10 @@ class PageWriter {
 
 bool PageWriter::Write(const PageRange& requested, const PageDecoration& d, std::string* why) {
   r_ = ResolveRangeWithin(requested, cursor_.MaxRow(), cursor_.MaxColumn());
+  const int64_t stored = TrimToStoredCells();
   ChooseFastPage();
   AppendHead(d);
-  if (!FitsPage(why)) return false;
+  if (!FitsPage(stored, why)) return false;
   MeasureColumns();
   const std::vector<RowBlock> blocks = PlanBlocks(ReservePage());
   AppendStyleSheetRules(blocks);
@@ -538,16 +542,44 @@ void PageWriter::AppendTable(const std::vector<RowBlock>& blocks) {
   }
 }
 
+// Rows and columns of the range past its last stored cell would only be empty positions:
+// the range ends at that cell's row and column, keeping at least its first row and column.
+// Returns the number of stored cells in the range.
+int64_t PageWriter::TrimToStoredCells() {
+  if (r_.endRow < r_.startRow || r_.endCol < r_.startCol) return 0;
+  int32_t lastRow = r_.startRow, lastCol = r_.startCol;
+  int64_t stored = 0;
+  const bool sorted = cursor_.Sorted();
+  for (int32_t i = sorted ? cursor_.FirstOfRow(r_.startRow) : 1; i <= cursor_.Count(); ++i) {
+    const ReaderCell c = cursor_.Item(i);
+    const int32_t row = c.Row(), col = c.Column();
+    if (sorted && row > r_.endRow) break;
+    if (row < r_.startRow || row > r_.endRow || col < r_.startCol || col > r_.endCol) continue;
+    lastRow = std::max(lastRow, row);
+    lastCol = std::max(lastCol, col);
+    ++stored;
+  }
+  r_.endRow = lastRow;
+  r_.endCol = lastCol;
+  return stored;
+}
+
 // Every position of the range becomes a table cell of at least "<TD HEIGHT='0'></TD>" and
 // every row at least "<TR ALIGN='RIGHT'></TR>" and a line break, so a range can be found too
-// big for the page before any of it is written.
-bool PageWriter::FitsPage(std::string* why) const {
+// big for the page before any of it is written: too big for the accumulator, or, when it is
+// mostly empty positions, bigger than the page limit, which no browser could show and
+// nobody meant to ask for. A dense range is never refused for its size alone.
+bool PageWriter::FitsPage(int64_t stored, std::string* why) const {
   if (r_.endRow < r_.startRow || r_.endCol < r_.startCol) return true;
   constexpr double kSmallestCell = 20, kSmallestRow = 25;
+  constexpr double kSparse = 16;  // empty positions for each stored cell
   const double rows = double(r_.endRow) - r_.startRow + 1;
   const double positions = rows * (double(r_.endCol) - r_.startCol + 1);
   const double least = positions * kSmallestCell + rows * kSmallestRow;
-  if (least <= double(page_.MaxLength()) - page_.UsedLength()) return true;
+  const double textLimit = double(page_.MaxLength()) - page_.UsedLength();
+  const bool sparse = maxPageBytes_ > 0 && least > double(maxPageBytes_) &&
+                      positions - double(stored) > kSparse * std::max<double>(double(stored), 1);
+  if (least <= textLimit && !sparse) return true;
   if (why) {
     std::string range;
     AppendColumnLetters(range, r_.startCol);
@@ -556,9 +588,12 @@ bool PageWriter::FitsPage(std::string* why) const {
     AppendColumnLetters(range, r_.endCol);
     AppendInt(range, r_.endRow);
     *why = "the range " + range + " has " + std::to_string(static_cast<int64_t>(positions)) +
-           " cell positions, a page of at least " + std::to_string(static_cast<int64_t>(least)) +
-           " bytes, over the limit of " + std::to_string(page_.MaxLength()) +
-           " bytes; choose a smaller range (--range A1:H40)";
+           " cell positions";
+    if (sparse) *why += " for " + std::to_string(stored) + " stored cell(s)";
+    *why += ", a page of at least " + std::to_string(static_cast<int64_t>(least)) +
+            " bytes, over the limit of " +
+            std::to_string(least > textLimit ? int64_t{page_.MaxLength()} : maxPageBytes_) +
+            " bytes; choose a smaller range (--range A1:H40)";
   }
   return false;
 }

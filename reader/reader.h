@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "reader/model/workbook.h"
 #include "reader/read_result.h"
@@ -226,6 +227,10 @@ class ReaderWorkbook {
   // Finds a sheet by name without regard to letter case; null when there is none.
   ReaderWorksheet WorksheetByName(std::string_view name) const;
   bool Uses1904Dates() const { return book_ && book_->date1904; }
+  // What the reader passed over in a workbook it could still read, one line each.
+  std::vector<std::string> Warnings() const {
+    return book_ ? book_->warnings : std::vector<std::string>();
+  }
   const std::shared_ptr<model::Workbook>& Model() const { return book_; }
 
  private:

@@ -1,5 +1,8 @@
 #include "control/net/transfer.h"
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -8,6 +11,14 @@ namespace gridwell::net {
 namespace {
 constexpr char kProtocols[] = "http,https,ftp,ftps";
 }  // namespace
+
+long TimeoutMs(double seconds) {
+  if (!(seconds > 0)) return 0;
+  // curl counts whole milliseconds and takes 0 as no limit: a positive limit under half a
+  // millisecond would round to that, so it becomes 1 ms.
+  const double ms = std::nearbyint(seconds * 1000.0);
+  return ms >= double(LONG_MAX) ? LONG_MAX : std::max(1L, static_cast<long>(ms));
+}
 
 void SetUpTransfer(CURL* easy, const std::string& url, const TransferLimits& limits,
                    char* errorBuffer) {
@@ -26,9 +37,8 @@ void SetUpTransfer(CURL* easy, const std::string& url, const TransferLimits& lim
   if (limits.maxBytes > 0) {
     curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
   }
-  if (limits.maxSeconds > 0) {
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.maxSeconds * 1000.0));
-  }
+  if (limits.maxSeconds > 0)
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, TimeoutMs(limits.maxSeconds));
   errorBuffer[0] = '\0';
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
 }

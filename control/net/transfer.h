@@ -25,6 +25,10 @@ struct TransferLimits {
 void SetUpTransfer(CURL* easy, const std::string& url, const TransferLimits& limits,
                    char* errorBuffer);
 
+// The time limit as curl takes it: whole milliseconds, the nearest, but at least 1 for a
+// positive limit, which must never become 0, curl's "no limit"; 0 for none.
+long TimeoutMs(double seconds);
+
 struct TransferFailure {
   enum class Kind { None, TooLarge, TooLong, ErrorStatus, Other } kind = Kind::None;
   std::string text;  // "larger than the limit of 100 bytes", "the server answered 404", ...

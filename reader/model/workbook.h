@@ -124,6 +124,9 @@ class Workbook {
 
   bool date1904 = false;
   bool isProtected = false;
+  // Damage or content the reader passed over while reading a workbook it could still read,
+  // one line each, for the user and for logs.
+  std::vector<std::string> warnings;
 
   Sheet& AddSheet(std::string name);
   size_t SheetCount() const { return sheets_.size(); }

@@ -109,61 +109,104 @@ bool ReadFromInput(GsfInput* input, const ReadLimits& limits, CompoundStreams& o
 }
 
 // libgsf reports damage it meets in a compound file as GLib warnings and failed
-// assertions, some over several lines. They go through this one handler, which writes each
-// as a single line.
-void OneLineWarning(const gchar* domain, GLogLevelFlags, const gchar* message, gpointer) {
-  std::string line = "gridwell: compound file: ";
+// assertions, some over several lines. A library has no terminal of its own to write them
+// to: the handler keeps them, one line each, for the read that is running on this thread,
+// which names them in its status or its workbook's warnings.
+struct LibraryMessages {
+  std::string first;
+  int count = 0;
+};
+thread_local LibraryMessages* collecting = nullptr;
+
+void KeepMessage(const gchar* domain, GLogLevelFlags, const gchar* message, gpointer) {
+  LibraryMessages* kept = collecting;
+  if (!kept || kept->count++ > 0) return;
+  std::string& line = kept->first;
   bool space = false;
   for (const char* p = message ? message : ""; *p; ++p) {
-    const bool blank = *p == '\n' || *p == '\r' || *p == '\t' || *p == ' ';
+    // Line breaks, tabs and every other control character become one space.
+    const bool blank = static_cast<unsigned char>(*p) <= ' ' || *p == 0x7F;
     if (blank) {
       space = true;
       continue;
     }
-    if (space && line.back() != ' ') line += ' ';
+    if (space && !line.empty()) line += ' ';
     space = false;
     line += *p;
   }
   line += " (";
   line += domain ? domain : "libgsf";
-  line += ")\n";
-  std::fputs(line.c_str(), stderr);
+  line += ')';
 }
 
-void RouteLibraryWarnings() {
+void RouteLibraryMessages() {
   static std::once_flag once;
   std::call_once(once, [] {
     for (const char* domain : {"libgsf", "libgsf:msole", "libgsf:utils"}) {
       g_log_set_handler(domain,
                         static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING |
                                                     G_LOG_LEVEL_MESSAGE),
-                        OneLineWarning, nullptr);
+                        KeepMessage, nullptr);
     }
   });
+}
+
+// Collects the library's messages for the life of one read.
+class MessageScope {
+ public:
+  MessageScope() : outer_(collecting) {
+    RouteLibraryMessages();
+    collecting = &kept_;
+  }
+  ~MessageScope() { collecting = outer_; }
+  MessageScope(const MessageScope&) = delete;
+  MessageScope& operator=(const MessageScope&) = delete;
+
+  // The first message, with how many followed it; "" when there was none.
+  std::string Summary() const {
+    if (kept_.count == 0) return {};
+    std::string s = "compound file: " + kept_.first;
+    if (kept_.count > 1) s += " (and " + std::to_string(kept_.count - 1) + " more)";
+    return s;
+  }
+
+ private:
+  LibraryMessages kept_;
+  LibraryMessages* outer_;
+};
+
+// The status of a read, with the library's own account of the damage.
+Status Finish(bool ok, const std::string& error, const MessageScope& scope, CompoundStreams& out) {
+  const std::string said = scope.Summary();
+  if (ok) {
+    out.damage = said;
+    return {};
+  }
+  return Status::Unreadable(said.empty() ? error : error + "; " + said);
 }
 
 }  // namespace
 
 Status ReadCompoundFile(const std::string& path, const ReadLimits& limits, CompoundStreams& out) {
-  RouteLibraryWarnings();
+  MessageScope scope;
   GError* err = nullptr;
   Ref<GsfInput> input(gsf_input_stdio_new(path.c_str(), &err));
   if (err) g_error_free(err);
   if (!input) return Status::Unreadable("cannot open " + path);
   std::string error;
-  if (!ReadFromInput(input.get(), limits, out, error)) return Status::Unreadable(error);
-  return {};
+  const bool ok = ReadFromInput(input.get(), limits, out, error);
+  return Finish(ok, error, scope, out);
 }
 
 Status ReadCompoundMemory(std::span<const uint8_t> bytes, const ReadLimits& limits,
                           CompoundStreams& out) {
-  RouteLibraryWarnings();
+  MessageScope scope;
   Ref<GsfInput> input(
       gsf_input_memory_new(bytes.data(), static_cast<gsf_off_t>(bytes.size()), FALSE));
   if (!input) return Status::Unreadable("compound file: cannot wrap memory");
   std::string error;
-  if (!ReadFromInput(input.get(), limits, out, error)) return Status::Unreadable(error);
-  return {};
+  const bool ok = ReadFromInput(input.get(), limits, out, error);
+  return Finish(ok, error, scope, out);
 }
 
 }  // namespace gridwell::xls

@@ -3,6 +3,7 @@
 // gridlines, row and column formats).
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <unordered_map>
 
 #include "reader/xls/biff_workbook.h"
@@ -96,6 +97,10 @@ class SheetReader {
         r.type != rec::kTable && r.type != rec::kFormula) {
       pendingString_ = false;
     }
+    if (PastLastColumn(r)) {
+      pendingString_ = false;
+      return;
+    }
     if (Cell(r) || Layout(r)) return;
     switch (r.type) {
       case rec::kFormula:
@@ -139,6 +144,36 @@ class SheetReader {
     }
   }
 
+  // A .xls row holds 256 columns (A to IV). Spreadsheet programs pass over a cell record
+  // beyond them, and so does this reader, counting them for a warning: one such record
+  // would otherwise stretch the sheet, and every page of it, to thousands of columns.
+  static constexpr uint32_t kLastColumn = 256;
+  bool PastLastColumn(const Record& r) {
+    switch (r.type) {
+      case rec::kNumber:
+      case rec::kRk:
+      case rec::kBlank:
+      case rec::kBoolErr:
+      case rec::kLabelSst:
+      case rec::kLabel:
+      case rec::kRString:
+      case rec::kFormula:
+        break;
+      default:
+        return false;
+    }
+    const std::span<const uint8_t> b = r.body();
+    if (b.size() < 4 || Le16(b, 2) + 1u <= kLastColumn) return false;
+    ++pastLastColumn_;
+    return true;
+  }
+  // The columns of a MULRK or MULBLANK, which may run past the last.
+  bool InGrid(uint32_t col) {
+    if (col <= kLastColumn) return true;
+    ++pastLastColumn_;
+    return false;
+  }
+
   // The records of a cell's value; false for any other record.
   bool Cell(const Record& r) {
     const std::span<const uint8_t> b = r.body();
@@ -156,7 +191,7 @@ class SheetReader {
         const uint32_t row = Le16(b, 0) + 1u;
         uint32_t col = Le16(b, 2) + 1u;
         for (size_t at = 4; at + 6 <= b.size() - 2; at += 6, ++col) {
-          s_.SetNumber(row, col, RkValue(Le32(b, at + 2)), Style(Le16(b, at)));
+          if (InGrid(col)) s_.SetNumber(row, col, RkValue(Le32(b, at + 2)), Style(Le16(b, at)));
         }
         return true;
       }
@@ -168,7 +203,7 @@ class SheetReader {
         const uint32_t row = Le16(b, 0) + 1u;
         uint32_t col = Le16(b, 2) + 1u;
         for (size_t at = 4; at + 2 <= b.size() - 2; at += 2, ++col) {
-          s_.SetBlank(row, col, Style(Le16(b, at)));
+          if (InGrid(col)) s_.SetBlank(row, col, Style(Le16(b, at)));
         }
         return true;
       }
@@ -389,6 +424,11 @@ class SheetReader {
 
   void Finish() {
     if (rowsHiddenByDefault_) s_.Layout().HideRowsOutside(shownRows_);
+    if (pastLastColumn_ > 0) {
+      s_.Book().warnings.push_back("sheet \"" + s_.Name() +
+                                   "\": " + std::to_string(pastLastColumn_) +
+                                   " cell record(s) past column IV ignored");
+    }
     for (const PendingFormula& f : formulas_) {
       FormulaTokens t{f.tokens, f.extra, static_cast<int32_t>(f.row - 1),
                       static_cast<int32_t>(f.col - 1), false};
@@ -425,6 +465,7 @@ class SheetReader {
   Globals& g_;
   model::Sheet& s_;
   bool pendingString_ = false;
+  uint64_t pastLastColumn_ = 0;
   uint32_t stringRow_ = 0, stringCol_ = 0, stringStyle_ = 0;
   bool haveStandardWidth_ = false;
   bool rowsHiddenByDefault_ = false;  // DEFAULTROWHEIGHT fDyZero: only ROW records show rows

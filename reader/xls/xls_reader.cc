@@ -28,13 +28,22 @@ ReadResult ReadEncryptedPackage(const CompoundStreams& cs, const std::string* pa
   return {DecryptionStatus(v, password != nullptr, "EncryptedPackage")};
 }
 
-ReadResult ReadStreams(CompoundStreams& cs, const std::string* password, const ReadLimits& limits) {
-  if (cs.kind == CompoundStreams::Kind::EncryptedPackage) {
-    return ReadEncryptedPackage(cs, password, limits);
-  }
+ReadResult ReadWorkbookStream(CompoundStreams& cs, const std::string* password,
+                              const ReadLimits& limits) {
   Status decrypted = DecryptStream(cs.workbook, password);
   if (!decrypted.Ok()) return {std::move(decrypted)};
   return ReadBiffStream(cs.workbook, limits);
+}
+
+ReadResult ReadStreams(CompoundStreams& cs, const std::string* password, const ReadLimits& limits) {
+  ReadResult read = cs.kind == CompoundStreams::Kind::EncryptedPackage
+                        ? ReadEncryptedPackage(cs, password, limits)
+                        : ReadWorkbookStream(cs, password, limits);
+  // The container was damaged in a way its reader could step over: the user hears of it.
+  if (read.workbook && !cs.damage.empty()) {
+    read.workbook->warnings.insert(read.workbook->warnings.begin(), cs.damage);
+  }
+  return read;
 }
 
 // -1 not a readable workbook, 0 not encrypted, 1 encrypted .xls, 2 encrypted package.

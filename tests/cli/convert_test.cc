@@ -38,7 +38,7 @@ class ConvertCli : public test::TempFolderTest {
     test::TempFolderTest::SetUp();
     if (HasFatalFailure()) return;
     // Every test needs a workbook the reader can open.
-    const ShellRun probe = Convert(dir_, "'" + kBook + "' -o /dev/null");
+    const ShellRun probe = Convert(dir_, "'" + kBook + "' -o - >/dev/null");
     ASSERT_EQ(probe.code, kOk) << "the reader cannot open " << kBook;
   }
 };

@@ -674,6 +674,7 @@ TEST_F(ControlTest, ConverterSettingsOfOpenXL) {
   EXPECT_EQ(r.fields.ShowComments, -1);
   EXPECT_EQ(r.fields.Range, "");
   EXPECT_EQ(r.fields.CompactStyles, 0) << "off by default";
+  EXPECT_EQ(r.fields.MaxPageBytes, int64_t{256} << 20);
   EXPECT_TRUE(r.styled);
   EXPECT_EQ(r.page, Temp() + "Book1_1.htm");
   EXPECT_EQ(r.strings, (std::vector<std::string>{"H", "T", "#FFFFFF", "bg.png", "red", "t.png"}));
@@ -684,6 +685,9 @@ TEST_F(ControlTest, ConverterSettingsOfOpenXL) {
   ASSERT_TRUE(control_->OpenXL(a));
   ASSERT_EQ(script_.conversions.size(), 2u);
   EXPECT_EQ(script_.conversions.back().fields.CompactStyles, -1);
+  control_->SetPageLimits({.maxBytes = 1000});
+  ASSERT_TRUE(control_->OpenXL(a));
+  EXPECT_EQ(script_.conversions.back().fields.MaxPageBytes, 1000);
 }
 
 TEST_F(ControlTest, ConverterSettingsOfOpenXLrange) {

@@ -102,6 +102,17 @@ TEST(Markup, Escaping) {
        "\"Noto Sans CJK \xE6\x97\xA5\""},
       {"a\tb\nc\r\nd", "a\tb\nc\r\nd", "\"abcd\""},
       {std::string_view("n\0u\x01l\fl\x1B[31m\re", 14), "null[31me", "\"null\\5B 31me\""},
+      // DEL and C1 controls (U+0085, U+009B) go; U+00A0 and U+4E05 (whose last byte is 0x85)
+      // stay.
+      {"a\x7F"
+       "b\xC2\x85"
+       "c\xC2\x9B"
+       "d\xC2\xA0"
+       "e\xE4\xB8\x85",
+       "abcd\xC2\xA0"
+       "e\xE4\xB8\x85",
+       "\"abcd\xC2\xA0"
+       "e\xE4\xB8\x85\""},
   };
   for (const auto& c : cases) {
     std::string text, font;

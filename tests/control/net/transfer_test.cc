@@ -58,5 +58,15 @@ TEST(Transfer, NamesTheLimitThatStoppedIt) {
   }
 }
 
+// curl takes 0 ms as no limit at all: a positive limit, however small, stays a limit.
+TEST(Transfer, TimeLimitInMilliseconds) {
+  const struct {
+    double seconds;
+    long ms;
+  } cases[] = {{0, 0},     {-1, 0},     {1e-9, 1},     {0.0004, 1},      {0.0006, 1},
+               {0.3, 300}, {2.5, 2500}, {600, 600000}, {1e6, 1000000000}};
+  for (const auto& c : cases) EXPECT_EQ(TimeoutMs(c.seconds), c.ms) << c.seconds;
+}
+
 }  // namespace
 }  // namespace gridwell::net

@@ -490,6 +490,26 @@ TEST(XlsHostile, OverlappingSubstreamsStayLinear) {
   EXPECT_EQ(ReaderWorkbook(r.workbook).Worksheets().Count(), kSheets);
 }
 
+// A .xls row holds 256 columns: a cell record past IV is passed over, as spreadsheet
+// programs do, and counted in the workbook's warnings, so that one stray record cannot
+// stretch the sheet (and its page) to thousands of columns.
+TEST(XlsHostile, CellsPastColumnIVAreIgnoredAndCounted) {
+  Body mulBlank;
+  mulBlank.u16(0).u16(254).u16(15).u16(15).u16(15).u16(15).u16(15).u16(258);  // IU1 to IY1
+  const std::vector<SheetSpec> sheets = {
+      {"S",
+       {Cell(0x0203, 0, 0, 15, Body().f64(1)), Cell(0x0203, 0, 1023, 15, Body().f64(2)),
+        Cell(0x027E, 1, 300, 15, Body().u32(RkInt(3))), Record(0x00BE, mulBlank),
+        Formula(2, 256, Body().f64(4), {0x1E, 4, 0})}}};
+  const ReaderWorkbook wb = Open(Biff8Stream(DefaultFormats(), sheets));
+  const ReaderCells cells = wb.Worksheets().Item(1).Cells();
+  ASSERT_EQ(cells.Count(), 3);  // A1, IU1, IV1
+  for (int32_t i = 1; i <= cells.Count(); ++i) EXPECT_LE(cells.Item(i).Column(), 256);
+  EXPECT_EQ(wb.Warnings(),
+            std::vector<std::string>{"sheet \"S\": 6 cell record(s) past column IV ignored"});
+  EXPECT_TRUE(Open(SampleStream()).Warnings().empty());
+}
+
 TEST(XlsHostile, NotAWorkbook) {
   struct Case {
     const char* what;
