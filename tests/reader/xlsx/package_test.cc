@@ -134,7 +134,8 @@ TEST(XlsxPackage, StylesThemeColoursAndDefaults) {
           "<fills><fill><patternFill patternType=\"none\"/></fill><fill><patternFill "
           "patternType=\"gray125\"/></fill><fill><patternFill patternType=\"solid\"><fgColor "
           "theme=\"4\" tint=\"-0.249977111117893\"/></patternFill></fill><fill><patternFill "
-          "patternType=\"darkUp\"><fgColor indexed=\"10\"/></patternFill></fill></fills>"
+          "patternType=\"darkUp\"><fgColor indexed=\"10\"/><bgColor indexed=\"64\"/></patternFill>"
+          "</fill></fills>"
           "<borders><border/><border><left style=\"slantDashDot\"><color indexed=\"8\"/></left>"
           "<bottom style=\"mediumDashDotDot\"><color auto=\"1\"/></bottom></border></borders>"
           "<cellXfs><xf/><xf numFmtId=\"200\" fontId=\"1\" fillId=\"2\" borderId=\"1\"><alignment "
@@ -165,7 +166,9 @@ TEST(XlsxPackage, StylesThemeColoursAndDefaults) {
   EXPECT_EQ(a.BorderColor(3), 0u);
   ReaderCell b = ws.Cells().Cell(1, 2);
   EXPECT_EQ(b.FillPattern(), 8);
-  EXPECT_EQ(b.FillColor(), 0x0000FFu);        // past the custom entries: default palette 10, red
+  // Default palette 10 (red, past the custom entries) over the automatic background (white),
+  // half and half.
+  EXPECT_EQ(b.FillColor(), 0x8080FFu);
   EXPECT_EQ(b.FontName(), "Calibri");         // font index out of range: the default font
   EXPECT_EQ(b.NumberFormat(), "0.0 \"kg\"");  // "_x0020_" is an escaped space
   EXPECT_EQ(b.Text(), "1.0 kg");
