@@ -7,6 +7,7 @@
 #include "package_builder.h"
 #include "reader/reader.h"
 #include "reader/xlsx/xlsx_reader.h"
+#include "tests/support/colors.h"
 
 namespace gridwell {
 namespace {
@@ -18,13 +19,7 @@ using xlsx::testing::SetPart;
 using xlsx::testing::Sheet;
 using xlsx::testing::Zip;
 
-bool NearColor(uint32_t a, uint32_t b) {  // one step per channel of rounding
-  for (int shift = 0; shift < 24; shift += 8) {
-    int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-    if (d < -1 || d > 1) return false;
-  }
-  return true;
-}
+using test::NearColor;
 
 ReadResult Read(const Parts& parts, const ReadLimits& limits = {}) {
   std::vector<uint8_t> bytes = Zip(parts);
