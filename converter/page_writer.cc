@@ -538,7 +538,8 @@ std::string_view HorizontalAlignAttribute(int32_t alignment, ValueKind kind) {
   }
 }
 
-// Justified and distributed text: as the style sheet's vertical-align words have them.
+// The plain page's VALIGN for a cell: justified text at the top and distributed text in the
+// middle, as the styled page has them.
 std::string_view VerticalAlignAttribute(int32_t alignment) {
   switch (alignment) {
     case 0:
