@@ -273,25 +273,11 @@ void FontOpening::Append(std::string& out, const CellFormat& format, int64_t col
   out.append(text_);
 }
 
-void AppendCellContent(std::string& out, std::string_view display, int64_t colorOverride,
-                       const CellFormat& format, bool newWindow, bool fontWrapper,
-                       FontOpening* opening) {
-  const bool strike = format.Strikethrough();
-  const int32_t escapement = format.Escapement();
-  const bool mail = IsEmailAddress(display);
-  const bool url = !mail && IsUrl(display);
-  // A strike-through reaches into the wrapper's paragraph; a raise or a lowering does not,
-  // so inside the wrapper <SUP> and <SUB> go around the text instead.
-  const bool wrapped = fontWrapper && !mail && !url;
-  const std::string_view raise = escapement == 1   ? std::string_view("<SUP>")
-                                 : escapement == 2 ? std::string_view("<SUB>")
-                                                   : std::string_view();
-  const std::string_view lower = escapement == 1   ? std::string_view("</SUP>")
-                                 : escapement == 2 ? std::string_view("</SUB>")
-                                                   : std::string_view();
-  if (strike) out.append("<S>");
-  if (!wrapped) out.append(raise);
+namespace {
 
+// The text of a cell: a mail or web link when it looks like an address, else the text.
+void AppendLinkOrText(std::string& out, std::string_view display, bool mail, bool url,
+                      bool newWindow) {
   if (mail) {
     out.append("<A HREF = 'mailto:");
     AppendEscaped(out, display);
@@ -305,25 +291,54 @@ void AppendCellContent(std::string& out, std::string_view display, int64_t color
                          : std::string_view("' TARGET='_parent'>"));
     AppendEscaped(out, display);
     out.append("</A>");
-  } else if (fontWrapper) {
-    if (opening) {
-      opening->Append(out, format, colorOverride);
-    } else {
-      FontOpening once;
-      once.Append(out, format, colorOverride);
-    }
-    out.append(raise);
-    const bool bold = format.Bold();
-    if (bold) out.append("<STRONG>");
-    AppendDisplayText(out, display);
-    if (bold) out.append("</STRONG>");
-    out.append(lower);
-    out.append("</P>");
   } else {
     AppendDisplayText(out, display);
   }
+}
 
-  if (!wrapped) out.append(lower);
+}  // namespace
+
+void AppendCellContent(std::string& out, std::string_view display, int64_t colorOverride,
+                       const CellFormat& format, bool newWindow, bool fontWrapper,
+                       FontOpening* opening) {
+  const bool strike = format.Strikethrough();
+  const int32_t escapement = format.Escapement();
+  const bool mail = IsEmailAddress(display);
+  const bool url = !mail && IsUrl(display);
+  // A strike-through reaches into the wrapper's paragraph; a raise or a lowering does not,
+  // so inside the wrapper <SUP> and <SUB> go around the text instead.
+  const std::string_view raise = escapement == 1   ? std::string_view("<SUP>")
+                                 : escapement == 2 ? std::string_view("<SUB>")
+                                                   : std::string_view();
+  const std::string_view lower = escapement == 1   ? std::string_view("</SUP>")
+                                 : escapement == 2 ? std::string_view("</SUB>")
+                                                   : std::string_view();
+  if (strike) out.append("<S>");
+  if (!fontWrapper) {
+    out.append(raise);
+    AppendLinkOrText(out, display, mail, url, newWindow);
+    out.append(lower);
+    if (strike) out.append("</S>");
+    return;
+  }
+  // The wrapper goes around links too, so that a link keeps the cell's font.
+  if (opening) {
+    opening->Append(out, format, colorOverride);
+  } else {
+    FontOpening once;
+    once.Append(out, format, colorOverride);
+  }
+  out.append(raise);
+  const bool bold = format.Bold(), italic = format.Italic(), underline = format.Underline() >= 1;
+  if (bold) out.append("<STRONG>");
+  if (italic) out.append("<I>");
+  if (underline) out.append("<U>");
+  AppendLinkOrText(out, display, mail, url, newWindow);
+  if (underline) out.append("</U>");
+  if (italic) out.append("</I>");
+  if (bold) out.append("</STRONG>");
+  out.append(lower);
+  out.append("</P>");
   if (strike) out.append("</S>");
 }
 

@@ -63,8 +63,10 @@ class FontOpening {
 
 // The content of a non-empty data cell. `colorOverride`: the colour of the value's format
 // section (0x00BBGGRR; pure red is written "red"), or negative for the cell's font colour.
-// The styled page passes fontWrapper = false: its class carries the font. `opening`, when
-// given, keeps the wrapper's opening tag from cell to cell.
+// With fontWrapper the text or link stands in the cell's font: family, size and colour in
+// the wrapper, bold, italic and underline as tags inside it. The styled page passes
+// fontWrapper = false: its class carries the font. `opening`, when given, keeps the
+// wrapper's opening tag from cell to cell.
 void AppendCellContent(std::string& out, std::string_view display, int64_t colorOverride,
                        const CellFormat& format, bool newWindow, bool fontWrapper,
                        FontOpening* opening = nullptr);

@@ -729,8 +729,10 @@ void PageWriter::AppendRowNumberCell(std::string& out, int32_t row, int16_t heig
 std::string_view HorizontalAlignAttribute(int32_t alignment, ValueKind kind) {
   switch (alignment) {
     case 1:
+    case 4:  // fill: the text starts at the left edge
       return " ALIGN='LEFT'";
     case 2:
+    case 6:  // centred across the selection: centred in its own cell
       return " ALIGN='CENTER'";
     case 3:
       return " ALIGN='RIGHT'";
@@ -745,17 +747,22 @@ std::string_view HorizontalAlignAttribute(int32_t alignment, ValueKind kind) {
     case ValueKind::String:
       return " ALIGN='LEFT'";
     case ValueKind::Boolean:
+    case ValueKind::Error:
       return " ALIGN='CENTER'";
     default:
       return {};
   }
 }
 
+// The plain page's VALIGN for a cell: justified text at the top and distributed text in the
+// middle, as the styled page has them.
 std::string_view VerticalAlignAttribute(int32_t alignment) {
   switch (alignment) {
     case 0:
+    case 3:
       return " VALIGN='TOP'";
     case 1:
+    case 4:
       return " VALIGN='MIDDLE'";
     case 2:
       return " VALIGN='BOTTOM'";

@@ -26,27 +26,28 @@ std::string_view HorizontalWord(int32_t code, ValueKind kind) {
       return "center";
     case 3:
       return "right";
-    case 4:
-      return "fill";
     case 5:
       return "justify";
     case 6:
       return "center";
     default:
+      // Fill (4) repeats the text across the cell, which CSS cannot do; it starts at the
+      // left edge, as left alignment does.
       return "left";
   }
 }
 
+// Justified text spreads its lines from the top edge down, distributed text evenly over
+// the height; CSS has neither, and a single line of them stands at the top and in the
+// middle.
 std::string_view VerticalWord(int32_t code) {
   switch (code) {
     case 0:
+    case 3:
       return "top";
     case 1:
-      return "center";
-    case 2:
-      return "bottom";
-    case 3:
-      return "justify";
+    case 4:
+      return "middle";
     default:
       return "bottom";
   }
@@ -74,16 +75,16 @@ std::string_view BorderStyleCss(int16_t code) {
       return ".5pt solid";
     case 8:
       return "1.0pt dashed";
+    // CSS has no dash-dot lines: the nearest is a dashed line of the same weight.
     case 9:
-      return ".5pt dot-dash";
+      return ".5pt dashed";
     case 10:
-      return "1.0pt dot-dash";
+      return "1.0pt dashed";
     case 11:
-      return ".5pt dot-dot-dash";
+      return ".5pt dashed";
     case 12:
-      return "1.0pt dot-dot-dash";
     case 13:
-      return "1.0pt dot-dash-slanted";
+      return "1.0pt dashed";
     default:
       return "none";
   }

@@ -20,17 +20,15 @@ namespace gridwell::xls {
 using base::Le16;
 using base::Le32;
 
-// One XF record as the file gives it, before parent styles are applied.
+// One XF record as the file gives it, palette indexes not yet resolved.
 struct RawXf {
   uint16_t font = 0;
   uint16_t numFmt = 0;
-  bool isStyle = false;
-  uint16_t parent = 0;
-  uint8_t usedAttrs = 0x3F;  // bit 0 number, 1 font, 2 alignment, 3 border, 4 fill, 5 protection
   uint8_t hAlign = 0, vAlign = 2, indent = 0;
   bool wrap = false, locked = true, hidden = false;
   uint8_t fillPattern = 0;  // fls
   uint16_t fillFore = 64;
+  uint16_t fillBack = 65;
   uint8_t border[4] = {0, 0, 0, 0};
   uint16_t borderColor[4] = {64, 64, 64, 64};
 };
@@ -56,6 +54,9 @@ struct Globals {
 // 0x00BBGGRR of a palette index: 0-63 from the palette, 64 (system foreground) and
 // 0x7FFF (automatic) black, 65 (system background) white.
 uint32_t PaletteColor(const Globals& g, uint16_t icv);
+// The same for a pattern's background colour, where every system or automatic index
+// stands for the window's background: white.
+uint32_t BackgroundPaletteColor(const Globals& g, uint16_t icv);
 // Fills the default palette (the EGA colours 0-7 and the 56 default colours 8-63).
 void DefaultPalette(uint32_t (&palette)[64]);
 

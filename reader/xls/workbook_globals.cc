@@ -1,6 +1,7 @@
 // The globals substream: everything the sheets share.
 #include <algorithm>
 
+#include "reader/model/fill_pattern.h"
 #include "reader/model/palette.h"
 #include "reader/xls/biff_workbook.h"
 
@@ -54,20 +55,15 @@ RawXf ReadXf(std::span<const uint8_t> b, bool biff5) {
   uint16_t flags = Le16(b, 4);
   x.locked = flags & 1;
   x.hidden = flags & 2;
-  x.isStyle = flags & 4;
-  x.parent = flags >> 4;
   uint8_t align = b.size() > 6 ? b[6] : 0;
   x.hAlign = align & 7;
   x.wrap = align & 8;
   x.vAlign = (align >> 4) & 7;
   if (biff5) {
-    uint8_t b7 = b.size() > 7 ? b[7] : 0;
-    // The used-attribute flags sit in bits 2-7 in the order number, font, alignment,
-    // border, fill, protection.
-    x.usedAttrs = static_cast<uint8_t>(b7 >> 2);
     uint32_t fill = Le32(b, 8);
     uint32_t lines = Le32(b, 12);
     x.fillFore = fill & 0x7F;
+    x.fillBack = (fill >> 7) & 0x7F;
     x.fillPattern = (fill >> 16) & 0x3F;
     x.border[model::kBottom] = (fill >> 22) & 7;
     x.borderColor[model::kBottom] = (fill >> 25) & 0x7F;
@@ -80,9 +76,7 @@ RawXf ReadXf(std::span<const uint8_t> b, bool biff5) {
     return x;
   }
   uint8_t b8 = b.size() > 8 ? b[8] : 0;
-  uint8_t b9 = b.size() > 9 ? b[9] : 0;
   x.indent = b8 & 0x0F;
-  x.usedAttrs = static_cast<uint8_t>(b9 >> 2);
   uint32_t lines = Le32(b, 10);
   uint32_t more = Le32(b, 14);
   uint16_t fill = Le16(b, 18);
@@ -96,36 +90,15 @@ RawXf ReadXf(std::span<const uint8_t> b, bool biff5) {
   x.borderColor[model::kBottom] = (more >> 7) & 0x7F;
   x.fillPattern = (more >> 26) & 0x3F;
   x.fillFore = fill & 0x7F;
+  x.fillBack = (fill >> 7) & 0x7F;
   return x;
 }
 
-// A cell XF takes each attribute group it does not mark as its own from its parent
-// style XF.
+// A cell XF is shown with its own attributes. Its used-attribute flags only say which
+// groups differ from its parent style XF, and writers leave them clear while storing
+// attributes of their own: spreadsheet programs show the cell's attributes all the same.
 model::CellStyle StyleOf(const Globals& g, size_t i) {
-  RawXf x = g.xfs[i];
-  if (!x.isStyle && x.parent < g.xfs.size() && x.parent != i) {
-    const RawXf& p = g.xfs[x.parent];
-    if (!(x.usedAttrs & 0x01)) x.numFmt = p.numFmt;
-    if (!(x.usedAttrs & 0x02)) x.font = p.font;
-    if (!(x.usedAttrs & 0x04)) {
-      x.hAlign = p.hAlign;
-      x.vAlign = p.vAlign;
-      x.wrap = p.wrap;
-      x.indent = p.indent;
-    }
-    if (!(x.usedAttrs & 0x08)) {
-      std::copy(std::begin(p.border), std::end(p.border), std::begin(x.border));
-      std::copy(std::begin(p.borderColor), std::end(p.borderColor), std::begin(x.borderColor));
-    }
-    if (!(x.usedAttrs & 0x10)) {
-      x.fillPattern = p.fillPattern;
-      x.fillFore = p.fillFore;
-    }
-    if (!(x.usedAttrs & 0x20)) {
-      x.locked = p.locked;
-      x.hidden = p.hidden;
-    }
-  }
+  const RawXf& x = g.xfs[i];
   model::CellStyle s;
   s.numFmtId = x.numFmt;
   s.hAlign = x.hAlign <= 7 ? x.hAlign : 0;
@@ -139,7 +112,8 @@ model::CellStyle StyleOf(const Globals& g, size_t i) {
     s.fillColor = 0;
   } else {
     s.fillPattern = x.fillPattern;
-    s.fillColor = PaletteColor(g, x.fillFore);
+    s.fillColor = model::FillPatternColor(x.fillPattern, PaletteColor(g, x.fillFore),
+                                          BackgroundPaletteColor(g, x.fillBack));
   }
   // FONT records skip index 4: index 5 is the fifth record.
   s.fontIndex = x.font >= 4 ? x.font - 1u : x.font;
@@ -385,6 +359,10 @@ uint32_t PaletteColor(const Globals& g, uint16_t icv) {
   if (icv < 64) return g.palette[icv];
   if (icv == 65) return 0xFFFFFF;
   return 0;  // 64 system foreground, 0x7FFF automatic, other system colours
+}
+
+uint32_t BackgroundPaletteColor(const Globals& g, uint16_t icv) {
+  return icv < 64 ? g.palette[icv] : 0xFFFFFF;
 }
 
 bool ReadGlobals(std::span<const uint8_t> stream, Globals& g, model::Workbook& book,

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "reader/model/fill_pattern.h"
 #include "reader/model/palette.h"
 #include "reader/xlsx/xml_util.h"
 
@@ -104,11 +105,20 @@ uint8_t PatternCode(std::string_view p) {
   return model::kFillNone;
 }
 
+// The colour a pattern fill shows. A missing or automatic pattern colour is the system
+// foreground (black); a missing or automatic background, or the system colours 64 and 65
+// given for it, the window background (white).
 FillInfo ParseFill(const pugi::xml_node& f, const Palette& pal) {
   FillInfo fill;
   if (pugi::xml_node p = Child(f, "patternFill")) {
     fill.pattern = PatternCode(Attr(p, "patternType").value());
-    if (fill.pattern != model::kFillNone) fill.color = pal.Resolve(Child(p, "fgColor"), 0);
+    if (fill.pattern == model::kFillNone) return fill;
+    const uint32_t pattern = pal.Resolve(Child(p, "fgColor"), 0);
+    const pugi::xml_node bg = Child(p, "bgColor");
+    const uint64_t indexed = UIntAttr(bg, "indexed", 0);
+    const uint32_t background =
+        indexed == 64 || indexed == 65 ? 0xFFFFFF : pal.Resolve(bg, 0xFFFFFF);
+    fill.color = model::FillPatternColor(fill.pattern, pattern, background);
   } else if (pugi::xml_node g = Child(f, "gradientFill")) {
     // A gradient is shown as a solid fill in its first stop's colour.
     if (pugi::xml_node stop = Child(g, "stop")) {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "chromium.h"
+#include "reader/model/fill_pattern.h"
 #include "showcase_book.h"
 #include "tests/support/files.h"
 
@@ -78,9 +79,10 @@ class Browser : public test::TempFolderTest {
   }
 
   // Loads `page` (with the probe appended) and returns what the probe saw.
-  Probe Load(const std::string& name, const std::string& page) {
+  Probe Load(const std::string& name, const std::string& page, const char* probeScript = kProbe) {
     const fs::path file = dir_ / name;
-    std::ofstream(file, std::ios::binary) << page << "<script>" << testing::kWriteProbe << kProbe;
+    std::ofstream(file, std::ios::binary)
+        << page << "<script>" << testing::kWriteProbe << probeScript;
     const std::string dom = testing::DumpDom(chromium_, file, dir_ / "profile");
     Probe probe;
     const std::optional<std::vector<std::string>> lines = testing::ProbeLines(dom);
@@ -217,6 +219,106 @@ TEST_F(Browser, HostileFontNamesAndControlCharacters) {
     if (styled) {
       EXPECT_EQ(p.At(1, 3).weight, "700") << "the class after the comment opener";
     }
+  }
+}
+
+// For each data cell of the first data row: "look C=" and the computed look of the cell
+// and of the element around its text, as a user sees them: italic, underlined (by the
+// element or any element up to the cell), font, alignment, top and bottom border style,
+// background.
+constexpr const char* kLookProbe = R"JS(
+(function () {
+  var row = document.querySelector('table').rows[1], out = [];
+  for (var c = 1; c < row.cells.length; c++) {
+    var td = row.cells[c], inner = td, underline = false;
+    while (inner.firstElementChild) inner = inner.firstElementChild;
+    for (var e = inner; e && e !== td.parentNode; e = e.parentNode) {
+      if (getComputedStyle(e).textDecorationLine.indexOf('underline') >= 0) underline = true;
+    }
+    var cs = getComputedStyle(td), is = getComputedStyle(inner);
+    out.push('look ' + c + '=' + [is.fontStyle, underline ? 'underline' : 'none',
+        is.fontFamily.replace(/ /g, '_'), is.fontSize, cs.textAlign, cs.verticalAlign,
+        cs.borderTopStyle, cs.borderBottomStyle, cs.backgroundColor.replace(/ /g, '')].join(' '));
+  }
+  writeProbe(out);
+})();
+</script>
+)JS";
+
+// Cell looks that a browser dropped or got wrong, on both pages: italic and underline alone,
+// errors and centre-across-selection centred, fill alignment at the left, a link in its
+// cell's font, vertical centre, justify and distributed, dash-dot borders drawn dashed, and
+// a pattern's mixed colour as the background.
+TEST_F(Browser, CellLooksBothPages) {
+  testing::TestBook b;
+  model::Font italic, underline, dejavu;
+  italic.italic = true;
+  underline.underline = 1;
+  dejavu.name = "DejaVu Serif";
+  dejavu.size = 12;
+  model::CellStyle centreAcross, fill, middle, justify, distributed, dashDot, grey;
+  centreAcross.hAlign = 6;
+  fill.hAlign = 4;
+  middle.vAlign = 1;
+  justify.vAlign = 3;
+  distributed.vAlign = 4;
+  dashDot.borderStyle[model::kTop] = 9;
+  dashDot.borderStyle[model::kBottom] = 13;
+  grey.fillPattern = 17;
+  grey.fillColor = model::FillPatternColor(17, 0, 0xFFFFFF);
+  model::Sheet& s = *b.sheet;
+  s.SetString(1, 1, "italic", b.Style({}, &italic));
+  s.SetString(1, 2, "underline", b.Style({}, &underline));
+  s.SetError(1, 3, ErrorCode::NA);
+  s.SetString(1, 4, "across", b.Style(centreAcross));
+  s.SetNumber(1, 5, 7, b.Style(fill));
+  s.SetString(1, 6, "http://www.example.com", b.Style({}, &dejavu));
+  s.SetString(1, 7, "serif", b.Style({}, &dejavu));
+  s.SetString(1, 8, "middle", b.Style(middle));
+  s.SetString(1, 9, "justify", b.Style(justify));
+  s.SetString(1, 10, "distributed", b.Style(distributed));
+  s.SetString(1, 11, "dash-dot", b.Style(dashDot));
+  s.SetString(1, 12, "grey", b.Style(grey));
+  // Column, field of the look (0 italic, 1 underline, 2 font, 4 text-align, 5
+  // vertical-align, 6 and 7 top and bottom border, 8 background), plain and styled value
+  // (null: not looked at).
+  const struct {
+    int col, field;
+    const char *plain, *styled;
+  } cases[] = {
+      {1, 0, "italic", "italic"},
+      {2, 1, "underline", "underline"},
+      {3, 4, "-webkit-center", "center"},
+      {4, 4, "-webkit-center", "center"},
+      {5, 4, "-webkit-left", "left"},
+      {8, 5, "middle", "middle"},
+      {9, 5, "top", "top"},
+      {10, 5, "middle", "middle"},
+      {11, 6, nullptr, "dashed"},  // the plain page draws no cell borders of its own
+      {11, 7, nullptr, "dashed"},
+      {12, 8, "rgb(223,223,223)", "rgb(223,223,223)"},
+  };
+  clsHTML settings;
+  for (bool styled : {false, true}) {
+    Probe p =
+        Load(styled ? "looks-styled.htm" : "looks-plain.htm", b.Page(settings, styled), kLookProbe);
+    ASSERT_TRUE(p.ok) << "the browser produced no probe output";
+    auto field = [&](int col, int k) {
+      std::stringstream look(p.values["look " + std::to_string(col)]);
+      std::string f;
+      for (int i = 0; i <= k; ++i) look >> f;
+      return f;
+    };
+    for (const auto& c : cases) {
+      const char* want = styled ? c.styled : c.plain;
+      if (want) {
+        EXPECT_EQ(field(c.col, c.field), want) << styled << " column " << c.col;
+      }
+    }
+    // The link shows the font of the text cell beside it.
+    EXPECT_EQ(field(6, 2), field(7, 2)) << styled;
+    EXPECT_EQ(field(6, 3), field(7, 3)) << styled;
+    EXPECT_NE(field(6, 2).find("DejaVu"), std::string::npos) << styled;
   }
 }
 

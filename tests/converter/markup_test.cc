@@ -144,14 +144,21 @@ class CellContent : public ::testing::Test {
   }
 };
 
-TEST_F(CellContent, LinksCarryNoFontMarkup) {
+// A link stands in the cell's font on the plain page and bare on the styled page.
+TEST_F(CellContent, LinksKeepTheCellsFont) {
   model::Font bold;
   bold.bold = true;
+  bold.name = "Times New Roman";
+  bold.size = 12;
+  const std::string open =
+      "<P STYLE='font-family:\"Times New Roman\";font-size:96%;color:#000000'>";
   EXPECT_EQ(Content("http://www.example.com", kNone, bold),
-            "<A HREF = 'http://www.example.com' TARGET='_parent'>http://www.example.com</A>");
-  EXPECT_EQ(Content("http://www.example.com", kNone, bold, true),
+            open + "<STRONG><A HREF = 'http://www.example.com' TARGET='_parent'>" +
+                "http://www.example.com</A></STRONG></P>");
+  EXPECT_EQ(Content("http://www.example.com", kNone, bold, true, false),
             "<A HREF = 'http://www.example.com' TARGET='_new'>http://www.example.com</A>");
-  EXPECT_EQ(Content("a@b.com", kNone, bold), "<A HREF = 'mailto:a@b.com'>a@b.com</A>");
+  EXPECT_EQ(Content("a@b.com", kNone, bold),
+            open + "<STRONG><A HREF = 'mailto:a@b.com'>a@b.com</A></STRONG></P>");
 }
 
 TEST_F(CellContent, FontWrapper) {
@@ -165,6 +172,17 @@ TEST_F(CellContent, FontWrapper) {
   f.bold = false;
   EXPECT_EQ(Content("-5", kRed, f),
             "<P STYLE='font-family:\"Arial\";font-size:80%;color:red'>-5</P>");
+  // Italic and underline alone, and with bold.
+  const std::string open = "<P STYLE='font-family:\"Arial\";font-size:80%;color:#563412'>";
+  f.italic = true;
+  EXPECT_EQ(Content("x", kNone, f), open + "<I>x</I></P>");
+  f.italic = false;
+  for (uint8_t u : {1, 2, 33, 34}) {
+    f.underline = u;
+    EXPECT_EQ(Content("x", kNone, f), open + "<U>x</U></P>") << int(u);
+  }
+  f.bold = f.italic = true;
+  EXPECT_EQ(Content("x", kNone, f), open + "<STRONG><I><U>x</U></I></STRONG></P>");
   EXPECT_EQ(Content("-5", kRed, f, false, false), "-5") << "styled page: no wrapper";
 }
 
@@ -188,7 +206,8 @@ TEST_F(CellContent, StrikeAndPosition) {
   EXPECT_EQ(Content("x", kNone, f),
             "<S><P STYLE='font-family:\"Arial\";font-size:80%;color:#000000'><SUP>x</SUP></P></S>");
   EXPECT_EQ(Content("http://a.com", kNone, f),
-            "<S><SUP><A HREF = 'http://a.com' TARGET='_parent'>http://a.com</A></SUP></S>");
+            "<S><P STYLE='font-family:\"Arial\";font-size:80%;color:#000000'><SUP>"
+            "<A HREF = 'http://a.com' TARGET='_parent'>http://a.com</A></SUP></P></S>");
 }
 
 TEST_F(CellContent, SectionColourOverridesTheFontColour) {
@@ -238,7 +257,7 @@ TEST_F(CellContent, WorkbookTextIsEscaped) {
   EXPECT_EQ(Content("<script>alert(1)</script>", kNone, f),
             "<P STYLE='font-family:\"Ari\\27 al\";font-size:80%;color:#000000'>"
             "&lt;script&gt;alert(1)&lt;/script&gt;</P>");
-  EXPECT_EQ(Content("http://x.com/?a=1&b='2'", kNone, f),
+  EXPECT_EQ(Content("http://x.com/?a=1&b='2'", kNone, f, false, false),
             "<A HREF = 'http://x.com/?a=1&amp;b=&#39;2&#39;' TARGET='_parent'>"
             "http://x.com/?a=1&amp;b=&#39;2&#39;</A>");
 }

@@ -258,10 +258,11 @@ TEST(Page, PlainCellAttributes) {
   } cases[] = {
       {1, 0, 0, false, " ALIGN='LEFT' VALIGN='TOP' NOWRAP>"},
       {2, 1, 0xFF, true, " ALIGN='CENTER' VALIGN='MIDDLE' BGCOLOR='#FF0000'>"},
-      {3, 3, 0, false, " ALIGN='RIGHT' NOWRAP>"},
-      {5, 4, 0, false, " ALIGN='JUSTIFY' NOWRAP>"},
-      {4, 2, 0, false, " ALIGN='RIGHT' VALIGN='BOTTOM' NOWRAP>"},  // fill: by the value (number)
-      {6, 2, 0, false, " ALIGN='RIGHT' VALIGN='BOTTOM' NOWRAP>"},
+      {3, 3, 0, false, " ALIGN='RIGHT' VALIGN='TOP' NOWRAP>"},
+      {5, 4, 0, false, " ALIGN='JUSTIFY' VALIGN='MIDDLE' NOWRAP>"},
+      {4, 2, 0, false, " ALIGN='LEFT' VALIGN='BOTTOM' NOWRAP>"},    // fill
+      {6, 2, 0, false, " ALIGN='CENTER' VALIGN='BOTTOM' NOWRAP>"},  // centre across selection
+      {3, 7, 0, false, " ALIGN='RIGHT' NOWRAP>"},
   };
   int col = 1;
   for (const auto& c : cases) {
@@ -281,9 +282,10 @@ TEST(Page, PlainCellAttributes) {
     EXPECT_NE(page.find(std::string("WIDTH='70'") + c.want + "<P STYLE"), std::string::npos)
         << c.want;
   }
-  // Dates and errors under general alignment take the row's alignment.
-  EXPECT_NE(page.find("WIDTH='70' VALIGN='BOTTOM' NOWRAP><P STYLE='font-family:\"Arial\";font-size:80%;"
-                      "color:#000000'>#ERR</P>"),
+  // Under general alignment dates take the row's right alignment; errors are centred.
+  EXPECT_NE(page.find("WIDTH='70' VALIGN='BOTTOM' NOWRAP><P STYLE"), std::string::npos);
+  EXPECT_NE(page.find("WIDTH='70' ALIGN='CENTER' VALIGN='BOTTOM' NOWRAP><P STYLE='font-family:"
+                      "\"Arial\";font-size:80%;color:#000000'>#ERR</P>"),
             std::string::npos);
 }
 

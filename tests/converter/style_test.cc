@@ -49,20 +49,11 @@ TEST(StyleSheet, OpeningAndClosingAreFixedText) {
 }
 
 TEST(StyleSheet, BorderStyleCss) {
-  const char* want[] = {"none",
-                        ".5pt solid",
-                        "1.0pt solid",
-                        ".5pt dashed",
-                        ".5pt dotted",
-                        "1.5pt solid",
-                        "2.0pt double",
-                        ".5pt solid",
+  const char* want[] = {"none",         ".5pt solid",  "1.0pt solid",  ".5pt dashed",
+                        ".5pt dotted",  "1.5pt solid", "2.0pt double", ".5pt solid",
                         "1.0pt dashed",
-                        ".5pt dot-dash",
-                        "1.0pt dot-dash",
-                        ".5pt dot-dot-dash",
-                        "1.0pt dot-dot-dash",
-                        "1.0pt dot-dash-slanted"};
+                        ".5pt dashed",  // the dash-dot family: CSS has only dashes
+                        "1.0pt dashed", ".5pt dashed", "1.0pt dashed", "1.0pt dashed"};
   for (int16_t c = 0; c <= 13; ++c) EXPECT_EQ(BorderStyleCss(c), want[c]) << c;
   EXPECT_EQ(BorderStyleCss(14), "none");
   EXPECT_EQ(BorderStyleCss(-1), "none");
@@ -118,10 +109,11 @@ TEST(StyleSheet, Alignment) {
   const struct {
     uint8_t h, v;
     const char* want;
-  } cases[] = {{7, 4, "left;\r\n\tvertical-align:bottom;"},
+  } cases[] = {{7, 4, "left;\r\n\tvertical-align:middle;"},
                {6, 0, "center;\r\n\tvertical-align:top;"},
-               {4, 1, "fill;\r\n\tvertical-align:center;"},
-               {5, 3, "justify;\r\n\tvertical-align:justify;"}};
+               {4, 1, "left;\r\n\tvertical-align:middle;"},
+               {5, 3, "justify;\r\n\tvertical-align:top;"},
+               {3, 9, "right;\r\n\tvertical-align:bottom;"}};
   for (const auto& c : cases) {
     model::CellStyle s;
     s.hAlign = c.h;

@@ -157,5 +157,53 @@ TEST(XlsCorpus, ValuesTheWritersShow) {
   EXPECT_EQ(ReaderWorkbook(r.workbook).Worksheets().Item(1).Cells().Count(), 136);
 }
 
+// Cell looks as a spreadsheet program shows them: pattern fills in the colour they look like,
+// and the alignment and fonts of cell XFs whose used-attribute flags are clear.
+TEST(XlsCorpus, LooksTheWritersShow) {
+  GRIDWELL_REQUIRE_CORPUS();
+  const struct {
+    const char* path;
+    int row, col;
+    int hAlign, vAlign;
+    uint32_t fill;  // 0x00BBGGRR; 0 for none
+    const char* font;
+    double size;
+    bool bold;
+    uint32_t color;
+  } cases[] = {
+      // 12.5% and 6.25% grey: black dots on white.
+      {"calamine/optional_records.xls", 39, 1, 1, 2, 0xDFDFDF, "Times New Roman", 10, true, 0},
+      {"poi/spreadsheet/StringContinueRecords.xls", 5, 19, 0, 0, 0xEFEFEF, "Arial", 8, false, 0},
+      {"poi/spreadsheet/StringContinueRecords.xls", 5, 20, 0, 0, 0xEFEFEF, "Arial", 8, false, 0},
+      {"xlrd/corrupted_error.xls", 1, 1, 2, 1, 0xCFCFCF, "Times New Roman", 20, true, 0},
+      {"xlrd/corrupted_error.xls", 5, 5, 2, 2, 0, "Arial", 8, false, 0},
+      // Bold Arial 15 in teal, then Arial 9 and 8.25: fonts past the skipped index 4.
+      {"poi/spreadsheet/BOOK_in_capitals.xls", 1, 1, 1, 1, 0, "Arial", 15, true, 0x808000},
+      {"poi/spreadsheet/BOOK_in_capitals.xls", 3, 1, 1, 1, 0, "Arial", 9, true, 0},
+      {"poi/spreadsheet/BOOK_in_capitals.xls", 14, 1, 1, 1, 0, "Arial", 8.25, true, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.path) + " " + std::to_string(c.row) + "," + std::to_string(c.col));
+    ReadResult r = xls::ReadFile(Corpus(c.path), nullptr);
+    ASSERT_EQ(r.status.Code(), StatusCode::Ok);
+    const ReaderCell cell = At(ReaderWorkbook(r.workbook), 1, c.row, c.col);
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell.HorizontalAlignment(), c.hAlign);
+    EXPECT_EQ(cell.VerticalAlignment(), c.vAlign);
+    EXPECT_EQ(cell.FillColor(), c.fill);
+    EXPECT_EQ(cell.FontName(), c.font);
+    EXPECT_DOUBLE_EQ(cell.FontSize(), c.size);
+    EXPECT_EQ(cell.Bold(), c.bold);
+    EXPECT_EQ(cell.FontColor(), c.color);
+  }
+  // Every cell of that workbook is centred.
+  ReadResult r = xls::ReadFile(Corpus("xlrd/corrupted_error.xls"), nullptr);
+  ASSERT_EQ(r.status.Code(), StatusCode::Ok);
+  const ReaderCells cells = ReaderWorkbook(r.workbook).Worksheets().Item(1).Cells();
+  int centred = 0;
+  for (int i = 1; i <= cells.Count(); ++i) centred += cells.Item(i).HorizontalAlignment() == 2;
+  EXPECT_EQ(centred, cells.Count());
+}
+
 }  // namespace
 }  // namespace gridwell

@@ -141,7 +141,7 @@ TEST(XlsRecords, SharedStringsAcrossContinue) {
   }
 }
 
-TEST(XlsRecords, FontsFillsBordersAndParentStyles) {
+TEST(XlsRecords, FontsFillsBordersOfCellXfs) {
   std::vector<Bytes> globals;
   auto font = [](uint16_t height, uint16_t grbit, uint16_t icv, uint16_t weight, uint16_t sss,
                  uint8_t uls, const char* name) {
@@ -168,7 +168,7 @@ TEST(XlsRecords, FontsFillsBordersAndParentStyles) {
   globals.push_back(Record(0x0092, pal));
   globals.push_back(Record(0x041E, Body().u16(164).str16("0.000")));
   for (int i = 0; i < 15; ++i) {
-    // Style XF 1 carries a percent format that cell XFs may inherit.
+    // Style XF 1 carries a percent format; a cell XF shows its own all the same.
     Body x;
     x.u16(0).u16(i == 1 ? 10 : 0).u16(0xFFF5).u8(0x20).u8(0).u8(0).u8(0).u32(0).u32(0).u16(0x20C0);
     globals.push_back(Record(0x00E0, x));
@@ -179,14 +179,19 @@ TEST(XlsRecords, FontsFillsBordersAndParentStyles) {
   globals.push_back(
       CellXf(5, 164, 0x1B, 0xFC, lines, more, static_cast<uint16_t>(13 | (64 << 7))));  // 16
   {
-    // 17: its own font only; everything else comes from parent style XF 1.
+    // 17: under parent style XF 1, its used-attribute flags claiming only its font.
     Body x;
     x.u16(2).u16(0).u16(0x0001 | (1 << 4)).u8(0x20).u8(0).u8(0).u8(0x08).u32(0).u32(0).u16(0x20C0);
     globals.push_back(Record(0x00E0, x));
   }
+  // Pattern fills, shown in their mixed colour: 12.5% grey in the system colours (black dots
+  // on white), 50% grey of blue on yellow.
+  globals.push_back(CellXf(0, 0, 0x20, 0xFC, 0, 17u << 26, 64 | (65 << 7)));  // 18
+  globals.push_back(CellXf(0, 0, 0x20, 0xFC, 0, 2u << 26, 12 | (13 << 7)));   // 19
   std::vector<Bytes> cells = {
       Cell(0x0203, 0, 0, 16, Body().f64(1.5)), Cell(0x0203, 1, 0, 17, Body().f64(0.25)),
-      Cell(0x0203, 2, 0, 15, Body().f64(2)), Cell(0x0203, 3, 0, 999, Body().f64(3))};
+      Cell(0x0203, 2, 0, 15, Body().f64(2)),   Cell(0x0203, 3, 0, 999, Body().f64(3)),
+      Cell(0x0203, 4, 0, 18, Body().f64(4)),   Cell(0x0203, 5, 0, 19, Body().f64(5))};
   ReaderWorkbook wb = Open(Biff8Stream(globals, {{"S", cells}}));
   ASSERT_TRUE(wb);
   ReaderCells c = wb.Worksheets().Item(1).Cells();
@@ -208,8 +213,8 @@ TEST(XlsRecords, FontsFillsBordersAndParentStyles) {
     EXPECT_EQ(a1.BorderLineStyle(side), styles[side]) << side;
     EXPECT_EQ(a1.BorderColor(side), colors[side]) << side;
   }
-  EXPECT_EQ(a2.NumberFormat(), "0.00%");  // from the parent style
-  EXPECT_EQ(a2.Text(), "25.00%");
+  EXPECT_EQ(a2.NumberFormat(), "General");  // its own, not the parent style's
+  EXPECT_EQ(a2.Text(), "0.25");
   EXPECT_EQ(a2.FontName(), "Courier New");
   EXPECT_TRUE(a2.Strikethrough());
   EXPECT_EQ(a2.Underline(), 34);
@@ -220,6 +225,10 @@ TEST(XlsRecords, FontsFillsBordersAndParentStyles) {
   EXPECT_FALSE(a3.Bold());
   EXPECT_EQ(a3.BorderLineStyle(0), 0);
   EXPECT_EQ(a4.Text(), "3");  // an XF index past the table falls back to the default
+  EXPECT_EQ(c.Cell(5, 1).FillPattern(), 17);
+  EXPECT_EQ(c.Cell(5, 1).FillColor(), 0xDFDFDFu);
+  EXPECT_EQ(c.Cell(6, 1).FillPattern(), 2);
+  EXPECT_EQ(c.Cell(6, 1).FillColor(), 0x808080u);
 }
 
 TEST(XlsRecords, LayoutProtectionAndSheets) {

@@ -12,6 +12,7 @@
 
 #include "reader/reader.h"
 #include "reader/xlsx/xlsx_reader.h"
+#include "tests/support/colors.h"
 #include "tests/support/corpus.h"
 
 namespace gridwell {
@@ -31,6 +32,8 @@ std::vector<Entry> ManifestEntries() {
   }
   return out;
 }
+
+using test::NearColor;
 
 int NoteNumber(const std::string& notes, const std::string& pattern) {
   std::smatch m;
@@ -166,6 +169,28 @@ TEST(XlsxCorpus, SplitReadingReadsWhatOneParserReads) {
     }
   }
   EXPECT_GT(compared, 150);
+}
+
+// Pattern fills in theme colours come out as LibreOffice Calc paints them (its PDF of the
+// sheet, one step of rounding per channel): stripes, greys and grids of both weights.
+TEST(XlsxCorpus, PatternFillsLookAsASpreadsheetShowsThem) {
+  GRIDWELL_REQUIRE_CORPUS();
+  const ReadResult r = xlsx::ReadFile(test::CorpusPath("sheetjs/cell_style_simple.xlsx"));
+  ASSERT_EQ(r.status.Code(), StatusCode::Ok);
+  const ReaderCells cells = ReaderWorkbook(r.workbook).Worksheets().Item(1).Cells();
+  const struct {
+    int row, col, pattern;
+    uint32_t rgb;
+  } cases[] = {{1, 1, 5, 0xDE814F},  {2, 1, 8, 0x656D93},  {3, 1, 3, 0x17365D},
+               {3, 2, 4, 0x9F9D65},  {1, 5, 13, 0x564F80}, {6, 6, 15, 0xB57D1F},
+               {1, 8, 15, 0x4C5F6A}, {10, 8, 12, 0x9C9DCA}};
+  for (const auto& c : cases) {
+    const ReaderCell cell = cells.Cell(c.row, c.col);
+    EXPECT_EQ(cell.FillPattern(), c.pattern) << c.row << "," << c.col;
+    const uint32_t bgr = (c.rgb & 0xFF) << 16 | (c.rgb & 0xFF00) | c.rgb >> 16;
+    EXPECT_TRUE(NearColor(cell.FillColor(), bgr))
+        << c.row << "," << c.col << ": " << std::hex << cell.FillColor();
+  }
 }
 
 }  // namespace

@@ -117,10 +117,16 @@ TEST(XlsxFixtures, FillsBordersAlignment) {
   ReaderWorksheet fills = wb.WorksheetByName("Fills");
   EXPECT_EQ(At(fills, "A1").FillPattern(), 1);
   EXPECT_EQ(At(fills, "A1").FillColor(), 0x00FFFFu);
+  // Green patterns on the default white background, shown mixed by the share of the tile
+  // each paints: 1/2, 3/4, 1/4, four stripes and a grid of 1/2, a trellis of 3/4, four thin
+  // stripes of 1/4, a thin grid of 7/16, a thin trellis of 3/8, 1/8 and 1/16.
+  const uint32_t mixed[17] = {0x80C080, 0x40A040, 0xBFDFBF, 0x80C080, 0x80C080, 0x80C080,
+                              0x80C080, 0x80C080, 0x40A040, 0xBFDFBF, 0xBFDFBF, 0xBFDFBF,
+                              0xBFDFBF, 0x8FC78F, 0x9FCF9F, 0xDFEFDF, 0xEFF7EF};
   for (int p = 2; p <= 18; ++p) {
     ReaderCell c = fills.Cells().Cell(p, 1);
     EXPECT_EQ(c.FillPattern(), p);
-    EXPECT_EQ(c.FillColor(), 0x008000u) << p;
+    EXPECT_EQ(c.FillColor(), mixed[p - 2]) << p;
   }
 
   ReaderWorksheet borders = wb.WorksheetByName("Borders");

@@ -7,6 +7,7 @@
 #include "package_builder.h"
 #include "reader/reader.h"
 #include "reader/xlsx/xlsx_reader.h"
+#include "tests/support/colors.h"
 
 namespace gridwell {
 namespace {
@@ -18,13 +19,7 @@ using xlsx::testing::SetPart;
 using xlsx::testing::Sheet;
 using xlsx::testing::Zip;
 
-bool NearColor(uint32_t a, uint32_t b) {  // one step per channel of rounding
-  for (int shift = 0; shift < 24; shift += 8) {
-    int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-    if (d < -1 || d > 1) return false;
-  }
-  return true;
-}
+using test::NearColor;
 
 ReadResult Read(const Parts& parts, const ReadLimits& limits = {}) {
   std::vector<uint8_t> bytes = Zip(parts);
@@ -134,7 +129,8 @@ TEST(XlsxPackage, StylesThemeColoursAndDefaults) {
           "<fills><fill><patternFill patternType=\"none\"/></fill><fill><patternFill "
           "patternType=\"gray125\"/></fill><fill><patternFill patternType=\"solid\"><fgColor "
           "theme=\"4\" tint=\"-0.249977111117893\"/></patternFill></fill><fill><patternFill "
-          "patternType=\"darkUp\"><fgColor indexed=\"10\"/></patternFill></fill></fills>"
+          "patternType=\"darkUp\"><fgColor indexed=\"10\"/><bgColor indexed=\"64\"/></patternFill>"
+          "</fill></fills>"
           "<borders><border/><border><left style=\"slantDashDot\"><color indexed=\"8\"/></left>"
           "<bottom style=\"mediumDashDotDot\"><color auto=\"1\"/></bottom></border></borders>"
           "<cellXfs><xf/><xf numFmtId=\"200\" fontId=\"1\" fillId=\"2\" borderId=\"1\"><alignment "
@@ -165,7 +161,9 @@ TEST(XlsxPackage, StylesThemeColoursAndDefaults) {
   EXPECT_EQ(a.BorderColor(3), 0u);
   ReaderCell b = ws.Cells().Cell(1, 2);
   EXPECT_EQ(b.FillPattern(), 8);
-  EXPECT_EQ(b.FillColor(), 0x0000FFu);        // past the custom entries: default palette 10, red
+  // Default palette 10 (red, past the custom entries) over the automatic background (white),
+  // half and half.
+  EXPECT_EQ(b.FillColor(), 0x8080FFu);
   EXPECT_EQ(b.FontName(), "Calibri");         // font index out of range: the default font
   EXPECT_EQ(b.NumberFormat(), "0.0 \"kg\"");  // "_x0020_" is an escaped space
   EXPECT_EQ(b.Text(), "1.0 kg");

@@ -9,6 +9,7 @@
 #include "reader/xlsx/relationships.h"
 #include "reader/xlsx/theme.h"
 #include "reader/xlsx/xml_util.h"
+#include "tests/support/colors.h"
 
 namespace gridwell::xlsx {
 namespace {
@@ -47,15 +48,7 @@ TEST(FormulaShift, MovesRelativeReferencesOnly) {
   }
 }
 
-// Channels may differ by one from the palette a spreadsheet shows: its own HLS arithmetic
-// rounds differently, and the rule leaves rounding open.
-bool NearColor(uint32_t a, uint32_t b) {
-  for (int shift = 0; shift < 24; shift += 8) {
-    int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-    if (d < -1 || d > 1) return false;
-  }
-  return true;
-}
+using test::NearColor;
 
 TEST(ThemeTint, FollowsTheHslRule) {
   // Expected colours are what a spreadsheet's palette shows for the default theme.
