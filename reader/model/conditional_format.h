@@ -49,6 +49,8 @@ class ConditionalFormats {
   bool Empty() const { return looks_.empty(); }
 
  private:
+  // Tests give positions looks directly (tests/support/conditional_looks.h).
+  friend struct ConditionalLooksForTests;
   std::unordered_map<uint64_t, ConditionalLook> looks_;  // (row << 16 | col) -> look
   int32_t unevaluated_ = 0;
 };
