@@ -49,6 +49,7 @@ void clsHTML::Convert(const std::string& HTMLfile, const conv::PageDecoration& d
                       bool styled) {
   lastStop_ = ConvertStop::None;
   lastStopDetail_.clear();
+  unshownConditionalRules_ = 0;
   conv::PageFile out;
   try {
     ConvertTo(HTMLfile, decoration, styled, out);
@@ -70,6 +71,7 @@ void clsHTML::ConvertTo(const std::string& HTMLfile, const conv::PageDecoration&
   const std::string pendingWhy = ReadSheetNames(book);
   ReaderWorksheet sheet = ChooseSheet(book);
   if (!sheet) return;
+  if (SheetLook != kFalse) unshownConditionalRules_ = sheet.UnevaluatedConditionalRules();
 
   // The output file: a new file beside the target, which replaces it once the page is
   // complete. A page may never replace the workbook it is made from.

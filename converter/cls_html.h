@@ -58,10 +58,17 @@ class clsHTML {
   // Styled page only: cells whose class rules would be the same share one class, so the
   // style sheet holds one rule per distinct look instead of one per cell.
   VbBool CompactStyles = kFalse;
+  // The page drawn as the sheet: collapsed borders with gridlines, merged areas as one cell,
+  // the fills and borders of empty positions, hidden rows and columns left out, conditional
+  // formats applied, and on the plain page borders and font sizes in points. Any page kind.
+  VbBool SheetLook = kFalse;
 
   // Results of the last conversion that got past opening the workbook.
   std::vector<std::string> SheetNames() const { return sheetNames_; }
   int32_t SheetTotal() const { return sheetTotal_; }
+  // With SheetLook: the sheet's conditional format rules the page does not show because
+  // they need a formula evaluated.
+  int32_t UnshownConditionalRules() const { return unshownConditionalRules_; }
 
   void CreateHtmlFile(const std::string& HTMLfile, const std::string& Heading,
                       const std::string& Title, const std::string& BackgroundColor,
@@ -92,6 +99,7 @@ class clsHTML {
 
   std::vector<std::string> sheetNames_;
   int32_t sheetTotal_ = 0;
+  int32_t unshownConditionalRules_ = 0;
   ConvertStop lastStop_ = ConvertStop::None;
   std::string lastStopDetail_;
 };
