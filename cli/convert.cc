@@ -41,6 +41,9 @@ const char kConvertHelp[] =
     "  --plain                 the plain page: each cell's look in its own attributes\n"
     "  --compact-styles        styled page with one class per distinct look, shared by\n"
     "                          the cells that look alike (a much smaller style sheet)\n"
+    "  --sheet-look            the page drawn as the sheet: gridlines, merged cells, the\n"
+    "                          fills and borders of empty cells, hidden rows and columns\n"
+    "                          left out, conditional formats (any page kind)\n"
     "  --sheet NAME|N          the sheet, by name or by 1-based number (default: 1)\n"
     "  --range A1:H40          a rectangle of the sheet\n"
     "  --start-row N --start-col N --end-row N --end-col N\n"
@@ -68,6 +71,7 @@ struct Options {
   std::string output;
   bool plain = false;
   bool compactStyles = false;
+  bool sheetLook = false;
   bool verbose = false;
   bool help = false;
   std::string sheet;
@@ -122,6 +126,7 @@ struct FlagOption {
 };
 constexpr FlagOption kFlagOptions[] = {{"--plain", &Options::plain},
                                        {"--compact-styles", &Options::compactStyles},
+                                       {"--sheet-look", &Options::sheetLook},
                                        {"--verbose", &Options::verbose},
                                        {"-h", &Options::help},
                                        {"--help", &Options::help},
@@ -435,6 +440,7 @@ int Convert(const Options& o, const std::string& bookPath, const std::string& pa
   h.RowNumbers = o.numbersRight ? kTrue : kFalse;
   h.NewWindow = o.newWindow ? kTrue : kFalse;
   h.CompactStyles = o.compactStyles ? kTrue : kFalse;
+  h.SheetLook = o.sheetLook ? kTrue : kFalse;
   if (o.plain) {
     h.CreateHtmlFile(page, o.heading, o.title, o.backgroundColor, o.backgroundImage, o.tableColor,
                      o.tableImage);
@@ -442,7 +448,13 @@ int Convert(const Options& o, const std::string& bookPath, const std::string& pa
     h.CreateStyledHtmlFile(page, o.heading, o.title, o.backgroundColor, o.backgroundImage,
                            o.tableColor, o.tableImage);
   }
-  if (h.LastStop() == ConvertStop::None) return kOk;
+  if (h.LastStop() == ConvertStop::None) {
+    if (const int32_t left = h.UnshownConditionalRules(); left > 0) {
+      std::cerr << "gridwell convert: warning: " << left
+                << " conditional format rule(s) need a formula and are not shown\n";
+    }
+    return kOk;
+  }
   std::cerr << "gridwell convert: " << h.LastStopDetail() << "\n";
   return ExitFor(h.LastStop());
 }
