@@ -171,6 +171,7 @@ struct Gridwell::OpenCommon {
   VbBool* blnShowComments = nullptr;
   VbBool* blnNoStyle = nullptr;
   VbBool blnCompactStyles = 0;
+  VbBool blnSheetLook = 0;
 };
 
 Gridwell::Gridwell(const Platform& platform)
@@ -516,6 +517,7 @@ void Gridwell::CopySharedArguments(Args& a, OpenCommon& c) {
   c.blnShowComments = &a.blnShowComments;
   c.blnNoStyle = &a.blnNoStyle;
   c.blnCompactStyles = a.blnCompactStyles;
+  c.blnSheetLook = a.blnSheetLook;
 }
 
 VbBool Gridwell::OpenXL(OpenXLArgs& a) {
@@ -629,6 +631,7 @@ void Gridwell::WritePage(PageConverter& converter, const OpenCommon& c, const st
   f.NewWindow = *c.blnNewBrowserWindow;
   f.ShowComments = *c.blnShowComments;
   f.CompactStyles = compactStyles_ || c.blnCompactStyles ? kVbTrue : kVbFalse;
+  f.SheetLook = sheetLook_ || c.blnSheetLook ? kVbTrue : kVbFalse;
   const auto writer =
       *c.blnNoStyle ? &PageConverter::CreateHtmlFile : &PageConverter::CreateStyledHtmlFile;
   (converter.*writer)(page, c.strHeading, c.strTitle, c.strBackgroundColor,

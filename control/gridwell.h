@@ -60,6 +60,9 @@ struct OpenXLArgs {
   // Not a parameter of the control's interface: a styled page of this open with one class per
   // distinct look, as CompactStyles() gives every open.
   VbBool blnCompactStyles = kVbFalse;
+  // Not a parameter of the control's interface either: the page of this open drawn as the
+  // sheet, as SheetLook() gives every open.
+  VbBool blnSheetLook = kVbFalse;
 };
 
 // Arguments of OpenXLrange, in their order.
@@ -84,6 +87,7 @@ struct OpenXLrangeArgs {
   VbBool blnShowComments = kVbFalse;
   VbBool blnNoStyle = kVbFalse;
   VbBool blnCompactStyles = kVbFalse;  // as in OpenXLArgs
+  VbBool blnSheetLook = kVbFalse;      // as in OpenXLArgs
 };
 
 // One entry of the control's programmable surface, for hosts that list or dispatch by id.
@@ -145,6 +149,12 @@ class Gridwell {
   // blnCompactStyles is set).
   VbBool CompactStyles() const { return compactStyles_; }
   void SetCompactStyles(VbBool value) { compactStyles_ = value; }
+  // Pages drawn as the sheet is: gridlines, merged cells, the fills and borders of empty
+  // cells, hidden rows and columns left out, conditional formats applied. Off by default and
+  // not persisted; each open passes it to the converter (as does an open whose blnSheetLook
+  // is set).
+  VbBool SheetLook() const { return sheetLook_; }
+  void SetSheetLook(VbBool value) { sheetLook_ = value; }
 
   // ---- Methods ----
   VbBool BeginDownload(std::string& strURL, std::string& strFile);
@@ -262,6 +272,7 @@ class Gridwell {
   std::string tempWorkbook_;
   VbBool regenerateHTML_ = kVbFalse;
   VbBool compactStyles_ = kVbFalse;
+  VbBool sheetLook_ = kVbFalse;
   int32_t sheetTotal_ = 0;
   std::vector<std::string> sheetNames_;
   bool downloadDone_ = false;

@@ -36,6 +36,7 @@ enum Prop : guint {
   kPropSaveFile,
   kPropDownloadErrorText,
   kPropCompactStyles,
+  kPropSheetLook,
   kPropCount
 };
 static_assert(std::size(kProperties) + 1 == kPropCount);
@@ -150,6 +151,8 @@ void ReadProperty(GridwellerGridwell* self, guint id, GValue* value) {
       return str(c->DownloadErrorText());
     case kPropCompactStyles:
       return g_value_set_boolean(value, c->CompactStyles() != gw::kVbFalse);
+    case kPropSheetLook:
+      return g_value_set_boolean(value, c->SheetLook() != gw::kVbFalse);
     default:
       break;
   }
@@ -302,6 +305,9 @@ static void gridweller_gridwell_set_property(GObject* object, guint id, const GV
       break;
     case kPropCompactStyles:
       c->SetCompactStyles(g_value_get_boolean(value) ? gw::kVbTrue : gw::kVbFalse);
+      break;
+    case kPropSheetLook:
+      c->SetSheetLook(g_value_get_boolean(value) ? gw::kVbTrue : gw::kVbFalse);
       break;
     case kPropHtmlFile:
       SetLive(p->livePage, pspec->name, value);
@@ -522,6 +528,17 @@ gboolean gridweller_gridwell_get_compact_styles(GridwellerGridwell* self) {
 void gridweller_gridwell_set_compact_styles(GridwellerGridwell* self, gboolean value) {
   g_return_if_fail(GRIDWELLER_IS_GRIDWELL(self));
   g_object_set(self, "compact-styles", value, nullptr);
+}
+
+gboolean gridweller_gridwell_get_sheet_look(GridwellerGridwell* self) {
+  g_return_val_if_fail(GRIDWELLER_IS_GRIDWELL(self), FALSE);
+  gw::Gridwell* c = ControlOf(self);
+  return c && c->SheetLook() != gw::kVbFalse;
+}
+
+void gridweller_gridwell_set_sheet_look(GridwellerGridwell* self, gboolean value) {
+  g_return_if_fail(GRIDWELLER_IS_GRIDWELL(self));
+  g_object_set(self, "sheet-look", value, nullptr);
 }
 
 // ---- Methods ----

@@ -128,6 +128,7 @@ void FillShared(const Reader& r, const char* path, Args& a) {
   a.blnShowComments = r.Bool(kShowComments);
   a.blnNoStyle = r.Bool(kNoStyle);
   a.blnCompactStyles = r.Bool(kCompactStyles);
+  a.blnSheetLook = r.Bool(kSheetLook);
 }
 
 }  // namespace

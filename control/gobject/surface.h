@@ -118,6 +118,11 @@ inline constexpr PropertyDoc kProperties[] = {
      "alike, instead of one class per cell: the same page on screen with a far smaller style "
      "sheet, which big sheets show much sooner. %FALSE by default and not persisted; "
      "#GridwellerOpenOptions:compact-styles asks for it for one open."},
+    {"sheet-look", nullptr, ValueKind::Boolean, true,
+     "Pages drawn as the sheet is: gridlines, merged cells as one cell, the fills and borders "
+     "of empty cells, hidden rows and columns left out and conditional formats applied. "
+     "%FALSE by default and not persisted; #GridwellerOpenOptions:sheet-look asks for it for "
+     "one open."},
 };
 
 inline constexpr ArgDoc kSaveFileArg = {"save_file", ValueKind::String,
@@ -282,6 +287,7 @@ enum Option : size_t {
   kShowComments,
   kNoStyle,
   kCompactStyles,
+  kSheetLook,
   kOptionCount
 };
 
@@ -338,6 +344,9 @@ inline constexpr OptionDoc kOptions[] = {
     {"compact-styles", "blnCompactStyles", ValueKind::Boolean, 0, 0,
      "Write the styled page with one class per distinct look for this open, as "
      "#GridwellerGridwell:compact-styles does for every open."},
+    {"sheet-look", "blnSheetLook", ValueKind::Boolean, 0, 0,
+     "Draw the page of this open as the sheet, as #GridwellerGridwell:sheet-look does for "
+     "every open."},
 };
 static_assert(std::size(kOptions) == kOptionCount);
 
