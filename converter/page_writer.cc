@@ -185,6 +185,10 @@ struct Lane {
   std::string text;     // the rows of one block, handed to the accumulator in one piece
   std::string display;  // the display text of the current cell
   std::string style;    // the STYLE attribute of the current cell (sheet look)
+  // The plain sheet-look page's border declarations of the last format that had them:
+  // neighbouring cells mostly share a format.
+  std::string borders;
+  uint32_t bordersOf = ~uint32_t{0};
   SheetRowState sheet;
   int32_t classNumber = 1;
   // The compact page's last look and its class: neighbouring cells mostly share one.
@@ -936,7 +940,14 @@ void PageWriter::AppendSheetLookAttributes(Lane& lane, const PositionLook& look,
   }
   std::string& style = lane.style;
   style.clear();
-  if (shows && !styled_) AppendBorderDeclarations(style, *look.format, {}, ";");
+  if (shows && !styled_) {
+    if (look.format->FormatId() != lane.bordersOf) {
+      lane.borders.clear();
+      AppendBorderDeclarations(lane.borders, *look.format, {}, ";");
+      lane.bordersOf = look.format->FormatId();
+    }
+    style.append(lane.borders);
+  }
   if (st.leftOwnRight && look.Border(model::kLeft) <= 0) style.append("border-left:none;");
   if (st.shownRowBefore > 0 && st.ownBottomRow[size_t(k)] == st.shownRowBefore &&
       look.Border(model::kTop) <= 0) {
