@@ -167,7 +167,10 @@ void Workbook::Finish() {
   std::vector<int8_t> flags(styles_.size());
   for (uint32_t i = 0; i < styles_.size(); ++i) flags[i] = IsDateStyle(i) ? 1 : 0;
   dateStyle_ = std::move(flags);
-  for (auto& s : sheets_) s->ShrinkToFit();
+  for (auto& s : sheets_) {
+    s->ShrinkToFit();
+    s->Layout().Finish();
+  }
   strings_.ShrinkToFit();
 }
 

@@ -1,5 +1,6 @@
-// A worksheet substream: cells, formulas, column widths, row heights, protection and
-// comments.
+// A worksheet substream: cells, formulas, column widths, row heights, protection,
+// comments, and the sheet's look beyond its cells (merged areas, hidden rows and columns,
+// gridlines, row and column formats).
 #include <cmath>
 #include <cstring>
 #include <unordered_map>
@@ -218,6 +219,7 @@ class SheetReader {
         // Hidden columns keep the width the file stores for them, as in .xlsx.
         const uint16_t first = Le16(b, 0), last = Le16(b, 2), width = Le16(b, 4);
         s_.SetColumnWidth(first + 1, std::min<int32_t>(last, 16383) + 1, width / 256.0);
+        ColumnLook(first + 1, std::min<int32_t>(last, 16383) + 1, Le16(b, 6), Le16(b, 8));
         return true;
       }
       case rec::kDefColWidth:
@@ -231,11 +233,15 @@ class SheetReader {
         return true;
       case rec::kRow:
         // Hidden rows keep their stored height, as in .xlsx.
-        if (b.size() >= 16) s_.SetRowHeight(Le16(b, 0) + 1, Le16(b, 6) & 0x7FFF);
+        if (b.size() >= 16) {
+          s_.SetRowHeight(Le16(b, 0) + 1, Le16(b, 6) & 0x7FFF);
+          RowLook(Le16(b, 0) + 1, Le16(b, 12), Le16(b, 14));
+        }
         return true;
       case rec::kDefaultRowHeight:
         if (b.size() >= 4) {
           s_.defaultRowHeight = Le16(b, 2) & 0x7FFF;
+          rowsHiddenByDefault_ = (Le16(b, 0) & 0x0002) != 0;  // fDyZero
         } else if (b.size() >= 2) {
           s_.defaultRowHeight = Le16(b, 0) & 0x7FFF;
         }
@@ -243,8 +249,43 @@ class SheetReader {
       case rec::kProtect:
         if (b.size() >= 2) s_.isProtected = Le16(b, 0) != 0;
         return true;
+      case rec::kWindow2:
+        if (b.size() >= 2) s_.Layout().showGridlines = (Le16(b, 0) & 0x0002) != 0;  // fDspGrid
+        return true;
+      case rec::kMergedCells:
+        MergedCells(b);
+        return true;
       default:
         return false;
+    }
+  }
+
+  // ROW: fDyZero hides the row; with fGhostDirty the row has its own format, its XF in the
+  // low 12 bits of the last field.
+  void RowLook(int32_t row, uint16_t flags, uint16_t xf) {
+    model::SheetLayout& layout = s_.Layout();
+    if (flags & 0x0020) {
+      layout.HideRows(row, row);
+    } else if (rowsHiddenByDefault_) {
+      shownRows_.Add(row, row);
+    }
+    if (flags & 0x0080) layout.SetRowStyle(row, Style(xf & 0x0FFF));
+  }
+
+  // COLINFO: fHidden, and the columns' format (the default one needs no entry).
+  void ColumnLook(int32_t first, int32_t last, uint16_t xf, uint16_t flags) {
+    if (flags & 0x0001) s_.Layout().HideColumns(first, last);
+    const uint32_t style = Style(xf);
+    if (style != 0) s_.Layout().SetColumnStyle(first, last, style);
+  }
+
+  // MERGEDCELLS: a count, then that many areas as first row, last row, first column, last
+  // column (0-based). A sheet with many areas spreads them over several such records.
+  void MergedCells(std::span<const uint8_t> b) {
+    const size_t count = Le16(b, 0);
+    for (size_t i = 0, at = 2; i < count && at + 8 <= b.size(); ++i, at += 8) {
+      s_.Layout().AddMerge(
+          {Le16(b, at) + 1, Le16(b, at + 4) + 1, Le16(b, at + 2) + 1, Le16(b, at + 6) + 1});
     }
   }
 
@@ -341,6 +382,7 @@ class SheetReader {
   }
 
   void Finish() {
+    if (rowsHiddenByDefault_) s_.Layout().HideRowsOutside(shownRows_);
     for (const PendingFormula& f : formulas_) {
       FormulaTokens t{f.tokens, f.extra, static_cast<int32_t>(f.row - 1),
                       static_cast<int32_t>(f.col - 1), false};
@@ -378,6 +420,8 @@ class SheetReader {
   bool pendingString_ = false;
   uint32_t stringRow_ = 0, stringCol_ = 0, stringStyle_ = 0;
   bool haveStandardWidth_ = false;
+  bool rowsHiddenByDefault_ = false;  // DEFAULTROWHEIGHT fDyZero: only ROW records show rows
+  model::RowRuns shownRows_;
   std::vector<PendingFormula> formulas_;
   std::unordered_map<uint64_t, Master> masters_;
   uint16_t lastObjId_ = 0;

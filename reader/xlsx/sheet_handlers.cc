@@ -48,6 +48,15 @@ bool ParseUIntZ(const char* p, uint64_t& v) {
   return *p == '\0';
 }
 
+// A cell without a format of its own shows its row's (when the row has one), else its
+// column's, else the default, as spreadsheet programs show it.
+uint32_t InheritedStyle(const SheetState& s) {
+  if (s.rowStyle >= 0 && s.cellRow == s.row) return static_cast<uint32_t>(s.rowStyle);
+  if (s.cellCol < 1 || s.cellCol > model::kMaxColumns) return 0;
+  const int64_t style = s.sheet->Layout().ColumnStyle(static_cast<int32_t>(s.cellCol));
+  return style >= 0 ? static_cast<uint32_t>(style) : 0;
+}
+
 void BeginCell(SheetState& s, const XML_Char** attrs) {
   s.inCell = true;
   s.type = CellType::Number;
@@ -59,7 +68,7 @@ void BeginCell(SheetState& s, const XML_Char** attrs) {
   s.value.clear();
   s.formula.clear();
   s.inlineText.clear();
-  bool haveRef = false;
+  bool haveRef = false, ownStyle = false;
   for (; attrs[0]; attrs += 2) {
     std::string_view n = LocalName(attrs[0]);
     const char* v = attrs[1];
@@ -76,6 +85,7 @@ void BeginCell(SheetState& s, const XML_Char** attrs) {
       if (ParseUIntZ(v, xf)) {
         s.style = s.ctx->styles->Style(xf);
         s.hasStyle = xf != 0;
+        ownStyle = true;
       }
     } else if (n[0] == 't') {
       if (std::strcmp(v, "s") == 0) {
@@ -100,6 +110,7 @@ void BeginCell(SheetState& s, const XML_Char** attrs) {
   }
   s.col = s.cellCol;
   if (s.row == 0) s.row = s.cellRow;
+  if (!ownStyle && (s.rowStyle >= 0 || s.columnStyles)) s.style = InheritedStyle(s);
 }
 
 void BeginFormula(SheetState& s, const XML_Char** attrs) {
@@ -244,9 +255,25 @@ void EndCell(SheetState& s) {
   s.sheet->SetFormula(r, c, full);
 }
 
+// A row's look: hidden, and its format, which counts only with customFormat.
+void RowLook(SheetState& s, int32_t r, bool hidden, const char* style, bool customFormat) {
+  model::SheetLayout& layout = s.sheet->Layout();
+  if (hidden) {
+    layout.HideRows(r, r);
+  } else if (s.rowsHiddenByDefault) {
+    s.shownRows.Add(r, r);
+  }
+  uint64_t xf;
+  if (customFormat && style && ParseUInt(style, xf)) {
+    s.rowStyle = s.ctx->styles->Style(xf);
+    layout.SetRowStyle(r, static_cast<uint32_t>(s.rowStyle));
+  }
+}
+
 void BeginRow(SheetState& s, const XML_Char** attrs) {
   int64_t r = s.row + 1;
-  const char* ht = nullptr;
+  const char *ht = nullptr, *style = nullptr;
+  bool hidden = false, customFormat = false;
   for (; attrs[0]; attrs += 2) {
     std::string_view n = LocalName(attrs[0]);
     if (n == "r") {
@@ -254,19 +281,29 @@ void BeginRow(SheetState& s, const XML_Char** attrs) {
       if (ParseUInt(attrs[1], v)) r = static_cast<int64_t>(std::min<uint64_t>(v, INT32_MAX));
     } else if (n == "ht") {
       ht = attrs[1];
+    } else if (n == "hidden") {
+      hidden = XmlBool(attrs[1]);
+    } else if (n == "s") {
+      style = attrs[1];
+    } else if (n == "customFormat") {
+      customFormat = XmlBool(attrs[1]);
     }
   }
   s.row = r;
   s.col = 0;
+  s.rowStyle = -1;
+  if (r < 1 || r > model::kMaxRows) return;
   double points = AttrDouble(ht, -1);
-  if (points >= 0 && points <= 409.5 * 4 && r >= 1 && r <= model::kMaxRows) {
+  if (points >= 0 && points <= 409.5 * 4) {
     s.sheet->SetRowHeight(static_cast<int32_t>(r), points * 20);
   }
+  RowLook(s, static_cast<int32_t>(r), hidden, style, customFormat);
 }
 
 void ReadColumn(SheetState& s, const XML_Char** attrs) {
-  uint64_t min = 0, max = 0;
+  uint64_t min = 0, max = 0, xf = 0;
   const char* width = nullptr;
+  bool hidden = false;
   for (; attrs[0]; attrs += 2) {
     std::string_view n = LocalName(attrs[0]);
     if (n == "min")
@@ -275,13 +312,46 @@ void ReadColumn(SheetState& s, const XML_Char** attrs) {
       ParseUInt(attrs[1], max);
     else if (n == "width")
       width = attrs[1];
+    else if (n == "hidden")
+      hidden = XmlBool(attrs[1]);
+    else if (n == "style")
+      ParseUInt(attrs[1], xf);
+  }
+  if (min < 1 || min > model::kMaxColumns) return;
+  if (max < min) max = min;
+  const auto first = static_cast<int32_t>(min);
+  const auto last = static_cast<int32_t>(std::min<uint64_t>(max, model::kMaxColumns));
+  model::SheetLayout& layout = s.sheet->Layout();
+  if (hidden) layout.HideColumns(first, last);
+  // The default format (model style 0) needs no entry.
+  if (const uint32_t style = s.ctx->styles->Style(xf); style != 0) {
+    layout.SetColumnStyle(first, last, style);
+    s.columnStyles = true;
   }
   // Hidden columns keep the width the file stores for them.
   double w = AttrDouble(width, -1);
-  if (w < 0 || w > 255 || min < 1 || min > model::kMaxColumns) return;
-  if (max < min) max = min;
-  s.sheet->SetColumnWidth(static_cast<int32_t>(min),
-                          static_cast<int32_t>(std::min<uint64_t>(max, model::kMaxColumns)), w);
+  if (w >= 0 && w <= 255) s.sheet->SetColumnWidth(first, last, w);
+}
+
+// A merged area, as "A1:C2"; a single reference is no area.
+void ReadMerge(SheetState& s, const char* ref) {
+  if (!ref) return;
+  std::string_view r(ref);
+  const size_t colon = r.find(':');
+  int64_t r1, c1, r2, c2;
+  if (colon == std::string_view::npos || !ParseCellRef(r.substr(0, colon), r1, c1) ||
+      !ParseCellRef(r.substr(colon + 1), r2, c2) || !OnGrid(r1, c1) || !OnGrid(r2, c2)) {
+    return;
+  }
+  s.sheet->Layout().AddMerge({static_cast<int32_t>(r1), static_cast<int32_t>(c1),
+                              static_cast<int32_t>(r2), static_cast<int32_t>(c2)});
+}
+
+// The first view of the sheet says whether it shows gridlines.
+void ReadSheetView(SheetState& s, const XML_Char** attrs) {
+  if (s.sawSheetView) return;
+  s.sawSheetView = true;
+  s.sheet->Layout().showGridlines = XmlBool(FindAttr(attrs, "showGridLines"), true);
 }
 
 // The default width when only baseColWidth is given: the base number of digits plus
@@ -305,6 +375,7 @@ void ReadFormatPr(SheetState& s, const XML_Char** attrs) {
   }
   double h = AttrDouble(ht, -1);
   if (h >= 0 && h <= 409.5 * 4) s.sheet->defaultRowHeight = h * 20;
+  s.rowsHiddenByDefault = XmlBool(FindAttr(attrs, "zeroHeight"));
 }
 
 // The dimension is only a hint: it sizes the cell store ahead (avoiding regrowth of a big
@@ -371,6 +442,10 @@ void XMLCALL OnSheetStart(void* ud, const XML_Char* name, const XML_Char** attrs
     ReserveForDimension(s, FindAttr(attrs, "ref"));
   } else if (n == "sheetProtection") {
     s.sheet->isProtected = XmlBool(FindAttr(attrs, "sheet"));
+  } else if (n == "mergeCell") {
+    ReadMerge(s, FindAttr(attrs, "ref"));
+  } else if (n == "sheetView") {
+    ReadSheetView(s, attrs);
   }
 }
 
@@ -411,6 +486,10 @@ void XMLCALL NoteSheetEncoding(void* ud, const XML_Char*, const XML_Char* encodi
   auto& s = *static_cast<SheetState*>(ud);
   s.foreignEncoding = !(e.size() == 5 && (e[0] | 0x20) == 'u' && (e[1] | 0x20) == 't' &&
                         (e[2] | 0x20) == 'f' && e[3] == '-' && e[4] == '8');
+}
+
+void HideUnlistedRows(SheetState& s) {
+  if (s.rowsHiddenByDefault) s.sheet->Layout().HideRowsOutside(s.shownRows);
 }
 
 void SpreadArrayFormulas(SheetState& s) {

@@ -1,6 +1,7 @@
 // The expat handlers that build a sheet from the events of its worksheet part: cells of
 // every type, formulas (shared and array ones included), column widths, row heights, the
-// sheet's defaults and its protection. A parser drives them, or the replay of events
+// sheet's defaults and its protection, merged areas, hidden rows and columns, gridlines,
+// and the formats of rows and columns. A parser drives them, or the replay of events
 // recorded on another thread (split_parse.h).
 #pragma once
 
@@ -60,6 +61,15 @@ struct SheetState : XmlHandlerBase {
   std::string fref;
   std::string value, formula, inlineText, scratch;
 
+  // The format of the current row (its `s` when customFormat is set), -1 when it has none:
+  // cells without a format of their own take it, else their column's.
+  int64_t rowStyle = -1;
+  bool columnStyles = false;  // some column has a format
+  bool sawSheetView = false;
+  // Rows hidden by default (sheetFormatPr zeroHeight): the rows the part lists as shown.
+  bool rowsHiddenByDefault = false;
+  model::RowRuns shownRows;
+
   uint64_t partSizeHint = 0;
   // Split parsing: where the main parser's last row of sheetData ended (bytes of its own
   // input), and whether the document declared an encoding other than UTF-8.
@@ -80,5 +90,8 @@ void XMLCALL NoteSheetEncoding(void* state, const XML_Char* version, const XML_C
 // After the parse: cells of an array formula's range other than the master show the same
 // formula.
 void SpreadArrayFormulas(SheetState& s);
+// After the parse: in a sheet whose rows are hidden by default, every row not listed as
+// shown is hidden.
+void HideUnlistedRows(SheetState& s);
 
 }  // namespace gridwell::xlsx

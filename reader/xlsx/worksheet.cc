@@ -37,6 +37,7 @@ PartStatus ReadWorksheet(ZipPackage& pkg, const std::string& partName, const She
     status = PartStatus::Damaged;
   }
   SpreadArrayFormulas(st);
+  HideUnlistedRows(st);
   return status;
 }
 

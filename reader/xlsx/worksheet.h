@@ -1,6 +1,8 @@
 // A worksheet part (xl/worksheets/sheetN.xml), streamed: cells of every type, formulas
-// (shared and array ones included), column widths, row heights, the sheet's defaults
-// and its protection. Memory does not grow with the part's size, only with the cells.
+// (shared and array ones included), column widths, row heights, the sheet's defaults,
+// its protection, and its look beyond the cells (merged areas, hidden rows and columns,
+// gridlines, row and column formats). Memory does not grow with the part's size, only
+// with the cells.
 #pragma once
 
 #include <string>
