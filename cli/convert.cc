@@ -45,6 +45,9 @@ const char kConvertHelp[] =
     "  --fast-pages            the compact page with its rows in blocks the browser lays\n"
     "                          out only when they come into view, in fixed column widths\n"
     "                          (the compact page does so on its own above 20,000 cells)\n"
+    "  --sheet-look            the page drawn as the sheet: gridlines, merged cells, the\n"
+    "                          fills and borders of empty cells, hidden rows and columns\n"
+    "                          left out, conditional formats (any page kind)\n"
     "  --sheet NAME|N          the sheet, by name or by 1-based number (default: 1)\n"
     "  --range A1:H40          a rectangle of the sheet\n"
     "  --start-row N --start-col N --end-row N --end-col N\n"
@@ -75,6 +78,7 @@ struct Options {
   bool plain = false;
   bool compactStyles = false;
   bool fastPages = false;
+  bool sheetLook = false;
   bool verbose = false;
   bool help = false;
   std::string sheet;
@@ -132,6 +136,7 @@ struct FlagOption {
 constexpr FlagOption kFlagOptions[] = {{"--plain", &Options::plain},
                                        {"--compact-styles", &Options::compactStyles},
                                        {"--fast-pages", &Options::fastPages},
+                                       {"--sheet-look", &Options::sheetLook},
                                        {"--verbose", &Options::verbose},
                                        {"-h", &Options::help},
                                        {"--help", &Options::help},
@@ -457,6 +462,7 @@ int Convert(const Options& o, const std::string& bookPath, const std::string& pa
   h.CompactStyles = o.compactStyles ? kTrue : kFalse;
   h.FastPagesFrom = o.fastPages ? 1 : 0;
   h.MaxPageBytes = o.maxPageBytes;
+  h.SheetLook = o.sheetLook ? kTrue : kFalse;
   if (o.plain) {
     h.CreateHtmlFile(page, o.heading, o.title, o.backgroundColor, o.backgroundImage, o.tableColor,
                      o.tableImage);
@@ -467,7 +473,13 @@ int Convert(const Options& o, const std::string& bookPath, const std::string& pa
   for (const std::string& warning : h.LastWarnings()) {
     PrintLine("gridwell convert: warning: " + warning);
   }
-  if (h.LastStop() == ConvertStop::None) return kOk;
+  if (h.LastStop() == ConvertStop::None) {
+    if (const int32_t left = h.UnshownConditionalRules(); left > 0) {
+      PrintLine("gridwell convert: warning: " + std::to_string(left) +
+                " conditional format rule(s) need a formula and are not shown");
+    }
+    return kOk;
+  }
   PrintLine("gridwell convert: " + h.LastStopDetail());
   return ExitFor(h.LastStop());
 }

@@ -208,6 +208,7 @@ struct Gridwell::OpenCommon {
   VbBool* blnNoStyle = nullptr;
   VbBool blnCompactStyles = 0;
   int32_t lngFastPagesFrom = 0;
+  VbBool blnSheetLook = 0;
 };
 
 Gridwell::Gridwell(const Platform& platform)
@@ -557,6 +558,7 @@ void Gridwell::CopySharedArguments(Args& a, OpenCommon& c) {
   c.blnNoStyle = &a.blnNoStyle;
   c.blnCompactStyles = a.blnCompactStyles;
   c.lngFastPagesFrom = a.lngFastPagesFrom;
+  c.blnSheetLook = a.blnSheetLook;
 }
 
 VbBool Gridwell::OpenXL(OpenXLArgs& a) {
@@ -739,6 +741,7 @@ void Gridwell::WritePage(PageConverter& converter, const OpenCommon& c, const st
   f.CompactStyles = compactStyles_ || c.blnCompactStyles ? kVbTrue : kVbFalse;
   f.FastPagesFrom = c.lngFastPagesFrom > 0 ? c.lngFastPagesFrom : fastPagesFrom_;
   f.MaxPageBytes = pageLimits_.maxBytes;
+  f.SheetLook = sheetLook_ || c.blnSheetLook ? kVbTrue : kVbFalse;
   const auto writer =
       *c.blnNoStyle ? &PageConverter::CreateHtmlFile : &PageConverter::CreateStyledHtmlFile;
   (converter.*writer)(page, c.strHeading, c.strTitle, c.strBackgroundColor,

@@ -64,6 +64,9 @@ struct OpenXLArgs {
   // Not a parameter either: the fast page for this open when its range holds more than this
   // many cells (0: the control's FastPagesFrom()).
   int32_t lngFastPagesFrom = 0;
+  // Not a parameter of the control's interface either: the page of this open drawn as the
+  // sheet, as SheetLook() gives every open.
+  VbBool blnSheetLook = kVbFalse;
 };
 
 // Arguments of OpenXLrange, in their order.
@@ -89,6 +92,7 @@ struct OpenXLrangeArgs {
   VbBool blnNoStyle = kVbFalse;
   VbBool blnCompactStyles = kVbFalse;  // as in OpenXLArgs
   int32_t lngFastPagesFrom = 0;        // as in OpenXLArgs
+  VbBool blnSheetLook = kVbFalse;      // as in OpenXLArgs
 };
 
 // One entry of the control's programmable surface, for hosts that list or dispatch by id.
@@ -177,6 +181,12 @@ class Gridwell {
   // default, not persisted) leaves every page as the open asks.
   int32_t FastPagesFrom() const { return fastPagesFrom_; }
   void SetFastPagesFrom(int32_t cells) { fastPagesFrom_ = cells < 0 ? 0 : cells; }
+  // Pages drawn as the sheet is: gridlines, merged cells, the fills and borders of empty
+  // cells, hidden rows and columns left out, conditional formats applied. Off by default and
+  // not persisted; each open passes it to the converter (as does an open whose blnSheetLook
+  // is set).
+  VbBool SheetLook() const { return sheetLook_; }
+  void SetSheetLook(VbBool value) { sheetLook_ = value; }
 
   // ---- Methods ----
   VbBool BeginDownload(std::string& strURL, std::string& strFile);
@@ -312,6 +322,7 @@ class Gridwell {
   VbBool regenerateHTML_ = kVbFalse;
   VbBool compactStyles_ = kVbFalse;
   int32_t fastPagesFrom_ = 0;
+  VbBool sheetLook_ = kVbFalse;
   int32_t sheetTotal_ = 0;
   std::vector<std::string> sheetNames_;
   bool downloadDone_ = false;

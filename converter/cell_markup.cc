@@ -28,17 +28,23 @@ bool InLabelList(char c) {
 }
 
 // "<P STYLE='font-family:...;font-size:...%;color:...'>"; `color` is not used when `red`.
+// With `inPoints` the size is written in points, as the style sheet writes it.
 void AppendFontOpening(std::string& out, std::string_view name, double points, uint32_t color,
-                       bool red) {
-  // The size is points times 8 as a 16-bit number: 10 points make 80 (per cent).
-  int64_t size = static_cast<int64_t>(WholePoints(points)) * 8;
-  if (size > std::numeric_limits<int16_t>::max()) size = std::numeric_limits<int16_t>::max();
-  if (size < std::numeric_limits<int16_t>::min()) size = std::numeric_limits<int16_t>::min();
+                       bool red, bool inPoints) {
   out.append("<P STYLE='font-family:");
   AppendCssFontName(out, name);
   out.append(";font-size:");
-  AppendInt(out, size);
-  out.append("%;color:");
+  if (inPoints) {
+    AppendInt(out, WholePoints(points));
+    out.append(".0pt;color:");
+  } else {
+    // The size is points times 8 as a 16-bit number: 10 points make 80 (per cent).
+    int64_t size = static_cast<int64_t>(WholePoints(points)) * 8;
+    if (size > std::numeric_limits<int16_t>::max()) size = std::numeric_limits<int16_t>::max();
+    if (size < std::numeric_limits<int16_t>::min()) size = std::numeric_limits<int16_t>::min();
+    AppendInt(out, size);
+    out.append("%;color:");
+  }
   if (red) {
     out.append("red");
   } else {
@@ -263,7 +269,7 @@ void FontOpening::Append(std::string& out, const CellFormat& format, int64_t col
                                              : static_cast<uint32_t>(colorOverride);
   if (!valid_ || name != name_ || size != size_ || color != color_ || red != red_) {
     text_.clear();
-    AppendFontOpening(text_, name, size, color, red);
+    AppendFontOpening(text_, name, size, color, red, sizeInPoints_);
     valid_ = true;
     name_ = name;
     size_ = size;

@@ -50,9 +50,13 @@ void AppendInt(std::string& out, int64_t value);
 // cells mostly share a font, and those then copy the tag instead of making it anew.
 class FontOpening {
  public:
+  FontOpening() = default;
+  // Sizes in points ("10.0pt") instead of per cent of the browser's size.
+  explicit FontOpening(bool sizeInPoints) : sizeInPoints_(sizeInPoints) {}
   void Append(std::string& out, const CellFormat& format, int64_t colorOverride);
 
  private:
+  bool sizeInPoints_ = false;
   bool valid_ = false;
   std::string_view name_;
   double size_ = 0;

@@ -50,6 +50,7 @@ void clsHTML::Convert(const std::string& HTMLfile, const conv::PageDecoration& d
   lastStop_ = ConvertStop::None;
   lastStopDetail_.clear();
   lastWarnings_.clear();
+  unshownConditionalRules_ = 0;
   conv::PageFile out;
   try {
     ConvertTo(HTMLfile, decoration, styled, out);
@@ -71,6 +72,7 @@ void clsHTML::ConvertTo(const std::string& HTMLfile, const conv::PageDecoration&
   const std::string pendingWhy = ReadSheetNames(book);
   ReaderWorksheet sheet = ChooseSheet(book);
   if (!sheet) return;
+  if (SheetLook != kFalse) unshownConditionalRules_ = sheet.UnevaluatedConditionalRules();
 
   // The output file: a new file beside the target, which replaces it once the page is
   // complete. A page may never replace the workbook it is made from.

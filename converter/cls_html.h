@@ -67,10 +67,17 @@ class clsHTML {
   // empty positions far outnumber its stored cells is refused when its page would be bigger,
   // as no browser shows such a page; a dense range is bound only by the page text's limit.
   int64_t MaxPageBytes = int64_t{256} << 20;
+  // The page drawn as the sheet: collapsed borders with gridlines, merged areas as one cell,
+  // the fills and borders of empty positions, hidden rows and columns left out, conditional
+  // formats applied, and on the plain page borders and font sizes in points. Any page kind.
+  VbBool SheetLook = kFalse;
 
   // Results of the last conversion that got past opening the workbook.
   std::vector<std::string> SheetNames() const { return sheetNames_; }
   int32_t SheetTotal() const { return sheetTotal_; }
+  // With SheetLook: the sheet's conditional format rules the page does not show because
+  // they need a formula evaluated.
+  int32_t UnshownConditionalRules() const { return unshownConditionalRules_; }
 
   void CreateHtmlFile(const std::string& HTMLfile, const std::string& Heading,
                       const std::string& Title, const std::string& BackgroundColor,
@@ -104,6 +111,7 @@ class clsHTML {
 
   std::vector<std::string> sheetNames_;
   int32_t sheetTotal_ = 0;
+  int32_t unshownConditionalRules_ = 0;
   ConvertStop lastStop_ = ConvertStop::None;
   std::string lastStopDetail_;
   std::vector<std::string> lastWarnings_;

@@ -4,13 +4,16 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "converter/cell_markup.h"
 #include "converter/cell_value.h"
+#include "converter/sheet_look.h"
 #include "converter/style_sheet.h"
 #include "reader/base/ascii.h"
 #include "reader/base/work_queue.h"
@@ -229,10 +232,22 @@ class CompactClasses {
   int32_t lastClass_ = 0;
 };
 
+// Where a lane stands in the sheet-look table, from row to row: what merged cells written
+// above still cover, and which own borders the table cells above and to the left end with.
+// Columns are counted from the range's first column.
+struct SheetRowState {
+  std::vector<int32_t> coveredUntil;   // the last row a merged cell covers, else 0
+  std::vector<uint8_t> coverOwnRight;  // the merged cell ends here with its own right border
+  std::vector<int32_t> ownBottomRow;   // the last row of a cell with its own bottom border
+  int32_t shownRowBefore = 0;          // the last shown row written, 0 before the first
+  size_t nextSpan = 0;                 // the next merged area to write
+  bool leftOwnRight = false;           // the cell written last in the row has a right border
+};
+
 // What one thread needs to write rows: its own cursor, value formatter and buffers, all
 // reused from block to block and from cell to cell.
 struct Lane {
-  explicit Lane(const CellCursor& c) : cursor(c) {}
+  Lane(const CellCursor& c, bool sizeInPoints) : cursor(c), fontOpening(sizeInPoints) {}
   CellCursor cursor;
   // When set, rows go on to the accumulator as soon as the lane holds a block's worth, so
   // that a page written by one thread is never held twice in memory.
@@ -241,6 +256,12 @@ struct Lane {
   FontOpening fontOpening;
   std::string text;     // the rows of one block, handed to the accumulator in one piece
   std::string display;  // the display text of the current cell
+  std::string style;    // the STYLE attribute of the current cell (sheet look)
+  // The plain sheet-look page's border declarations of the last format that had them:
+  // neighbouring cells mostly share a format.
+  std::string borders;
+  uint32_t bordersOf = ~uint32_t{0};
+  SheetRowState sheet;
   int32_t classNumber = 1;
   // The compact page's last look and its class: neighbouring cells mostly share one.
   uint64_t lastKey = ~uint64_t{0};
@@ -264,7 +285,8 @@ class PageWriter {
       : page_(page),
         sheet_(sheet),
         cursor_(sheet.Cells()),
-        main_(cursor_),
+        sheetLook_(s.SheetLook != kFalse),
+        main_(cursor_, sheetLook_ && !styled),
         comments_(sheet.Comments()),
         threading_(threading),
         styled_(styled),
@@ -309,6 +331,20 @@ class PageWriter {
   void AppendLetterRow(std::string& out) const;
   void AppendRowNumberCell(std::string& out, int32_t row, int16_t height) const;
   void AppendRows(Lane& lane, const RowBlock& b) const;
+  void AppendRow(Lane& lane, int32_t row) const;
+  // The sheet look's rows: shown rows and columns only, merged areas as one cell each.
+  void StartSheetBlock(Lane& lane, int32_t fromRow) const;
+  void AppendSheetRow(Lane& lane, int32_t row) const;
+  void AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t height,
+                       const MergedSpan* span) const;
+  int16_t SpanHeight(const MergedSpan& span) const;
+  int32_t SpanWidth(const MergedSpan& span) const;
+  void AppendSheetLookAttributes(Lane& lane, const PositionLook& look, bool filled,
+                                 int32_t k) const;
+  void SkipPosition(Lane& lane, int32_t row, int32_t col) const;
+  PositionLook LookAt(const ReaderCell& cell, int32_t row, int32_t col) const;
+  PositionLook LookAt(CellCursor& cursor, int32_t row, int32_t col) const;
+  void AppendEmptyPositionRules(std::string& out) const;
   void AppendDataCell(Lane& lane, int32_t row, int32_t col, int16_t height, int16_t width) const;
   void AppendCellLook(Lane& lane, const ReaderCell& cell, const CellValue& value) const;
   void AppendCellTip(std::string& line, int32_t row, int32_t col, const ReaderCell& cell) const;
@@ -318,6 +354,7 @@ class PageWriter {
   clsConcat& page_;
   const ReaderWorksheet& sheet_;
   CellCursor cursor_;
+  const bool sheetLook_;
   Lane main_;
   ReaderComments comments_;
   const PageThreading threading_;
@@ -332,6 +369,7 @@ class PageWriter {
   const int64_t maxPageBytes_;
   PageRange r_;
   std::vector<int16_t> widths_;
+  std::optional<SheetGrid> grid_;  // sheet look only
   CompactClasses compactClasses_;
   bool ok_ = true;
 };
@@ -343,6 +381,7 @@ bool PageWriter::Write(const PageRange& requested, const PageDecoration& d, std:
   AppendHead(d);
   if (!FitsPage(stored, why)) return false;
   MeasureColumns();
+  if (sheetLook_) grid_.emplace(sheet_, r_.startRow, r_.startCol, r_.endRow, r_.endCol);
   const std::vector<RowBlock> blocks = PlanBlocks(ReservePage());
   AppendStyleSheetRules(blocks);
   if (fast_) {
@@ -373,6 +412,15 @@ void PageWriter::AppendHead(const PageDecoration& d) {
   Put("</STRONG></CENTER>\r\n<TITLE>");
   Put(d.title);
   Put("</TITLE><BR>\r\n");
+  if (sheetLook_) {
+    AppendSheetLookStyle(main_.text, sheet_.ShowsGridlines());
+    if (const int32_t left = sheet_.UnevaluatedConditionalRules(); left > 0) {
+      main_.text.append("<!-- ");
+      AppendInt(main_.text, left);
+      main_.text.append(" conditional format rules need a formula and are not shown -->\r\n");
+    }
+    PutLane(main_);
+  }
   if (!styled_) return;
   Put("<!--[if !mso]>\r\n"
       "<STYLE>\r\n"
@@ -389,7 +437,8 @@ void PageWriter::AppendHead(const PageDecoration& d) {
 // A big range becomes the fast page: the compact page above its own threshold, and either
 // page above the caller's.
 void PageWriter::ChooseFastPage() {
-  if (r_.endRow < r_.startRow || r_.endCol < r_.startCol) return;
+  // The sheet look's merged cells and borders reach across rows, so it stays one table.
+  if (sheetLook_ || r_.endRow < r_.startRow || r_.endCol < r_.startCol) return;
   const int64_t positions =
       (int64_t{r_.endRow} - r_.startRow + 1) * (int64_t{r_.endCol} - r_.startCol + 1);
   const bool asked = fastFrom_ > 0 && positions > fastFrom_;
@@ -430,6 +479,7 @@ void PageWriter::AppendStyleSheetRules(const std::vector<RowBlock>& blocks) {
   } else {
     return;
   }
+  if (sheetLook_) AppendEmptyPositionRules(main_.text);
   AppendStyleSheetClosing(main_.text);
   PutLane(main_);
 }
@@ -462,8 +512,11 @@ void PageWriter::AppendBodyOpening(const PageDecoration& d) {
   PutLane(main_);
 }
 
+// The sheet look draws the table as a sheet: no frame and no spacing between cells, which are
+// white unless the host chose a colour or picture.
 void PageWriter::AppendTableOpening(std::string& out, const PageDecoration& d) const {
-  out.append("<TABLE ALIGN='CENTER' BORDER='1' CELLSPACING='2' CELLPADDING='2' ");
+  out.append(sheetLook_ ? "<TABLE ALIGN='CENTER' BORDER='0' CELLSPACING='0' CELLPADDING='2' "
+                        : "<TABLE ALIGN='CENTER' BORDER='1' CELLSPACING='2' CELLPADDING='2' ");
   if (!TrimSpaces(d.tableColor).empty()) {
     out.append("BGCOLOR='");
     out.append(d.tableColor);
@@ -471,9 +524,11 @@ void PageWriter::AppendTableOpening(std::string& out, const PageDecoration& d) c
     out.append("BACKGROUND='");
     out.append(d.tableImageFile);
   } else {
-    out.append("BGCOLOR='lightgrey");
+    out.append(sheetLook_ ? "BGCOLOR='white" : "BGCOLOR='lightgrey");
   }
-  out.append("' BORDERCOLOR='black' BORDERCOLORDARK='silver' BORDERCOLORLIGHT='white'>");
+  out.append(sheetLook_ ? std::string_view("'>")
+                        : std::string_view("' BORDERCOLOR='black' BORDERCOLORDARK='silver' "
+                                           "BORDERCOLORLIGHT='white'>"));
   if (!fast_) out.append("\r\n");
 }
 
@@ -653,7 +708,7 @@ void PageWriter::PutBlocks(const std::vector<RowBlock>& blocks, Produce produce)
     size_t block = 0;
     std::string text;
   };
-  Lane second(cursor_);
+  Lane second(cursor_, sheetLook_ && !styled_);
   base::OrderedWorkQueue<BlockText> queue(
       kBlocksAhead,
       [&](BlockText& b, unsigned worker) {
@@ -683,32 +738,41 @@ void PageWriter::PutBlocks(const std::vector<RowBlock>& blocks, Produce produce)
 }
 
 void PageWriter::AppendRows(Lane& lane, const RowBlock& b) const {
-  std::string& line = lane.text;
   lane.cursor.Seek(b.firstCell);
   lane.classNumber = b.firstClass;
-  const ReaderRows rows = sheet_.Rows();
+  if (sheetLook_) StartSheetBlock(lane, b.fromRow);
   for (int32_t row = b.fromRow; row <= b.toRow; ++row) {
-    const int16_t height = RoundToInt16(rows.Item(row).Height() / 15);
     if (fast_ && row != r_.startRow && (row - r_.startRow) % kFastBlockRows == 0) {
-      AppendFastBlockClosing(line, row - kFastBlockRows);
-      AppendFastBlockOpening(line, row);
+      AppendFastBlockClosing(lane.text, row - kFastBlockRows);
+      AppendFastBlockOpening(lane.text, row);
     }
-    line.append("<TR ALIGN='RIGHT'>");
-    if (!hideRowNumbers_) AppendRowNumberCell(line, row, height);
-    size_t k = 0;
-    for (int32_t col = r_.startCol; col <= r_.endCol; ++col, ++k) {
-      AppendDataCell(lane, row, col, height, widths_[k]);
+    if (sheetLook_) {
+      AppendSheetRow(lane, row);
+    } else {
+      AppendRow(lane, row);
     }
-    if (numbersRight_) AppendRowNumberCell(line, row, height);
-    line.append("</TR>\r\n");
-    if (lane.flush && line.size() >= threading_.blockBytes) lane.flush(lane);
+    if (lane.flush && lane.text.size() >= threading_.blockBytes) lane.flush(lane);
   }
+}
+
+void PageWriter::AppendRow(Lane& lane, int32_t row) const {
+  std::string& line = lane.text;
+  const int16_t height = RoundToInt16(sheet_.Rows().Item(row).Height() / 15);
+  line.append("<TR ALIGN='RIGHT'>");
+  if (!hideRowNumbers_) AppendRowNumberCell(line, row, height);
+  size_t k = 0;
+  for (int32_t col = r_.startCol; col <= r_.endCol; ++col, ++k) {
+    AppendDataCell(lane, row, col, height, widths_[k]);
+  }
+  if (numbersRight_) AppendRowNumberCell(line, row, height);
+  line.append("</TR>\r\n");
 }
 
 void PageWriter::AppendLetterRow(std::string& out) const {
   out.append("<TR ALIGN='RIGHT' NOWRAP>");
   if (!hideRowNumbers_) out.append("<TD></TD>");
   for (int32_t col = r_.startCol; col <= r_.endCol; ++col) {
+    if (grid_ && !grid_->ColumnShown(col - r_.startCol)) continue;
     out.append("<TD ALIGN='CENTER'>");
     AppendColumnLetters(out, col);
     out.append("</TD>");
@@ -902,6 +966,253 @@ void PageWriter::AppendCompactClassRules(Lane& lane) {
       const CellValue value = cell.Value();
       if (value.IsEmpty()) continue;
       compactClasses_.Add(lane.text, cell, value);
+    }
+  }
+}
+
+PositionLook PageWriter::LookAt(const ReaderCell& cell, int32_t row, int32_t col) const {
+  PositionLook look;
+  if (cell) {
+    look.format = static_cast<const CellFormat&>(cell);
+  } else {
+    look.format = sheet_.PositionFormat(row, col);
+  }
+  look.conditional = sheet_.ConditionalLookAt(row, col);
+  return look;
+}
+
+// The look of a position away from the lane's walk (a block's first row looks at the row
+// before it): a cursor of its own, moved to the row.
+PositionLook PageWriter::LookAt(CellCursor& cursor, int32_t row, int32_t col) const {
+  cursor.Seek(cursor.Sorted() ? cursor.FirstOfRow(row) : 1);
+  return LookAt(cursor.At(row, col), row, col);
+}
+
+// A block's rows start from what the rows before it left: merged cells reaching into the
+// block, and the own bottom borders of the cells on the shown row just above it.
+void PageWriter::StartSheetBlock(Lane& lane, int32_t fromRow) const {
+  SheetRowState& st = lane.sheet;
+  const auto n = static_cast<size_t>(grid_->ColumnCount());
+  st.coveredUntil.assign(n, 0);
+  st.coverOwnRight.assign(n, 0);
+  st.ownBottomRow.assign(n, 0);
+  st.nextSpan = grid_->FirstSpanFrom(fromRow);
+  st.shownRowBefore = grid_->ShownRowBefore(fromRow);
+  if (st.shownRowBefore == 0) return;
+  const int32_t above = st.shownRowBefore;
+  CellCursor cursor = lane.cursor;
+  std::vector<uint8_t> done(n, 0);  // columns whose cell above is a merged cell
+  for (size_t i = 0; i < st.nextSpan; ++i) {
+    const MergedSpan& s = grid_->Spans()[i];
+    if (s.lastRow < above) continue;
+    const PositionLook look = LookAt(cursor, s.row, r_.startCol + s.firstK);
+    for (int32_t k = s.firstK; k <= s.lastK; ++k) {
+      done[size_t(k)] = 1;
+      if (s.lastRow >= fromRow) st.coveredUntil[size_t(k)] = s.lastRow;
+      if (s.lastShownRow == above && look.Border(model::kBottom) > 0) {
+        st.ownBottomRow[size_t(k)] = above;
+      }
+    }
+    st.coverOwnRight[size_t(s.lastK)] = look.Border(model::kRight) > 0;
+  }
+  cursor.Seek(cursor.Sorted() ? cursor.FirstOfRow(above) : 1);
+  for (size_t k = 0; k < n; ++k) {
+    if (done[k] || !grid_->ColumnShown(int32_t(k))) continue;
+    const int32_t col = r_.startCol + int32_t(k);
+    const PositionLook look = LookAt(cursor.At(above, col), above, col);
+    if (look.Border(model::kBottom) > 0) st.ownBottomRow[k] = above;
+  }
+}
+
+void PageWriter::AppendSheetRow(Lane& lane, int32_t row) const {
+  SheetRowState& st = lane.sheet;
+  const int32_t n = grid_->ColumnCount();
+  if (!grid_->RowShown(row)) {
+    for (int32_t k = 0; k < n; ++k) SkipPosition(lane, row, r_.startCol + k);
+    return;
+  }
+  std::string& line = lane.text;
+  const int16_t height = RoundToInt16(sheet_.Rows().Item(row).Height() / 15);
+  line.append("<TR ALIGN='RIGHT'>");
+  if (!hideRowNumbers_) AppendRowNumberCell(line, row, height);
+  const std::vector<MergedSpan>& spans = grid_->Spans();
+  st.leftOwnRight = false;
+  for (int32_t k = 0; k < n; ++k) {
+    if (!grid_->ColumnShown(k)) {
+      SkipPosition(lane, row, r_.startCol + k);
+      continue;
+    }
+    if (st.coveredUntil[size_t(k)] >= row) {
+      SkipPosition(lane, row, r_.startCol + k);
+      st.leftOwnRight = st.coverOwnRight[size_t(k)] != 0;
+      continue;
+    }
+    while (st.nextSpan < spans.size() &&
+           (spans[st.nextSpan].row < row ||
+            (spans[st.nextSpan].row == row && spans[st.nextSpan].firstK < k))) {
+      ++st.nextSpan;
+    }
+    const MergedSpan* span = nullptr;
+    if (st.nextSpan < spans.size() && spans[st.nextSpan].row == row &&
+        spans[st.nextSpan].firstK == k) {
+      span = &spans[st.nextSpan++];
+    }
+    AppendSheetCell(lane, row, k, height, span);
+  }
+  if (numbersRight_) AppendRowNumberCell(line, row, height);
+  line.append("</TR>\r\n");
+  st.shownRowBefore = row;
+}
+
+// A position the sheet look does not show still counts for the styled page's class numbers,
+// which the style sheet gives every non-empty cell of the range.
+void PageWriter::SkipPosition(Lane& lane, int32_t row, int32_t col) const {
+  if (!styled_ || compact_) return;
+  const ReaderCell cell = lane.cursor.At(row, col);
+  if (cell && !cell.Value().IsEmpty()) ++lane.classNumber;
+}
+
+int16_t PageWriter::SpanHeight(const MergedSpan& span) const {
+  const ReaderRows rows = sheet_.Rows();
+  int32_t sum = 0;
+  for (int32_t row = span.row; row <= span.lastShownRow; ++row) {
+    if (grid_->RowShown(row)) sum += RoundToInt16(rows.Item(row).Height() / 15);
+  }
+  return RoundToInt16(sum);
+}
+
+int32_t PageWriter::SpanWidth(const MergedSpan& span) const {
+  int32_t sum = 0;
+  for (int32_t k = span.firstK; k <= span.lastK; ++k) {
+    if (grid_->ColumnShown(k) && widths_[size_t(k)] > 0) sum += widths_[size_t(k)];
+  }
+  return sum;
+}
+
+void PageWriter::AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t height,
+                                 const MergedSpan* span) const {
+  SheetRowState& st = lane.sheet;
+  std::string& line = lane.text;
+  const int32_t col = r_.startCol + k;
+  int32_t width = widths_[size_t(k)];
+  int32_t lastK = k, lastShownRow = row;
+  line.append("<TD");
+  if (span) {
+    if (span->colSpan > 1) {
+      line.append(" COLSPAN='");
+      AppendInt(line, span->colSpan);
+      line += '\'';
+    }
+    if (span->rowSpan > 1) {
+      line.append(" ROWSPAN='");
+      AppendInt(line, span->rowSpan);
+      line += '\'';
+    }
+    height = SpanHeight(*span);
+    width = SpanWidth(*span);
+    lastK = span->lastK;
+    lastShownRow = span->lastShownRow;
+  }
+  line.append(" HEIGHT='");
+  AppendInt(line, height);
+  line += '\'';
+  if (width > 0) {
+    line.append(" WIDTH='");
+    AppendInt(line, width);
+    line += '\'';
+  }
+  const ReaderCell cell = lane.cursor.At(row, col);
+  const CellValue value = cell.Value();
+  const bool filled = cell && !value.IsEmpty();
+  const PositionLook look = LookAt(cell, row, col);
+  if (filled) AppendCellLook(lane, cell, value);
+  AppendSheetLookAttributes(lane, look, filled, k);
+
+  // What the cells to the right and below meet: this cell's own borders.
+  st.leftOwnRight = look.Border(model::kRight) > 0;
+  const int32_t bottom = look.Border(model::kBottom) > 0 ? lastShownRow : 0;
+  for (int32_t j = k; j <= lastK; ++j) {
+    st.ownBottomRow[size_t(j)] = bottom;
+    if (span) st.coveredUntil[size_t(j)] = span->lastRow;
+  }
+  if (span) st.coverOwnRight[size_t(lastK)] = st.leftOwnRight;
+
+  if (!filled) {
+    line.append("></TD>");
+    return;
+  }
+  AppendCellTip(line, row, col, cell);
+  int64_t color = lane.formatter.Format(cell, value, lane.display);
+  // The plain page colours the text on its font wrapper, so a conditional colour goes there.
+  if (!styled_ && look.conditional && look.conditional->format.fontColor) {
+    color = *look.conditional->format.fontColor;
+  }
+  AppendCellContent(line, lane.display, color, cell, newWindow_, !styled_, &lane.fontOpening);
+  line.append("</TD>");
+}
+
+// The look the default pages do not write: an empty position's fill and borders, the plain
+// page's borders, gridlines left out where a neighbour's own border takes their place, and
+// the conditional look. Leaves the opening tag open.
+void PageWriter::AppendSheetLookAttributes(Lane& lane, const PositionLook& look, bool filled,
+                                           int32_t k) const {
+  SheetRowState& st = lane.sheet;
+  std::string& line = lane.text;
+  const bool shows = look.format && (filled || ShowsWithoutValue(*look.format));
+  if (shows && !filled) {
+    if (styled_) {
+      line.append(" CLASS=xe");
+      AppendInt(line, look.format->FormatId());
+    } else if (look.format->FillPattern() != model::kFillNone) {
+      line.append(" BGCOLOR='");
+      AppendHtmlColor(line, look.format->FillColor());
+      line += '\'';
+    }
+  }
+  std::string& style = lane.style;
+  style.clear();
+  if (shows && !styled_) {
+    if (look.format->FormatId() != lane.bordersOf) {
+      lane.borders.clear();
+      AppendBorderDeclarations(lane.borders, *look.format, {}, ";");
+      lane.bordersOf = look.format->FormatId();
+    }
+    style.append(lane.borders);
+  }
+  if (st.leftOwnRight && look.Border(model::kLeft) <= 0) style.append("border-left:none;");
+  if (st.shownRowBefore > 0 && st.ownBottomRow[size_t(k)] == st.shownRowBefore &&
+      look.Border(model::kTop) <= 0) {
+    style.append("border-top:none;");
+  }
+  if (look.conditional) {
+    AppendConditionalCss(style, *look.conditional, look.format ? *look.format : CellFormat(),
+                         styled_);
+  }
+  if (!style.empty()) {
+    line.append(" STYLE='");
+    line.append(style);
+    line += '\'';
+  }
+}
+
+void PageWriter::AppendEmptyPositionRules(std::string& out) const {
+  if (r_.endRow < r_.startRow || r_.endCol < r_.startCol) return;
+  std::unordered_set<uint32_t> seen;
+  CellCursor cursor = cursor_;
+  cursor.Seek(1);
+  for (int32_t row = r_.startRow; row <= r_.endRow; ++row) {
+    if (!grid_->RowShown(row)) continue;
+    for (int32_t col = r_.startCol; col <= r_.endCol; ++col) {
+      const ReaderCell cell = cursor.At(row, col);
+      std::optional<CellFormat> format;
+      if (cell) {
+        if (!cell.Value().IsEmpty()) continue;
+        format = static_cast<const CellFormat&>(cell);
+      } else {
+        format = sheet_.PositionFormat(row, col);
+      }
+      if (!format || !seen.insert(format->FormatId()).second) continue;
+      if (ShowsWithoutValue(*format)) AppendEmptyPositionRule(out, *format);
     }
   }
 }

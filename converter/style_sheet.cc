@@ -90,6 +90,35 @@ std::string_view BorderStyleCss(int16_t code) {
   }
 }
 
+void AppendBorderDeclarations(std::string& out, const CellFormat& format, std::string_view before,
+                              std::string_view after) {
+  static constexpr struct {
+    int side;
+    std::string_view property;
+  } kSides[] = {{model::kTop, "border-top:"},
+                {model::kRight, "border-right:"},
+                {model::kBottom, "border-bottom:"},
+                {model::kLeft, "border-left:"}};
+  for (const auto& s : kSides) {
+    const int32_t code = format.BorderLineStyle(s.side);
+    if (code <= 0) continue;
+    AppendBorderDeclaration(out, s.property, code, format.BorderColor(s.side), before, after);
+  }
+}
+
+void AppendBorderDeclaration(std::string& out, std::string_view property, int32_t code,
+                             uint32_t color, std::string_view before, std::string_view after) {
+  out.append(before);
+  out.append(property);
+  const std::string_view css = BorderStyleCss(static_cast<int16_t>(code));
+  out.append(css);
+  if (css != "none") {
+    out += ' ';
+    AppendHtmlColor(out, color);
+  }
+  out.append(after);
+}
+
 void AppendStyleSheetOpening(std::string& out) {
   // Fixed text: a backslash and "t" (not a tab), and doubled backslashes before the
   // separators.
@@ -98,6 +127,19 @@ void AppendStyleSheetOpening(std::string& out) {
       "<!--table\r\n"
       "\\t{mso-displayed-decimal-separator:'\\\\.';\r\n"
       "\\tmso-displayed-thousand-separator:'\\\\,';}\r\n");
+}
+
+void AppendEmptyPositionRule(std::string& out, const CellFormat& format) {
+  out.append(".xe");
+  AppendInt(out, format.FormatId());
+  out.append("\r\n\t{");
+  if (format.FillPattern() != model::kFillNone) {
+    out.append("background:");
+    AppendHtmlColor(out, format.FillColor());
+    out.append(";\r\n\t");
+  }
+  AppendBorderDeclarations(out, format, {}, ";\r\n\t");
+  out.append("}\r\n");
 }
 
 void AppendStyleSheetClosing(std::string& out) {
@@ -163,25 +205,7 @@ void AppendClassRuleBody(std::string& out, const ReaderCell& cell, const CellVal
   out.append(VerticalWord(format.VerticalAlignment()));
   out.append(";\r\n");
 
-  static constexpr struct {
-    int side;
-    std::string_view property;
-  } kSides[] = {{model::kTop, "\tborder-top:"},
-                {model::kRight, "\tborder-right:"},
-                {model::kBottom, "\tborder-bottom:"},
-                {model::kLeft, "\tborder-left:"}};
-  for (const auto& s : kSides) {
-    const int32_t code = format.BorderLineStyle(s.side);
-    if (code <= 0) continue;
-    out.append(s.property);
-    const std::string_view css = BorderStyleCss(static_cast<int16_t>(code));
-    out.append(css);
-    if (css != "none") {
-      out += ' ';
-      AppendHtmlColor(out, format.BorderColor(s.side));
-    }
-    out.append(";\r\n");
-  }
+  AppendBorderDeclarations(out, format, "\t", ";\r\n");
 
   if (format.FillPattern() != model::kFillNone) {
     out.append("\tbackground:");

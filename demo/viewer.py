@@ -2,7 +2,7 @@
 """Gridweller viewer: a Python (PyGObject) host of the Gridwell control.
 
 A window with the control, a file chooser button, an address entry, picture buttons for the
-control's document commands, a check box for compact styles, a sheet box filled from the
+control's document commands, check boxes for compact styles and the sheet look, a sheet box filled from the
 control's sheet-names, and a status bar fed by its signals. From a build tree:
 
     GI_TYPELIB_PATH=build/control/gobject LD_LIBRARY_PATH=build/control/gtk \
@@ -85,6 +85,12 @@ class ViewerWindow(Gtk.Window):
         self.compact.set_tooltip_text("One style rule per distinct look instead of one per cell")
         self.compact.connect("toggled", self.on_compact_toggled)
 
+        # The page drawn as the sheet: gridlines, merged cells, looks of empty cells.
+        self.sheet_look = Gtk.CheckButton(label="Sheet look")
+        self.sheet_look.set_tooltip_text(
+            "Gridlines, merged cells, fills and borders of empty cells, conditional formats")
+        self.sheet_look.connect("toggled", self.on_sheet_look_toggled)
+
         self.sheets = Gtk.ComboBoxText()
         self.sheets.get_accessible().set_name("Worksheet")
         self.sheets.connect("changed", self.on_sheet_picked)
@@ -94,6 +100,7 @@ class ViewerWindow(Gtk.Window):
         top.pack_start(self.address, True, True, 0)
         top.pack_start(tools, False, False, 0)
         top.pack_start(self.compact, False, False, 0)
+        top.pack_start(self.sheet_look, False, False, 0)
         top.pack_start(self.sheets, False, False, 0)
 
         self.message = Gtk.Label(xalign=0)
@@ -186,6 +193,13 @@ class ViewerWindow(Gtk.Window):
 
     def on_compact_toggled(self, button):
         self.viewer.props.compact_styles = button.get_active()
+        self.rewrite_page()
+
+    def on_sheet_look_toggled(self, button):
+        self.viewer.props.sheet_look = button.get_active()
+        self.rewrite_page()
+
+    def rewrite_page(self):
         # The page shown was written the other way: write it again.
         if self.workbook and self.sheets.get_active() >= 0:
             self.viewer.props.regenerate_html = True

@@ -249,6 +249,11 @@ const model::CellArea* ReaderWorksheet::MergedArea(int32_t row, int32_t col) con
   const model::Sheet* s = Sheet();
   return s ? s->Layout().MergeAt(row, col) : nullptr;
 }
+std::span<const model::CellArea> ReaderWorksheet::MergedAreas() const {
+  const model::Sheet* s = Sheet();
+  if (!s) return {};
+  return s->Layout().Merges();
+}
 std::optional<CellFormat> ReaderWorksheet::PositionFormat(int32_t row, int32_t col) const {
   const model::Sheet* s = Sheet();
   if (!s) return std::nullopt;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -184,6 +185,9 @@ class ReaderWorksheet {
   bool ColumnHidden(int32_t col) const;
   // The merged area covering the position, or null when it lies in none.
   const model::CellArea* MergedArea(int32_t row, int32_t col) const;
+  // Every merged area of the sheet, for callers that walk the sheet in order and would
+  // otherwise ask MergedArea of every position.
+  std::span<const model::CellArea> MergedAreas() const;
   // The format a position without a stored cell shows: its row's, else its column's;
   // nothing when neither has one.
   std::optional<CellFormat> PositionFormat(int32_t row, int32_t col) const;

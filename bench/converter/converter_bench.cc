@@ -80,7 +80,7 @@ BENCHMARK(BM_CurrencyRed);
 
 // A whole page of rows x 10 cells of mixed kinds, formats and fonts: plain, styled, and styled
 // with one class per distinct look.
-void Page(benchmark::State& state, bool styled, bool compact = false) {
+void Page(benchmark::State& state, bool styled, bool compact = false, bool sheetLook = false) {
   const int rows = static_cast<int>(state.range(0));
   auto book = std::make_shared<model::Workbook>();
   model::Sheet& s = book->AddSheet("S");
@@ -110,6 +110,7 @@ void Page(benchmark::State& state, bool styled, bool compact = false) {
   const ReaderWorksheet sheet = ReaderWorkbook(book).Worksheets().Item(1);
   clsHTML settings;
   settings.CompactStyles = compact ? kTrue : kFalse;
+  settings.SheetLook = sheetLook ? kTrue : kFalse;
   size_t bytes = 0;
   for (auto _ : state) {
     clsConcat page;
@@ -130,9 +131,22 @@ void BM_StyledPage(benchmark::State& s) {
 void BM_CompactPage(benchmark::State& s) {
   Page(s, true, true);
 }
+// The same pages drawn as the sheet.
+void BM_PlainSheetLook(benchmark::State& s) {
+  Page(s, false, false, true);
+}
+void BM_StyledSheetLook(benchmark::State& s) {
+  Page(s, true, false, true);
+}
+void BM_CompactSheetLook(benchmark::State& s) {
+  Page(s, true, true, true);
+}
 BENCHMARK(BM_PlainPage)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StyledPage)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CompactPage)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainSheetLook)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StyledSheetLook)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompactSheetLook)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace gridwell

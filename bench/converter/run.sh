@@ -152,6 +152,16 @@ for s in "${SIZES[@]}"; do
     "$GRIDWELL" convert "$book" --plain -o "$PAGES/gridwell-plain-$name.htm"
   measure_best gridwell-compact "$name" "$PAGES/gridwell-compact-$name.htm" \
     "$GRIDWELL" convert "$book" --compact-styles -o "$PAGES/gridwell-compact-$name.htm"
+  # The same three page kinds drawn as the sheet (--sheet-look).
+  for kind in plain styled compact; do
+    case $kind in
+      plain) opts=(--plain) ;;
+      styled) opts=() ;;
+      compact) opts=(--compact-styles) ;;
+    esac
+    measure_best "gridwell-$kind-sheet" "$name" "$PAGES/gridwell-$kind-sheet-$name.htm" \
+      "$GRIDWELL" convert "$book" "${opts[@]}" --sheet-look -o "$PAGES/gridwell-$kind-sheet-$name.htm"
+  done
   if [ "$name" != 1m ] && [ "${GW_PEERS_SMALL:-1}" = 0 ]; then continue; fi
   if [ $HAVE_SHEETJS = 1 ]; then
     measure sheetjs "$name" "$PAGES/sheetjs-$name.html" node --max-old-space-size=8192 \
@@ -245,6 +255,16 @@ awk -F'\t' '
         line = line sprintf("  %s %.2fx", s, t["gridwell-compact", s] / t["gridwell-styled", s]);
     }
     if (line != "") printf "compact/styled time%s (target <= 1.10x)\n", line;
+    for (w = 1; w <= 3; w++) {
+      g = w == 1 ? "gridwell-plain" : w == 2 ? "gridwell-styled" : "gridwell-compact";
+      line = "";
+      for (i = 1; i <= 3; i++) {
+        s = size[i];
+        if ((g "-sheet", s) in t && (g, s) in t)
+          line = line sprintf("  %s %.2fx", s, t[g "-sheet", s] / t[g, s]);
+      }
+      if (line != "") printf "%s sheet look/default time%s (target <= 1.30x)\n", g, line;
+    }
   }' "$RESULTS"
 if [ ${#NOTES[@]} -gt 0 ]; then
   echo

@@ -53,6 +53,8 @@ char* gridweller_gridwell_get_open_error_text(GridwellerGridwell* self);
 int gridweller_gridwell_get_open_error_code(GridwellerGridwell* self);
 gint gridweller_gridwell_get_fast_pages_from(GridwellerGridwell* self);
 void gridweller_gridwell_set_fast_pages_from(GridwellerGridwell* self, gint value);
+gboolean gridweller_gridwell_get_sheet_look(GridwellerGridwell* self);
+void gridweller_gridwell_set_sheet_look(GridwellerGridwell* self, gboolean value);
 
 /* Methods */
 gboolean gridweller_gridwell_begin_download(GridwellerGridwell* self, const char* url,

@@ -40,6 +40,7 @@ enum Prop : guint {
   kPropOpenErrorText,
   kPropOpenErrorCode,
   kPropFastPagesFrom,
+  kPropSheetLook,
   kPropCount
 };
 static_assert(std::size(kProperties) + 1 == kPropCount);
@@ -160,6 +161,8 @@ void ReadProperty(GridwellerGridwell* self, guint id, GValue* value) {
       return g_value_set_int(value, static_cast<int>(c->OpenErrorCode()));
     case kPropFastPagesFrom:
       return g_value_set_int(value, c->FastPagesFrom());
+    case kPropSheetLook:
+      return g_value_set_boolean(value, c->SheetLook() != gw::kVbFalse);
     default:
       break;
   }
@@ -317,6 +320,8 @@ static void gridweller_gridwell_set_property(GObject* object, guint id, const GV
       break;
     case kPropFastPagesFrom:
       c->SetFastPagesFrom(g_value_get_int(value));
+    case kPropSheetLook:
+      c->SetSheetLook(g_value_get_boolean(value) ? gw::kVbTrue : gw::kVbFalse);
       break;
     case kPropHtmlFile:
       SetLive(p->livePage, pspec->name, value);
@@ -577,6 +582,15 @@ gint gridweller_gridwell_get_fast_pages_from(GridwellerGridwell* self) {
 void gridweller_gridwell_set_fast_pages_from(GridwellerGridwell* self, gint value) {
   g_return_if_fail(GRIDWELLER_IS_GRIDWELL(self));
   g_object_set(self, "fast-pages-from", value, nullptr);
+gboolean gridweller_gridwell_get_sheet_look(GridwellerGridwell* self) {
+  g_return_val_if_fail(GRIDWELLER_IS_GRIDWELL(self), FALSE);
+  gw::Gridwell* c = ControlOf(self);
+  return c && c->SheetLook() != gw::kVbFalse;
+}
+
+void gridweller_gridwell_set_sheet_look(GridwellerGridwell* self, gboolean value) {
+  g_return_if_fail(GRIDWELLER_IS_GRIDWELL(self));
+  g_object_set(self, "sheet-look", value, nullptr);
 }
 
 // ---- Methods ----

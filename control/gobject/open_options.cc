@@ -129,6 +129,7 @@ void FillShared(const Reader& r, const char* path, Args& a) {
   a.blnNoStyle = r.Bool(kNoStyle);
   a.blnCompactStyles = r.Bool(kCompactStyles);
   a.lngFastPagesFrom = r.Int(kFastPagesFrom);
+  a.blnSheetLook = r.Bool(kSheetLook);
 }
 
 }  // namespace

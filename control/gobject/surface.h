@@ -134,6 +134,10 @@ inline constexpr PropertyDoc kProperties[] = {
      "Such a sheet shows in about a second where the page of one class per cell takes "
      "minutes; find, print and save still see the whole sheet. 0 (the default, not persisted) "
      "leaves every page as the open asks; #GridwellerOpenOptions:fast-pages-from sets it for "
+    {"sheet-look", nullptr, ValueKind::Boolean, true,
+     "Pages drawn as the sheet is: gridlines, merged cells as one cell, the fills and borders "
+     "of empty cells, hidden rows and columns left out and conditional formats applied. "
+     "%FALSE by default and not persisted; #GridwellerOpenOptions:sheet-look asks for it for "
      "one open."},
 };
 
@@ -300,6 +304,7 @@ enum Option : size_t {
   kNoStyle,
   kCompactStyles,
   kFastPagesFrom,
+  kSheetLook,
   kOptionCount
 };
 
@@ -360,6 +365,9 @@ inline constexpr OptionDoc kOptions[] = {
      "Write the fast page for this open when its range holds more than this many cells, as "
      "#GridwellerGridwell:fast-pages-from does for every open; 0 (the default) leaves it to "
      "that property."},
+    {"sheet-look", "blnSheetLook", ValueKind::Boolean, 0, 0,
+     "Draw the page of this open as the sheet, as #GridwellerGridwell:sheet-look does for "
+     "every open."},
 };
 static_assert(std::size(kOptions) == kOptionCount);
 

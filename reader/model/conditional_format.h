@@ -132,6 +132,8 @@ class ConditionalFormats {
  private:
   std::vector<ConditionalRule> rules_;
   size_t areaCount_ = 0;                                 // areas of all rules together
+  // Tests give positions looks directly (tests/support/conditional_looks.h).
+  friend struct ConditionalLooksForTests;
   std::unordered_map<uint64_t, ConditionalLook> looks_;  // (row << 16 | col) -> look
   int32_t unevaluated_ = 0;
 };

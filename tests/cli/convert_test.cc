@@ -90,6 +90,17 @@ TEST_F(ConvertCli, CompactStyles) {
   EXPECT_GE(count(compact.out, "\r\n.xl"), 1u);
 }
 
+// --sheet-look on each page kind: the table drawn as a sheet, the default pages without it.
+TEST_F(ConvertCli, SheetLook) {
+  for (const char* kind : {"--plain", "", "--compact-styles"}) {
+    const ShellRun look = Convert(dir_, "'" + kBook + "' -o - --sheet-look " + kind);
+    ASSERT_EQ(look.code, kOk) << kind;
+    EXPECT_NE(look.out.find("TABLE {border-collapse:collapse;"), std::string::npos) << kind;
+    const ShellRun plain = Convert(dir_, "'" + kBook + "' -o - " + kind);
+    EXPECT_EQ(plain.out.find("border-collapse"), std::string::npos) << kind;
+  }
+}
+
 TEST_F(ConvertCli, ExitCodes) {
   std::ofstream(fs::path(dir_) / "junk.xlsx") << "not a workbook";
   const struct {

@@ -675,12 +675,14 @@ TEST_F(ControlTest, ConverterSettingsOfOpenXL) {
   EXPECT_EQ(r.fields.Range, "");
   EXPECT_EQ(r.fields.CompactStyles, 0) << "off by default";
   EXPECT_EQ(r.fields.MaxPageBytes, int64_t{256} << 20);
+  EXPECT_EQ(r.fields.SheetLook, 0) << "off by default";
   EXPECT_TRUE(r.styled);
   EXPECT_EQ(r.page, Temp() + "Book1_1.htm");
   EXPECT_EQ(r.strings, (std::vector<std::string>{"H", "T", "#FFFFFF", "bg.png", "red", "t.png"}));
   EXPECT_EQ(control_->SheetTotal(), 3);
   EXPECT_EQ(control_->SheetNames(), script_.sheetNames);
   a.blnCompactStyles = kVbTrue;  // for one open
+  a.blnSheetLook = kVbTrue;
   control_->SetRegenerateHTML(kVbTrue);
   ASSERT_TRUE(control_->OpenXL(a));
   ASSERT_EQ(script_.conversions.size(), 2u);
@@ -688,10 +690,12 @@ TEST_F(ControlTest, ConverterSettingsOfOpenXL) {
   control_->SetPageLimits({.maxBytes = 1000});
   ASSERT_TRUE(control_->OpenXL(a));
   EXPECT_EQ(script_.conversions.back().fields.MaxPageBytes, 1000);
+  EXPECT_EQ(script_.conversions.back().fields.SheetLook, -1);
 }
 
 TEST_F(ControlTest, ConverterSettingsOfOpenXLrange) {
   control_->SetCompactStyles(kVbTrue);
+  control_->SetSheetLook(kVbTrue);
   ASSERT_TRUE(control_->OpenXLrange(
       {.strPath = Book1(), .strRange = "  A1:H40 ", .strPassword = "   ", .blnNoStyle = kVbTrue}));
   ASSERT_EQ(script_.conversions.size(), 1u);
@@ -703,6 +707,7 @@ TEST_F(ControlTest, ConverterSettingsOfOpenXLrange) {
   EXPECT_EQ(r.fields.StartCol, initial.StartCol);
   EXPECT_EQ(r.fields.EndRow, initial.EndRow);
   EXPECT_EQ(r.fields.CompactStyles, -1);
+  EXPECT_EQ(r.fields.SheetLook, -1);
   EXPECT_FALSE(r.styled);
   EXPECT_EQ(r.strings, std::vector<std::string>(6));
 }

@@ -295,6 +295,24 @@ class OpenTest(ViewerCase):
         other.destroy()
 
 
+    def test_sheet_look(self):
+        # The table drawn as the sheet, for one open by the option, for every open by the
+        # property; the default page keeps its separate, framed cells.
+        def collapse():
+            return javascript(self.viewer.get_web_view(),
+                              "getComputedStyle(document.querySelector('table')).borderCollapse")
+
+        self.viewer.props.regenerate_html = True
+        self.assertFalse(self.viewer.props.sheet_look)
+        self.open_sample(open_synchronously=True)
+        self.assertEqual(collapse(), "separate")
+        self.open_sample(open_synchronously=True, sheet_look=True)
+        self.assertEqual(collapse(), "collapse")
+        self.viewer.props.sheet_look = True
+        self.assertIn("sheet-look", self.notified)
+        self.open_sample(open_synchronously=True, no_style=True)
+        self.assertEqual(collapse(), "collapse")
+
     def test_compact_styles(self):
         # The widget's property for every open, the option for one: the same cells, with one
         # style rule per look instead of one per cell.
@@ -489,6 +507,11 @@ class KeyboardAndAccessibilityTest(ViewerCase):
             with open(window.viewer.props.html_file, encoding="utf-8", errors="replace") as f:
                 text = f.read()
             self.assertLess(text.count("\n.xl"), text.count(" CLASS=xl"))
+            # And the other one draws it as the sheet.
+            window.sheet_look.set_active(True)
+            self.assertTrue(window.viewer.props.sheet_look)
+            with open(window.viewer.props.html_file, encoding="utf-8", errors="replace") as f:
+                self.assertIn("border-collapse:collapse", f.read())
         finally:
             window.destroy()
 
