@@ -320,6 +320,7 @@ static void gridweller_gridwell_set_property(GObject* object, guint id, const GV
       break;
     case kPropFastPagesFrom:
       c->SetFastPagesFrom(g_value_get_int(value));
+      break;
     case kPropSheetLook:
       c->SetSheetLook(g_value_get_boolean(value) ? gw::kVbTrue : gw::kVbFalse);
       break;
@@ -582,6 +583,8 @@ gint gridweller_gridwell_get_fast_pages_from(GridwellerGridwell* self) {
 void gridweller_gridwell_set_fast_pages_from(GridwellerGridwell* self, gint value) {
   g_return_if_fail(GRIDWELLER_IS_GRIDWELL(self));
   g_object_set(self, "fast-pages-from", value, nullptr);
+}
+
 gboolean gridweller_gridwell_get_sheet_look(GridwellerGridwell* self) {
   g_return_val_if_fail(GRIDWELLER_IS_GRIDWELL(self), FALSE);
   gw::Gridwell* c = ControlOf(self);

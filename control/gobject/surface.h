@@ -134,6 +134,7 @@ inline constexpr PropertyDoc kProperties[] = {
      "Such a sheet shows in about a second where the page of one class per cell takes "
      "minutes; find, print and save still see the whole sheet. 0 (the default, not persisted) "
      "leaves every page as the open asks; #GridwellerOpenOptions:fast-pages-from sets it for "
+     "one open."},
     {"sheet-look", nullptr, ValueKind::Boolean, true,
      "Pages drawn as the sheet is: gridlines, merged cells as one cell, the fills and borders "
      "of empty cells, hidden rows and columns left out and conditional formats applied. "
