@@ -27,6 +27,9 @@ struct ReadLimits {
   // Worksheet parts from this size on are parsed in pieces on a second thread. Not a
   // limit: tests and fuzzing lower it to run that path on small sheets.
   uint64_t splitSheetsFrom = uint64_t{8} << 20;
+  // Sheets past this many (in workbook order) are listed by name without reading their
+  // cells: a reader that shows only the first sheet pays for no other.
+  uint32_t sheetsWithCells = UINT32_MAX;
 };
 
 }  // namespace gridwell

@@ -151,6 +151,7 @@ ReadResult ReadPackage(ZipPackage& pkg, const ReadLimits& limits) {
     model::Sheet& sheet = book->AddSheet(entry.name);
     sheet.hidden = entry.hidden;
     sheet.defaultRowHeight = 300;  // 15 points, the height of a row of the default font
+    if (i >= limits.sheetsWithCells) continue;
     const std::string part = SheetPart(pkg, p, entry, i);
     if (!part.empty() && !ReadSheet(pkg, part, ctx, sheet, error)) {
       return Status::Unreadable(error);

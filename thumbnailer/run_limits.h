@@ -1,0 +1,19 @@
+// What keeps one thumbnailer run within its budget whatever the workbook: an address-space
+// limit, and a timer that ends the run, removing any half-written output, when it is up.
+#pragma once
+
+#include <cstdint>
+
+namespace gridwell::thumbnail {
+
+inline constexpr uint64_t kMostAddressSpace = uint64_t{256} << 20;
+inline constexpr int kMostMilliseconds = 1800;  // leaves the process time to end within 2 s
+inline constexpr int kTimedOutExit = 3;
+
+// Limits this process; `milliseconds` from now the process ends with kTimedOutExit.
+void LimitRun(uint64_t addressSpace, int milliseconds);
+
+// The file the timer removes should it end the run (nullptr: none). Keeps a copy.
+void RemoveIfTimedOut(const char* path);
+
+}  // namespace gridwell::thumbnail
