@@ -7,9 +7,6 @@ namespace gridwell::thumbnail {
 
 namespace {
 
-// A sheet whose rows or columns are nearly all hidden is not walked to its end.
-constexpr int32_t kMostPositionsLookedAt = 4096;
-
 template <class IsHidden, class Size>
 Axis Lay(double length, int32_t last, IsHidden hidden, Size size) {
   Axis axis;

@@ -10,6 +10,10 @@
 
 namespace gridwell::thumbnail {
 
+// Rows and columns looked at from the top left, shown or hidden: a sheet whose rows or
+// columns are nearly all hidden is not walked to its end.
+inline constexpr int32_t kMostPositionsLookedAt = 4096;
+
 struct Rect {
   double x = 0, y = 0, width = 0, height = 0;
 };

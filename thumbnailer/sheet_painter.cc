@@ -293,6 +293,25 @@ Rect OverflowClip(const ReaderWorksheet& sheet, const SheetArea& area, const Pos
   return clip;
 }
 
+// "Centre across selection" centres a text over the blank cells to its right that are
+// formatted the same way.
+Rect AcrossSelection(const ReaderWorksheet& sheet, const SheetArea& area, const Position& p) {
+  Rect box = p.box;
+  const Axis& cols = area.Columns();
+  const ReaderCells cells = sheet.Cells();
+  const int first = cols.IndexOf(p.col);
+  for (int i = first + 1; first >= 0 && i < static_cast<int>(cols.numbers.size()); ++i) {
+    const int32_t col = cols.numbers[i];
+    if (!Blank(sheet, cells, p.row, col)) break;
+    const ReaderCell c = cells.Cell(p.row, col);
+    const std::optional<CellFormat> f =
+        c ? std::optional<CellFormat>(c) : sheet.PositionFormat(p.row, col);
+    if (!f || f->HorizontalAlignment() != 6) break;
+    box.width = cols.edges[i + 1] - box.x;
+  }
+  return box;
+}
+
 struct Extent {
   double width, height;
 };
@@ -328,8 +347,9 @@ void PaintText(cairo_t* cr, PangoLayout* layout, const ReaderWorksheet& sheet,
   if (text.empty()) return;
   SetFont(layout, f, p.conditional);
   const Align align = HorizontalOf(f, kind);
+  const Rect box = f.HorizontalAlignment() == 6 ? AcrossSelection(sheet, area, p) : p.box;
   const double indent = align == Align::Left ? std::clamp(f.IndentLevel(), 0, 15) * 9.0 : 0;
-  const double inner = std::max(1.0, p.box.width - 2 * kPadding - indent);
+  const double inner = std::max(1.0, box.width - 2 * kPadding - indent);
   pango_layout_set_width(layout, wrap ? static_cast<int>(inner * PANGO_SCALE) : -1);
   pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
   pango_layout_set_alignment(layout, !wrap || align == Align::Left ? PANGO_ALIGN_LEFT
@@ -343,11 +363,10 @@ void PaintText(cairo_t* cr, PangoLayout* layout, const ReaderWorksheet& sheet,
     text.assign(static_cast<size_t>(std::clamp(inner / std::max(hash, 1.0), 1.0, 64.0)), '#');
     extent = SetText(layout, text);
   }
-  double x = p.box.x + kPadding + indent;
-  if (!wrap && align == Align::Right) x = p.box.x + p.box.width - kPadding - extent.width;
-  if (!wrap && align == Align::Center) x = p.box.x + (p.box.width - extent.width) / 2;
-  const Rect clip =
-      !wrap && kind == ValueKind::String ? OverflowClip(sheet, area, p, align) : p.box;
+  double x = box.x + kPadding + indent;
+  if (!wrap && align == Align::Right) x = box.x + box.width - kPadding - extent.width;
+  if (!wrap && align == Align::Center) x = box.x + (box.width - extent.width) / 2;
+  const Rect clip = !wrap && kind == ValueKind::String ? OverflowClip(sheet, area, p, align) : box;
   const model::DifferentialFormat* d = p.conditional ? &p.conditional->format : nullptr;
   cairo_save(cr);
   cairo_rectangle(cr, clip.x, clip.y, clip.width, clip.height);

@@ -9,6 +9,7 @@ namespace gridwell::thumbnail {
 ReadResult ReadFirstSheet(const std::string& path) {
   ReadLimits limits;
   limits.sheetsWithCells = 1;
+  limits.rowsWithCells = kMostPositionsLookedAt;
   limits.maxInflatedBytes = uint64_t{160} << 20;
   limits.maxStringBytes = uint64_t{64} << 20;
   limits.splitSheetsFrom = UINT64_MAX;

@@ -28,8 +28,9 @@ struct Picture {
   double scale;     // picture pixels per sheet pixel
 };
 
-// Reads what a thumbnail draws, the first sheet's cells, within limits that keep memory
-// bounded: the other sheets are listed without their cells, and one thread parses.
+// Reads what a thumbnail draws, the first sheet's cells as far down as it looks, within
+// limits that keep memory bounded: the other sheets are listed without their cells, and
+// one thread parses.
 ReadResult ReadFirstSheet(const std::string& path);
 
 // Draws a `size` x `size` picture (size clamped to kSmallestSize..kLargestSize).

@@ -3,6 +3,7 @@
 // and its protection. Memory does not grow with the part's size, only with the cells.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "reader/model/workbook.h"
@@ -16,6 +17,7 @@ struct SheetContext {
   const SharedStrings* strings = nullptr;
   const StyleMap* styles = nullptr;
   bool date1904 = false;
+  int64_t rowsWithCells = INT64_MAX;  // ReadLimits::rowsWithCells
 };
 
 // Reads the part into `sheet`. A part damaged midway keeps the cells read before the

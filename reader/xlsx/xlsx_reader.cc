@@ -145,7 +145,7 @@ ReadResult ReadPackage(ZipPackage& pkg, const ReadLimits& limits) {
   p.rels.Load(pkg, p.workbookPart);
   if (!ReadSharedParts(pkg, limits, *book, p, error)) return Status::Unreadable(error);
 
-  const SheetContext ctx{&p.strings, &p.styles, info.date1904};
+  const SheetContext ctx{&p.strings, &p.styles, info.date1904, limits.rowsWithCells};
   for (size_t i = 0; i < info.sheets.size(); ++i) {
     const SheetEntry& entry = info.sheets[i];
     model::Sheet& sheet = book->AddSheet(entry.name);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/reader/xlsx/package_builder.h"
 #include "tests/support/files.h"
 #include "thumbnailer/run_limits.h"
 #include "thumbnailer/thumbnail.h"
@@ -185,7 +186,42 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"remote_uri", "sftp://host/book.xlsx", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The thumbnail reads only what it draws: every sheet is listed, only the first has cells.
+TEST(ThumbnailerReads, OnlyTheFirstSheetsCells) {
+  for (const char* fixture : {"xls/sheets.xls", "xlsx/sheets.xlsx"}) {
+    SCOPED_TRACE(fixture);
+    ReadResult whole = ReadWorkbookFile(Fixture(fixture), nullptr);
+    ReadResult first = ReadFirstSheet(Fixture(fixture));
+    ASSERT_TRUE(whole.status.Ok() && first.status.Ok());
+    const ReaderWorksheets all = ReaderWorkbook(whole.workbook).Worksheets();
+    const ReaderWorksheets read = ReaderWorkbook(first.workbook).Worksheets();
+    ASSERT_GT(all.Count(), 1);
+    ASSERT_EQ(read.Count(), all.Count());
+    EXPECT_EQ(read.Item(1).Name(), all.Item(1).Name());
+    EXPECT_EQ(read.Item(1).Cells().Count(), all.Item(1).Cells().Count());
+    for (int i = 2; i <= all.Count(); ++i) {
+      EXPECT_GT(all.Item(i).Cells().Count(), 0);
+      EXPECT_EQ(read.Item(i).Cells().Count(), 0);
+    }
+  }
+}
+
 class ThumbnailerRuns : public test::TempFolderTest {};
+
+// A long sheet is read only as far down as a thumbnail looks.
+TEST_F(ThumbnailerRuns, ReadsALongSheetOnlyAsFarAsItLooks) {
+  std::string rows;
+  for (int r = 1; r <= kMostPositionsLookedAt + 1000; ++r)
+    rows += "<row r=\"" + std::to_string(r) + "\"><c><v>" + std::to_string(r) + "</v></c></row>";
+  const std::vector<uint8_t> zip =
+      xlsx::testing::Zip(xlsx::testing::MinimalParts(xlsx::testing::Sheet(rows)));
+  test::WriteFile(Path("long.xlsx"), zip);
+  ReadResult read = ReadFirstSheet(Path("long.xlsx"));
+  ASSERT_TRUE(read.status.Ok());
+  const ReaderCells cells = ReaderWorkbook(read.workbook).Worksheets().Item(1).Cells();
+  EXPECT_EQ(cells.Count(), kMostPositionsLookedAt);
+  EXPECT_EQ(RunThumbnailer({"-s", "64", Path("long.xlsx"), Path("t.png")}).exitCode, 0);
+}
 
 // As a file manager passes it: a file:// URI with an escaped space, an output that replaces
 // an older thumbnail.
