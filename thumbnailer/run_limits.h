@@ -7,7 +7,7 @@
 namespace gridwell::thumbnail {
 
 inline constexpr uint64_t kMostAddressSpace = uint64_t{256} << 20;
-inline constexpr int kMostMilliseconds = 1800;  // leaves the process time to end within 2 s
+inline constexpr int kMostMilliseconds = 1500;  // leaves a loaded machine time to end within 2 s
 inline constexpr int kTimedOutExit = 3;
 
 // Limits this process; `milliseconds` from now the process ends with kTimedOutExit.
