@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cmath>
@@ -235,6 +236,14 @@ TEST_F(ThumbnailerRuns, TakesFileUrisAndReplacesTheOldFile) {
   ASSERT_TRUE(png.Ok());
   EXPECT_EQ(png.Width(), 64);
   EXPECT_EQ(Entries(dir_).size(), 2u);  // the workbook and the picture, nothing half-written
+}
+
+// A read that never ends (a pipe no one writes to) meets the time limit: exit 3, no file.
+TEST_F(ThumbnailerRuns, EndsAStuckReadAtTheTimeLimit) {
+  ASSERT_EQ(mkfifo(Path("pipe.xlsx").c_str(), 0600), 0);
+  fs::create_directory(dir_ / "out");
+  EXPECT_EQ(RunThumbnailer({"-s", "64", Path("pipe.xlsx"), Path("out/t.png")}).exitCode, 3);
+  EXPECT_TRUE(Entries(dir_ / "out").empty());
 }
 
 // Every fuzzing seed (damaged, hostile and odd workbooks): a picture or exit 3, never a crash,
