@@ -31,7 +31,7 @@ void LimitRun(uint64_t addressSpace, int milliseconds) {
   // count against the limit without ever holding data.
   mallopt(M_ARENA_MAX, 1);
   struct rlimit limit;
-  if (getrlimit(RLIMIT_AS, &limit) == 0 &&
+  if (kLimitsAddressSpace && getrlimit(RLIMIT_AS, &limit) == 0 &&
       (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > addressSpace)) {
     limit.rlim_cur = addressSpace;
     setrlimit(RLIMIT_AS, &limit);
