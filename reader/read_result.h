@@ -27,6 +27,13 @@ struct ReadLimits {
   // Worksheet parts from this size on are parsed in pieces on a second thread. Not a
   // limit: tests and fuzzing lower it to run that path on small sheets.
   uint64_t splitSheetsFrom = uint64_t{8} << 20;
+  // Sheets past this many (in workbook order) are listed by name without reading their
+  // cells: a reader that shows only the first sheet pays for no other.
+  uint32_t sheetsWithCells = UINT32_MAX;
+  // An .xlsx sheet's reading stops at its first row past this one: a reader that shows only
+  // the top of a sheet pays nothing for the rest. What a sheet part keeps after its cells
+  // (merged areas, conditional formats) is then not read either.
+  int64_t rowsWithCells = INT64_MAX;
 };
 
 }  // namespace gridwell

@@ -288,12 +288,13 @@ ReaderWorksheet ReaderWorkbook::WorksheetByName(std::string_view name) const {
 
 // ---- loading ----
 
-ReadResult ReadWorkbookFile(const std::string& path, const std::string* password) {
+ReadResult ReadWorkbookFile(const std::string& path, const std::string* password,
+                            const ReadLimits& limits) {
   return GuardMemory([&]() -> ReadResult {
     std::vector<uint8_t> head;
     if (!ReadHead(path, head)) return {Status::Unreadable("cannot open " + path)};
-    if (xlsx::LooksLikeZip(head)) return xlsx::ReadFile(path);
-    if (xls::LooksLikeCompoundFile(head)) return xls::ReadFile(path, password);
+    if (xlsx::LooksLikeZip(head)) return xlsx::ReadFile(path, limits);
+    if (xls::LooksLikeCompoundFile(head)) return xls::ReadFile(path, password, limits);
     return {Status::Unreadable("not a workbook: " + path)};
   });
 }

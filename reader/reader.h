@@ -271,6 +271,7 @@ class ReaderApplication {
 };
 
 // Reads any supported workbook file (detected by content, not by name). Never throws.
-ReadResult ReadWorkbookFile(const std::string& path, const std::string* password);
+ReadResult ReadWorkbookFile(const std::string& path, const std::string* password,
+                            const ReadLimits& limits = {});
 
 }  // namespace gridwell

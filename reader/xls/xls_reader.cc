@@ -84,6 +84,7 @@ ReadResult ReadBiffStream(std::span<const uint8_t> stream, const ReadLimits& lim
     if (bs.type != 0 && bs.type != 1) continue;  // charts and VB modules are not worksheets
     model::Sheet& sheet = book->AddSheet(bs.name);
     sheet.hidden = bs.state != 0;
+    if (book->SheetCount() > limits.sheetsWithCells) continue;
     if (!seen.insert(bs.pos).second) continue;
     ReadSheet(stream, bs.pos, g, sheet, budget);
   }

@@ -430,6 +430,7 @@ void XMLCALL OnSheetStart(void* ud, const XML_Char* name, const XML_Char** attrs
       BeginCell(s, attrs);
     else if (n == "row")
       BeginRow(s, attrs);
+    if (s.row > s.ctx->rowsWithCells) XML_StopParser(s.parser, XML_FALSE);  // a read limit
     return;
   }
   if (s.conditional.Start(n, attrs, *s.ctx->styles)) {

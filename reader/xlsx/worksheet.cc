@@ -24,7 +24,8 @@ PartStatus ReadWorksheet(ZipPackage& pkg, const std::string& partName, const She
   XML_SetCharacterDataHandler(p, OnSheetChars);
   PartStatus status;
   const uint64_t splitFrom = pkg.Limits().splitSheetsFrom;
-  if (st.partSizeHint >= splitFrom) {
+  // Runs parsed ahead on the second thread could not stop at a row limit.
+  if (st.partSizeHint >= splitFrom && ctx.rowsWithCells == INT64_MAX) {
     const size_t runBytes = static_cast<size_t>(
         std::clamp<uint64_t>(splitFrom / 8, uint64_t{4} << 10, uint64_t{1} << 20));
     status = ParseInRuns(pkg, partName, st, p, runBytes, error);

@@ -5,6 +5,7 @@
 // with the cells.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "reader/model/workbook.h"
@@ -18,6 +19,7 @@ struct SheetContext {
   const SharedStrings* strings = nullptr;
   const StyleMap* styles = nullptr;
   bool date1904 = false;
+  int64_t rowsWithCells = INT64_MAX;  // ReadLimits::rowsWithCells
 };
 
 // Reads the part into `sheet`. A part damaged midway keeps the cells read before the

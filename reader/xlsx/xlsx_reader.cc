@@ -204,13 +204,14 @@ ReadResult ReadPackage(ZipPackage& pkg, const ReadLimits& limits) {
   std::string error;
   if (!ReadSharedParts(pkg, limits, *book, p, error)) return Status::Unreadable(error);
 
-  const SheetContext ctx{&p.strings, &p.styles, info.date1904};
+  const SheetContext ctx{&p.strings, &p.styles, info.date1904, limits.rowsWithCells};
   std::string part;
   for (size_t i = 0; i < info.sheets.size(); ++i) {
     const SheetEntry& entry = info.sheets[i];
     model::Sheet& sheet = book->AddSheet(entry.name);
     sheet.hidden = entry.hidden;
     sheet.defaultRowHeight = 300;  // 15 points, the height of a row of the default font
+    if (i >= limits.sheetsWithCells) continue;
     if (!SheetPart(pkg, p, entry, i, part, error)) return Status::Unreadable(error);
     if (!part.empty() && !ReadSheet(pkg, part, ctx, sheet, error)) {
       return Status::Unreadable(error);
