@@ -29,20 +29,4 @@ constexpr uint32_t DefaultPaletteColor(uint32_t index) {
   return RgbToBgr(kDefaultPalette[index < 8 ? index : index - 8]);
 }
 
-// The colour a pattern fill shows from a distance: the pattern colour `fg` over the
-// background `bg` in the share of the cell the pattern covers. Patterns are numbered as
-// CellStyle::fillPattern (1 solid, 2 to 18 the shaded and hatched ones); 0x00BBGGRR.
-constexpr uint32_t PatternColor(uint8_t pattern, uint32_t fg, uint32_t bg) {
-  // Covered share in sixteenths, by pattern 1..18.
-  constexpr uint8_t kCover[19] = {0, 16, 8, 12, 4, 8, 8, 8, 8, 12, 12, 4, 4, 4, 4, 7, 6, 2, 1};
-  if (pattern == 0 || pattern > 18) return bg;
-  const uint32_t cover = kCover[pattern];
-  uint32_t out = 0;
-  for (int shift = 0; shift < 24; shift += 8) {
-    const uint32_t f = (fg >> shift) & 0xFF, b = (bg >> shift) & 0xFF;
-    out |= ((f * cover + b * (16 - cover) + 8) / 16) << shift;
-  }
-  return out;
-}
-
 }  // namespace gridwell::model

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "reader/model/fill_pattern.h"
 #include "reader/model/palette.h"
 #include "reader/model/workbook.h"
 #include "reader/xls/biff_workbook.h"
@@ -69,7 +70,7 @@ void ReadPattern(const Globals& g, uint32_t flags, std::span<const uint8_t> p,
     if (hasBack || hasFore) d.fillColor = hasBack ? back : fore;
     return;
   }
-  d.fillColor = model::PatternColor(pattern, hasFore ? fore : 0, hasBack ? back : 0xFFFFFF);
+  d.fillColor = model::FillPatternColor(pattern, hasFore ? fore : 0, hasBack ? back : 0xFFFFFF);
 }
 
 // The DXFN at the start of `b`; its size, or 0 when the record is too short for it.

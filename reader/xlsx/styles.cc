@@ -323,7 +323,7 @@ void ParseDxfFill(const pugi::xml_node& f, const Palette& pal, model::Differenti
     if (bg || fg) d.fillColor = pal.Resolve(bg ? bg : fg, 0xFFFFFF);
     return;
   }
-  d.fillColor = model::PatternColor(pattern, pal.Resolve(fg, 0), pal.Resolve(bg, 0xFFFFFF));
+  d.fillColor = model::FillPatternColor(pattern, pal.Resolve(fg, 0), pal.Resolve(bg, 0xFFFFFF));
 }
 
 model::DifferentialFormat ParseDxf(const pugi::xml_node& dxf, const Palette& pal) {

@@ -92,11 +92,11 @@ class ViewerProgramTest(unittest.TestCase):
     def test_window_size_is_kept_for_the_next_start(self):
         first = app.open_windows([], self.sizes)[0]
         self.assertEqual(first.get_default_size(), app.DEFAULT_SIZE)
-        first.resize(720, 510)
-        self.assertTrue(run_until(lambda: first.size == (720, 510)), first.size)
+        first.resize(900, 510)
+        self.assertTrue(run_until(lambda: first.size == (900, 510)), first.size)
         first.destroy()
         self.windows = app.open_windows([SAMPLE], self.sizes)
-        self.assertEqual(tuple(self.windows[0].get_default_size()), (720, 510))
+        self.assertEqual(tuple(self.windows[0].get_default_size()), (900, 510))
         # A damaged settings file gives the default size.
         with open(self.sizes.path, "w") as f:
             f.write("[window]\nwidth=-5\n")
