@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """The peer: LibreOffice's own GTK document widget (LOKDocView, through GObject introspection)
 opening one workbook in a window, as bench/viewer/webkit_page_timing shows a page. Prints, in
 milliseconds from the start of the open:
@@ -7,8 +7,8 @@ milliseconds from the start of the open:
 in its window after that (the widget must go into its window only once the document is open,
 or the host crashes). One workbook per process: LibreOffice starts once per process.
   lok_timing.py [--timeout SECONDS] BOOK
-Needs the Debian packages libreoffice-calc and gir1.2-lokdocview-0.1 (the -nogui packages lack
-the widget's files, and every open then fails).
+Runs on the system Python, with the Debian packages libreoffice-calc, gir1.2-lokdocview-0.1 and
+python3-gi-cairo (the -nogui packages lack the widget's files, and every open then fails).
 """
 import os
 import sys

@@ -30,7 +30,7 @@ KINDS=${GW_KINDS:-"plain styled compact fast"}
 
 if [ -z "${GW_UNDER_XVFB:-}" ]; then
   if [ "${GW_PEER:-1}" != 0 ]; then
-    "$ROOT/scripts/install-deps" libreoffice-calc gir1.2-lokdocview-0.1 python3-gi
+    "$ROOT/scripts/install-deps" libreoffice-calc gir1.2-lokdocview-0.1 python3-gi python3-gi-cairo
   fi
   cmake --build "$BUILD" --target gridwell make_bench_xlsx webkit_page_timing -j2 >/dev/null
   command -v xvfb-run >/dev/null || { echo "run.sh: xvfb-run (Debian package xvfb) is needed" >&2; exit 1; }
@@ -119,7 +119,7 @@ if [ "${GW_PEER:-1}" != 0 ]; then
     for entry in "${PEER_BOOKS[@]}"; do
       size=${entry%%=*}
       book=${entry#*=}
-      if marks=$(timeout "$TIMEOUT" python3 "$ROOT/bench/viewer/lok_timing.py" --timeout "$TIMEOUT" "$book" 2>/dev/null); then
+      if marks=$(timeout "$TIMEOUT" /usr/bin/python3 "$ROOT/bench/viewer/lok_timing.py" --timeout "$TIMEOUT" "$book" 2>/dev/null); then
         read -r paint done mem <<<"$marks"
       else
         paint=-1 done=-1 mem=-1
