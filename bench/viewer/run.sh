@@ -45,7 +45,7 @@ declare -A ROWS=([10k]=1000 [100k]=10000 [1m]=100000)
 declare -A FLAG=([plain]=--plain [styled]= [compact]=--compact-styles [fast]=--fast-pages)
 CORPUS=${GRIDWELL_CORPUS_DIR:-$ROOT/../shared/corpus}
 if [ -z "${GW_BOOKS+x}" ] && [ -d "$CORPUS" ]; then
-  GW_BOOKS="$CORPUS/exceldatareader/Test_BigFormatted.xlsx $CORPUS/openpyxl/bigfoot.xlsx $CORPUS/exceldatareader/Test10x10000.xlsx"
+  GW_BOOKS="$CORPUS/exceldatareader/Test_BigFormatted.xlsx $CORPUS/sheetjs/large_strings.xlsx $CORPUS/exceldatareader/Test10x10000.xlsx"
 fi
 BOOKS=()
 for b in ${GW_BOOKS:-}; do [ -f "$b" ] && BOOKS+=("$b"); done
