@@ -114,6 +114,15 @@ int16_t RoundToInt16(double v) {
   return static_cast<int16_t>(r);
 }
 
+// A numeric attribute of an opening tag: ` NAME='value'`.
+void AppendIntAttribute(std::string& out, std::string_view name, int64_t value) {
+  out += ' ';
+  out.append(name);
+  out.append("='");
+  AppendInt(out, value);
+  out += '\'';
+}
+
 // Fills in a missing end from the last used row and column.
 PageRange ResolveRangeWithin(PageRange r, int32_t maxRow, int32_t maxCol) {
   if (r.startRow < 1) r.startRow = 1;
@@ -843,14 +852,11 @@ void PageWriter::AppendDataCell(Lane& lane, int32_t row, int32_t col, int16_t he
     line.append("<TD");
     width = 0;
   } else {
-    line.append("<TD HEIGHT='");
-    AppendInt(line, height);
-    line += '\'';
+    line.append("<TD");
+    AppendIntAttribute(line, "HEIGHT", height);
   }
   if (width > 0) {
-    line.append(" WIDTH='");
-    AppendInt(line, width);
-    line += '\'';
+    AppendIntAttribute(line, "WIDTH", width);
   }
   const ReaderCell cell = lane.cursor.At(row, col);
   const CellValue value = cell.Value();
@@ -1099,27 +1105,19 @@ void PageWriter::AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t hei
   line.append("<TD");
   if (span) {
     if (span->colSpan > 1) {
-      line.append(" COLSPAN='");
-      AppendInt(line, span->colSpan);
-      line += '\'';
+      AppendIntAttribute(line, "COLSPAN", span->colSpan);
     }
     if (span->rowSpan > 1) {
-      line.append(" ROWSPAN='");
-      AppendInt(line, span->rowSpan);
-      line += '\'';
+      AppendIntAttribute(line, "ROWSPAN", span->rowSpan);
     }
     height = SpanHeight(*span);
     width = SpanWidth(*span);
     lastK = span->lastK;
     lastShownRow = span->lastShownRow;
   }
-  line.append(" HEIGHT='");
-  AppendInt(line, height);
-  line += '\'';
+  AppendIntAttribute(line, "HEIGHT", height);
   if (width > 0) {
-    line.append(" WIDTH='");
-    AppendInt(line, width);
-    line += '\'';
+    AppendIntAttribute(line, "WIDTH", width);
   }
   const ReaderCell cell = lane.cursor.At(row, col);
   const CellValue value = cell.Value();

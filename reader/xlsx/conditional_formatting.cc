@@ -99,13 +99,9 @@ bool CompareOpOf(std::string_view op, model::CompareOp& out) {
       {"lessThan", model::CompareOp::Less},
       {"greaterThanOrEqual", model::CompareOp::GreaterOrEqual},
       {"lessThanOrEqual", model::CompareOp::LessOrEqual}};
-  for (const auto& [name, code] : kOps) {
-    if (name == op) {
-      out = code;
-      return true;
-    }
-  }
-  return false;
+  const auto code = CodeOfName(kOps, op);
+  if (code) out = *code;
+  return code.has_value();
 }
 
 // The rule types that need nothing but the attributes of their cfRule.
@@ -125,13 +121,9 @@ bool SimpleRuleType(std::string_view type, model::RuleType& out) {
       {"notContainsErrors", model::RuleType::NoErrors},
       {"expression", model::RuleType::NeedsFormula},
       {"timePeriod", model::RuleType::NeedsFormula}};
-  for (const auto& [name, code] : kTypes) {
-    if (name == type) {
-      out = code;
-      return true;
-    }
-  }
-  return false;
+  const auto code = CodeOfName(kTypes, type);
+  if (code) out = *code;
+  return code.has_value();
 }
 
 }  // namespace

@@ -99,10 +99,7 @@ uint8_t PatternCode(std::string_view p) {
       {"darkGrid", 9},       {"darkTrellis", 10}, {"lightHorizontal", 11}, {"lightVertical", 12},
       {"lightDown", 13},     {"lightUp", 14},     {"lightGrid", 15},       {"lightTrellis", 16},
       {"gray125", 17},       {"gray0625", 18}};
-  for (const auto& [name, code] : kPatterns) {
-    if (name == p) return code;
-  }
-  return model::kFillNone;
+  return CodeOfName(kPatterns, p).value_or(model::kFillNone);
 }
 
 // The colour a pattern fill shows. A missing or automatic pattern colour is the system

@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include <pugixml.hpp>
 
@@ -68,5 +70,16 @@ void DecodeEscapes(std::string& text);
 // Concatenated text of the <t> elements under `node`, leaving out phonetic runs (rPh),
 // with escapes decoded: the text of a rich or plain string item.
 std::string RichText(const pugi::xml_node& node);
+
+// The code a table of attribute values gives `value` (names compared exactly, as the file
+// formats spell them), or nothing when the table does not have it.
+template <typename Code, size_t N>
+std::optional<Code> CodeOfName(const std::pair<std::string_view, Code> (&table)[N],
+                               std::string_view value) {
+  for (const auto& [name, code] : table) {
+    if (name == value) return code;
+  }
+  return std::nullopt;
+}
 
 }  // namespace gridwell::xlsx

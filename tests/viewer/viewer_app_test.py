@@ -7,11 +7,11 @@ AppStream metainfo pass their validators.
 Environment: GRIDWELL_SOURCE_DIR, and GI_TYPELIB_PATH / LD_LIBRARY_PATH into the build tree.
 """
 import importlib.machinery
-import importlib.util
 import os
 import shutil
 import subprocess
 import tempfile
+import types
 import unittest
 
 SOURCE = os.environ["GRIDWELL_SOURCE_DIR"]
@@ -23,8 +23,8 @@ SAMPLE_SHEETS = ["Catalogue", "Sales 2025", "Publishers", "Characters", "Convent
 def load_program():
     loader = importlib.machinery.SourceFileLoader(
         "gridwell_viewer", os.path.join(VIEWER, "gridwell-viewer"))
-    spec = importlib.util.spec_from_loader(loader.name, loader)
-    module = importlib.util.module_from_spec(spec)
+    module = types.ModuleType(loader.name)
+    module.__file__ = loader.path
     loader.exec_module(module)
     return module
 
