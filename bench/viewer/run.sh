@@ -17,6 +17,8 @@
 # installed by this script only; they replace libreoffice-calc-nogui.
 # Environment: GW_REPEAT (loads per page and browser, the median is kept; default 3),
 # GW_SIZES (default "10k 100k 1m"), GW_TIMEOUT (seconds a load may take; default 240),
+# A search of the fast pages (the find dialog's cost: matches counted and the first shown) is
+# timed beside WebKit's own count of the matches.
 # GW_DIAG=0 (leave out the two diagnostic pages), GW_PEER=0 (leave out the peer),
 # GW_BOOKS (real workbooks to add; default three of the corpus when it is there), GW_KINDS
 # (the pages to load; default "plain styled compact fast").
@@ -130,6 +132,26 @@ if [ "${GW_PEER:-1}" != 0 ]; then
   done
 fi
 
+# A search of the fast pages of the generated sheets for their commonest text, as the control's
+# find dialog runs it, beside WebKit's own count of the same matches (10k and 100k only: the
+# 1m page takes minutes). One line per size: size matches find_ms next_ms native_n native_ms.
+FINDS=$PAGES/find_results.tsv
+: >"$FINDS"
+if [[ " $KINDS " == *" fast "* ]]; then
+  for size in $SIZES; do
+    native=--native
+    [ "$size" = 1m ] && native=
+    for ((i = 0; i < REPEAT; i++)); do
+      # shellcheck disable=SC2086
+      if marks=$(timeout "$TIMEOUT" /usr/bin/python3 "$ROOT/bench/viewer/find_timing.py" --timeout 90 \
+        $native "$PAGES/fast-$size.htm" Doohickey 2>/dev/null); then
+        printf '%s %s\n' "$size" "$marks" >>"$FINDS"
+      fi
+      native=  # WebKit's own count once a size: it takes long
+    done
+  done
+fi
+
 # --- report ------------------------------------------------------------------------------
 echo
 echo "seconds from the start of the navigation (median of $REPEAT loads; - = not within ${TIMEOUT} s):"
@@ -205,4 +227,21 @@ for key in sorted({k for k, _ in rows}, key=lambda k: (len(k), k)):
     wd, pd = med(w, 1), med(p, 1)
     ratio = f"{wd / pd:.2f}x" if wd > 0 and pd > 0 else "-"
     print(f"{key:<28} | {sec(med(w, 0)):>6} {sec(wd):>6} {med(w, 2):>6.0f} | {sec(med(p, 0)):>6} {sec(pd):>6} {med(p, 2):>6.0f} | {ratio}")
+PY
+
+# The searches: the median of the page's own find, WebKit's own count once.
+if [ -s "$FINDS" ]; then python3 - "$FINDS"; fi <<'PY'
+import statistics, sys
+runs = {}
+for line in open(sys.argv[1]):
+    f = line.split()
+    runs.setdefault(f[0], []).append([float(x) for x in f[1:]])
+print()
+print("find 'Doohickey' on the fast page in WebKitGTK (seconds; target on 100k: < 2 s)")
+print(f"{'cells':<6} {'matches':>8} {'find':>6} {'next':>6} | {'WebKit own count':>17}")
+for size, rs in runs.items():
+    native = [r for r in rs if r[3] >= 0]
+    own = f"{native[0][3]:.0f} in {native[0][4] / 1000:.2f}" if native else "-"
+    print(f"{size:<6} {rs[0][0]:>8.0f} {statistics.median(r[1] for r in rs) / 1000:>6.2f} "
+          f"{statistics.median(r[2] for r in rs) / 1000:>6.2f} | {own:>17}")
 PY

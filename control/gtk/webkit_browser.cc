@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <limits>
 #include <memory>
 
 namespace gridwell {
@@ -228,18 +229,29 @@ void WebKitBrowser::PageSetup() {
 
 // Runs `script` on the page, then `then` (unless this browser went away meanwhile).
 void WebKitBrowser::RunScriptThen(const std::string& script, std::function<void()> then) {
-  auto* next = new std::function<void()>(std::move(then));
+  RunScriptForNumber(script, [then = std::move(then)](double) { then(); });
+}
+
+// Runs `script` on the page, then `then` with its result as a number (NaN when the result is
+// not a number or the script failed), unless this browser went away meanwhile.
+void WebKitBrowser::RunScriptForNumber(const std::string& script,
+                                       std::function<void(double)> then) {
+  auto* next = new std::function<void(double)>(std::move(then));
   webkit_web_view_evaluate_javascript(
       view_, script.c_str(), -1, nullptr, nullptr, scripts_,
       [](GObject* view, GAsyncResult* res, gpointer p) {
-        std::unique_ptr<std::function<void()>> owned(static_cast<std::function<void()>*>(p));
+        std::unique_ptr<std::function<void(double)>> owned(
+            static_cast<std::function<void(double)>*>(p));
         GError* error = nullptr;
         JSCValue* value =
             webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), res, &error);
         const bool gone = error && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+        const double number = value && jsc_value_is_number(value)
+                                  ? jsc_value_to_double(value)
+                                  : std::numeric_limits<double>::quiet_NaN();
         if (value) g_object_unref(value);
         if (error) g_error_free(error);
-        if (!gone) (*owned)();
+        if (!gone) (*owned)(number);
       },
       next);
 }
@@ -409,11 +421,14 @@ void WebKitBrowser::EnsureFindDialog() {
                      gtk_label_set_text(GTK_LABEL(label), *text ? "Searching\u2026" : "");
                    }),
                    findLabel_);
-  g_signal_connect_swapped(findEntry_, "activate", G_CALLBACK(webkit_find_controller_search_next),
-                           finder);
-  g_signal_connect_swapped(next, "clicked", G_CALLBACK(webkit_find_controller_search_next), finder);
-  g_signal_connect_swapped(prev, "clicked", G_CALLBACK(webkit_find_controller_search_previous),
-                           finder);
+  auto* forward =
+      +[](GtkWidget*, gpointer self) { static_cast<WebKitBrowser*>(self)->FindNext(false); };
+  g_signal_connect(findEntry_, "activate", G_CALLBACK(forward), this);
+  g_signal_connect(next, "clicked", G_CALLBACK(forward), this);
+  g_signal_connect(prev, "clicked", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+                     static_cast<WebKitBrowser*>(self)->FindNext(true);
+                   }),
+                   this);
   g_signal_connect(finder, "counted-matches",
                    G_CALLBACK(+[](WebKitFindController*, guint n, gpointer self) {
                      static_cast<WebKitBrowser*>(self)->OnMatchesCounted(n);
@@ -427,10 +442,10 @@ void WebKitBrowser::EnsureFindDialog() {
                      return TRUE;
                    }),
                    nullptr);
-  g_signal_connect(findDialog_, "hide", G_CALLBACK(+[](GtkWidget*, gpointer f) {
-                     webkit_find_controller_search_finish(static_cast<WebKitFindController*>(f));
+  g_signal_connect(findDialog_, "hide", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+                     static_cast<WebKitBrowser*>(self)->EndFind();
                    }),
-                   finder);
+                   this);
   g_signal_connect(findDialog_, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer self) {
                      auto* b = static_cast<WebKitBrowser*>(self);
                      g_signal_handlers_disconnect_by_data(
@@ -443,43 +458,88 @@ void WebKitBrowser::EnsureFindDialog() {
   gtk_widget_show_all(box);
 }
 
-// WebKit answers a search and a count of matches in the order they were asked, each once.
-// The label says "Searching" until the count of the newest term arrives, so that neither an
-// answer about an earlier term nor a search still running shows as the result. The count is
-// asked separately because the search's own "found-text" number is not the number of
-// matches on the page.
+// A fast page finds text itself (its script counts the matches in every block of rows in one
+// pass, and lays out only the block of the current match); on any other page WebKit searches.
+// The label says "Searching" until the answer about the newest term arrives, so that neither
+// an answer about an earlier term nor a search still running shows as the result.
 void WebKitBrowser::StartFind(const char* text) {
-  WebKitFindController* finder = webkit_web_view_get_find_controller(view_);
+  const unsigned serial = ++findSerial_;
   if (!text || !*text) {
-    webkit_find_controller_search_finish(finder);
+    EndFind();
     if (countsPending_ == 0) gtk_label_set_text(GTK_LABEL(findLabel_), "");
     findTermEmpty_ = true;
     return;
   }
   findTermEmpty_ = false;
   gtk_label_set_text(GTK_LABEL(findLabel_), "Searching\u2026");
+  const std::string term = text;
+  RunScriptForNumber("window.gridwellFind ? window.gridwellFind(" + JsString(term) + ") : -1",
+                     [this, serial, term](double found) {
+                       if (serial != findSerial_) return;  // a newer term is being searched
+                       pageFinds_ = found >= 0;
+                       if (pageFinds_) {
+                         FinishWebKitFind();
+                         ShowMatchCount(static_cast<unsigned>(found));
+                         return;
+                       }
+                       StartWebKitFind(term);
+                     });
+}
+
+// WebKit answers a search and a count of matches in the order they were asked, each once. The
+// count is asked separately because the search's own "found-text" number is not the number of
+// matches on the page.
+void WebKitBrowser::StartWebKitFind(const std::string& term) {
+  WebKitFindController* finder = webkit_web_view_get_find_controller(view_);
   const auto options =
       static_cast<guint32>(WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND);
   ++countsPending_;
-  // A fast page first turns the blocks of rows that hold the term into table rows, so that
-  // WebKit finds every match; the blocks without it stay text.
-  const std::string term = text;
-  RunScriptThen("window.gridwellReveal && window.gridwellReveal(" + JsString(term) + "); 0",
-                [finder, term, options] {
-                  webkit_find_controller_count_matches(finder, term.c_str(), options, G_MAXUINT);
-                  // Highlighting every match of a common term on a big page costs far more
-                  // than counting them; a few hundred are as many as a window can show.
-                  webkit_find_controller_search(finder, term.c_str(), options, kFindHighlightLimit);
-                });
+  webkitFinds_ = true;
+  webkit_find_controller_count_matches(finder, term.c_str(), options, G_MAXUINT);
+  // Highlighting every match of a common term costs far more than counting them; a few
+  // hundred are as many as a window can show.
+  webkit_find_controller_search(finder, term.c_str(), options, kFindHighlightLimit);
+}
+
+void WebKitBrowser::FindNext(bool backwards) {
+  if (pageFinds_) {
+    RunScriptThen(std::string("window.gridwellFindNext && window.gridwellFindNext(") +
+                      (backwards ? "true" : "false") + "); 0",
+                  [] {});
+    return;
+  }
+  WebKitFindController* finder = webkit_web_view_get_find_controller(view_);
+  if (backwards) {
+    webkit_find_controller_search_previous(finder);
+  } else {
+    webkit_find_controller_search_next(finder);
+  }
+}
+
+// Takes WebKit's marks of its last search away. Only after a search of WebKit's own: finishing
+// also takes the page back to where that search started, which would undo the page's own find.
+void WebKitBrowser::FinishWebKitFind() {
+  if (!webkitFinds_) return;
+  webkitFinds_ = false;
+  webkit_find_controller_search_finish(webkit_web_view_get_find_controller(view_));
+}
+
+void WebKitBrowser::EndFind() {
+  FinishWebKitFind();
+  if (pageFinds_) RunScriptThen("window.gridwellFindEnd && window.gridwellFindEnd(); 0", [] {});
 }
 
 void WebKitBrowser::OnMatchesCounted(unsigned count) {
   if (countsPending_ > 0) --countsPending_;
-  if (countsPending_ > 0 || !findLabel_) return;
+  if (countsPending_ > 0 || !findLabel_ || pageFinds_) return;
   if (findTermEmpty_) {
     gtk_label_set_text(GTK_LABEL(findLabel_), "");
     return;
   }
+  ShowMatchCount(count);
+}
+
+void WebKitBrowser::ShowMatchCount(unsigned count) {
   const std::string text = count == 0   ? std::string("Not found")
                            : count == 1 ? std::string("1 match")
                                         : std::to_string(count) + " matches";

@@ -59,12 +59,18 @@ class WebKitBrowser : public Browser {
   void PrintShown(bool prompt);
   void PrintShownToPdf(const std::string& pdfPath, std::function<void(bool)> done);
   void RunScriptThen(const std::string& script, std::function<void()> then);
+  void RunScriptForNumber(const std::string& script, std::function<void(double)> then);
   void PrintPreview();
   void ShowProperties();
   void SaveAs();
   void EnsureFindDialog();
   void StartFind(const char* text);
+  void StartWebKitFind(const std::string& term);
+  void FindNext(bool backwards);
+  void EndFind();
+  void FinishWebKitFind();
   void OnMatchesCounted(unsigned count);
+  void ShowMatchCount(unsigned count);
   static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
 
   static constexpr unsigned kFindHighlightLimit = 500;
@@ -85,6 +91,9 @@ class WebKitBrowser : public Browser {
   GtkWidget* findLabel_ = nullptr;
   int countsPending_ = 0;  // match counts asked of WebKit and not yet answered
   bool findTermEmpty_ = true;
+  unsigned findSerial_ = 0;   // the newest term's number; answers about older ones are dropped
+  bool pageFinds_ = false;    // the page's own find answers the newest term
+  bool webkitFinds_ = false;  // WebKit's find has marks on the page
   GtkWidget* propertiesDialog_ = nullptr;
   GCancellable* scripts_;  // cancelled when the browser goes, so no callback reaches it
 };

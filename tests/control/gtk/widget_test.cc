@@ -350,6 +350,9 @@ TEST_F(WidgetTest, FastPagesKeepEveryRowFindableAndPrinted) {
   EXPECT_EQ(Js("String(document.querySelectorAll('div.gw-later').length)"), "2");
   Control().FindInDocument();
   EXPECT_EQ(gridwell_widget_find_in_dialog(widget_, "bottom line"), "1 match");
+  // The match, in rows that were kept as text, is marked and scrolled into view.
+  EXPECT_EQ(Js("String(CSS.highlights.get('gw-match').values().next().value)"), "bottom line");
+  EXPECT_TRUE(RunUntil([&] { return std::atoi(Js("String(window.scrollY)").c_str()) > 1000; }, 5));
   const std::string pdf = shared->dir + "/fast.pdf";
   ASSERT_TRUE(gridwell_widget_print_to_pdf(widget_, pdf));
   const std::string text = CommandOutput("pdftotext '" + pdf + "' -");
