@@ -353,6 +353,13 @@ TEST_F(WidgetTest, FastPagesKeepEveryRowFindableAndPrinted) {
   // The match, in rows that were kept as text, is marked and scrolled into view.
   EXPECT_EQ(Js("String(CSS.highlights.get('gw-match').values().next().value)"), "bottom line");
   EXPECT_TRUE(RunUntil([&] { return std::atoi(Js("String(window.scrollY)").c_str()) > 1000; }, 5));
+  // Ctrl+A turns every waiting row into table rows, so that the selection takes them in.
+  gridwell_widget_send_key(widget_, GDK_KEY_a, GDK_CONTROL_MASK);
+  EXPECT_TRUE(
+      RunUntil([&] { return Js("String(!document.querySelector('div.gw-later'))") == "true"; }, 5));
+  EXPECT_EQ(Js("document.execCommand('selectAll'); "
+               "String(window.getSelection().toString().indexOf('bottom line') >= 0)"),
+            "true");
   const std::string pdf = shared->dir + "/fast.pdf";
   ASSERT_TRUE(gridwell_widget_print_to_pdf(widget_, pdf));
   const std::string text = CommandOutput("pdftotext '" + pdf + "' -");
