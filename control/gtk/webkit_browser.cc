@@ -503,9 +503,18 @@ void WebKitBrowser::StartWebKitFind(const std::string& term) {
 
 void WebKitBrowser::FindNext(bool backwards) {
   if (pageFinds_) {
-    RunScriptThen(std::string("window.gridwellFindNext && window.gridwellFindNext(") +
-                      (backwards ? "true" : "false") + "); 0",
-                  [] {});
+    // The page knows which match is the current one: the label says so ("3 of 1250 matches").
+    const unsigned serial = findSerial_;
+    RunScriptForNumber(std::string("window.gridwellFindNext ? window.gridwellFindNext(") +
+                           (backwards ? "true" : "false") + ") : 0",
+                       [this, serial](double at) {
+                         if (serial != findSerial_ || !(at >= 1) || !findLabel_ || matches_ < 2) {
+                           return;
+                         }
+                         const std::string text = std::to_string(static_cast<unsigned>(at)) +
+                                                  " of " + std::to_string(matches_) + " matches";
+                         gtk_label_set_text(GTK_LABEL(findLabel_), text.c_str());
+                       });
     return;
   }
   WebKitFindController* finder = webkit_web_view_get_find_controller(view_);
@@ -540,6 +549,7 @@ void WebKitBrowser::OnMatchesCounted(unsigned count) {
 }
 
 void WebKitBrowser::ShowMatchCount(unsigned count) {
+  matches_ = count;
   const std::string text = count == 0   ? std::string("Not found")
                            : count == 1 ? std::string("1 match")
                                         : std::to_string(count) + " matches";

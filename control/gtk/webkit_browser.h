@@ -43,6 +43,8 @@ class WebKitBrowser : public Browser {
   // term typed into it; for tests.
   std::string FindStatus() const;
   void SetFindText(const std::string& text);
+  // The find dialog's next and previous buttons.
+  void FindNext(bool backwards);
   // Where a print preview's PDF goes; by default it opens in the desktop's PDF viewer.
   void SetPreviewHandler(std::function<void(const std::string& pdfPath)> handler) {
     previewHandler_ = std::move(handler);
@@ -66,7 +68,6 @@ class WebKitBrowser : public Browser {
   void EnsureFindDialog();
   void StartFind(const char* text);
   void StartWebKitFind(const std::string& term);
-  void FindNext(bool backwards);
   void EndFind();
   void FinishWebKitFind();
   void OnMatchesCounted(unsigned count);
@@ -94,6 +95,7 @@ class WebKitBrowser : public Browser {
   unsigned findSerial_ = 0;   // the newest term's number; answers about older ones are dropped
   bool pageFinds_ = false;    // the page's own find answers the newest term
   bool webkitFinds_ = false;  // WebKit's find has marks on the page
+  unsigned matches_ = 0;      // the count the label shows
   GtkWidget* propertiesDialog_ = nullptr;
   GCancellable* scripts_;  // cancelled when the browser goes, so no callback reaches it
 };

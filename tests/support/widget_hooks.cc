@@ -104,6 +104,18 @@ std::string gridwell_widget_find_in_dialog(GtkWidget* widget, const std::string&
   return browser->FindStatus();
 }
 
+std::string gridwell_widget_find_step(GtkWidget* widget, bool backwards, double timeoutSeconds) {
+  gridwell::WebKitBrowser* browser = gridwell_widget_browser(widget);
+  const std::string before = browser->FindStatus();
+  browser->FindNext(backwards);
+  const gint64 end = g_get_monotonic_time() + static_cast<gint64>(timeoutSeconds * 1e6);
+  while (browser->FindStatus() == before && g_get_monotonic_time() < end) {
+    g_main_context_iteration(nullptr, FALSE);
+    g_usleep(2000);
+  }
+  return browser->FindStatus();
+}
+
 void gridwell_widget_send_key(GtkWidget* widget, guint keyval, GdkModifierType modifiers) {
   GtkWidget* view = GTK_WIDGET(ViewOf(widget));
   GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);

@@ -29,6 +29,10 @@ bool gridwell_widget_find_dialog_visible(GtkWidget* widget);
 std::string gridwell_widget_find_in_dialog(GtkWidget* widget, const std::string& text,
                                            double timeoutSeconds = 10);
 
+// Presses the find dialog's next (or previous) button and returns what its label says once it
+// changed, or the label at the time limit.
+std::string gridwell_widget_find_step(GtkWidget* widget, bool backwards, double timeoutSeconds = 5);
+
 // Sends a key press with the modifiers to the widget's browser, as the keyboard would.
 void gridwell_widget_send_key(GtkWidget* widget, guint keyval, GdkModifierType modifiers);
 

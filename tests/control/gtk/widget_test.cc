@@ -353,6 +353,11 @@ TEST_F(WidgetTest, FastPagesKeepEveryRowFindableAndPrinted) {
   // The match, in rows that were kept as text, is marked and scrolled into view.
   EXPECT_EQ(Js("String(CSS.highlights.get('gw-match').values().next().value)"), "bottom line");
   EXPECT_TRUE(RunUntil([&] { return std::atoi(Js("String(window.scrollY)").c_str()) > 1000; }, 5));
+  // The dialog's buttons step through the matches, and its label says which one is shown.
+  ASSERT_EQ(gridwell_widget_find_in_dialog(widget_, "1299"), "2 matches");  // number, row number
+  EXPECT_EQ(gridwell_widget_find_step(widget_, false), "2 of 2 matches");
+  EXPECT_EQ(gridwell_widget_find_step(widget_, false), "1 of 2 matches");
+  EXPECT_EQ(gridwell_widget_find_step(widget_, true), "2 of 2 matches");
   // Ctrl+A turns every waiting row into table rows, so that the selection takes them in.
   gridwell_widget_send_key(widget_, GDK_KEY_a, GDK_CONTROL_MASK);
   EXPECT_TRUE(
