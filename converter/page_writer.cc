@@ -51,8 +51,12 @@ constexpr std::string_view kFastPageStyleEnd =
     "</STYLE>\r\n";
 // Pixels a row takes beyond its height: the cell spacing, padding and frames.
 constexpr int kFastRowFrame = 7;
-// The same on the sheet look: padding and one gridline, measured in Chromium.
-constexpr int kSheetRowFrame = 5;
+// A sheet-look row, as Chromium lays it out: its height holds the padding and the gridline,
+// and a line of text in the sheet's font with them is about 3 pixels taller than the sheet's
+// row for that font (a 17 pixel row of 10 point text takes 20, a 20 pixel row of 11 point
+// text 23); a row number in the browser's default font makes a row at least 24 pixels.
+constexpr int kSheetRowFrame = 3;
+constexpr int kSheetNumberedRow = 24;
 // Rows of a fast page that are in the document from the start. The rows after them wait as
 // text in their blocks, which costs the browser next to nothing, and become table rows when
 // the block comes near the window, when the page is printed or everything is selected, and
@@ -653,10 +657,13 @@ void PageWriter::AppendFastBlockOpening(std::string& out, int32_t fromRow) const
   const ReaderRows rows = sheet_.Rows();
   const auto next = size_t(FastBlockOf(fromRow)) + 1;
   const int32_t toRow = next < blockStarts_.size() ? blockStarts_[next] - 1 : r_.endRow;
-  const int frame = sheetLook_ ? kSheetRowFrame : kFastRowFrame;
   int64_t height = 0;
   for (int32_t row = fromRow; row <= toRow; ++row) {
-    if (RowWritten(row)) height += RoundToInt16(rows.Item(row).Height() / 15) + frame;
+    if (!RowWritten(row)) continue;
+    const int h = RoundToInt16(rows.Item(row).Height() / 15);
+    height += !sheetLook_       ? h + kFastRowFrame
+              : hideRowNumbers_ ? h + kSheetRowFrame
+                                : std::max(h + kSheetRowFrame, kSheetNumberedRow);
   }
   if (LaterBlock(fromRow)) {
     out.append("<DIV CLASS='gw-rows gw-later' STYLE='height:");
@@ -1100,8 +1107,10 @@ void PageWriter::StartSheetBlock(Lane& lane, int32_t fromRow) const {
     for (int32_t k = s.firstK; k <= s.lastK; ++k) {
       done[size_t(k)] = 1;
       if (s.lastRow >= fromRow) st.coveredUntil[size_t(k)] = s.lastRow;
-      if (s.lastShownRow == above && look.Border(model::kBottom) > 0) {
-        st.ownBottomRow[size_t(k)] = above;
+      // As when the merged cell is written: its bottom border lies under its last shown
+      // row, which may be below the block's first row.
+      if (look.Border(model::kBottom) > 0) {
+        st.ownBottomRow[size_t(k)] = s.lastShownRow;
         st.ownBottomLine[size_t(k)] = look.Border(model::kBottom);
         st.ownBottomColor[size_t(k)] = look.BorderColor(model::kBottom);
       }
