@@ -367,7 +367,6 @@ class PageWriter {
   void AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t height,
                        const MergedSpan* span) const;
   int16_t SpanHeight(const MergedSpan& span) const;
-  int32_t SpanWidth(const MergedSpan& span) const;
   void AppendSheetLookAttributes(Lane& lane, const PositionLook& look, bool filled, int32_t k,
                                  bool bottomToNextBlock) const;
   void SkipPosition(Lane& lane, int32_t row, int32_t col) const;
@@ -633,8 +632,9 @@ void PageWriter::AppendColumnGroup(std::string& out) const {
   std::vector<int> columns;
   if (!hideRowNumbers_) columns.push_back(rowNumberWidth);
   for (size_t k = 0; k < widths_.size(); ++k) {
-    if (!grid_ || grid_->ColumnShown(int32_t(k)))
+    if (!grid_ || grid_->ColumnShown(int32_t(k))) {
       columns.push_back(std::max<int16_t>(widths_[k], 1));
+    }
   }
   if (numbersRight_) columns.push_back(rowNumberWidth);
   int64_t total = sheetLook_ ? 0 : 2 * 1 + 2 * (int64_t(columns.size()) + 1);
@@ -1188,22 +1188,11 @@ int16_t PageWriter::SpanHeight(const MergedSpan& span) const {
   return RoundToInt16(sum);
 }
 
-int32_t PageWriter::SpanWidth(const MergedSpan& span) const {
-  int32_t sum = 0;
-  for (int32_t k = span.firstK; k <= span.lastK; ++k) {
-    if (grid_->ColumnShown(k) && widths_[size_t(k)] > 0) sum += widths_[size_t(k)];
-  }
-  return sum;
-}
-
 void PageWriter::AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t height,
                                  const MergedSpan* span) const {
   SheetRowState& st = lane.sheet;
   std::string& line = lane.text;
   const int32_t col = r_.startCol + k;
-  // The fast page gives a row its height once (a merged cell over several rows keeps its
-  // own) and the columns their widths in the table.
-  int32_t width = fast_ ? 0 : widths_[size_t(k)];
   int32_t lastK = k, lastShownRow = row;
   line.append("<TD");
   if (span) {
@@ -1214,16 +1203,14 @@ void PageWriter::AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t hei
       AppendIntAttribute(line, "ROWSPAN", span->rowSpan);
     }
     height = SpanHeight(*span);
-    if (!fast_) width = SpanWidth(*span);
     lastK = span->lastK;
     lastShownRow = span->lastShownRow;
   }
-  if (!fast_ || !st.heightGiven || (span && span->rowSpan > 1)) {
+  // The page is in blocks whose column groups give the widths; a row's height is said once
+  // (by its number, else its first cell), and a merged cell over several rows keeps its own.
+  if (!st.heightGiven || (span && span->rowSpan > 1)) {
     AppendIntAttribute(line, "HEIGHT", height);
     st.heightGiven = st.heightGiven || !span || span->rowSpan == 1;
-  }
-  if (width > 0) {
-    AppendIntAttribute(line, "WIDTH", width);
   }
   const ReaderCell cell = lane.cursor.At(row, col);
   const CellValue value = cell.Value();
