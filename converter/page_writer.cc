@@ -31,22 +31,34 @@ constexpr std::string_view kCheckMark =
     "<input type='checkbox' disabled='disabled' checked='checked' /><![endif]-->";
 
 // The fast page's blocks: laid out only when in view, with fixed column widths and text cut
-// at the cell's edge as in a spreadsheet; each block after the first takes the place of the
-// earlier one's frame, so that its rows sit exactly where one table would put them.
+// at the cell's edge as in a spreadsheet. A block before another leaves the line between them
+// to the later one.
 constexpr std::string_view kFastPageStyle =
     "<STYLE>\r\n"
     ".gw-rows {content-visibility:auto}\r\n"
     ".gw-rows TABLE {table-layout:fixed}\r\n"
     ".gw-rows TD {overflow:hidden}\r\n"
-    ".gw-rows:not(:last-child) TABLE {border-bottom:none}\r\n"
+    ".gw-rows:not(:last-child) TABLE {border-bottom:none}\r\n";
+// On the framed page each block after the first takes the place of the earlier one's frame,
+// so that its rows sit exactly where one table would put them. The sheet look's collapsed
+// borders need nothing more: its tables have no frame and no spacing, and a block's first
+// row draws the line above it (the writer moves an own bottom border there).
+constexpr std::string_view kFramedSeamStyle =
     ".gw-rows + .gw-rows {margin-top:-2px}\r\n"
-    ".gw-rows + .gw-rows TABLE {border-top:none}\r\n"
+    ".gw-rows + .gw-rows TABLE {border-top:none}\r\n";
+constexpr std::string_view kFastPageStyleEnd =
     ".gw-whole .gw-rows {content-visibility:visible}\r\n"
     "::highlight(gw-found) {background-color:yellow; color:black}\r\n"
     "::highlight(gw-match) {background-color:orange; color:black}\r\n"
     "</STYLE>\r\n";
 // Pixels a row takes beyond its height: the cell spacing, padding and frames.
 constexpr int kFastRowFrame = 7;
+// A sheet-look row, as Chromium lays it out: its height holds the padding and the gridline,
+// and a line of text in the sheet's font with them is about 3 pixels taller than the sheet's
+// row for that font (a 17 pixel row of 10 point text takes 20, a 20 pixel row of 11 point
+// text 23); a row number in the browser's default font makes a row at least 24 pixels.
+constexpr int kSheetRowFrame = 3;
+constexpr int kSheetNumberedRow = 24;
 // Rows of a fast page that are in the document from the start. The rows after them wait as
 // text in their blocks, which costs the browser next to nothing, and become table rows when
 // the block comes near the window, and when the page is printed or everything is selected.
@@ -337,9 +349,12 @@ struct SheetRowState {
   std::vector<int32_t> coveredUntil;   // the last row a merged cell covers, else 0
   std::vector<uint8_t> coverOwnRight;  // the merged cell ends here with its own right border
   std::vector<int32_t> ownBottomRow;   // the last row of a cell with its own bottom border
-  int32_t shownRowBefore = 0;          // the last shown row written, 0 before the first
-  size_t nextSpan = 0;                 // the next merged area to write
-  bool leftOwnRight = false;           // the cell written last in the row has a right border
+  std::vector<int32_t> ownBottomLine;  // and that border's line style and colour
+  std::vector<uint32_t> ownBottomColor;
+  int32_t shownRowBefore = 0;  // the last shown row written, 0 before the first
+  size_t nextSpan = 0;         // the next merged area to write
+  bool leftOwnRight = false;   // the cell written last in the row has a right border
+  bool heightGiven = false;    // a cell of the row has said the row's height
 };
 
 // What one thread needs to write rows: its own cursor, value formatter and buffers, all
@@ -418,10 +433,15 @@ class PageWriter {
   void AppendBodyOpening(const PageDecoration& d);
   void AppendTable(const std::vector<RowBlock>& blocks);
   void ChooseFastPage();
+  void PlanFastBlocks();
+  int32_t FastBlockOf(int32_t row) const;
+  bool StartsFastBlock(int32_t row) const;
+  bool EndsFastBlock(int32_t row) const;
   void AppendTableOpening(std::string& out, const PageDecoration& d) const;
   void AppendColumnGroup(std::string& out) const;
   void AppendFastBlockOpening(std::string& out, int32_t fromRow) const;
   void AppendFastBlockClosing(std::string& out, int32_t fromRow) const;
+  bool RowWritten(int32_t row) const { return !grid_ || grid_->RowShown(row); }
   bool LaterBlock(int32_t fromRow) const { return fromRow - r_.startRow >= kFastLiveRows; }
   std::vector<RowBlock> PlanBlocks(double estimate) const;
   template <class Produce>
@@ -436,9 +456,8 @@ class PageWriter {
   void AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t height,
                        const MergedSpan* span) const;
   int16_t SpanHeight(const MergedSpan& span) const;
-  int32_t SpanWidth(const MergedSpan& span) const;
-  void AppendSheetLookAttributes(Lane& lane, const PositionLook& look, bool filled,
-                                 int32_t k) const;
+  void AppendSheetLookAttributes(Lane& lane, const PositionLook& look, bool filled, int32_t k,
+                                 bool bottomToNextBlock) const;
   void SkipPosition(Lane& lane, int32_t row, int32_t col) const;
   PositionLook LookAt(const ReaderCell& cell, int32_t row, int32_t col) const;
   PositionLook LookAt(CellCursor& cursor, int32_t row, int32_t col) const;
@@ -461,7 +480,9 @@ class PageWriter {
   const int32_t fastFrom_;
   // The fast page: blocks of rows in fixed-layout tables the browser may skip off screen.
   bool fast_ = false;
-  std::string tableOpening_;  // each block's table tag and column widths
+  std::string tableOpening_;          // each block's table tag and column widths
+  std::vector<int32_t> blockStarts_;  // the first row of each block
+  std::vector<int32_t> blockEnds_;    // the last written row of each block but the last
   const bool showFormulas_, hideRowNumbers_, hideColLetters_, lettersBelow_, numbersRight_,
       newWindow_, showComments_;
   const int64_t maxPageBytes_;
@@ -480,10 +501,13 @@ bool PageWriter::Write(const PageRange& requested, const PageDecoration& d, std:
   if (!FitsPage(stored, why)) return false;
   MeasureColumns();
   if (sheetLook_) grid_.emplace(sheet_, r_.startRow, r_.startCol, r_.endRow, r_.endCol);
+  PlanFastBlocks();
   const std::vector<RowBlock> blocks = PlanBlocks(ReservePage());
   AppendStyleSheetRules(blocks);
   if (fast_) {
     Put(kFastPageStyle);
+    if (!sheetLook_) Put(kFramedSeamStyle);
+    Put(kFastPageStyleEnd);
     Put(kFastPageScript);
   }
   Put("</HEAD>\r\n");
@@ -491,8 +515,7 @@ bool PageWriter::Write(const PageRange& requested, const PageDecoration& d, std:
   AppendTable(blocks);
   if (fast_) {
     std::string& out = main_.text;
-    const int32_t last = r_.endRow - (r_.endRow - r_.startRow) % kFastBlockRows;
-    AppendFastBlockClosing(out, last);
+    AppendFastBlockClosing(out, blockStarts_.back());
     out.append("</DIV>\r\n</BODY>\r\n</HTML>\r\n");
     PutLane(main_);
   } else {
@@ -533,15 +556,70 @@ void PageWriter::AppendHead(const PageDecoration& d) {
 }
 
 // A big range becomes the fast page: the compact page above its own threshold, and either
-// page above the caller's.
+// page above the caller's. The sheet look is always written in blocks, on its own page kind:
+// fixed column widths and text cut at the cell's edge are how a sheet shows.
 void PageWriter::ChooseFastPage() {
-  // The sheet look's merged cells and borders reach across rows, so it stays one table.
-  if (sheetLook_ || r_.endRow < r_.startRow || r_.endCol < r_.startCol) return;
+  if (r_.endRow < r_.startRow || r_.endCol < r_.startCol) return;
+  if (sheetLook_) {
+    fast_ = true;
+    return;
+  }
   const int64_t positions =
       (int64_t{r_.endRow} - r_.startRow + 1) * (int64_t{r_.endCol} - r_.startCol + 1);
   const bool asked = fastFrom_ > 0 && positions > fastFrom_;
   if (!asked && !(compact_ && positions > kFastCompactFrom)) return;
   fast_ = styled_ = compact_ = true;
+}
+
+// Where the blocks start: every kFastBlockRows rows. The sheet look counts the rows it shows,
+// starts each block with a shown row and never between two rows of a merged area, so that
+// every merged cell lies in one table (its blocks may then be longer).
+void PageWriter::PlanFastBlocks() {
+  if (!fast_) return;
+  blockStarts_.push_back(r_.startRow);
+  if (!sheetLook_) {
+    for (int64_t row = int64_t{r_.startRow} + kFastBlockRows; row <= r_.endRow;
+         row += kFastBlockRows) {
+      blockStarts_.push_back(static_cast<int32_t>(row));
+    }
+    return;
+  }
+  // +1 where a merged area's table cell starts, -1 at its last shown row: the running sum
+  // is the number of merged cells that go on below a row.
+  std::vector<int32_t> open(size_t(r_.endRow - r_.startRow) + 1, 0);
+  for (const MergedSpan& s : grid_->Spans()) {
+    ++open[size_t(s.row - r_.startRow)];
+    --open[size_t(s.lastShownRow - r_.startRow)];
+  }
+  int32_t shown = 0, lastShown = 0, goingOn = 0;
+  for (int32_t row = r_.startRow; row <= r_.endRow; ++row) {
+    if (grid_->RowShown(row)) {
+      if (shown >= kFastBlockRows && goingOn == 0) {
+        blockEnds_.push_back(lastShown);
+        blockStarts_.push_back(row);
+        shown = 0;
+      }
+      ++shown;
+      lastShown = row;
+    }
+    goingOn += open[size_t(row - r_.startRow)];
+  }
+}
+
+// The index of the block that holds `row`.
+int32_t PageWriter::FastBlockOf(int32_t row) const {
+  const auto it = std::upper_bound(blockStarts_.begin(), blockStarts_.end(), row);
+  return static_cast<int32_t>(it - blockStarts_.begin()) - 1;
+}
+
+bool PageWriter::StartsFastBlock(int32_t row) const {
+  return fast_ && row != r_.startRow &&
+         std::binary_search(blockStarts_.begin(), blockStarts_.end(), row);
+}
+
+// True when `row` is the last row written in a block that another follows.
+bool PageWriter::EndsFastBlock(int32_t row) const {
+  return fast_ && std::binary_search(blockEnds_.begin(), blockEnds_.end(), row);
 }
 
 // Column widths in pixels, from the sheet's widths in characters: 7.136 pixels a character
@@ -630,19 +708,25 @@ void PageWriter::AppendTableOpening(std::string& out, const PageDecoration& d) c
   if (!fast_) out.append("\r\n");
 }
 
-// The widths a fixed table layout needs: the sheet's, and room for the row numbers. Browsers
-// lay a table out by its fixed widths only when the table itself has a width, so the
-// opening tag (the last characters in `out`) gets theirs: the columns, the cell spacing
-// between and around them, and the table's frame.
+// The widths a fixed table layout needs: the sheet's (of the shown columns), and room for the
+// row numbers. Browsers lay a table out by its fixed widths only when the table itself has a
+// width, so the opening tag (the last characters in `out`) gets theirs: the columns, and on
+// the framed page the cell spacing between and around them and the table's frame. The sheet
+// look's collapsed borders lie half inside the columns and half outside the table, which
+// grows by what lies outside: its width is the columns' alone, which stretches none of them.
 void PageWriter::AppendColumnGroup(std::string& out) const {
   int digits = 1;
   for (int32_t n = r_.endRow; n >= 10; n /= 10) ++digits;
   const int rowNumberWidth = 8 * digits + 12;
   std::vector<int> columns;
   if (!hideRowNumbers_) columns.push_back(rowNumberWidth);
-  for (int16_t w : widths_) columns.push_back(std::max<int16_t>(w, 1));
+  for (size_t k = 0; k < widths_.size(); ++k) {
+    if (!grid_ || grid_->ColumnShown(int32_t(k))) {
+      columns.push_back(std::max<int16_t>(widths_[k], 1));
+    }
+  }
   if (numbersRight_) columns.push_back(rowNumberWidth);
-  int64_t total = 2 * 1 + 2 * (int64_t(columns.size()) + 1);
+  int64_t total = sheetLook_ ? 0 : 2 * 1 + 2 * (int64_t(columns.size()) + 1);
   for (int w : columns) total += w;
   out.pop_back();  // the opening tag's '>'
   out.append(" STYLE='width:");
@@ -660,10 +744,15 @@ void PageWriter::AppendColumnGroup(std::string& out) const {
 // its full height, and its scroll bar its range, before the rows are laid out.
 void PageWriter::AppendFastBlockOpening(std::string& out, int32_t fromRow) const {
   const ReaderRows rows = sheet_.Rows();
-  const int32_t toRow = std::min(r_.endRow, fromRow + kFastBlockRows - 1);
+  const auto next = size_t(FastBlockOf(fromRow)) + 1;
+  const int32_t toRow = next < blockStarts_.size() ? blockStarts_[next] - 1 : r_.endRow;
   int64_t height = 0;
   for (int32_t row = fromRow; row <= toRow; ++row) {
-    height += RoundToInt16(rows.Item(row).Height() / 15) + kFastRowFrame;
+    if (!RowWritten(row)) continue;
+    const int h = RoundToInt16(rows.Item(row).Height() / 15);
+    height += !sheetLook_       ? h + kFastRowFrame
+              : hideRowNumbers_ ? h + kSheetRowFrame
+                                : std::max(h + kSheetRowFrame, kSheetNumberedRow);
   }
   if (LaterBlock(fromRow)) {
     out.append("<DIV CLASS='gw-rows gw-later' STYLE='height:");
@@ -840,8 +929,8 @@ void PageWriter::AppendRows(Lane& lane, const RowBlock& b) const {
   lane.classNumber = b.firstClass;
   if (sheetLook_) StartSheetBlock(lane, b.fromRow);
   for (int32_t row = b.fromRow; row <= b.toRow; ++row) {
-    if (fast_ && row != r_.startRow && (row - r_.startRow) % kFastBlockRows == 0) {
-      AppendFastBlockClosing(lane.text, row - kFastBlockRows);
+    if (StartsFastBlock(row)) {
+      AppendFastBlockClosing(lane.text, blockStarts_[size_t(FastBlockOf(row)) - 1]);
       AppendFastBlockOpening(lane.text, row);
     }
     if (sheetLook_) {
@@ -1007,7 +1096,8 @@ void PageWriter::AppendCellTip(std::string& line, int32_t row, int32_t col,
     }
   }
   // The classes of the fast page say whether the text wraps.
-  line.append(cell.WrapText() || fast_ ? std::string_view(">") : std::string_view(" NOWRAP>"));
+  line.append(cell.WrapText() || (fast_ && styled_) ? std::string_view(">")
+                                                    : std::string_view(" NOWRAP>"));
 }
 
 void PageWriter::AppendClassRules(Lane& lane, const RowBlock& b) const {
@@ -1091,6 +1181,8 @@ void PageWriter::StartSheetBlock(Lane& lane, int32_t fromRow) const {
   st.coveredUntil.assign(n, 0);
   st.coverOwnRight.assign(n, 0);
   st.ownBottomRow.assign(n, 0);
+  st.ownBottomLine.assign(n, 0);
+  st.ownBottomColor.assign(n, 0);
   st.nextSpan = grid_->FirstSpanFrom(fromRow);
   st.shownRowBefore = grid_->ShownRowBefore(fromRow);
   if (st.shownRowBefore == 0) return;
@@ -1104,8 +1196,12 @@ void PageWriter::StartSheetBlock(Lane& lane, int32_t fromRow) const {
     for (int32_t k = s.firstK; k <= s.lastK; ++k) {
       done[size_t(k)] = 1;
       if (s.lastRow >= fromRow) st.coveredUntil[size_t(k)] = s.lastRow;
-      if (s.lastShownRow == above && look.Border(model::kBottom) > 0) {
-        st.ownBottomRow[size_t(k)] = above;
+      // As when the merged cell is written: its bottom border lies under its last shown
+      // row, which may be below the block's first row.
+      if (look.Border(model::kBottom) > 0) {
+        st.ownBottomRow[size_t(k)] = s.lastShownRow;
+        st.ownBottomLine[size_t(k)] = look.Border(model::kBottom);
+        st.ownBottomColor[size_t(k)] = look.BorderColor(model::kBottom);
       }
     }
     st.coverOwnRight[size_t(s.lastK)] = look.Border(model::kRight) > 0;
@@ -1115,7 +1211,11 @@ void PageWriter::StartSheetBlock(Lane& lane, int32_t fromRow) const {
     if (done[k] || !grid_->ColumnShown(int32_t(k))) continue;
     const int32_t col = r_.startCol + int32_t(k);
     const PositionLook look = LookAt(cursor.At(above, col), above, col);
-    if (look.Border(model::kBottom) > 0) st.ownBottomRow[k] = above;
+    if (look.Border(model::kBottom) > 0) {
+      st.ownBottomRow[k] = above;
+      st.ownBottomLine[k] = look.Border(model::kBottom);
+      st.ownBottomColor[k] = look.BorderColor(model::kBottom);
+    }
   }
 }
 
@@ -1132,6 +1232,7 @@ void PageWriter::AppendSheetRow(Lane& lane, int32_t row) const {
   if (!hideRowNumbers_) AppendRowNumberCell(line, row, height);
   const std::vector<MergedSpan>& spans = grid_->Spans();
   st.leftOwnRight = false;
+  st.heightGiven = !hideRowNumbers_;
   for (int32_t k = 0; k < n; ++k) {
     if (!grid_->ColumnShown(k)) {
       SkipPosition(lane, row, r_.startCol + k);
@@ -1176,20 +1277,11 @@ int16_t PageWriter::SpanHeight(const MergedSpan& span) const {
   return RoundToInt16(sum);
 }
 
-int32_t PageWriter::SpanWidth(const MergedSpan& span) const {
-  int32_t sum = 0;
-  for (int32_t k = span.firstK; k <= span.lastK; ++k) {
-    if (grid_->ColumnShown(k) && widths_[size_t(k)] > 0) sum += widths_[size_t(k)];
-  }
-  return sum;
-}
-
 void PageWriter::AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t height,
                                  const MergedSpan* span) const {
   SheetRowState& st = lane.sheet;
   std::string& line = lane.text;
   const int32_t col = r_.startCol + k;
-  int32_t width = widths_[size_t(k)];
   int32_t lastK = k, lastShownRow = row;
   line.append("<TD");
   if (span) {
@@ -1200,26 +1292,30 @@ void PageWriter::AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t hei
       AppendIntAttribute(line, "ROWSPAN", span->rowSpan);
     }
     height = SpanHeight(*span);
-    width = SpanWidth(*span);
     lastK = span->lastK;
     lastShownRow = span->lastShownRow;
   }
-  AppendIntAttribute(line, "HEIGHT", height);
-  if (width > 0) {
-    AppendIntAttribute(line, "WIDTH", width);
+  // The page is in blocks whose column groups give the widths; a row's height is said once
+  // (by its number, else its first cell), and a merged cell over several rows keeps its own.
+  if (!st.heightGiven || (span && span->rowSpan > 1)) {
+    AppendIntAttribute(line, "HEIGHT", height);
+    st.heightGiven = st.heightGiven || !span || span->rowSpan == 1;
   }
   const ReaderCell cell = lane.cursor.At(row, col);
   const CellValue value = cell.Value();
   const bool filled = cell && !value.IsEmpty();
   const PositionLook look = LookAt(cell, row, col);
   if (filled) AppendCellLook(lane, cell, value);
-  AppendSheetLookAttributes(lane, look, filled, k);
+  const int32_t bottomLine = look.Border(model::kBottom);
+  AppendSheetLookAttributes(lane, look, filled, k, bottomLine > 0 && EndsFastBlock(lastShownRow));
 
   // What the cells to the right and below meet: this cell's own borders.
   st.leftOwnRight = look.Border(model::kRight) > 0;
-  const int32_t bottom = look.Border(model::kBottom) > 0 ? lastShownRow : 0;
+  const int32_t bottom = bottomLine > 0 ? lastShownRow : 0;
   for (int32_t j = k; j <= lastK; ++j) {
     st.ownBottomRow[size_t(j)] = bottom;
+    st.ownBottomLine[size_t(j)] = bottomLine;
+    st.ownBottomColor[size_t(j)] = look.BorderColor(model::kBottom);
     if (span) st.coveredUntil[size_t(j)] = span->lastRow;
   }
   if (span) st.coverOwnRight[size_t(lastK)] = st.leftOwnRight;
@@ -1240,9 +1336,12 @@ void PageWriter::AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t hei
 
 // The look the default pages do not write: an empty position's fill and borders, the plain
 // page's borders, gridlines left out where a neighbour's own border takes their place, and
-// the conditional look. Leaves the opening tag open.
+// the conditional look. Two blocks of rows are two tables, which would each draw their half
+// of the line between them: the later one draws it, so an own bottom border on the last row
+// of a block (`bottomToNextBlock`) is drawn as the top border of the cells below it. Leaves
+// the opening tag open.
 void PageWriter::AppendSheetLookAttributes(Lane& lane, const PositionLook& look, bool filled,
-                                           int32_t k) const {
+                                           int32_t k, bool bottomToNextBlock) const {
   SheetRowState& st = lane.sheet;
   std::string& line = lane.text;
   const bool shows = look.format && (filled || ShowsWithoutValue(*look.format));
@@ -1269,12 +1368,18 @@ void PageWriter::AppendSheetLookAttributes(Lane& lane, const PositionLook& look,
   if (st.leftOwnRight && look.Border(model::kLeft) <= 0) style.append("border-left:none;");
   if (st.shownRowBefore > 0 && st.ownBottomRow[size_t(k)] == st.shownRowBefore &&
       look.Border(model::kTop) <= 0) {
-    style.append("border-top:none;");
+    if (EndsFastBlock(st.shownRowBefore)) {
+      AppendBorderDeclaration(style, "border-top:", st.ownBottomLine[size_t(k)],
+                              st.ownBottomColor[size_t(k)], {}, ";");
+    } else {
+      style.append("border-top:none;");
+    }
   }
   if (look.conditional) {
     AppendConditionalCss(style, *look.conditional, look.format ? *look.format : CellFormat(),
                          styled_);
   }
+  if (bottomToNextBlock) style.append("border-bottom:none;");
   if (!style.empty()) {
     line.append(" STYLE='");
     line.append(style);

@@ -2,7 +2,8 @@
 // view, the later ones kept as text until then) looks exactly like the same page written as
 // one table: headless Chromium computes the style, text and position of every cell of both
 // and finds no difference. A search reveals the block that holds the term, and a printout
-// holds every row, so nothing is lost to the blocks.
+// holds every row, so nothing is lost to the blocks. The sheet-look page, always in blocks,
+// is held to the same on each of its page kinds.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -95,6 +96,16 @@ testing::TestBook BigBook() {
   return b;
 }
 
+// The page as one table: the seams between blocks taken out.
+std::string WholePage(const std::string& page) {
+  const std::regex seam(
+      "(</TBODY></TABLE>|</SCRIPT>)</DIV>\r\n<DIV CLASS='gw-rows[^\n]*\n(<TBODY>\r\n)?");
+  std::string whole = std::regex_replace(page, seam, "");
+  const size_t end = whole.rfind("</SCRIPT></DIV>");
+  if (end != std::string::npos) whole.replace(end, 9, "</TBODY></TABLE>");
+  return whole;
+}
+
 class FastPage : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -118,14 +129,10 @@ class FastPage : public ::testing::Test {
 };
 
 TEST_F(FastPage, LooksLikeOneTableAndKeepsEveryRowFindableAndPrinted) {
-  // The same page as one table: the seams between blocks taken out.
-  const std::regex seam(
-      "(</TBODY></TABLE>|</SCRIPT>)</DIV>\r\n<DIV CLASS='gw-rows[^\n]*\n(<TBODY>\r\n)?");
-  std::string whole = std::regex_replace(page_, seam, "");
+  ASSERT_NE(page_.rfind("</SCRIPT></DIV>"), std::string::npos)
+      << "the last rows are not kept as text";
+  const std::string whole = WholePage(page_);
   ASSERT_GE(page_.size() - whole.size(), 6 * 200u) << "the page is not in blocks";
-  const size_t end = whole.rfind("</SCRIPT></DIV>");
-  ASSERT_NE(end, std::string::npos) << "the last rows are not kept as text";
-  whole.replace(end, 9, "</TBODY></TABLE>");
   std::ofstream(dir_ / "fast.htm", std::ios::binary) << page_;
   std::ofstream(dir_ / "whole.htm", std::ios::binary) << whole;
   std::ofstream(dir_ / "harness.htm", std::ios::binary)
@@ -168,6 +175,126 @@ TEST_F(FastPage, LooksLikeOneTableAndKeepsEveryRowFindableAndPrinted) {
   }
   EXPECT_NE(text.find("first row text"), std::string::npos);
   EXPECT_NE(text.find("last row text"), std::string::npos);
+}
+
+// Pairs of frames, each the blocked sheet-look page and the same page as one table: per pair,
+// "blocks=<n>", "cells=<a>/<b>" and up to five "diff ..." lines.
+constexpr const char* kSheetHarnessScript = R"JS(
+window.addEventListener('load', function () {
+  var props = ['color', 'backgroundColor', 'textAlign', 'whiteSpace', 'overflow',
+               'borderTopStyle', 'borderTopColor', 'borderBottomStyle', 'borderLeftStyle',
+               'borderRightStyle'];
+  function cells(frame) {
+    var d = frame.contentDocument, origin = d.getElementById('XL').getBoundingClientRect();
+    return Array.prototype.map.call(d.querySelectorAll('td'), function (td) {
+      var cs = frame.contentWindow.getComputedStyle(td), r = td.getBoundingClientRect();
+      return [td.textContent, td.rowSpan, td.colSpan, Math.round(r.left - origin.left),
+              Math.round(r.top - origin.top), Math.round(r.width), Math.round(r.height)].concat(
+                  props.map(function (p) { return cs[p]; })).join('|');
+    });
+  }
+  var frames = document.querySelectorAll('iframe'), out = [];
+  for (var f = 0; f + 1 < frames.length; f += 2) {
+    var blocked = frames[f].contentWindow;
+    blocked.gridwellShowAll();
+    out.push('blocks=' + blocked.document.querySelectorAll('div.gw-rows').length);
+    var a = cells(frames[f]), b = cells(frames[f + 1]), diffs = 0;
+    out.push('cells=' + a.length + '/' + b.length);
+    for (var k = 0; k < a.length && k < b.length && diffs < 5; k++) {
+      if (a[k] !== b[k]) { diffs++; out.push('diff cell ' + k + ': ' + a[k] + ' || ' + b[k]); }
+    }
+  }
+  writeProbe(out);
+});
+)JS";
+
+// 1,300 rows with merged areas across the 200-row marks (one whose first row is hidden),
+// hidden rows and a hidden column, own borders on the rows where blocks meet (a bottom
+// border, a box), texts longer than their column that wrap or are cut, taller rows.
+testing::TestBook BigSheetLookBook() {
+  testing::TestBook b;
+  model::CellStyle under, boxed, wrapped, filled;
+  under.borderStyle[model::kBottom] = 1;
+  under.borderColor[model::kBottom] = 0x0000FF;
+  for (int side = 0; side < 4; ++side) boxed.borderStyle[side] = 1;
+  wrapped.wrap = true;
+  filled.fillPattern = 1;
+  filled.fillColor = 0xDDEBF7;
+  model::Font bold;
+  bold.bold = true;
+  const uint32_t looks[] = {b.Style(under),        0, b.Style(wrapped), 0, b.Style(boxed),
+                            b.Style(filled, &bold)};
+  for (int32_t r = 1; r <= 1300; ++r) {
+    for (int32_t c = 1; c <= 6; ++c) {
+      const uint32_t st = looks[c - 1];
+      if (c == 2 || (c == 3 && r % 5 == 0)) {
+        b.sheet->SetString(r, c, "a text much longer than its column " + std::to_string(r), st);
+      } else if ((r * c) % 7 != 0 || st != 0) {
+        b.sheet->SetNumber(r, c, r * 10 + c, st);
+      }
+    }
+    if (r % 97 == 0) b.sheet->SetRowHeight(r, 600);
+  }
+  b.sheet->SetColumnWidth(2, 2, 14);
+  model::SheetLayout& layout = b.sheet->Layout();
+  for (const model::CellArea& a :
+       {model::CellArea{195, 2, 210, 3}, model::CellArea{398, 1, 404, 2},
+        model::CellArea{590, 5, 615, 6}, model::CellArea{800, 3, 800, 6}}) {
+    layout.AddMerge(a);
+  }
+  layout.HideRows(150, 160);
+  layout.HideRows(398, 399);
+  layout.HideRows(1000, 1010);
+  layout.HideColumns(4, 4);
+  b.book->Finish();
+  return b;
+}
+
+TEST(SheetLookFastPage, EveryPageKindLooksLikeOneTable) {
+  const std::string chromium = testing::FindChromium();
+  if (chromium.empty()) GTEST_SKIP() << "chromium is not installed";
+  char tmpl[] = "/tmp/gridwell-sheet-fast-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const fs::path dir = tmpl;
+  const testing::TestBook book = BigSheetLookBook();
+  const struct {
+    bool styled, compact, hideRowNumbers;
+  } kinds[] = {
+      {false, false, false}, {true, false, false}, {true, true, false}, {false, false, true}};
+  std::ofstream harness(dir / "harness.htm", std::ios::binary);
+  harness << "<html><body>\n";
+  for (size_t n = 0; n < std::size(kinds); ++n) {
+    clsHTML s;
+    s.SheetLook = kTrue;
+    s.CompactStyles = kinds[n].compact ? kTrue : kFalse;
+    s.HideRowNumbers = kinds[n].hideRowNumbers ? kTrue : kFalse;
+    const std::string page = book.Page(s, kinds[n].styled);
+    // Two threads that start their rows inside blocks write the same page.
+    clsConcat threaded;
+    ASSERT_TRUE(conv::AppendPage(threaded, s, book.Worksheet(), {}, kinds[n].styled, {0, 4096, 2}));
+    EXPECT_EQ(threaded.GetString(), page) << n;
+    const std::string name = std::to_string(n);
+    std::ofstream(dir / (name + "b.htm"), std::ios::binary) << page;
+    std::ofstream(dir / (name + "w.htm"), std::ios::binary) << WholePage(page);
+    harness << "<iframe src='" << name << "b.htm' width=900 height=600></iframe><iframe src='"
+            << name << "w.htm' width=900 height=600></iframe>\n";
+  }
+  harness << "<script>" << testing::kWriteProbe << kSheetHarnessScript
+          << "</script></body></html>\n";
+  harness.close();
+  const auto lines = testing::ProbeLines(testing::DumpDom(
+      chromium, dir / "harness.htm", dir / "profile", 240, "--allow-file-access-from-files"));
+  fs::remove_all(dir);
+  ASSERT_TRUE(lines.has_value()) << "the browser reported nothing";
+  std::vector<std::string> expected;
+  for (const auto& kind : kinds) {
+    // Every shown position but those merged cells cover: 1,276 shown rows of five shown
+    // columns, less 31 + 9 + 51 + 2 covered, and the row numbers and letters.
+    const int cells = 1276 * 5 - 93 + (kind.hideRowNumbers ? 5 : 1 + 5 + 1276);
+    expected.push_back("blocks=7");
+    expected.push_back("cells=" + std::to_string(cells) + "/" + std::to_string(cells));
+  }
+  EXPECT_EQ(*lines, expected);
 }
 
 }  // namespace

@@ -46,30 +46,36 @@ TEST(SheetLook, WhatEachPageKindWrites) {
     std::string absent;   // must not be
   };
   const std::vector<Case> cases = {
-      // The table drawn as a sheet, with gridlines and a note of rules left out.
-      {Kind::Plain, 0, "BORDER='0' CELLSPACING='0' CELLPADDING='2' BGCOLOR='white'>",
+      // The table drawn as a sheet, with gridlines and a note of rules left out; its fixed
+      // widths: the row numbers' and the shown columns' (D is hidden), and no more.
+      {Kind::Plain, 0,
+       "BORDER='0' CELLSPACING='0' CELLPADDING='2' BGCOLOR='white' STYLE='width:378px'>"
+       "<COLGROUP><COL WIDTH='28'><COL WIDTH='70'><COL WIDTH='70'><COL WIDTH='70'>"
+       "<COL WIDTH='70'><COL WIDTH='70'></COLGROUP>",
        "BORDERCOLOR"},
       {Kind::Styled, 0, "TD {border-left:1px solid #D4D4D4;border-top:1px solid #D4D4D4;}", ""},
       {Kind::Compact, 0, "<!-- 2 conditional format rules need a formula", ""},
-      // The merged title: one cell over three columns and two rows, nothing for the rest.
-      {Kind::Plain, 1, "<TD COLSPAN='3' ROWSPAN='2' HEIGHT='34' WIDTH='210'", ""},
-      {Kind::Styled, 2,
-       "HEIGHT='17'>2</TD><TD HEIGHT='17' WIDTH='70'></TD><TD HEIGHT='17' WIDTH='70' CLASS=xe2>"
-       "</TD>",
-       ""},
+      // The merged title: one cell over three columns and two rows, nothing for the rest. The
+      // row number says the row's height and the column group the widths.
+      {Kind::Plain, 1, "<TD COLSPAN='3' ROWSPAN='2' HEIGHT='34' ALIGN", "WIDTH='210'"},
+      {Kind::Styled, 2, "HEIGHT='17'>2</TD><TD></TD><TD CLASS=xe2></TD>", ""},
       // Hidden rows and columns are left out; column D's cells are not written.
       {Kind::Styled, 5, "", "<TD"},
       {Kind::Plain, 0, "<TD ALIGN='CENTER'>C</TD><TD ALIGN='CENTER'>E</TD>", ">D</TD>"},
       {Kind::Plain, 3, "", ">34<"},
       // Empty positions keep their fill and borders: attributes, a class, a shared class.
       {Kind::Plain, 3,
-       "<TD HEIGHT='17' WIDTH='70' STYLE='border-top:.5pt solid #FF0000;border-right:.5pt solid "
+       "<TD STYLE='border-top:.5pt solid #FF0000;border-right:.5pt solid "
        "#FF0000;border-bottom:.5pt solid #FF0000;border-left:.5pt solid #FF0000;'></TD>",
        ""},
-      {Kind::Styled, 3, "<TD HEIGHT='17' WIDTH='70' CLASS=xe", ""},
+      {Kind::Styled, 3, "<TD CLASS=xe", ""},
+      // Text that does not wrap stays on one line: the plain page says so per cell, the
+      // classes of the others say it.
+      {Kind::Plain, 3, "background:#FF0000;' NOWRAP>", ""},
+      {Kind::Compact, 3, "", "NOWRAP"},
       {Kind::Compact, 13, "CLASS=xe", "BGCOLOR"},
       // Positions formatted through their row or column only.
-      {Kind::Plain, 13, "<TD HEIGHT='17' WIDTH='70' BGCOLOR='#FFFFCC'", ""},
+      {Kind::Plain, 13, "<TD BGCOLOR='#FFFFCC'", ""},
       {Kind::Styled, 12, "CLASS=xe", ""},
       // Plain-page borders and font sizes in points.
       {Kind::Plain, 4, "font-size:10.0pt", "font-size:80%"},
