@@ -556,18 +556,17 @@ void PageWriter::AppendHead(const PageDecoration& d) {
 }
 
 // A big range becomes the fast page: the compact page above its own threshold, and either
-// page above the caller's. The sheet look is always written in blocks, on its own page kind:
-// fixed column widths and text cut at the cell's edge are how a sheet shows.
+// page above the caller's. The sheet look is always written in blocks, on the page kind asked
+// for (compact above the caller's threshold too): fixed column widths and text cut at the
+// cell's edge are how a sheet shows.
 void PageWriter::ChooseFastPage() {
   if (r_.endRow < r_.startRow || r_.endCol < r_.startCol) return;
-  if (sheetLook_) {
-    fast_ = true;
-    return;
-  }
+  fast_ = sheetLook_;
   const int64_t positions =
       (int64_t{r_.endRow} - r_.startRow + 1) * (int64_t{r_.endCol} - r_.startCol + 1);
   const bool asked = fastFrom_ > 0 && positions > fastFrom_;
   if (!asked && !(compact_ && positions > kFastCompactFrom)) return;
+  if (sheetLook_ && !styled_) main_.fontOpening = FontOpening(false);  // classes say the fonts
   fast_ = styled_ = compact_ = true;
 }
 

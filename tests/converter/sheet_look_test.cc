@@ -19,9 +19,10 @@ using gridwell::testing::TestBook;
 enum class Kind { Plain, Styled, Compact };
 
 std::string SheetPage(const TestBook& b, Kind kind, const PageThreading& t = {},
-                      const std::string& range = "") {
+                      const std::string& range = "", int32_t fastFrom = 0) {
   clsHTML s;
   s.SheetLook = kTrue;
+  s.FastPagesFrom = fastFrom;
   s.CompactStyles = kind == Kind::Compact ? kTrue : kFalse;
   s.Range = range;
   clsConcat c;
@@ -102,6 +103,10 @@ TEST(SheetLook, WhatEachPageKindWrites) {
     }
   }
   EXPECT_EQ(RowOf(SheetPage(b, Kind::Plain), 5), "");
+  // A host that asks for fast pages gets the compact sheet look whichever kind it opens.
+  for (Kind kind : {Kind::Plain, Kind::Styled}) {
+    EXPECT_EQ(SheetPage(b, kind, {}, "", 1), SheetPage(b, Kind::Compact));
+  }
   // Without gridlines on the sheet the page draws none.
   TestBook bare = SheetBook();
   bare.sheet->Layout().showGridlines = false;
