@@ -21,14 +21,15 @@
 # timed beside WebKit's own count of the matches.
 # GW_DIAG=0 (leave out the two diagnostic pages), GW_PEER=0 (leave out the peer),
 # GW_BOOKS (real workbooks to add; default three of the corpus when it is there), GW_KINDS
-# (the pages to load; default "plain styled compact fast").
+# (the pages to load; default "plain styled compact fast look", look being the compact
+# sheet-look page, which the viewer shows for a big sheet in the sheet look).
 set -euo pipefail
 source "$(dirname "$0")/../lib.sh"
 PAGES=$OUT/viewer
 REPEAT=${GW_REPEAT:-3}
 SIZES=${GW_SIZES:-"10k 100k 1m"}
 TIMEOUT=${GW_TIMEOUT:-240}
-KINDS=${GW_KINDS:-"plain styled compact fast"}
+KINDS=${GW_KINDS:-"plain styled compact fast look"}
 
 if [ -z "${GW_UNDER_XVFB:-}" ]; then
   if [ "${GW_PEER:-1}" != 0 ]; then
@@ -44,7 +45,8 @@ mkdir -p "$PAGES"
 RESULTS=$PAGES/viewer_results.tsv
 : >"$RESULTS"
 declare -A ROWS=([10k]=1000 [100k]=10000 [1m]=100000)
-declare -A FLAG=([plain]=--plain [styled]= [compact]=--compact-styles [fast]=--fast-pages)
+declare -A FLAG=([plain]=--plain [styled]= [compact]=--compact-styles [fast]=--fast-pages
+  [look]="--sheet-look --compact-styles")
 CORPUS=${GRIDWELL_CORPUS_DIR:-$ROOT/../shared/corpus}
 if [ -z "${GW_BOOKS+x}" ] && [ -d "$CORPUS" ]; then
   GW_BOOKS="$CORPUS/exceldatareader/Test_BigFormatted.xlsx $CORPUS/sheetjs/large_strings.xlsx $CORPUS/exceldatareader/Test10x10000.xlsx"

@@ -21,23 +21,39 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Finds terms in the blocked page with its own find, one line a step: the result and the row
-// and text of the current match ("find=2 row 1 first"), then compares the cells of the two
-// frames: "cells=<a>/<b>" and up to five "diff ..." lines.
-constexpr const char* kHarnessScript = R"JS(
-window.addEventListener('load', function () {
+// Compares the cells of a blocked page's frame with those of the same page as one table, once
+// every block is laid out (out of view they keep only an estimate of their height): text,
+// spans, position, size and computed style of each. Adds "cells=<a>/<b>" and up to five
+// "diff ..." lines to `out`.
+constexpr const char* kCompareScript = R"JS(
+function compareCells(blocked, whole, out) {
   var props = ['fontFamily', 'fontSize', 'fontWeight', 'color', 'backgroundColor', 'textAlign',
-               'verticalAlign', 'whiteSpace', 'borderTopStyle', 'borderBottomStyle',
-               'borderLeftWidth', 'paddingTop'];
+               'verticalAlign', 'whiteSpace', 'overflow', 'paddingTop', 'borderTopStyle',
+               'borderTopColor', 'borderBottomStyle', 'borderLeftStyle', 'borderLeftWidth',
+               'borderRightStyle'];
   function cells(frame) {
     var d = frame.contentDocument, origin = d.getElementById('XL').getBoundingClientRect();
     return Array.prototype.map.call(d.querySelectorAll('td'), function (td) {
       var cs = frame.contentWindow.getComputedStyle(td), r = td.getBoundingClientRect();
-      return [td.textContent, Math.round(r.left - origin.left), Math.round(r.top - origin.top),
-              Math.round(r.width), Math.round(r.height)].concat(
+      return [td.textContent, td.rowSpan, td.colSpan, Math.round(r.left - origin.left),
+              Math.round(r.top - origin.top), Math.round(r.width), Math.round(r.height)].concat(
                   props.map(function (p) { return cs[p]; })).join('|');
     });
   }
+  blocked.contentWindow.gridwellShowAll();
+  var a = cells(blocked), b = cells(whole), diffs = 0;
+  out.push('cells=' + a.length + '/' + b.length);
+  for (var k = 0; k < a.length && k < b.length && diffs < 5; k++) {
+    if (a[k] !== b[k]) { diffs++; out.push('diff cell ' + k + ': ' + a[k] + ' || ' + b[k]); }
+  }
+}
+)JS";
+
+// Finds terms in the blocked page with its own find, one line a step: the result and the row
+// and text of the current match ("find=2 row 1 first"), then compares the cells of the two
+// frames.
+constexpr const char* kHarnessScript = R"JS(
+window.addEventListener('load', function () {
   var frames = document.querySelectorAll('iframe'), fast = frames[0].contentWindow, out = [];
   function step(name, result) {
     var h = fast.CSS.highlights.get('gw-match'), r = h && h.values().next().value;
@@ -51,14 +67,7 @@ window.addEventListener('load', function () {
     step('back', fast.gridwellFindNext(true));
   });
   step('none', fast.gridwellFind('no such text'));
-  // Blocks out of view keep only an estimate of their height; laid out, they must sit
-  // exactly where one table puts its rows.
-  fast.gridwellShowAll();
-  var a = cells(frames[0]), b = cells(frames[1]), diffs = 0;
-  out.push('cells=' + a.length + '/' + b.length);
-  for (var k = 0; k < a.length && k < b.length && diffs < 5; k++) {
-    if (a[k] !== b[k]) { diffs++; out.push('diff cell ' + k + ': ' + a[k] + ' || ' + b[k]); }
-  }
+  compareCells(frames[0], frames[1], out);
   writeProbe(out);
 });
 )JS";
@@ -138,7 +147,7 @@ TEST_F(FastPage, LooksLikeOneTableAndKeepsEveryRowFindableAndPrinted) {
   std::ofstream(dir_ / "harness.htm", std::ios::binary)
       << "<html><body><iframe src='fast.htm' width=900 height=600></iframe>"
       << "<iframe src='whole.htm' width=900 height=600></iframe><script>" << testing::kWriteProbe
-      << kHarnessScript << "</script></body></html>\n";
+      << kCompareScript << kHarnessScript << "</script></body></html>\n";
   const auto lines = testing::ProbeLines(testing::DumpDom(
       chromium_, dir_ / "harness.htm", dir_ / "profile", 120, "--allow-file-access-from-files"));
   ASSERT_TRUE(lines.has_value()) << "the browser reported nothing";
@@ -181,28 +190,10 @@ TEST_F(FastPage, LooksLikeOneTableAndKeepsEveryRowFindableAndPrinted) {
 // "blocks=<n>", "cells=<a>/<b>" and up to five "diff ..." lines.
 constexpr const char* kSheetHarnessScript = R"JS(
 window.addEventListener('load', function () {
-  var props = ['color', 'backgroundColor', 'textAlign', 'whiteSpace', 'overflow',
-               'borderTopStyle', 'borderTopColor', 'borderBottomStyle', 'borderLeftStyle',
-               'borderRightStyle'];
-  function cells(frame) {
-    var d = frame.contentDocument, origin = d.getElementById('XL').getBoundingClientRect();
-    return Array.prototype.map.call(d.querySelectorAll('td'), function (td) {
-      var cs = frame.contentWindow.getComputedStyle(td), r = td.getBoundingClientRect();
-      return [td.textContent, td.rowSpan, td.colSpan, Math.round(r.left - origin.left),
-              Math.round(r.top - origin.top), Math.round(r.width), Math.round(r.height)].concat(
-                  props.map(function (p) { return cs[p]; })).join('|');
-    });
-  }
   var frames = document.querySelectorAll('iframe'), out = [];
   for (var f = 0; f + 1 < frames.length; f += 2) {
-    var blocked = frames[f].contentWindow;
-    blocked.gridwellShowAll();
-    out.push('blocks=' + blocked.document.querySelectorAll('div.gw-rows').length);
-    var a = cells(frames[f]), b = cells(frames[f + 1]), diffs = 0;
-    out.push('cells=' + a.length + '/' + b.length);
-    for (var k = 0; k < a.length && k < b.length && diffs < 5; k++) {
-      if (a[k] !== b[k]) { diffs++; out.push('diff cell ' + k + ': ' + a[k] + ' || ' + b[k]); }
-    }
+    out.push('blocks=' + frames[f].contentDocument.querySelectorAll('div.gw-rows').length);
+    compareCells(frames[f], frames[f + 1], out);
   }
   writeProbe(out);
 });
@@ -279,7 +270,7 @@ TEST(SheetLookFastPage, EveryPageKindLooksLikeOneTable) {
     harness << "<iframe src='" << name << "b.htm' width=900 height=600></iframe><iframe src='"
             << name << "w.htm' width=900 height=600></iframe>\n";
   }
-  harness << "<script>" << testing::kWriteProbe << kSheetHarnessScript
+  harness << "<script>" << testing::kWriteProbe << kCompareScript << kSheetHarnessScript
           << "</script></body></html>\n";
   harness.close();
   const auto lines = testing::ProbeLines(testing::DumpDom(
