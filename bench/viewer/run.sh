@@ -65,7 +65,7 @@ for size in $SIZES; do
     ALL+=("$page")
   done
   PEER_BOOKS+=("$size=$book")
-  if [ "$size" = 100k ] && [ "${GW_DIAG:-1}" != 0 ]; then
+  if [ "$size" = 100k ] && [ "${GW_DIAG:-1}" != 0 ] && [[ " $KINDS " == *" compact "* ]]; then
     sed 's|^</STYLE>|#XL {display:none}\r\n</STYLE>|' "$PAGES/compact-$size.htm" >"$PAGES/hidden-$size.htm"
     sed -E 's/<TD [^>]*>/<TD>/g' "$PAGES/compact-$size.htm" >"$PAGES/bare-$size.htm"
     ALL+=("$PAGES/hidden-$size.htm" "$PAGES/bare-$size.htm")
