@@ -355,6 +355,7 @@ struct SheetRowState {
   size_t nextSpan = 0;         // the next merged area to write
   bool leftOwnRight = false;   // the cell written last in the row has a right border
   bool heightGiven = false;    // a cell of the row has said the row's height
+  int32_t spillUntil = -1;     // the last column the row's text spills into, -1 for none
 };
 
 // What one thread needs to write rows: its own cursor, value formatter and buffers, all
@@ -456,8 +457,10 @@ class PageWriter {
   void AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t height,
                        const MergedSpan* span) const;
   int16_t SpanHeight(const MergedSpan& span) const;
+  int32_t SpillWidth(Lane& lane, int32_t row, int32_t k, const ReaderCell& cell,
+                     const CellValue& value) const;
   void AppendSheetLookAttributes(Lane& lane, const PositionLook& look, bool filled, int32_t k,
-                                 bool bottomToNextBlock) const;
+                                 bool bottomToNextBlock, bool spills) const;
   void SkipPosition(Lane& lane, int32_t row, int32_t col) const;
   PositionLook LookAt(const ReaderCell& cell, int32_t row, int32_t col) const;
   PositionLook LookAt(CellCursor& cursor, int32_t row, int32_t col) const;
@@ -1231,6 +1234,7 @@ void PageWriter::AppendSheetRow(Lane& lane, int32_t row) const {
   if (!hideRowNumbers_) AppendRowNumberCell(line, row, height);
   const std::vector<MergedSpan>& spans = grid_->Spans();
   st.leftOwnRight = false;
+  st.spillUntil = -1;
   st.heightGiven = !hideRowNumbers_;
   for (int32_t k = 0; k < n; ++k) {
     if (!grid_->ColumnShown(k)) {
@@ -1305,8 +1309,10 @@ void PageWriter::AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t hei
   const bool filled = cell && !value.IsEmpty();
   const PositionLook look = LookAt(cell, row, col);
   if (filled) AppendCellLook(lane, cell, value);
+  const int32_t spill = filled && !span ? SpillWidth(lane, row, k, cell, value) : 0;
   const int32_t bottomLine = look.Border(model::kBottom);
-  AppendSheetLookAttributes(lane, look, filled, k, bottomLine > 0 && EndsFastBlock(lastShownRow));
+  AppendSheetLookAttributes(lane, look, filled, k, bottomLine > 0 && EndsFastBlock(lastShownRow),
+                            spill > 0);
 
   // What the cells to the right and below meet: this cell's own borders.
   st.leftOwnRight = look.Border(model::kRight) > 0;
@@ -1329,8 +1335,47 @@ void PageWriter::AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t hei
   if (!styled_ && look.conditional && look.conditional->format.fontColor) {
     color = *look.conditional->format.fontColor;
   }
+  if (spill > 0) {
+    line.append("<DIV STYLE='overflow:hidden;width:");
+    AppendInt(line, spill);
+    line.append("px'>");
+  }
   AppendCellContent(line, lane.display, color, cell, newWindow_, !styled_, &lane.fontOpening);
-  line.append("</TD>");
+  line.append(spill > 0 ? std::string_view("</DIV></TD>") : std::string_view("</TD>"));
+}
+
+// Text that does not fit its column spills into the empty positions to its right, as a sheet
+// shows it: left-aligned text on one line, up to the next position with a value, a merged
+// area or the range's end. Returns the width its content may take (0: it stays within its
+// cell) and marks the positions it covers, whose gridlines it hides.
+int32_t PageWriter::SpillWidth(Lane& lane, int32_t row, int32_t k, const ReaderCell& cell,
+                               const CellValue& value) const {
+  const int32_t align = cell.HorizontalAlignment();
+  if (value.kind != ValueKind::String || cell.WrapText() || (align != 0 && align != 1)) return 0;
+  // A character of text is at most about 0.7 of the font's size wide (a byte of UTF-8 text
+  // stands for at most one character): text that fits that way needs no room beyond its cell.
+  const double fontPixels = std::clamp(cell.FontSize(), 1.0, 409.0) * 4 / 3;
+  const auto most = static_cast<int64_t>(double(value.text.size()) * 0.7 * fontPixels) + 4;
+  if (most <= widths_[size_t(k)]) return 0;
+  const SheetRowState& st = lane.sheet;
+  const std::vector<MergedSpan>& spans = grid_->Spans();
+  const int32_t stop = st.nextSpan < spans.size() && spans[st.nextSpan].row == row
+                           ? spans[st.nextSpan].firstK
+                           : grid_->ColumnCount();
+  CellCursor ahead = lane.cursor;
+  int64_t width = widths_[size_t(k)];
+  int32_t last = k;
+  for (int32_t j = k + 1; j < stop && width < most; ++j) {
+    if (!grid_->ColumnShown(j)) continue;
+    if (st.coveredUntil[size_t(j)] >= row) break;
+    const ReaderCell next = ahead.At(row, r_.startCol + j);
+    if (next && !next.Value().IsEmpty()) break;
+    width += widths_[size_t(j)];
+    last = j;
+  }
+  if (last == k) return 0;
+  lane.sheet.spillUntil = last;
+  return static_cast<int32_t>(std::min<int64_t>(width - 4, 32000));  // less the padding
 }
 
 // The look the default pages do not write: an empty position's fill and borders, the plain
@@ -1340,7 +1385,7 @@ void PageWriter::AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t hei
 // of a block (`bottomToNextBlock`) is drawn as the top border of the cells below it. Leaves
 // the opening tag open.
 void PageWriter::AppendSheetLookAttributes(Lane& lane, const PositionLook& look, bool filled,
-                                           int32_t k, bool bottomToNextBlock) const {
+                                           int32_t k, bool bottomToNextBlock, bool spills) const {
   SheetRowState& st = lane.sheet;
   std::string& line = lane.text;
   const bool shows = look.format && (filled || ShowsWithoutValue(*look.format));
@@ -1364,7 +1409,10 @@ void PageWriter::AppendSheetLookAttributes(Lane& lane, const PositionLook& look,
     }
     style.append(lane.borders);
   }
-  if (st.leftOwnRight && look.Border(model::kLeft) <= 0) style.append("border-left:none;");
+  if ((st.leftOwnRight || (k <= st.spillUntil && !spills)) && look.Border(model::kLeft) <= 0) {
+    style.append("border-left:none;");
+  }
+  if (spills) style.append("overflow:visible;");
   if (st.shownRowBefore > 0 && st.ownBottomRow[size_t(k)] == st.shownRowBefore &&
       look.Border(model::kTop) <= 0) {
     if (EndsFastBlock(st.shownRowBefore)) {

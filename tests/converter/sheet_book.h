@@ -7,7 +7,8 @@
 namespace gridwell::testing {
 
 // A sheet with a merged title, a bordered and filled table with empty cells, a hidden row and
-// column, a row and a column formatted as a whole, and conditional looks (a fill, a bar).
+// column, a row and a column formatted as a whole, conditional looks (a fill, a bar), and
+// long texts.
 inline TestBook SheetBook() {
   TestBook b;
   model::CellStyle boxed;
@@ -57,6 +58,11 @@ inline TestBook SheetBook() {
   marked.format.borderColor[model::kLeft] = 0x800000;
   model::ConditionalLooksForTests::Set(b.sheet->Conditional(), 9, 5, marked);
   model::ConditionalLooksForTests::SetUnevaluated(b.sheet->Conditional(), 2);
+  // Text longer than its column: beside an empty position, and beside a value.
+  b.sheet->SetString(14, 1, "a text that spills into the empty position beside it");
+  b.sheet->SetNumber(14, 3, 7);
+  b.sheet->SetString(15, 1, "a text cut at the value beside it");
+  b.sheet->SetNumber(15, 2, 8);
   b.book->Finish();
   return b;
 }

@@ -258,5 +258,62 @@ TEST(SheetLookBrowser, EveryCellShowsWhatTheReaderSays) {
   }
 }
 
+// Where the long texts of rows 14 and 15 end on screen, per frame: "<row>:spills" when the
+// text shows past its cell, else "<row>:cut", then ":stops" when it ends before the next cell
+// with a value, else ":overlaps".
+constexpr const char* kSpillProbe = R"JS(
+window.addEventListener('load', function () {
+  var out = [];
+  Array.prototype.forEach.call(document.querySelectorAll('iframe'), function (frame) {
+    var d = frame.contentDocument, rows = d.querySelectorAll('tr');
+    [14, 15].forEach(function (number) {
+      var tr = Array.prototype.find.call(rows, function (t) {
+        return t.cells[0].textContent === String(number);
+      });
+      var a = tr.cells[1], text = d.createRange();
+      text.selectNodeContents(a);
+      var clip = (a.querySelector('div') || a).getBoundingClientRect();
+      var shown = Math.min(text.getBoundingClientRect().right, clip.right);
+      var next = Array.prototype.find.call(tr.cells, function (c, i) {
+        return i > 1 && c.textContent;
+      });
+      out.push(number + (shown > a.getBoundingClientRect().right + 20 ? ':spills' : ':cut') +
+               (shown <= next.getBoundingClientRect().left ? ':stops' : ':overlaps'));
+    });
+  });
+  writeProbe(out);
+});
+)JS";
+
+TEST(SheetLookBrowser, LongTextSpillsIntoEmptyNeighboursOnly) {
+  const std::string chromium = testing::FindChromium();
+  if (chromium.empty()) GTEST_SKIP() << "chromium is not installed";
+  char tmpl[] = "/tmp/gridwell-spill-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const fs::path dir = tmpl;
+  const testing::TestBook book = testing::SheetBook();
+  std::ofstream harness(dir / "harness.htm", std::ios::binary);
+  harness << "<html><body>\n";
+  for (int kind = 0; kind < 3; ++kind) {
+    clsHTML s;
+    s.SheetLook = kTrue;
+    s.CompactStyles = kind == 2 ? kTrue : kFalse;
+    const std::string file = "k" + std::to_string(kind) + ".htm";
+    std::ofstream(dir / file, std::ios::binary) << book.Page(s, kind != 0);
+    harness << "<iframe width=1200 height=800 src='" << file << "'></iframe>\n";
+  }
+  harness << "<script>" << testing::kWriteProbe << kSpillProbe << "</script></body></html>\n";
+  harness.close();
+  const auto lines = testing::ProbeLines(testing::DumpDom(
+      chromium, dir / "harness.htm", dir / "profile", 120, "--allow-file-access-from-files"));
+  fs::remove_all(dir);
+  ASSERT_TRUE(lines) << "the probe did not run";
+  std::vector<std::string> expected;
+  for (int kind = 0; kind < 3; ++kind) {
+    expected.insert(expected.end(), {"14:spills:stops", "15:cut:stops"});
+  }
+  EXPECT_EQ(*lines, expected);
+}
+
 }  // namespace
 }  // namespace gridwell
