@@ -457,6 +457,7 @@ class PageWriter {
   void AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t height,
                        const MergedSpan* span) const;
   int16_t SpanHeight(const MergedSpan& span) const;
+  void TakeMergedEdges(const Lane& lane, const MergedSpan& span, PositionLook& look) const;
   int32_t SpillWidth(Lane& lane, int32_t row, int32_t k, const ReaderCell& cell,
                      const CellValue& value) const;
   void AppendSheetLookAttributes(Lane& lane, const PositionLook& look, bool filled, int32_t k,
@@ -1307,7 +1308,8 @@ void PageWriter::AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t hei
   const ReaderCell cell = lane.cursor.At(row, col);
   const CellValue value = cell.Value();
   const bool filled = cell && !value.IsEmpty();
-  const PositionLook look = LookAt(cell, row, col);
+  PositionLook look = LookAt(cell, row, col);
+  if (span) TakeMergedEdges(lane, *span, look);
   if (filled) AppendCellLook(lane, cell, value);
   const int32_t spill = filled && !span ? SpillWidth(lane, row, k, cell, value) : 0;
   const int32_t bottomLine = look.Border(model::kBottom);
@@ -1342,6 +1344,25 @@ void PageWriter::AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t hei
   }
   AppendCellContent(line, lane.display, color, cell, newWindow_, !styled_, &lane.fontOpening);
   line.append(spill > 0 ? std::string_view("</DIV></TD>") : std::string_view("</TD>"));
+}
+
+// A merged area's right line comes from the position on its right edge, and its bottom line
+// from the one on its bottom edge, where its first position has none of its own.
+void PageWriter::TakeMergedEdges(const Lane& lane, const MergedSpan& span,
+                                 PositionLook& look) const {
+  const struct {
+    int side;
+    int32_t row, k;
+  } edges[] = {{model::kRight, span.row, span.lastK}, {model::kBottom, span.lastRow, span.firstK}};
+  for (const auto& e : edges) {
+    if (look.Border(e.side) > 0 || (e.side == model::kRight ? span.colSpan : span.rowSpan) < 2) {
+      continue;
+    }
+    CellCursor cursor = lane.cursor;
+    const PositionLook edge = LookAt(cursor, e.row, r_.startCol + e.k);
+    look.edgeStyle[e.side] = edge.Border(e.side);
+    look.edgeColor[e.side] = edge.BorderColor(e.side);
+  }
 }
 
 // Text that does not fit its column spills into the empty positions to its right, as a sheet
@@ -1408,6 +1429,12 @@ void PageWriter::AppendSheetLookAttributes(Lane& lane, const PositionLook& look,
       lane.bordersOf = look.format->FormatId();
     }
     style.append(lane.borders);
+  }
+  for (int side : {model::kRight, model::kBottom}) {
+    if (look.edgeStyle[side] > 0 && !(look.format && look.format->BorderLineStyle(side) > 0)) {
+      AppendBorderDeclaration(style, side == model::kRight ? "border-right:" : "border-bottom:",
+                              look.edgeStyle[side], look.edgeColor[side], {}, ";");
+    }
   }
   if ((st.leftOwnRight || (k <= st.spillUntil && !spills)) && look.Border(model::kLeft) <= 0) {
     style.append("border-left:none;");

@@ -73,14 +73,16 @@ int32_t PositionLook::Border(int side) const {
   if (conditional && conditional->format.borderStyle[side]) {
     return *conditional->format.borderStyle[side];
   }
-  return format ? format->BorderLineStyle(side) : 0;
+  const int32_t own = format ? format->BorderLineStyle(side) : 0;
+  return own > 0 ? own : edgeStyle[side];
 }
 
 uint32_t PositionLook::BorderColor(int side) const {
   if (conditional && conditional->format.borderColor[side]) {
     return *conditional->format.borderColor[side];
   }
-  return format ? format->BorderColor(side) : 0;
+  if (format && format->BorderLineStyle(side) > 0) return format->BorderColor(side);
+  return edgeStyle[side] > 0 ? edgeColor[side] : (format ? format->BorderColor(side) : 0);
 }
 
 bool ShowsWithoutValue(const CellFormat& format) {

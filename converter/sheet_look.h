@@ -53,6 +53,11 @@ class SheetGrid {
 struct PositionLook {
   std::optional<CellFormat> format;
   const model::ConditionalLook* conditional = nullptr;
+  // A merged area's lines on the sides where its first position has none: spreadsheet
+  // programs keep them on the positions along that edge (the right edge's first, the bottom
+  // edge's first). Line style code 0 for none.
+  int32_t edgeStyle[4] = {0, 0, 0, 0};
+  uint32_t edgeColor[4] = {0, 0, 0, 0};
 
   // The line style code of the position's own border on `side` (0 none).
   int32_t Border(int side) const;

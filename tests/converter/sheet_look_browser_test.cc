@@ -94,7 +94,8 @@ std::pair<int32_t, int32_t> CellOf(const ReaderWorksheet& sheet, int32_t row, in
 std::vector<std::string> Expected(const ReaderWorksheet& sheet, int32_t row, int32_t col,
                                   const model::CellArea& range) {
   int32_t rowSpan = 1, colSpan = 1;
-  if (const auto a = MergedInRange(sheet, row, col, range)) {
+  const auto merged = MergedInRange(sheet, row, col, range);
+  if (const auto& a = merged) {
     rowSpan = colSpan = 0;
     for (int32_t r = a->firstRow; r <= a->lastRow; ++r) rowSpan += !sheet.RowHidden(r);
     for (int32_t c = a->firstCol; c <= a->lastCol; ++c) colSpan += !sheet.ColumnHidden(c);
@@ -134,8 +135,19 @@ std::vector<std::string> Expected(const ReaderWorksheet& sheet, int32_t row, int
                                 filled ? italic : "",
                                 under};
   for (int side : {model::kTop, model::kRight, model::kBottom, model::kLeft}) {
-    const int32_t code = d.borderStyle[side] ? *d.borderStyle[side] : format.BorderLineStyle(side);
-    const uint32_t color = d.borderColor[side] ? *d.borderColor[side] : format.BorderColor(side);
+    int32_t code = d.borderStyle[side] ? *d.borderStyle[side] : format.BorderLineStyle(side);
+    uint32_t color = d.borderColor[side] ? *d.borderColor[side] : format.BorderColor(side);
+    // A merged area without its own right or bottom line takes the one of the position on
+    // that edge, where spreadsheet programs keep it.
+    if (code <= 0 && merged && (side == model::kRight || side == model::kBottom)) {
+      const int32_t r = side == model::kRight ? row : merged->lastRow;
+      const int32_t c = side == model::kRight ? merged->lastCol : col;
+      const ReaderCell edge = sheet.Cells().Cell(r, c);
+      const CellFormat f =
+          edge ? CellFormat(edge) : sheet.PositionFormat(r, c).value_or(CellFormat());
+      code = f.BorderLineStyle(side);
+      color = f.BorderColor(side);
+    }
     if (code <= 0) {
       e.push_back("");  // a gridline, or nothing where a neighbour's border takes its place
       continue;
