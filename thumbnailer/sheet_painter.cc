@@ -31,6 +31,9 @@ struct Position {
   Rect box;
   int32_t row = 0, col = 0;
   bool merged = false;  // anchors a merged area
+  // A merged area's right and bottom edges: the formats of the positions along them, where
+  // spreadsheet programs keep the area's lines on those sides.
+  std::optional<CellFormat> edge[4];
 };
 
 std::optional<Position> PositionAt(const ReaderWorksheet& sheet, const ReaderCells& cells,
@@ -44,7 +47,15 @@ std::optional<Position> PositionAt(const ReaderWorksheet& sheet, const ReaderCel
   p.cell = cells.Cell(row, col);
   p.format = p.cell ? std::optional<CellFormat>(p.cell) : sheet.PositionFormat(row, col);
   p.conditional = sheet.ConditionalLookAt(row, col);
-  p.merged = sheet.MergedArea(row, col) != nullptr;
+  if (const model::CellArea* a = sheet.MergedArea(row, col)) {
+    p.merged = true;
+    auto formatAt = [&](int32_t r, int32_t c) {
+      const ReaderCell e = cells.Cell(r, c);
+      return e ? std::optional<CellFormat>(e) : sheet.PositionFormat(r, c);
+    };
+    p.edge[model::kRight] = formatAt(row, a->lastCol);
+    p.edge[model::kBottom] = formatAt(a->lastRow, col);
+  }
   return p;
 }
 
@@ -164,9 +175,12 @@ void PaintBorders(cairo_t* cr, const Position& p, double deviceScale) {
       ruled = p.conditional->format.borderStyle[side];
       ruledColour = p.conditional->format.borderColor[side];
     }
-    const int32_t code = ruled ? *ruled : p.format ? p.format->BorderLineStyle(side) : 0;
+    // A merged area without its own line on a side takes the one of the position on that edge.
+    const std::optional<CellFormat>& own =
+        p.format && p.format->BorderLineStyle(side) > 0 ? p.format : p.edge[side];
+    const int32_t code = ruled ? *ruled : own ? own->BorderLineStyle(side) : 0;
     if (code < 1) continue;
-    SetColour(cr, ruledColour ? *ruledColour : p.format ? p.format->BorderColor(side) : 0);
+    SetColour(cr, ruledColour ? *ruledColour : own ? own->BorderColor(side) : 0);
     const LineLook look = LineLookOf(code);
     SetLineWidth(cr, look.width, deviceScale);
     cairo_set_dash(cr, look.dash, look.dashes, 0);

@@ -235,6 +235,56 @@ TEST_F(ThumbnailerRuns, ReadsALongSheetOnlyAsFarAsItLooks) {
   EXPECT_EQ(RunThumbnailer({"-s", "64", Path("long.xlsx"), Path("t.png")}).exitCode, 0);
 }
 
+// A merged area keeps its right line on its right edge's position and its bottom line on its
+// bottom edge's, as spreadsheet programs write them: the picture has both.
+TEST_F(ThumbnailerRuns, DrawsAMergedAreasLinesFromItsEdges) {
+  const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+  xlsx::testing::Parts parts = xlsx::testing::MinimalParts(
+      xlsx::testing::Sheet("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>Title</t></is></c>"
+                           "<c r=\"C1\" s=\"1\"/></row><row r=\"2\"><c r=\"A2\" s=\"2\"/></row>",
+                           "", "<mergeCells count=\"1\"><mergeCell ref=\"A1:C2\"/></mergeCells>"));
+  xlsx::testing::SetPart(
+      parts, "xl/_rels/workbook.xml.rels",
+      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+      "<Relationship Id=\"rId1\" Type=\"" +
+          rel +
+          "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+          "<Relationship Id=\"rId2\" Type=\"" +
+          rel +
+          "/styles\" Target=\"styles.xml\"/>"
+          "</Relationships>");
+  xlsx::testing::SetPart(
+      parts, "xl/styles.xml",
+      "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+      "<fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font></fonts>"
+      "<fills count=\"1\"><fill><patternFill patternType=\"none\"/></fill></fills>"
+      "<borders count=\"3\"><border/>"
+      "<border><right style=\"medium\"><color rgb=\"FF000000\"/></right></border>"
+      "<border><bottom style=\"medium\"><color rgb=\"FF000000\"/></bottom></border></borders>"
+      "<cellXfs count=\"3\"><xf/><xf borderId=\"1\" applyBorder=\"1\"/>"
+      "<xf borderId=\"2\" applyBorder=\"1\"/></cellXfs></styleSheet>");
+  test::WriteFile(Path("merged.xlsx"), xlsx::testing::Zip(parts));
+  ASSERT_EQ(RunThumbnailer({"-s", "480", Path("merged.xlsx"), Path("t.png")}).exitCode, 0);
+  Png png(Path("t.png"));
+  ASSERT_TRUE(png.Ok());
+  ReadResult read = ReadFirstSheet(Path("merged.xlsx"));
+  ASSERT_TRUE(read.status.Ok());
+  const SheetArea area(ReaderWorkbook(read.workbook).Worksheets().Item(1), kViewPixels,
+                       kViewPixels);
+  const std::optional<Rect> box = area.CellRect(1, 1);
+  ASSERT_TRUE(box);
+  const double k = 480 / kViewPixels;
+  const int right = int((box->x + box->width) * k), bottom = int((box->y + box->height) * k);
+  const int midX = int((box->x + box->width / 2) * k), midY = int((box->y + box->height / 2) * k);
+  auto darkest = [&](int x0, int y0, int dx, int dy) {
+    int least = 255;
+    for (int i = -2; i <= 2; ++i) least = std::min(least, png.At(x0 + i * dx, y0 + i * dy).Luma());
+    return least;
+  };
+  EXPECT_LT(darkest(right, midY, 1, 0), 100) << "no right line";
+  EXPECT_LT(darkest(midX, bottom, 0, 1), 100) << "no bottom line";
+}
+
 // As a file manager passes it: a file:// URI with an escaped space, an output that replaces
 // an older thumbnail.
 TEST_F(ThumbnailerRuns, TakesFileUrisAndReplacesTheOldFile) {
