@@ -1,5 +1,6 @@
 // Headless Chromium for the browser tests: finding it, and loading one page file with
-// --dump-dom to get the document as the browser left it after its scripts ran.
+// --dump-dom to get the document as the browser left it after its scripts ran (or a harness
+// of several pages in frames, with a probe script).
 #pragma once
 
 #include <unistd.h>
@@ -8,10 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace gridwell::testing {
@@ -74,6 +77,45 @@ inline std::optional<std::vector<std::string>> ProbeLines(const std::string& dom
   std::stringstream text(dom.substr(start + 16, end - start - 16));
   for (std::string line; std::getline(text, line);) lines.push_back(line);
   return lines;
+}
+
+// A folder of its own under /tmp for one test's pages, removed with it; empty when it could
+// not be made.
+class ScratchDir {
+ public:
+  explicit ScratchDir(const std::string& prefix) {
+    std::string name = "/tmp/" + prefix + "-XXXXXX";
+    if (mkdtemp(name.data())) path_ = name;
+  }
+  ~ScratchDir() {
+    if (!path_.empty()) std::filesystem::remove_all(path_);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Writes `pages` (file name, text) into `dir` with a harness page that shows each in an
+// iframe of the given size and then runs `script` (which may call writeProbe), loads the
+// harness in one run of the browser and returns the lines the script probed.
+inline std::optional<std::vector<std::string>> ProbeFrames(
+    const std::string& chromium, const std::filesystem::path& dir,
+    const std::vector<std::pair<std::string, std::string>>& pages, std::string_view script,
+    int width, int height, int timeoutSeconds) {
+  std::ofstream harness(dir / "harness.htm", std::ios::binary);
+  harness << "<html><body>\n";
+  for (const auto& [name, text] : pages) {
+    std::ofstream(dir / name, std::ios::binary) << text;
+    harness << "<iframe width=" << width << " height=" << height << " src='" << name
+            << "'></iframe>\n";
+  }
+  harness << "<script>" << kWriteProbe << script << "</script></body></html>\n";
+  harness.close();
+  return ProbeLines(DumpDom(chromium, dir / "harness.htm", dir / "profile", timeoutSeconds,
+                            "--allow-file-access-from-files"));
 }
 
 // Undoes the field encoding of the tests' page probes: a leading "_", then percent escapes.

@@ -120,20 +120,14 @@ class FastPage : public ::testing::Test {
   void SetUp() override {
     chromium_ = testing::FindChromium();
     if (chromium_.empty()) GTEST_SKIP() << "chromium is not installed";
-    char tmpl[] = "/tmp/gridwell-fast-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
+    ASSERT_FALSE(dir_.Path().empty());
     clsHTML s;
     s.FastPagesFrom = 1;
     s.ColLetters = kTrue;
     page_ = BigBook().Page(s, false);
   }
-  void TearDown() override {
-    if (!dir_.empty()) fs::remove_all(dir_);
-  }
-
   std::string chromium_;
-  fs::path dir_;
+  const testing::ScratchDir dir_{"gridwell-fast"};
   std::string page_;
 };
 
@@ -142,14 +136,9 @@ TEST_F(FastPage, LooksLikeOneTableAndKeepsEveryRowFindableAndPrinted) {
       << "the last rows are not kept as text";
   const std::string whole = WholePage(page_);
   ASSERT_GE(page_.size() - whole.size(), 6 * 200u) << "the page is not in blocks";
-  std::ofstream(dir_ / "fast.htm", std::ios::binary) << page_;
-  std::ofstream(dir_ / "whole.htm", std::ios::binary) << whole;
-  std::ofstream(dir_ / "harness.htm", std::ios::binary)
-      << "<html><body><iframe src='fast.htm' width=900 height=600></iframe>"
-      << "<iframe src='whole.htm' width=900 height=600></iframe><script>" << testing::kWriteProbe
-      << kCompareScript << kHarnessScript << "</script></body></html>\n";
-  const auto lines = testing::ProbeLines(testing::DumpDom(
-      chromium_, dir_ / "harness.htm", dir_ / "profile", 120, "--allow-file-access-from-files"));
+  const auto lines =
+      testing::ProbeFrames(chromium_, dir_.Path(), {{"fast.htm", page_}, {"whole.htm", whole}},
+                           std::string(kCompareScript) + kHarnessScript, 900, 600, 120);
   ASSERT_TRUE(lines.has_value()) << "the browser reported nothing";
   ASSERT_GE(lines->size(), 3u);
   // Each term once in the rows shown from the start and once in rows still kept as text,
@@ -169,12 +158,13 @@ TEST_F(FastPage, LooksLikeOneTableAndKeepsEveryRowFindableAndPrinted) {
   EXPECT_EQ(*lines, expected);
 
   // Printed, every block is laid out: the first and the last row are in the PDF.
-  const fs::path pdf = dir_ / "fast.pdf";
+  const fs::path pdf = dir_.Path() / "fast.pdf";
   const std::string print = "timeout 120 '" + chromium_ +
                             "' --headless --no-sandbox --disable-gpu --no-first-run"
                             " --disable-background-networking --user-data-dir='" +
-                            (dir_ / "profile").string() + "' --print-to-pdf='" + pdf.string() +
-                            "' 'file://" + (dir_ / "fast.htm").string() + "' >/dev/null 2>&1";
+                            (dir_.Path() / "profile").string() + "' --print-to-pdf='" +
+                            pdf.string() + "' 'file://" + (dir_.Path() / "fast.htm").string() +
+                            "' >/dev/null 2>&1";
   ASSERT_EQ(std::system(print.c_str()), 0);
   std::string text;
   if (FILE* p = popen(("pdftotext '" + pdf.string() + "' -").c_str(), "r")) {
@@ -244,16 +234,14 @@ testing::TestBook BigSheetLookBook() {
 TEST(SheetLookFastPage, EveryPageKindLooksLikeOneTable) {
   const std::string chromium = testing::FindChromium();
   if (chromium.empty()) GTEST_SKIP() << "chromium is not installed";
-  char tmpl[] = "/tmp/gridwell-sheet-fast-XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  const fs::path dir = tmpl;
+  const testing::ScratchDir dir("gridwell-sheet-fast");
+  ASSERT_FALSE(dir.Path().empty());
   const testing::TestBook book = BigSheetLookBook();
   const struct {
     bool styled, compact, hideRowNumbers;
   } kinds[] = {
       {false, false, false}, {true, false, false}, {true, true, false}, {false, false, true}};
-  std::ofstream harness(dir / "harness.htm", std::ios::binary);
-  harness << "<html><body>\n";
+  std::vector<std::pair<std::string, std::string>> pages;
   for (size_t n = 0; n < std::size(kinds); ++n) {
     clsHTML s;
     s.SheetLook = kTrue;
@@ -264,18 +252,12 @@ TEST(SheetLookFastPage, EveryPageKindLooksLikeOneTable) {
     clsConcat threaded;
     ASSERT_TRUE(conv::AppendPage(threaded, s, book.Worksheet(), {}, kinds[n].styled, {0, 4096, 2}));
     EXPECT_EQ(threaded.GetString(), page) << n;
-    const std::string name = std::to_string(n);
-    std::ofstream(dir / (name + "b.htm"), std::ios::binary) << page;
-    std::ofstream(dir / (name + "w.htm"), std::ios::binary) << WholePage(page);
-    harness << "<iframe src='" << name << "b.htm' width=900 height=600></iframe><iframe src='"
-            << name << "w.htm' width=900 height=600></iframe>\n";
+    pages.emplace_back(std::to_string(n) + "b.htm", page);
+    pages.emplace_back(std::to_string(n) + "w.htm", WholePage(page));
   }
-  harness << "<script>" << testing::kWriteProbe << kCompareScript << kSheetHarnessScript
-          << "</script></body></html>\n";
-  harness.close();
-  const auto lines = testing::ProbeLines(testing::DumpDom(
-      chromium, dir / "harness.htm", dir / "profile", 240, "--allow-file-access-from-files"));
-  fs::remove_all(dir);
+  const auto lines =
+      testing::ProbeFrames(chromium, dir.Path(), pages,
+                           std::string(kCompareScript) + kSheetHarnessScript, 900, 600, 240);
   ASSERT_TRUE(lines.has_value()) << "the browser reported nothing";
   std::vector<std::string> expected;
   for (const auto& kind : kinds) {

@@ -196,13 +196,11 @@ std::vector<Subject> Subjects(const testing::TestBook& book) {
 TEST(SheetLookBrowser, EveryCellShowsWhatTheReaderSays) {
   const std::string chromium = testing::FindChromium();
   if (chromium.empty()) GTEST_SKIP() << "chromium is not installed";
-  char tmpl[] = "/tmp/gridwell-sheet-look-XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  const fs::path dir = tmpl;
+  const testing::ScratchDir dir("gridwell-sheet-look");
+  ASSERT_FALSE(dir.Path().empty());
   const testing::TestBook book = testing::SheetBook();
   const std::vector<Subject> subjects = Subjects(book);
-  std::ofstream harness(dir / "harness.htm", std::ios::binary);
-  harness << "<html><body>\n";
+  std::vector<std::pair<std::string, std::string>> pages;
   for (size_t n = 0; n < subjects.size(); ++n) {
     const Subject& subject = subjects[n];
     for (int kind = 0; kind < 3; ++kind) {
@@ -215,16 +213,10 @@ TEST(SheetLookBrowser, EveryCellShowsWhatTheReaderSays) {
       s.EndCol = int16_t(subject.range.lastCol);
       clsConcat page;
       ASSERT_TRUE(conv::AppendPage(page, s, subject.sheet, {}, kind != 0));
-      const std::string file = "k" + std::to_string(3 * n + kind) + ".htm";
-      std::ofstream(dir / file, std::ios::binary) << page.GetString();
-      harness << "<iframe width=2400 height=1600 src='" << file << "'></iframe>\n";
+      pages.emplace_back("k" + std::to_string(3 * n + kind) + ".htm", page.GetString());
     }
   }
-  harness << "<script>" << testing::kWriteProbe << kProbe << "</body></html>\n";
-  harness.close();
-  const auto lines = testing::ProbeLines(testing::DumpDom(
-      chromium, dir / "harness.htm", dir / "profile", 240, "--allow-file-access-from-files"));
-  fs::remove_all(dir);
+  const auto lines = testing::ProbeFrames(chromium, dir.Path(), pages, kProbe, 2400, 1600, 240);
   ASSERT_TRUE(lines) << "the probe did not run";
 
   std::map<int, std::set<std::string>> seen;
@@ -300,25 +292,17 @@ window.addEventListener('load', function () {
 TEST(SheetLookBrowser, LongTextSpillsIntoEmptyNeighboursOnly) {
   const std::string chromium = testing::FindChromium();
   if (chromium.empty()) GTEST_SKIP() << "chromium is not installed";
-  char tmpl[] = "/tmp/gridwell-spill-XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  const fs::path dir = tmpl;
+  const testing::ScratchDir dir("gridwell-spill");
+  ASSERT_FALSE(dir.Path().empty());
   const testing::TestBook book = testing::SheetBook();
-  std::ofstream harness(dir / "harness.htm", std::ios::binary);
-  harness << "<html><body>\n";
+  std::vector<std::pair<std::string, std::string>> pages;
   for (int kind = 0; kind < 3; ++kind) {
     clsHTML s;
     s.SheetLook = kTrue;
     s.CompactStyles = kind == 2 ? kTrue : kFalse;
-    const std::string file = "k" + std::to_string(kind) + ".htm";
-    std::ofstream(dir / file, std::ios::binary) << book.Page(s, kind != 0);
-    harness << "<iframe width=1200 height=800 src='" << file << "'></iframe>\n";
+    pages.emplace_back("k" + std::to_string(kind) + ".htm", book.Page(s, kind != 0));
   }
-  harness << "<script>" << testing::kWriteProbe << kSpillProbe << "</script></body></html>\n";
-  harness.close();
-  const auto lines = testing::ProbeLines(testing::DumpDom(
-      chromium, dir / "harness.htm", dir / "profile", 120, "--allow-file-access-from-files"));
-  fs::remove_all(dir);
+  const auto lines = testing::ProbeFrames(chromium, dir.Path(), pages, kSpillProbe, 1200, 800, 120);
   ASSERT_TRUE(lines) << "the probe did not run";
   std::vector<std::string> expected;
   for (int kind = 0; kind < 3; ++kind) {
