@@ -457,7 +457,7 @@ class PageWriter {
   void AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t height,
                        const MergedSpan* span) const;
   int16_t SpanHeight(const MergedSpan& span) const;
-  void TakeMergedEdges(const Lane& lane, const MergedSpan& span, PositionLook& look) const;
+  void TakeMergedEdges(const MergedSpan& span, PositionLook& look) const;
   int32_t SpillWidth(Lane& lane, int32_t row, int32_t k, const ReaderCell& cell,
                      const CellValue& value) const;
   void AppendSheetLookAttributes(Lane& lane, const PositionLook& look, bool filled, int32_t k,
@@ -1309,7 +1309,7 @@ void PageWriter::AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t hei
   const CellValue value = cell.Value();
   const bool filled = cell && !value.IsEmpty();
   PositionLook look = LookAt(cell, row, col);
-  if (span) TakeMergedEdges(lane, *span, look);
+  if (span) TakeMergedEdges(*span, look);
   if (filled) AppendCellLook(lane, cell, value);
   const int32_t spill = filled && !span ? SpillWidth(lane, row, k, cell, value) : 0;
   const int32_t bottomLine = look.Border(model::kBottom);
@@ -1346,22 +1346,19 @@ void PageWriter::AppendSheetCell(Lane& lane, int32_t row, int32_t k, int16_t hei
   line.append(spill > 0 ? std::string_view("</DIV></TD>") : std::string_view("</TD>"));
 }
 
-// A merged area's right line comes from the position on its right edge, and its bottom line
-// from the one on its bottom edge, where its first position has none of its own.
-void PageWriter::TakeMergedEdges(const Lane& lane, const MergedSpan& span,
-                                 PositionLook& look) const {
-  const struct {
-    int side;
-    int32_t row, k;
-  } edges[] = {{model::kRight, span.row, span.lastK}, {model::kBottom, span.lastRow, span.firstK}};
-  for (const auto& e : edges) {
-    if (look.Border(e.side) > 0 || (e.side == model::kRight ? span.colSpan : span.rowSpan) < 2) {
+// A merged area's right and bottom lines come from the positions along those edges (inside
+// the range) where its first position has none of its own.
+void PageWriter::TakeMergedEdges(const MergedSpan& span, PositionLook& look) const {
+  const model::CellArea area{span.row, r_.startCol + span.firstK, span.lastRow,
+                             r_.startCol + span.lastK};
+  for (int side : {model::kRight, model::kBottom}) {
+    if (look.Border(side) > 0 || (side == model::kRight ? span.colSpan : span.rowSpan) < 2) {
       continue;
     }
-    CellCursor cursor = lane.cursor;
-    const PositionLook edge = LookAt(cursor, e.row, r_.startCol + e.k);
-    look.edgeStyle[e.side] = edge.Border(e.side);
-    look.edgeColor[e.side] = edge.BorderColor(e.side);
+    if (const std::optional<CellFormat> edge = sheet_.MergedEdgeFormat(area, side)) {
+      look.edgeStyle[side] = edge->BorderLineStyle(side);
+      look.edgeColor[side] = edge->BorderColor(side);
+    }
   }
 }
 

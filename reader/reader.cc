@@ -262,6 +262,13 @@ std::optional<CellFormat> ReaderWorksheet::PositionFormat(int32_t row, int32_t c
   if (style < 0) return std::nullopt;
   return CellFormat(book_.get(), static_cast<uint32_t>(style));
 }
+std::optional<CellFormat> ReaderWorksheet::MergedEdgeFormat(const model::CellArea& area,
+                                                            int side) const {
+  const int32_t row = side == model::kBottom ? area.lastRow : area.firstRow;
+  const int32_t col = side == model::kRight ? area.lastCol : area.firstCol;
+  if (const ReaderCell cell = Cells().Cell(row, col)) return CellFormat(cell);
+  return PositionFormat(row, col);
+}
 const model::ConditionalLook* ReaderWorksheet::ConditionalLookAt(int32_t row, int32_t col) const {
   const model::Sheet* s = Sheet();
   return s ? s->Conditional().LookAt(row, col) : nullptr;

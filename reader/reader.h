@@ -191,6 +191,11 @@ class ReaderWorksheet {
   // The format a position without a stored cell shows: its row's, else its column's;
   // nothing when neither has one.
   std::optional<CellFormat> PositionFormat(int32_t row, int32_t col) const;
+  // The format that holds a merged area's line on `side` (model::BorderSide): spreadsheet
+  // programs keep it on the position along that edge (the right edge's first, the bottom
+  // edge's first; the first position for the left and top). Its stored cell's format, else
+  // its row's or column's.
+  std::optional<CellFormat> MergedEdgeFormat(const model::CellArea& area, int side) const;
   // The look conditional formats give the position, or null; rules left unevaluated
   // because they need a formula are counted.
   const model::ConditionalLook* ConditionalLookAt(int32_t row, int32_t col) const;

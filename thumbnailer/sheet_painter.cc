@@ -49,12 +49,8 @@ std::optional<Position> PositionAt(const ReaderWorksheet& sheet, const ReaderCel
   p.conditional = sheet.ConditionalLookAt(row, col);
   if (const model::CellArea* a = sheet.MergedArea(row, col)) {
     p.merged = true;
-    auto formatAt = [&](int32_t r, int32_t c) {
-      const ReaderCell e = cells.Cell(r, c);
-      return e ? std::optional<CellFormat>(e) : sheet.PositionFormat(r, c);
-    };
-    p.edge[model::kRight] = formatAt(row, a->lastCol);
-    p.edge[model::kBottom] = formatAt(a->lastRow, col);
+    for (int side : {model::kRight, model::kBottom})
+      p.edge[side] = sheet.MergedEdgeFormat(*a, side);
   }
   return p;
 }

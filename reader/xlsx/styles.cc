@@ -52,6 +52,17 @@ bool ValBool(const pugi::xml_node& n) {
   return n && XmlBool(Attr(n, "val"), true);
 }
 
+// The underline of a <u> element, as model::Font::underline; <u/> alone is single.
+uint8_t UnderlineCode(const pugi::xml_node& u) {
+  const pugi::xml_attribute v = Attr(u, "val");
+  const std::string_view kind = v ? v.value() : "single";
+  return kind == "single"             ? 1
+         : kind == "double"           ? 2
+         : kind == "singleAccounting" ? 33
+         : kind == "doubleAccounting" ? 34
+                                      : 0;
+}
+
 model::Font ParseFont(const pugi::xml_node& f, const Palette& pal) {
   model::Font font;
   font.name = "Calibri";
@@ -72,13 +83,7 @@ model::Font ParseFont(const pugi::xml_node& f, const Palette& pal) {
     else if (n == "color")
       font.color = pal.Resolve(c, 0);
     else if (n == "u") {
-      pugi::xml_attribute v = Attr(c, "val");
-      std::string_view u = v ? v.value() : "single";
-      font.underline = u == "single"             ? 1
-                       : u == "double"           ? 2
-                       : u == "singleAccounting" ? 33
-                       : u == "doubleAccounting" ? 34
-                                                 : 0;
+      font.underline = UnderlineCode(c);
     } else if (n == "vertAlign") {
       std::string_view v = Attr(c, "val").value();
       font.escapement = v == "superscript" ? 1 : v == "subscript" ? 2 : 0;
@@ -291,13 +296,7 @@ void ParseDxfFont(const pugi::xml_node& f, const Palette& pal, model::Differenti
     } else if (n == "color" && !XmlBool(Attr(c, "auto"))) {
       d.fontColor = pal.Resolve(c, 0);
     } else if (n == "u") {
-      pugi::xml_attribute v = Attr(c, "val");
-      std::string_view u = v ? v.value() : "single";
-      d.underline = u == "single"             ? 1
-                    : u == "double"           ? 2
-                    : u == "singleAccounting" ? 33
-                    : u == "doubleAccounting" ? 34
-                                              : 0;
+      d.underline = UnderlineCode(c);
     }
   }
 }

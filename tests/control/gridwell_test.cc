@@ -66,6 +66,24 @@ class ControlTest : public ::testing::Test {
     c->SetWaitLimits({.downloadSeconds = 30, .pageSeconds = 30, .destroyPauseSeconds = 1});
     return c;
   }
+  // A host that opened a workbook and was killed before its control was destroyed: a child
+  // process does it. Returns the temporary folder it left, "" when the child failed.
+  std::string LeaveAKilledHostsFolder() {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      auto c = MakeControl();
+      browser_.control = c.get();
+      container_.control = c.get();
+      const bool ok = c->OpenXL({.strPath = Book1()});
+      container_.Drain();
+      std::ofstream(root_ + "/left") << c->TempPath();
+      ::_exit(ok && fs::exists(c->HTMLfile()) ? 0 : 1);
+    }
+    int status = 0;
+    const bool done =
+        ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return done ? ReadText(root_ + "/left") : "";
+  }
   // Records the open events as "Start|Complete|Error <workbook> <page>".
   void RecordOpenEvents() {
     auto rec = [this](const char* name) {
@@ -347,22 +365,8 @@ TEST_F(ControlTest, CleanUpNeverFollowsAFolderSwappedForALink) {
 }
 
 TEST_F(ControlTest, StartRemovesFoldersThatAKilledHostLeft) {
-  // A host that opened a workbook and was killed before its control was destroyed.
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    auto c = MakeControl();
-    browser_.control = c.get();
-    container_.control = c.get();
-    const bool ok = c->OpenXL({.strPath = Book1()});
-    container_.Drain();
-    std::ofstream(root_ + "/left") << c->TempPath();
-    ::_exit(ok && fs::exists(c->HTMLfile()) ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  const std::string left = ReadText(root_ + "/left");
-  ASSERT_TRUE(fs::exists(left));
+  const std::string left = LeaveAKilledHostsFolder();
+  ASSERT_TRUE(!left.empty() && fs::exists(left));
 
   // Beside it: the folder of a living control, and entries that are no control's folder.
   ASSERT_TRUE(control_->OpenXL({.strPath = Book1()}));
@@ -385,20 +389,9 @@ TEST_F(ControlTest, StartRemovesThePrivateBasesOfKilledHosts) {
   fs::create_directories(run);
   fs::permissions(run, fs::perms::owner_all, fs::perm_options::replace);
   ScopedEnv runtime("XDG_RUNTIME_DIR", run);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    auto c = MakeControl();
-    browser_.control = c.get();
-    container_.control = c.get();
-    const bool ok = c->OpenXL({.strPath = Book1()});
-    container_.Drain();
-    std::ofstream(root_ + "/left") << c->TempPath();
-    ::_exit(ok && fs::exists(c->HTMLfile()) ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  const fs::path left = fs::path(ReadText(root_ + "/left")).parent_path();
+  const std::string folder = LeaveAKilledHostsFolder();
+  ASSERT_FALSE(folder.empty());
+  const fs::path left = fs::path(folder).parent_path();
   ASSERT_EQ(left.parent_path().parent_path(), run);
   ASSERT_TRUE(fs::exists(left));
 
